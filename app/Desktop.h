@@ -1,0 +1,43 @@
+// Everything the program asks of the desktop, behind one small interface: message boxes,
+// beep, tray icon and notification, sound, clipboard, help and web addresses. The Qt
+// implementation shows real windows; tests use a recording fake. No Qt types here, so the
+// logic of every folder can talk to the desktop.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "jvlink/Sjis.h"
+
+namespace tavolen {
+
+enum class BalloonIcon { None, Information };
+
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+
+  // Message boxes; each returns when the user has answered it.
+  virtual void InformationBox(const SjisString& text) = 0;  // information icon, one OK button
+  virtual void PlainBox(const SjisString& text) = 0;        // no icon, one OK button
+  virtual void ErrorBox(const SjisString& text) = 0;        // the general error box
+  virtual bool AskYesNo(const SjisString& text) = 0;        // question; Escape answers No
+
+  virtual void Beep() = 0;
+  // Starts playing a wave file and returns at once; a missing file or device stays silent.
+  virtual void PlaySoundAsync(const std::filesystem::path& wavFile) = 0;
+  virtual void SetClipboardText(const SjisString& text) = 0;
+  virtual bool OpenHelpContents(const std::filesystem::path& helpFile) = 0;
+  virtual bool OpenAddress(const std::string& url) = 0;
+
+  // Tray icon. Where the desktop has none, TrayAvailable() is false and the rest do nothing.
+  virtual bool TrayAvailable() const = 0;
+  virtual void SetTrayVisible(bool visible) = 0;
+  virtual void SetTrayTip(const SjisString& tip) = 0;  // cut to 63 characters
+  // Shows a notification (title cut to 63 bytes, text to 255, an empty text sent as one blank).
+  // Returns false when neither the tray nor the desktop's notification service could show it.
+  virtual bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
+                           int timeoutSeconds) = 0;
+};
+
+}  // namespace tavolen

@@ -1,0 +1,114 @@
+#include "jvlink/FileIO.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+
+namespace tavolen {
+namespace {
+
+std::mutex faultMutex;
+WriteFault writeFault;
+
+SjisString Reason(int err) { return Utf8ToSjis(std::strerror(err)); }
+
+bool FaultFor(const fs::path& path) {
+  std::lock_guard lock(faultMutex);
+  return writeFault && writeFault(path);
+}
+
+}  // namespace
+
+SjisString PathText(const fs::path& path) { return Utf8ToSjis(path.string()); }
+
+fs::path SjisPath(std::string_view sjis) { return fs::path(SjisToUtf8(sjis)); }
+
+FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
+  static std::atomic<unsigned> counter{0};
+  const SjisString failText = Sj("ファイルを保存できませんでした：") + PathText(path);
+  if (FaultFor(path)) return FileStatus::Fail(failText + Reason(ENOSPC));
+
+  fs::path temp = path;
+  temp += "." + std::to_string(getpid()) + "-" + std::to_string(counter++) +
+          std::string(kTempSuffix);
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return FileStatus::Fail(failText + Sj("（") + Reason(errno) + Sj("）"));
+  const char* p = bytes.data();
+  size_t left = bytes.size();
+  int err = 0;
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      break;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0 && err == 0) err = errno;
+  if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
+  if (err != 0) {
+    ::unlink(temp.c_str());
+    return FileStatus::Fail(failText + Sj("（") + Reason(err) + Sj("）"));
+  }
+  return FileStatus::Ok();
+}
+
+FileStatus ReadWholeFile(const fs::path& path, std::string& out) {
+  out.clear();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return FileStatus::Fail(Sj("ファイルを開けませんでした：") + PathText(path));
+  }
+  in.seekg(0, std::ios::end);
+  std::streamoff size = in.tellg();
+  if (size < 0) return FileStatus::Fail(Sj("ファイルを読み込めませんでした：") + PathText(path));
+  in.seekg(0, std::ios::beg);
+  out.resize(static_cast<size_t>(size));
+  if (size > 0 && !in.read(out.data(), size)) {
+    out.clear();
+    return FileStatus::Fail(Sj("ファイルを読み込めませんでした：") + PathText(path));
+  }
+  return FileStatus::Ok();
+}
+
+bool FileExists(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
+}
+
+FileStatus EnsureFolder(const fs::path& dir) {
+  std::error_code ec;
+  if (fs::is_directory(dir, ec)) return FileStatus::Ok();
+  if (!fs::create_directory(dir, ec) && !fs::is_directory(dir))
+    return FileStatus::Fail(Sj("フォルダを作成できませんでした：") + PathText(dir) + Sj("（") +
+                            Utf8ToSjis(ec.message()) + Sj("）"));
+  return FileStatus::Ok();
+}
+
+int RemoveStaleTempFiles(const fs::path& dir) {
+  int removed = 0;
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() > kTempSuffix.size() && name.ends_with(kTempSuffix)) {
+      std::error_code rm;
+      if (fs::remove(it->path(), rm)) ++removed;
+    }
+  }
+  return removed;
+}
+
+void SetWriteFaultForTesting(WriteFault fault) {
+  std::lock_guard lock(faultMutex);
+  writeFault = std::move(fault);
+}
+
+}  // namespace tavolen

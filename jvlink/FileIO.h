@@ -1,0 +1,55 @@
+// The program's only way to read and replace files. Every file is replaced whole through
+// WriteFileAtomic, so a crash or a full disk leaves the old contents or the new, never a mix.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jvlink/Sjis.h"
+
+namespace tavolen {
+
+namespace fs = std::filesystem;
+
+// The outcome of a file operation; a failure carries a Japanese message for the user.
+struct FileStatus {
+  bool ok = true;
+  SjisString message;  // code page 932; empty when ok
+
+  explicit operator bool() const { return ok; }
+  static FileStatus Ok() { return {}; }
+  static FileStatus Fail(SjisString m) { return {false, std::move(m)}; }
+};
+
+// Writes bytes to a temporary file in the same folder, closes it and renames it over path.
+// On failure the old file is untouched and no temporary file is left behind.
+FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes);
+
+// Reads a whole file. A missing or unreadable file is a failure with a message.
+FileStatus ReadWholeFile(const fs::path& path, std::string& out);
+
+bool FileExists(const fs::path& path);
+
+// Creates one folder level if it does not exist.
+FileStatus EnsureFolder(const fs::path& dir);
+
+// Removes temporary files that a killed process left in dir; returns how many.
+int RemoveStaleTempFiles(const fs::path& dir);
+
+// The suffix that marks a temporary file of WriteFileAtomic.
+inline constexpr std::string_view kTempSuffix = ".tavolen-tmp";
+
+// Test seam: when set, a write whose target the predicate accepts fails as a full disk would.
+using WriteFault = std::function<bool(const fs::path&)>;
+void SetWriteFaultForTesting(WriteFault fault);
+
+// The path as a code page 932 text, for messages and list lines.
+SjisString PathText(const fs::path& path);
+
+// A path from a code page 932 name (file names are UTF-8 on disk).
+fs::path SjisPath(std::string_view sjis);
+
+}  // namespace tavolen

@@ -1,0 +1,56 @@
+// The JV-Link contract: the operations of the data service's client component that the program
+// calls, with their argument directions. Strings cross it as UTF-16, as they cross the real
+// component; callers turn a delivered record into code page 932 bytes with RecordToSjis.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "jvlink/Sjis.h"
+
+namespace tavolen {
+
+class JVLink {
+ public:
+  virtual ~JVLink() = default;
+
+  virtual int JVInit(const std::u16string& sid) = 0;
+  virtual int JVClose() = 0;
+  virtual int JVSetUIProperties() = 0;
+  virtual int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
+                     int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) = 0;
+  virtual int JVStatus() = 0;
+  // buff receives one record; size is the buffer size (in/out); filename receives the name of
+  // the file being read.
+  virtual int JVRead(std::u16string& buff, int& size, std::u16string& filename) = 0;
+  virtual int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) = 0;
+  virtual void JVCancel() = 0;
+};
+
+// A delivered record as the code page 932 bytes whose positions the record layouts give.
+inline SjisString RecordToSjis(const std::u16string& record) { return Utf16ToSjis(record); }
+
+// UTF-16 from ASCII or code page 932 text, for the arguments the program passes.
+inline std::u16string Wide(std::string_view sjis) { return SjisToUtf16(sjis); }
+
+// Creation of a JV-Link object by ProgID, as COM creates the installed component.
+class JVLinkRegistry {
+ public:
+  using Factory = std::function<std::unique_ptr<JVLink>()>;
+
+  static JVLinkRegistry& Instance();
+
+  void Register(const std::string& progId, Factory factory);
+  void Unregister(const std::string& progId);
+  // nullptr when nothing is installed under progId or its creation fails.
+  std::unique_ptr<JVLink> Create(const std::string& progId) const;
+
+ private:
+  std::map<std::string, Factory> factories_;
+};
+
+inline constexpr const char* kJVLinkProgId = "JVDTLab.JVLink";
+
+}  // namespace tavolen

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Sets up the machine and runs every test: a plain build, then an AddressSanitizer and
+# UndefinedBehaviorSanitizer build.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+scripts/setup.sh
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+scripts/build.sh build -DTAVOLEN_WERROR=ON
+(cd build && ctest --output-on-failure)
+
+scripts/build.sh build-asan -DTAVOLEN_SANITIZE=ON -DTAVOLEN_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+(cd build-asan && ctest --output-on-failure)

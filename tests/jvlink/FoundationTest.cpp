@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "jvlink/Clock.h"
+#include "jvlink/FileIO.h"
+#include "jvlink/JVData_Structure.h"
+#include "jvlink/TextLines.h"
+
+namespace tavolen {
+namespace {
+
+fs::path TempDir(const std::string& name) {
+  const char* base = std::getenv("TAVOLEN_TEST_TMP");
+  fs::path dir = fs::path(base ? base : fs::temp_directory_path().string()) / name;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+TEST(Field, CutPastTheEndReadsBlanks) {
+  EXPECT_EQ(Cut("RA1", 1, 2), "RA");
+  EXPECT_EQ(Cut("RA1", 3, 4), "1   ");
+  EXPECT_EQ(Cut("RA1", 10, 3), "   ");
+  EXPECT_EQ(Cut("", 0, 2), "  ");
+  EXPECT_EQ(Cut("AB", 1, 0), "");
+}
+
+TEST(Field, ReadNumber) {
+  EXPECT_EQ(ReadNumber("05"), 5);
+  EXPECT_EQ(ReadNumber(" 7 "), 7);
+  EXPECT_EQ(ReadNumber("-30"), -30);
+  EXPECT_EQ(ReadNumber("  "), 0);
+  EXPECT_EQ(ReadNumber("1A"), 0);
+  EXPECT_EQ(ReadNumber("99999999999"), 0);
+}
+
+TEST(TextLines, SplitsEveryLineEndAndJoinsCrLf) {
+  EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitLines("a\r\n\r\n"), (Lines{"a", ""}));
+  EXPECT_TRUE(SplitLines("").empty());
+  EXPECT_EQ(JoinLinesCrLf({"a", ""}), "a\r\n\r\n");
+}
+
+TEST(Clock, DateArithmeticAndFormats) {
+  LocalDateTime t{2024, 1, 5, 23, 59, 30};
+  EXPECT_EQ(t.AddSeconds(45), (LocalDateTime{2024, 1, 6, 0, 0, 15}));
+  EXPECT_EQ((LocalDateTime{2024, 3, 1, 0, 0, 0}).AddDays(-8), (LocalDateTime{2024, 2, 22}));
+  EXPECT_EQ(DateKey(t), Sj("2024年01月05日"));
+  EXPECT_EQ(FormatSlashDateTime(t), "2024/01/05 23:59:30");
+  EXPECT_EQ(FormatCompactDateTime(t), "20240105235930");
+  LocalDateTime p;
+  EXPECT_TRUE(ParseSlashDateTime("2024/01/05 15:30:00", p));
+  EXPECT_EQ(p, (LocalDateTime{2024, 1, 5, 15, 30, 0}));
+  EXPECT_FALSE(ParseSlashDateTime("2024/02/30 15:30:00", p));
+  EXPECT_FALSE(ParseSlashDateTime("garbage", p));
+  EXPECT_FALSE(ParseSlashDateTime("", p));
+  EXPECT_TRUE(ParseCompactDateTime("20240105153000", p));
+  EXPECT_FALSE(ParseCompactDateTime("00000000000000", p));
+}
+
+TEST(FileIO, AtomicWriteReplacesWholeAndFailureKeepsOld) {
+  fs::path dir = TempDir("fileio");
+  fs::path f = dir / "a.txt";
+  ASSERT_TRUE(WriteFileAtomic(f, "old"));
+  ASSERT_TRUE(WriteFileAtomic(f, "new contents"));
+  std::string got;
+  ASSERT_TRUE(ReadWholeFile(f, got));
+  EXPECT_EQ(got, "new contents");
+
+  SetWriteFaultForTesting([](const fs::path&) { return true; });
+  FileStatus st = WriteFileAtomic(f, "lost");
+  SetWriteFaultForTesting(nullptr);
+  EXPECT_FALSE(st.ok);
+  EXPECT_FALSE(st.message.empty());
+  ASSERT_TRUE(ReadWholeFile(f, got));
+  EXPECT_EQ(got, "new contents");
+
+  // A folder that does not exist: failure, nothing written anywhere.
+  EXPECT_FALSE(WriteFileAtomic(dir / "missing" / "b.txt", "x"));
+  int files = 0;
+  for (auto& e : fs::directory_iterator(dir)) files += e.is_regular_file();
+  EXPECT_EQ(files, 1);
+}
+
+TEST(FileIO, StaleTempFilesAreRemoved) {
+  fs::path dir = TempDir("stale");
+  std::ofstream(dir / ("x.jvRA.1-2" + std::string(kTempSuffix))) << "half";
+  std::ofstream(dir / "keep.jvRA") << "whole";
+  EXPECT_EQ(RemoveStaleTempFiles(dir), 1);
+  EXPECT_TRUE(FileExists(dir / "keep.jvRA"));
+  std::string got;
+  EXPECT_FALSE(ReadWholeFile(dir / "none", got));
+}
+
+}  // namespace
+}  // namespace tavolen
