@@ -1,0 +1,98 @@
+// A desktop that records what a person would see and answers message boxes from a script.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Desktop.h"
+
+namespace tavolen {
+
+class RecordingDesktop : public Desktop {
+ public:
+  struct Event {
+    std::string kind;  // "info", "plain", "error", "ask", "beep", "sound", "clipboard", "help",
+                       // "url", "tip", "balloon", "tray"
+    SjisString text;   // the message, tip, clipboard text or balloon text
+    SjisString title;  // balloon title
+    BalloonIcon icon = BalloonIcon::None;
+    int timeout = 0;
+  };
+
+  std::vector<Event> events;
+  std::deque<bool> answers;  // answers for AskYesNo, first in first out; No when empty
+  bool trayAvailable = true;
+  bool balloonShown = true;  // what ShowBalloon returns
+  bool trayVisible = false;
+  SjisString trayTip;
+  SjisString clipboard;
+  bool openSucceeds = true;
+  // Called inside every message box, as a nested message loop would run timers.
+  std::function<void()> duringBox;
+
+  void InformationBox(const SjisString& text) override { Box("info", text); }
+  void PlainBox(const SjisString& text) override { Box("plain", text); }
+  void ErrorBox(const SjisString& text) override { Box("error", text); }
+  bool AskYesNo(const SjisString& text) override {
+    Box("ask", text);
+    if (answers.empty()) return false;
+    bool a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  void Beep() override { events.push_back({"beep", {}, {}, BalloonIcon::None, 0}); }
+  void PlaySoundAsync(const std::filesystem::path& wav) override {
+    events.push_back({"sound", wav.filename().string(), {}, BalloonIcon::None, 0});
+  }
+  void SetClipboardText(const SjisString& text) override {
+    clipboard = text;
+    events.push_back({"clipboard", text, {}, BalloonIcon::None, 0});
+  }
+  bool OpenHelpContents(const std::filesystem::path& help) override {
+    events.push_back({"help", help.filename().string(), {}, BalloonIcon::None, 0});
+    return openSucceeds;
+  }
+  bool OpenAddress(const std::string& url) override {
+    events.push_back({"url", url, {}, BalloonIcon::None, 0});
+    return openSucceeds;
+  }
+  bool TrayAvailable() const override { return trayAvailable; }
+  void SetTrayVisible(bool v) override { trayVisible = v && trayAvailable; }
+  void SetTrayTip(const SjisString& tip) override {
+    trayTip = tip;
+    events.push_back({"tip", tip, {}, BalloonIcon::None, 0});
+  }
+  bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
+                   int timeout) override {
+    events.push_back({"balloon", text, title, icon, timeout});
+    return balloonShown;
+  }
+
+  // The events of one kind, in order.
+  std::vector<Event> Of(const std::string& kind) const {
+    std::vector<Event> out;
+    for (const auto& e : events)
+      if (e.kind == kind) out.push_back(e);
+    return out;
+  }
+  // The texts of every message box (info, plain, error, ask), in order.
+  std::vector<SjisString> Messages() const {
+    std::vector<SjisString> out;
+    for (const auto& e : events)
+      if (e.kind == "info" || e.kind == "plain" || e.kind == "error" || e.kind == "ask")
+        out.push_back(e.text);
+    return out;
+  }
+  int Count(const std::string& kind) const { return static_cast<int>(Of(kind).size()); }
+  void Clear() { events.clear(); }
+
+ private:
+  void Box(const char* kind, const SjisString& text) {
+    events.push_back({kind, text, {}, BalloonIcon::None, 0});
+    if (duringBox) duringBox();
+  }
+};
+
+}  // namespace tavolen
