@@ -93,7 +93,7 @@ CellPaint DecideCellPaint(const LoadedMeeting& meeting, const CellToPaint& cell)
   if (h < 1 || h > kRunnerPositions || meeting.selectedRaceIndex < 0 ||
       meeting.selectedRaceIndex >= kMeetingRaces)
     return paint;
-  const RunnerSlot& runner = meeting.slots[meeting.selectedRaceIndex].runners[h - 1];
+  const RunnerSlot& runner = meeting.raceSlots[meeting.selectedRaceIndex].runners[h - 1];
 
   switch (cell.column) {
     case 0: {

@@ -78,7 +78,7 @@ std::vector<SjisString> MakeDateList(const fs::path& dataDir) {
 }
 
 void ClearRaceSlots(LoadedMeeting& meeting) {
-  for (auto& slot : meeting.slots) slot = RaceSlot{};
+  for (auto& slot : meeting.raceSlots) slot = RaceSlot{};
 }
 
 fs::path DayFilePathFor(const fs::path& dataDir, std::string_view dateText) {
@@ -146,7 +146,7 @@ MeetingLoadResult ReadSelectedMeeting(LoadedMeeting& meeting) {
   meeting.loadedRaceCount = count;
 
   for (int r = 0; r < count; ++r)
-    FillRaceSlot(meeting.slots[r], meeting.raceTable[r], meeting.runnerTable[r]);
+    FillRaceSlot(meeting.raceSlots[r], meeting.raceTable[r], meeting.runnerTable[r]);
   return {};
 }
 
@@ -184,7 +184,7 @@ std::vector<RaceListEntry> RaceListItems(const LoadedMeeting& meeting) {
   std::vector<RaceListEntry> items;
   for (int r = 0; r < kMeetingRaces; ++r) {
     if (TrimBlanks(Cut(meeting.raceTable[r], Header::Year)).empty()) continue;
-    items.push_back({r, RaceListItem(meeting.slots[r].raceKey)});
+    items.push_back({r, RaceListItem(meeting.raceSlots[r].raceKey)});
   }
   return items;
 }

@@ -84,13 +84,13 @@ struct LoadedMeeting {
   // 555-byte SE records; runnerTable[r][i] holds horse number i + 1 of race record r.
   std::array<std::array<std::string, kRunnerPositions>, kMeetingRaces> runnerTable;
   int loadedRaceCount = 0;
-  std::array<RaceSlot, kMeetingRaces> slots;
+  std::array<RaceSlot, kMeetingRaces> raceSlots;
   int selectedRaceIndex = 0;  // always within 0..35
   bool loadSucceeded = false;
   int checkInterval = kDefaultCheckInterval;
 
   // The slot at the selected race index.
-  const RaceSlot& SelectedSlot() const { return slots[std::clamp(selectedRaceIndex, 0, 35)]; }
+  const RaceSlot& SelectedSlot() const { return raceSlots[std::clamp(selectedRaceIndex, 0, 35)]; }
 };
 
 // The date list: the first 14 bytes (the date key) of the name of every "*.jvRA" file in the

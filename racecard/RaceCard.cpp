@@ -89,7 +89,7 @@ RaceCard BuildRaceCard(const LoadedMeeting& meeting, int slotIndex) {
     card.complete = false;
     return card;
   }
-  const RaceSlot& slot = meeting.slots[slotIndex];
+  const RaceSlot& slot = meeting.raceSlots[slotIndex];
   const int n = RunnerPositionsOf(slot);
   card.labels = RaceHeaderTexts(slot);
   card.grid.reserve(n + 1);

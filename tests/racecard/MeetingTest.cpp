@@ -44,7 +44,7 @@ TEST(MeetingLoad, TwoCoursesListedInFileOrder) {
   for (int i = 0; i < 24; ++i) EXPECT_EQ(items[i].slot, i);
 
   // Slot fields, runners read from each course's own entry file.
-  const RaceSlot& s = m.slots[13];
+  const RaceSlot& s = m.raceSlots[13];
   EXPECT_EQ(s.raceKey.str(), "2005010809010102");
   EXPECT_EQ(s.postTime.str(), "0950");
   EXPECT_EQ(s.shortRaceName.str(), "ABCDEF");
@@ -55,7 +55,7 @@ TEST(MeetingLoad, TwoCoursesListedInFileOrder) {
   EXPECT_TRUE(s.runners[16].horseNumber.empty());
   EXPECT_EQ(m.runnerTable[13][4].substr(25, 2), "02");
   EXPECT_EQ(m.runnerTable[13][16], std::string(555, ' '));
-  EXPECT_TRUE(m.slots[24].raceKey.empty());
+  EXPECT_TRUE(m.raceSlots[24].raceKey.empty());
   EXPECT_EQ(m.raceTable[24], std::string(1272, ' '));
 }
 
@@ -88,7 +88,7 @@ TEST(MeetingLoad, MissingDayFileKeepsTablesAndClearsSlots) {
   EXPECT_EQ(r.outcome, MeetingLoadResult::Outcome::DayFileMissing);
   EXPECT_FALSE(m.loadSucceeded);
   EXPECT_EQ(m.selectedRaceFile, dir / RaceFileName("20050109", ".jvRA"));
-  EXPECT_TRUE(m.slots[0].raceKey.empty());
+  EXPECT_TRUE(m.raceSlots[0].raceKey.empty());
   EXPECT_EQ(m.raceTable[0].substr(11, 8), "20050108");  // the previous date's records stay
 }
 
@@ -102,14 +102,14 @@ TEST(MeetingLoad, MissingOrUnfilledEntryFileGivesBlankRunners) {
   ASSERT_TRUE(LoadMeeting(m, dir, kDate).loaded());
   EXPECT_EQ(m.loadedRaceCount, 2);
   EXPECT_EQ(m.runnerTable[0][0], std::string(555, ' '));
-  EXPECT_TRUE(m.slots[0].runners[0].frameNumber.str() == " ");
+  EXPECT_TRUE(m.raceSlots[0].runners[0].frameNumber.str() == " ");
 
   // An entry file that holds race 2 only: race 1 stays blank.
   RunnerSpec rn;
   WriteBytes(dir / RaceFileName("20050108", "中山.jvSEr"), EntryFileBytes({SeRecord(second, rn)}));
   ASSERT_TRUE(LoadMeeting(m, dir, kDate).loaded());
-  EXPECT_EQ(m.slots[0].runners[0].frameNumber.str(), " ");
-  EXPECT_EQ(m.slots[1].runners[0].frameNumber.str(), "1");
+  EXPECT_EQ(m.raceSlots[0].runners[0].frameNumber.str(), " ");
+  EXPECT_EQ(m.raceSlots[1].runners[0].frameNumber.str(), "1");
 }
 
 TEST(MeetingLoad, RunnerCountsAndRaceNumbersOutsideTheFile) {
@@ -135,10 +135,10 @@ TEST(MeetingLoad, RunnerCountsAndRaceNumbersOutsideTheFile) {
 
   LoadedMeeting m;
   ASSERT_TRUE(LoadMeeting(m, dir, kDate).loaded());
-  EXPECT_EQ(RunnerPositionsOf(m.slots[0]), 18);
-  EXPECT_EQ(m.slots[0].runners[17].horseNumber.str(), "18");
-  EXPECT_EQ(RunnerPositionsOf(m.slots[1]), 0);
-  EXPECT_TRUE(m.slots[1].runners[0].horseNumber.empty());
+  EXPECT_EQ(RunnerPositionsOf(m.raceSlots[0]), 18);
+  EXPECT_EQ(m.raceSlots[0].runners[17].horseNumber.str(), "18");
+  EXPECT_EQ(RunnerPositionsOf(m.raceSlots[1]), 0);
+  EXPECT_TRUE(m.raceSlots[1].runners[0].horseNumber.empty());
   EXPECT_EQ(m.runnerTable[2][0], std::string(555, ' '));
   EXPECT_EQ(m.runnerTable[3][0], std::string(555, ' '));
 }

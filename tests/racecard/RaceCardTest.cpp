@@ -148,11 +148,11 @@ TEST_F(RaceCardTest, CutHorseNameShownWithoutItsLeadByte) {
   field[0].name = Sj("ウオッカ　　　　　　　　　　");  // 8 + 28 bytes
   Load(field);
   const SjisString shown = Sj("ウオッカ　　　　　");  // 18 bytes
-  ASSERT_EQ(meeting_.slots[0].runners[0].horseName.str(), shown + "\x81");
+  ASSERT_EQ(meeting_.raceSlots[0].runners[0].horseName.str(), shown + "\x81");
   RaceCard card = BuildRaceCard(meeting_, 0);
   EXPECT_EQ(card.grid[1][2], shown);
   RecordingDesktop desktop;
-  CopyRaceCard(desktop, card.grid, card.labels[2], meeting_.slots[0]);
+  CopyRaceCard(desktop, card.grid, card.labels[2], meeting_.raceSlots[0]);
   EXPECT_NE(desktop.clipboard.find(shown + "\t"), std::string::npos);
   EXPECT_EQ(SjisToUtf16(desktop.clipboard).find(u'\uFFFD'), std::u16string::npos);
   meeting_.selectedRaceIndex = 0;
@@ -164,7 +164,7 @@ TEST_F(RaceCardTest, CopyOfSixteenRunners) {
   RaceCard card = BuildRaceCard(meeting_, 0);
   RecordingDesktop desktop;
   desktop.clipboard = "old";
-  CopyRaceCard(desktop, card.grid, card.labels[2], meeting_.slots[0]);
+  CopyRaceCard(desktop, card.grid, card.labels[2], meeting_.raceSlots[0]);
   const std::string& text = desktop.clipboard;
   ASSERT_TRUE(text.ends_with("\r\n"));
   Lines lines = SplitLines(text);
