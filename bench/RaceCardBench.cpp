@@ -31,7 +31,7 @@ void BM_LoadMeeting(benchmark::State& state) {
   for (auto _ : state) {
     auto r = LoadMeeting(*meeting, MeetingDir(), Date());
     if (!r.loaded() || meeting->loadedRaceCount != 36) state.SkipWithError("load failed");
-    benchmark::DoNotOptimize(meeting->slots[35].runners[17].horseName.str().data());
+    benchmark::DoNotOptimize(meeting->raceSlots[35].runners[17].horseName.str().data());
   }
 }
 BENCHMARK(BM_LoadMeeting)->Unit(benchmark::kMillisecond);
