@@ -189,4 +189,22 @@ std::vector<RaceListEntry> RaceListItems(const LoadedMeeting& meeting) {
   return items;
 }
 
+const SjisString& MissingDayFileMessage() {
+  static const SjisString message = Sj("データ作成が未完了のようです。");
+  return message;
+}
+
+bool IsToday(const Clock& clock, std::string_view dateText) {
+  return DateKey(clock.Now()) == dateText;
+}
+
+int CheckIntervalOf(int storedMinutes) {
+  return std::clamp(storedMinutes, 2, 59);
+}
+
+SjisString MeetingTrayTip(std::string_view dateText) {
+  static const SjisString prefix = Sj("開催日：");
+  return prefix + SjisString(dateText);
+}
+
 }  // namespace tavolen

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "jvlink/Clock.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/Sjis.h"
 
@@ -145,5 +146,23 @@ struct RaceListEntry {
 // order. Each item names its slot, so an empty record in the middle of a day file never makes
 // an item show another race's card.
 std::vector<RaceListEntry> RaceListItems(const LoadedMeeting& meeting);
+
+// "データ作成が未完了のようです。": the chosen date has no day file.
+const SjisString& MissingDayFileMessage();
+
+// Whether the date text is today's date key by the clock.
+bool IsToday(const Clock& clock, std::string_view dateText);
+
+// The check interval in minutes from the stored setting, brought into 2..59 as the interval
+// dialog shows it: 0 or a negative value would make the check timer fire without pause, and a
+// huge one would overflow its period.
+int CheckIntervalOf(int storedMinutes);
+// The check timer's period: the interval x 60000 milliseconds.
+inline int CheckTimerMilliseconds(int minutes) {
+  return minutes * 60000;
+}
+
+// The tray icon's tip while a date is shown: "開催日：" + the date text.
+SjisString MeetingTrayTip(std::string_view dateText);
 
 }  // namespace tavolen

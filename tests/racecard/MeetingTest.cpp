@@ -194,5 +194,20 @@ TEST(EntryFile, NamedFromTheDayFileAndCourse) {
             fs::path("Data") / RaceFileName("20050108", "阪神.jvSEr"));
 }
 
+TEST(DateChange, TodayIntervalAndTip) {
+  FakeClock clock({2005, 1, 8, 23, 59, 59});
+  EXPECT_TRUE(IsToday(clock, kDate));
+  clock.AdvanceSeconds(1);
+  EXPECT_FALSE(IsToday(clock, kDate));
+  EXPECT_FALSE(IsToday(clock, ""));
+
+  EXPECT_EQ(CheckIntervalOf(5), 5);
+  EXPECT_EQ(CheckIntervalOf(0), 2);
+  EXPECT_EQ(CheckIntervalOf(-7), 2);
+  EXPECT_EQ(CheckIntervalOf(100000), 59);
+  EXPECT_EQ(CheckTimerMilliseconds(5), 300000);
+  EXPECT_EQ(MeetingTrayTip(kDate), Sj("開催日：2005年01月08日"));
+}
+
 }  // namespace
 }  // namespace tavolen
