@@ -127,9 +127,10 @@ std::string Hhmm(int minutes) {
   return ZeroFilled(minutes / 60, 2) + ZeroFilled(minutes % 60, 2);
 }
 
-// JRA frames: eight frames; with more than eight runners the higher frames take a second (and
-// with more than sixteen a third) horse.
-int FrameOf(int horse, int runners) {
+}  // namespace
+
+int JraFrameNumber(int horse, int runners) {
+  if (horse < 1 || horse > runners) return 0;
   if (runners <= 8) return horse;
   const int base = runners / 8, extra = runners % 8;
   int last = 0;
@@ -139,6 +140,8 @@ int FrameOf(int horse, int runners) {
   }
   return 8;
 }
+
+namespace {
 
 class PeoplePool {
  public:
@@ -313,7 +316,7 @@ void PlanRaces(Day& day, Meeting& m, int courseIndex, Rng& rng, HorseNames& name
     for (int h = 1; h <= count; ++h) {
       Runner ru;
       ru.number = h;
-      ru.frame = FrameOf(h, count);
+      ru.frame = JraFrameNumber(h, count);
       ru.name = names.Next();
       ru.age = youngRace ? young : std::min(oldest, young + 1 + rng.Below(3) * rng.Below(3));
       const int s = rng.Below(100);
@@ -327,9 +330,9 @@ void PlanRaces(Day& day, Meeting& m, int courseIndex, Rng& rng, HorseNames& name
         weight = young == 2 ? (filly ? 540 : 550) : (filly ? 550 : 570);
       } else {
         const bool youngest = ru.age == young + 1 && young == 2;
-        weight = youngest ? (filly ? 530 : 550) : (filly ? 560 : 580);
+        weight = youngest ? (filly ? 530 : 550) : (filly ? 550 : 570);
       }
-      if (race.weightRule == '2') weight += 10 * rng.Below(4);
+      if (race.weightRule == '2') weight += 10 * rng.Below(3);
       if (race.weightRule == '1') weight = 490 + 5 * rng.Below(19);
       ru.apprentice = race.special ? '0' : ru.jockey->apprentice;
       weight -= 10 * (ru.apprentice - '0');

@@ -35,6 +35,10 @@ DemoDayOptions DemoOptionsFrom(const LocalDateTime& now);
 std::vector<DemoFile> GenerateDemoDay(const LocalDateTime& date,
                                       const DemoDayOptions& options = {});
 
+// The frame (1-8) of a horse number in a field of `runners`, as JRA assigns frames: with up to
+// eight runners each has its own frame; with more, the higher frames take the extra horses.
+int JraFrameNumber(int horse, int runners);
+
 // The name of the demo day's change file, which is written last: its presence marks a
 // complete demo day in a feed folder.
 std::string DemoChangeFileName(const LocalDateTime& date);

@@ -236,6 +236,9 @@ int StandInJVLink::StoreSettings(const StandInSettings& wanted) {
 int StandInJVLink::JVOpen(const std::u16string& dataspec, const std::u16string& fromtime,
                           int option, int& readcount, int& downloadcount,
                           std::u16string& lastfiletimestamp) {
+  // The inputs are read before the outputs are reset: a caller may pass one string as both.
+  const SjisString spec = Utf16ToSjis(dataspec);
+  const SjisString from = Utf16ToSjis(fromtime);
   readcount = 0;
   downloadcount = 0;
   lastfiletimestamp.clear();
@@ -244,7 +247,6 @@ int StandInJVLink::JVOpen(const std::u16string& dataspec, const std::u16string& 
   if (!initialised_) return kNotInitialised;
   if (session_.kind != SessionKind::None) return kSessionOpen;
 
-  const SjisString spec = Utf16ToSjis(dataspec);
   if (spec.empty() || spec.size() % 4 != 0) return kBadDataspec;
   bool race = false, thisWeekOnly = true;
   for (size_t i = 0; i < spec.size(); i += 4) {
@@ -253,7 +255,6 @@ int StandInJVLink::JVOpen(const std::u16string& dataspec, const std::u16string& 
     race = race || id == "RACE";
     thisWeekOnly = thisWeekOnly && OneOf(id, kThisWeekSpecs);
   }
-  const SjisString from = Utf16ToSjis(fromtime);
   LocalDateTime fromTime;
   if (!ParseCompactDateTime(from, fromTime)) return kBadFromtime;
   if (option < 1 || option > 4) return kBadOption;
