@@ -99,7 +99,8 @@ struct Race {
   std::vector<Runner> runners;
 };
 
-// A weather or going announcement; codes that do not change are '0'.
+// A weather or going announcement. A weather change has '0' for both goings, a going change
+// '0' for the weather and the going of both surfaces (one of them may stay as it was).
 struct WeatherChange {
   char kind;  // '2' weather, '3' going
   char weather, turf, dirt, weatherBefore, turfBefore, dirtBefore;
@@ -366,7 +367,7 @@ Day PlanDay(const LocalDateTime& date) {
        {'2', '4', '0', '0', '2', '0', '0'},
        {'3', '0', '2', '2', '0', '1', '1'}},
       {{'2', '1', '0', '0', '2', '0', '0'}},
-      {{'2', '4', '0', '0', '3', '0', '0'}, {'3', '0', '0', '2', '0', '0', '3'}},
+      {{'2', '4', '0', '0', '3', '0', '0'}, {'3', '0', '2', '2', '0', '2', '3'}},
       {},
   };
   const char initial[4][3] = {{'1', '1', '1'}, {'2', '1', '1'}, {'3', '2', '3'}, {'1', '1', '1'}};
