@@ -10,7 +10,7 @@
 #include <string>
 
 #include "jvlink/JVData_Structure.h"
-#include "standin/StandInJVLink.h"
+#include "standin/StandIn.h"
 
 using namespace tavolen;
 

@@ -4,7 +4,7 @@
 
 #include "jvlink/JVData_Structure.h"
 #include "standin/DemoDay.h"
-#include "standin/StandInJVLink.h"
+#include "standin/StandIn.h"
 #include "tests/standin/TestRecords.h"
 
 namespace tavolen {

@@ -1,4 +1,4 @@
-#include "standin/StandInJVLink.h"
+#include "standin/StandIn.h"
 
 #include <pwd.h>
 #include <unistd.h>
