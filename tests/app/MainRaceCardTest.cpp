@@ -5,11 +5,15 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <cstdlib>
 #include <memory>
 
 #include "app/Main.h"
 #include "app/Widgets.h"
+#include "jvlink/RaceFiles.h"
+#include "racecard/CardPaint.h"
 #include "racecard/prgrsUnit.h"
+#include "standin/DemoDay.h"
 #include "tests/racecard/RaceFileBuilder.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedJVLink.h"
@@ -225,6 +229,44 @@ TEST_F(MainRaceCardTest, GridIsPaintedInFrameColoursAndAClickLeavesNoSelection) 
   QApplication::sendEvent(vp, &release);
   QApplication::processEvents();
   EXPECT_TRUE(f.StringGrid2->selectionModel()->selectedIndexes().isEmpty());
+}
+
+// The stand-in's demo day stored as the acquisition stores it, then chosen and shown: the
+// first race is complete and painted in its frame colours. With TAVOLEN_SCREENSHOT_DIR set,
+// the window is saved there as racecard.png.
+TEST_F(MainRaceCardTest, DemoDayShowsAFullRaceCard) {
+  const LocalDateTime day{2005, 1, 8, 9, 0, 0};
+  fs::remove_all(data_);
+  fs::create_directories(data_);
+  int stored = 0;
+  for (const DemoFile& file : GenerateDemoDay(day))
+    if (file.name != DemoChangeFileName(day))
+      for (const std::string& line : SplitLines(file.bytes)) {
+        const std::string record = line + "\r\n";
+        if (record.starts_with("RA")) stored += StoreRaRecord(data_, record).stored();
+        if (record.starts_with("SE")) stored += StoreSeRecord(data_, record).stored();
+      }
+  ASSERT_GT(stored, 24);
+  TMainForm& f = Form();
+  f.show();  // at the default place and size
+  Choose("2005年01月08日");
+  QApplication::processEvents();
+  ASSERT_TRUE(desktop_.Messages().empty()) << SjisToUtf8(desktop_.Messages()[0]);
+  ASSERT_FALSE(f.Panel1->isHidden());
+  const int runners = f.StringGrid2->rowCount() - 1;
+  ASSERT_GT(runners, 8);
+  const QImage grid = f.StringGrid2->viewport()->grab().toImage();
+  for (int row = 1; row <= runners; ++row) {
+    const QRect r = f.StringGrid2->visualRect(f.StringGrid2->model()->index(row, 0));
+    if (r.bottom() >= grid.height()) break;
+    const auto colours = FrameColoursOf(f.StringGrid2->item(row, 0)->text().toInt());
+    ASSERT_TRUE(colours.has_value()) << row;
+    EXPECT_EQ(grid.pixelColor(r.right() - 1, r.bottom() - 2),
+              QColor(colours->background.r, colours->background.g, colours->background.b))
+        << row;
+  }
+  if (const char* dir = std::getenv("TAVOLEN_SCREENSHOT_DIR"))
+    EXPECT_TRUE(f.grab().save(QString::fromLocal8Bit(dir) + "/racecard.png"));
 }
 
 }  // namespace
