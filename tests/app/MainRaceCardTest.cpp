@@ -105,6 +105,11 @@ TEST_F(MainRaceCardTest, TodayStartsTheTimerListsRacesAndShowsTheFirstCard) {
   EXPECT_EQ(f.Label3D3->text(), U("2005年 1月 8日 中山 1回 1日"));
   EXPECT_EQ(f.Label3D2->text(), "1");
   EXPECT_TRUE(f.Label3D2->autoFillBackground());
+  EXPECT_EQ(f.Label3D2->palette().color(QPalette::Window), QColor(Qt::black));
+  EXPECT_EQ(f.Label3D2->palette().color(QPalette::WindowText), QColor(Qt::white));
+  EXPECT_EQ(f.Label3D9->palette().color(QPalette::WindowText), QColor(Qt::blue));
+  EXPECT_EQ(f.Label3D1->font().pixelSize(), 19);
+  EXPECT_TRUE(f.Label3D10->font().bold());
   EXPECT_EQ(f.Label3D9->text(), U("09時50分発走"));
   EXPECT_EQ(f.StringGrid2->rowCount(), 17);
   EXPECT_EQ(f.StringGrid2->item(5, 1)->text(), "05");
