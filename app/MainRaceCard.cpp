@@ -1,26 +1,14 @@
 // Handlers of the race card viewer: meeting dates, meeting load, race list and race card.
-#include <QHeaderView>
 #include <algorithm>
 
 #include "app/Main.h"
 #include "app/Widgets.h"
+#include "racecard/RaceCardDelegate.h"
 
 namespace tavolen {
 
 void TMainForm::SetupRaceCardGrid() {
-  static const char* const headers[9] = {"枠",   "馬",     "馬名",  "性齢", "斤量",
-                                         "騎手", "調教師", "ﾌﾞﾘﾝｶ", "見習"};
-  static const int widths[9] = {20, 20, 150, 30, 45, 55, 55, 40, 55};
-  StringGrid2->setColumnCount(9);
-  StringGrid2->setRowCount(0);
-  for (int c = 0; c < 9; ++c) {
-    StringGrid2->setHorizontalHeaderItem(c, new QTableWidgetItem(Qs(Sj(headers[c]))));
-    StringGrid2->setColumnWidth(c, widths[c]);
-  }
-  StringGrid2->verticalHeader()->setVisible(false);
-  StringGrid2->setFont(GothicFont(12));
-  StringGrid2->setSelectionBehavior(QAbstractItemView::SelectRows);
-  StringGrid2->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  SetUpRaceCardGrid(*StringGrid2);
 }
 
 // The dates of the day files in the data folder, newest first; nothing selected.

@@ -10,6 +10,7 @@
 #include "app/Main.h"
 #include "app/Widgets.h"
 #include "changes/henkoUnit.h"
+#include "racecard/RaceCardDelegate.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedJVLink.h"
 
@@ -53,10 +54,13 @@ void FillSampleRace(TMainForm& f) {
       {"2", "04", "メイショウカイドウ", "牡 6", "56.0kg", "武幸", "坂口正", "", "1kg減"},
       {"3", "05", "アサカディフィート", "セ 7", "55.0kg", "田中勝", "鶴留明", "", ""},
   };
-  f.StringGrid2->setRowCount(5);
-  for (int r = 0; r < 5; ++r)
-    for (int c = 0; c < 9; ++c)
-      f.StringGrid2->setItem(r, c, new QTableWidgetItem(Qs(Sj(rows[r][c]))));
+  CardGrid grid{CardHeaderRow()};
+  for (const auto& row : rows) {
+    CardRow r;
+    for (int c = 0; c < kCardColumns; ++c) r[c] = Sj(row[c]);
+    grid.push_back(r);
+  }
+  ShowCardInGrid(*f.StringGrid2, grid);
   f.Panel1->setVisible(true);
   f.StatusLine->showMessage(Qs(Sj("変更情報を表示します")));
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <csignal>
+
 #include "app/Main.h"
 #include "changes/henkoUnit.h"
 #include "racecard/prgrsUnit.h"
@@ -115,6 +118,19 @@ TEST_F(Startup, StaleTemporaryFilesOfTheAtomicWriterAreRemoved) {
   ASSERT_EQ(StartUp(Deps(), false, windows), StartOutcome::Running);
   EXPECT_EQ(Names(dir / "Data"), std::vector<std::string>{"keep.jvRA"});
   EXPECT_EQ(Names(dir), (std::vector<std::string>{"Data", "ErrorLog.txt"}));
+}
+
+TEST(Termination, ASignalEndsTheProgramThroughItsMessageLoop) {
+  int ends = 0;
+  InstallTerminationHandler([&ends] { ++ends; });
+  ASSERT_EQ(::raise(SIGTERM), 0);  // the process goes on
+  for (int i = 0; i < 50 && ends == 0; ++i)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_EQ(ends, 1);
+  InstallTerminationHandler({});
+  ::raise(SIGHUP);
+  QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  EXPECT_EQ(ends, 1);
 }
 
 }  // namespace
