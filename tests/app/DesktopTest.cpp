@@ -44,6 +44,14 @@ TEST(DesktopTexts, BalloonTextsAreCutAndLineEndsMadePlain) {
   EXPECT_EQ(PrepareBalloon(Sj("新着開催情報"), "").text, QStringLiteral(" "));
 }
 
+TEST(QtDesktopBoxes, WhereNobodyCanAnswerABoxItReturnsAtOnceWithNo) {
+  QtDesktop d;
+  d.InformationBox(Sj("データを読み込んでください。"));
+  d.PlainBox(Sj("本ソフトはすでに起動しています。"));
+  d.ErrorBox(Sj("エラー"));
+  EXPECT_FALSE(d.AskYesNo(Sj("よろしいですか？")));
+}
+
 TEST(QtDesktopTray, TipIsCutTo63Characters) {
   QtDesktop d;
   d.SetTrayTip(SjisString(70, 'x'));

@@ -189,6 +189,16 @@ TEST_F(MainForm, EveryShowingInitialisesJVLinkWithTheSoftwareIdentifier) {
   EXPECT_TRUE(desktop.Messages().empty());
 }
 
+TEST_F(MainForm, ShowingDuringAnOpenChangeSessionLeavesTheSessionAlone) {
+  Build();
+  form->show();
+  form->hide();
+  form->jvSessionOpen_ = true;  // a change fetch lets window messages run mid-read
+  form->TrayIcon1DblClick();
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(jv.Count("JVInit"), 1);
+}
+
 TEST_F(MainForm, FailingJVInitIsReportedAndTheProgramGoesOn) {
   jv.initResults = {-101, 0};
   Build();
