@@ -389,8 +389,8 @@ void TMainForm::ShowTrayIcon() {
   desktop_.SetTrayVisible(true);
   if (auto* qt = dynamic_cast<QtDesktop*>(&desktop_)) {
     qt->trayIcon()->setContextMenu(PopupMenuTrayIcon1);
-    connect(
-        qt, &QtDesktop::trayActivated, this, [this] { TrayIcon1DblClick(); }, Qt::UniqueConnection);
+    connect(qt, &QtDesktop::trayActivated, this, &TMainForm::TrayIcon1DblClick,
+            Qt::UniqueConnection);
   }
   trayShown_ = true;
 }

@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QStatusTipEvent>
+#include <QSystemTrayIcon>
 
 #include "app/About.h"
+#include "app/QtDesktop.h"
 #include "app/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/KeibaFunc.h"
@@ -172,6 +174,18 @@ TEST_F(MainFormCreation, HintsOfToolBarAndMenuAppearInTheStatusLine) {
   QStatusTipEvent leave{QString()};
   QApplication::sendEvent(form->SpeedButton1, &leave);
   EXPECT_TRUE(form->StatusLine->currentMessage().isEmpty());
+}
+
+TEST_F(MainFormCreation, TheTrayIconOfTheDesktopOpensTheMenuAndShowsTheWindow) {
+  QtDesktop qt;
+  MainFormDeps deps{dir, "Tavolen", qt, clock, jv, [](QDialog&) { return 0; }, [] {}};
+  TMainForm f(deps);
+  EXPECT_EQ(qt.trayIcon()->contextMenu(), f.PopupMenuTrayIcon1);
+  EXPECT_EQ(qt.trayIcon()->toolTip(), QStringLiteral("Tavolen for JRA-VAN Data Lab."));
+  ASSERT_FALSE(f.isVisible());
+  emit qt.trayActivated();
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_EQ(jv.Count("JVInit"), 1);
 }
 
 TEST_F(MainForm, EveryShowingInitialisesJVLinkWithTheSoftwareIdentifier) {
