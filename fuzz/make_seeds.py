@@ -148,6 +148,20 @@ def merge_changes():
                        b"R" + jc()])
 
 
+def meeting_load():
+    t = "fuzz_meeting_load"
+    write(t, "two_courses", [b"d" + b"24" + b"000000", b"e5" + b"216553" + b"000000",
+                             b"e8" + b"216553" + b"000000", b"L", b"G0035", b"L"])
+    write(t, "forty_races", [b"d" + b"40" + b"000000", b"e5" + b"216553" + b"000000", b"L"])
+    write(t, "raw_records", [b"D" + day_line(ra(race=b"03")) + day_line(ra(course=b"58")),
+                             b"E5" + b"\r\n".join([se()[:-2]] * 3), b"L"])
+    write(t, "bad_shapes", [b"d" + b"03" + b"001271" + b"XX", b"e5" + b"100550" + b"000000",
+                            b"L", b"D" + b"RA short", b"L", b"D", b"L", b"L" + sj("2024年01月07日")])
+    write(t, "odd_names", [b"Nx", b"N" + sj("2024年01月05日"), b"N" + b"\xff\xfe", b"d" + b"01" + b"000000",
+                           b"L", b"L../Data/" + sj("2024年01月06日")])
+
+
 if __name__ == "__main__":
     store_race()
     merge_changes()
+    meeting_load()
