@@ -1,0 +1,99 @@
+// The operations of the crash test: a deterministic stream of file writes like those of a race
+// day (race records, runner records, change records, the renew file, a setting, an error-log
+// line), each a pure function of a seed and its index, so that a process killed part-way can
+// be compared with the same stream run to the same point without being killed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/ErrorLog.h"
+#include "app/IniFile.h"
+#include "jvlink/ChangeFiles.h"
+#include "jvlink/Clock.h"
+#include "jvlink/FileIO.h"
+#include "jvlink/RaceFiles.h"
+#include "tests/reliability/ReliabilityFiles.h"
+
+namespace tavolen::reliability {
+
+inline constexpr std::string_view kCrashSettingsName = "Tavolen.ini";
+
+inline uint64_t Mix(uint64_t x) {
+  x += 0x9E3779B97F4A7C15ULL;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+  return x ^ (x >> 31);
+}
+
+// A small generator for the choices of one operation.
+struct OpRandom {
+  uint64_t state;
+  OpRandom(uint64_t seed, uint64_t index) : state(Mix(seed ^ Mix(index))) {}
+  int Below(int n) {
+    state = Mix(state);
+    return static_cast<int>(state % static_cast<uint64_t>(n));
+  }
+};
+
+// A stamp month-day-hour-minute on the op's day.
+inline std::string Stamp(std::string_view date, OpRandom& r) {
+  return std::string(date.substr(4, 4)) + TwoDigits(9 + r.Below(8)) + TwoDigits(r.Below(60));
+}
+
+// Applies operation `index` of the stream to the application folder; false when a write
+// that must succeed failed.
+inline bool ApplyCrashOp(const fs::path& app, uint64_t seed, uint64_t index) {
+  OpRandom r(seed, index);
+  const fs::path data = app / "Data";
+  const std::string date = r.Below(4) ? "20240106" : "20240107";
+  const std::string course = r.Below(2) ? "06" : "09";
+  const std::string marker(1, static_cast<char>('A' + r.Below(26)));
+  const int kind = r.Below(100);
+  if (kind < 35) {
+    return StoreRaRecord(data, MakeRa(date, course, 1 + r.Below(12), marker)).stored();
+  }
+  if (kind < 70) {
+    const int race = 1 + r.Below(12);
+    return StoreSeRecord(data, MakeSe(date, course, race, 1 + r.Below(18), marker)).stored();
+  }
+  if (kind < 85) {
+    std::string record;
+    const std::string stamp = Stamp(date, r);
+    const int race = 1 + r.Below(12);
+    switch (r.Below(5)) {
+      case 0:
+        record = MakeWe(date, course, stamp, std::string(1, static_cast<char>('1' + r.Below(3))));
+        break;
+      case 1:
+        record = MakeAv(date, race, 1 + r.Below(18), stamp);
+        break;
+      case 2:
+        record = MakeJc(date, race, 1 + r.Below(18), stamp, Sj("キシュ") + marker);
+        break;
+      case 3:
+        record = MakeTc(date, race, stamp, TwoDigits(10 + r.Below(6)) + TwoDigits(r.Below(60)));
+        break;
+      default:
+        record = MakeCc(date, race, stamp);
+        break;
+    }
+    return StoreChangeRecord(data, record).stored();
+  }
+  if (kind < 90) {
+    RenewStamps stamps;
+    for (auto& s : stamps) s = r.Below(3) ? Stamp(date, r) : std::string();
+    return WriteRenewFile(data / (DateName(date) + ".renew"), stamps).ok;
+  }
+  if (kind < 95) {
+    IniFile ini(app / std::string(kCrashSettingsName));
+    if (r.Below(2)) return ini.WriteInteger("Time", "AutoRdataGet", 2 + r.Below(58)).ok;
+    return ini.WriteString("locate", "top", std::to_string(r.Below(800))).ok;
+  }
+  FakeClock clock(LocalDateTime{2024, 1, 6, 9, 0, 0});
+  clock.AdvanceSeconds(static_cast<long long>(index % 36000));
+  ErrorLog log(app, clock);
+  return log.RecordError(Sj("開催速報データ取得中") + std::to_string(index)).ok;
+}
+
+}  // namespace tavolen::reliability
