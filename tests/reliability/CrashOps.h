@@ -1,18 +1,23 @@
 // The operations of the crash test: a deterministic stream of file writes like those of a race
 // day (race records, runner records, change records, the renew file, a setting, an error-log
-// line), each a pure function of a seed and its index, so that a process killed part-way can
-// be compared with the same stream run to the same point without being killed.
+// line), each a pure function of the stream, a seed and its index, so that a process killed
+// part-way can be compared with the same stream run to the same point without being killed.
 #pragma once
+
+#include <unistd.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/ErrorLog.h"
 #include "app/IniFile.h"
 #include "jvlink/ChangeFiles.h"
 #include "jvlink/Clock.h"
 #include "jvlink/FileIO.h"
+#include "jvlink/JVLink.h"
 #include "jvlink/RaceFiles.h"
+#include "standin/StandIn.h"
 #include "tests/reliability/ReliabilityFiles.h"
 
 namespace tavolen::reliability {
@@ -41,15 +46,15 @@ inline std::string Stamp(std::string_view date, OpRandom& r) {
   return std::string(date.substr(4, 4)) + TwoDigits(9 + r.Below(8)) + TwoDigits(r.Below(60));
 }
 
-// Applies operation `index` of the stream to the application folder; false when a write
-// that must succeed failed.
-inline bool ApplyCrashOp(const fs::path& app, uint64_t seed, uint64_t index) {
+// Applies operation `index` of the mixed stream: records built here for two days and two
+// courses, renew files, settings and error-log lines. minKind 85 gives only the last three.
+inline bool ApplyMixedOp(const fs::path& app, uint64_t seed, uint64_t index, int minKind = 0) {
   OpRandom r(seed, index);
   const fs::path data = app / "Data";
   const std::string date = r.Below(4) ? "20240106" : "20240107";
   const std::string course = r.Below(2) ? "06" : "09";
   const std::string marker(1, static_cast<char>('A' + r.Below(26)));
-  const int kind = r.Below(100);
+  const int kind = minKind + r.Below(100 - minKind);
   if (kind < 35) {
     return StoreRaRecord(data, MakeRa(date, course, 1 + r.Below(12), marker)).stored();
   }
@@ -94,6 +99,65 @@ inline bool ApplyCrashOp(const fs::path& app, uint64_t seed, uint64_t index) {
   clock.AdvanceSeconds(static_cast<long long>(index % 36000));
   ErrorLog log(app, clock);
   return log.RecordError(Sj("開催速報データ取得中") + std::to_string(index)).ok;
+}
+
+// Every record the JV-Link stand-in delivers for its demo race day of 6 January 2024: the
+// "RACE" session, then the whole day's "0B14" answer at the end of the day.
+inline const std::vector<SjisString>& StandInDayRecords() {
+  static const std::vector<SjisString> records = [] {
+    std::vector<SjisString> out;
+    const fs::path folder =
+        fs::temp_directory_path() / ("tavolen-crash-standin-" + std::to_string(getpid()));
+    FakeClock clock(LocalDateTime{2024, 1, 6, 23, 0, 0});
+    {
+      StandInJVLink jv(clock, StandInOptions{folder, 0});
+      auto readAll = [&] {
+        std::u16string buff, name;
+        int size = 60000;
+        for (int code; (code = jv.JVRead(buff, size, name)) != 0;) {
+          if (code > 0) out.push_back(RecordToSjis(buff));
+          if (code < -3) break;
+        }
+        jv.JVClose();
+      };
+      int readCount = 0, downloadCount = 0;
+      std::u16string last;
+      if (jv.JVInit(u"UNKNOWN") == 0 &&
+          jv.JVOpen(u"RACE", u"20240101000000", 2, readCount, downloadCount, last) == 0) {
+        while (jv.JVStatus() < downloadCount) {
+        }
+        readAll();
+      }
+      if (jv.JVRTOpen(u"0B14", u"20240106") == 0) readAll();
+    }
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    return out;
+  }();
+  return records;
+}
+
+// Applies operation `index` of the stand-in stream: the demo day's records in delivery order,
+// each stored as the acquisition and the change fetch store it, with a renew, settings or
+// error-log write after every seventh; after the last record the mixed stream goes on.
+inline bool ApplyStandInOp(const fs::path& app, uint64_t seed, uint64_t index) {
+  if (index % 8 == 7) return ApplyMixedOp(app, seed, index, 85);
+  const uint64_t n = index - index / 8;
+  const std::vector<SjisString>& records = StandInDayRecords();
+  if (n >= records.size()) return ApplyMixedOp(app, seed, index);
+  const SjisString& record = records[n];
+  const fs::path data = app / "Data";
+  const std::string_view type = std::string_view(record).substr(0, 2);
+  if (type == "RA") return !StoreRaRecord(data, record).failed();
+  if (type == "SE") return !StoreSeRecord(data, record).failed();
+  return !StoreChangeRecord(data, record).failed();
+}
+
+enum class CrashStream { Mixed, StandIn };
+
+inline bool ApplyCrashOp(const fs::path& app, CrashStream stream, uint64_t seed, uint64_t index) {
+  return stream == CrashStream::StandIn ? ApplyStandInOp(app, seed, index)
+                                        : ApplyMixedOp(app, seed, index);
 }
 
 }  // namespace tavolen::reliability

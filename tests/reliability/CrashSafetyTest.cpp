@@ -6,6 +6,7 @@
 // TAVOLEN_CRASH_SEED fixes the seed (it is printed on every run); TAVOLEN_CRASH_KILLS sets the
 // number of kills (default 200).
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -134,11 +135,12 @@ struct DriverRun {
   uint64_t completed = 0;  // the last count the driver reported
   bool killed = false;
   int exitCode = 0;
+  bool ready = false;  // the driver got as far as its first write
 };
 
 // Starts the driver from index `first`, kills it after `delay` and returns what it reported.
-DriverRun RunAndKill(const fs::path& app, uint64_t seed, uint64_t first,
-               std::chrono::microseconds delay) {
+DriverRun RunAndKill(const fs::path& app, const char* stream, uint64_t seed, uint64_t first,
+                     std::chrono::microseconds delay) {
   int fds[2];
   if (pipe(fds) != 0) return {first, false, -1};
   const std::string seedText = std::to_string(seed), firstText = std::to_string(first);
@@ -147,28 +149,36 @@ DriverRun RunAndKill(const fs::path& app, uint64_t seed, uint64_t first,
     dup2(fds[1], STDOUT_FILENO);
     close(fds[0]);
     close(fds[1]);
-    execl(TAVOLEN_CRASH_DRIVER, TAVOLEN_CRASH_DRIVER, app.c_str(), seedText.c_str(),
+    execl(TAVOLEN_CRASH_DRIVER, TAVOLEN_CRASH_DRIVER, app.c_str(), stream, seedText.c_str(),
           firstText.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
+  // The delay counts from the driver's first write on.
+  std::string out;
+  char buf[4096];
+  ssize_t n;
+  while (out.find("ready\n") == std::string::npos) {
+    pollfd p{fds[0], POLLIN, 0};
+    if (poll(&p, 1, 10000) <= 0 || (n = read(fds[0], buf, sizeof buf)) <= 0) break;
+    out.append(buf, static_cast<size_t>(n));
+  }
   std::this_thread::sleep_for(delay);
   kill(pid, SIGKILL);
   int status = 0;
   waitpid(pid, &status, 0);
-  std::string out;
-  char buf[4096];
-  ssize_t n;
   while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
   close(fds[0]);
 
   DriverRun run{first, WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL,
-          WIFEXITED(status) ? WEXITSTATUS(status) : 0};
-  // The last whole line is the last completed count.
+                WIFEXITED(status) ? WEXITSTATUS(status) : 0};
+  // The last whole line after "ready" is the last completed count.
+  const size_t ready = out.find("ready\n");
+  run.ready = ready != std::string::npos;
   const size_t end = out.rfind('\n');
-  if (end != std::string::npos) {
+  if (run.ready && end > ready + 5) {
     const size_t start = out.rfind('\n', end - 1);
-    run.completed = std::stoull(out.substr(start == std::string::npos ? 0 : start + 1));
+    run.completed = std::stoull(out.substr(start + 1, end - start - 1));
   }
   return run;
 }
@@ -178,15 +188,16 @@ uint64_t EnvNumber(const char* name, uint64_t def) {
   return v && *v ? std::strtoull(v, nullptr, 10) : def;
 }
 
-TEST(CrashSafety, KilledAtRandomMomentsNothingIsTornOrLost) {
+void KillAgainAndAgain(CrashStream stream, uint64_t defaultKills) {
+  const char* streamName = stream == CrashStream::StandIn ? "standin" : "mixed";
   const uint64_t seed = EnvNumber("TAVOLEN_CRASH_SEED", std::random_device{}());
-  const uint64_t kills = EnvNumber("TAVOLEN_CRASH_KILLS", 200);
-  std::printf("crash test seed %llu (TAVOLEN_CRASH_SEED=%llu to repeat), %llu kills\n",
-              static_cast<unsigned long long>(seed), static_cast<unsigned long long>(seed),
-              static_cast<unsigned long long>(kills));
+  const uint64_t kills = EnvNumber("TAVOLEN_CRASH_KILLS", defaultKills);
+  std::printf("crash test (%s stream) seed %llu (TAVOLEN_CRASH_SEED=%llu to repeat), %llu kills\n",
+              streamName, static_cast<unsigned long long>(seed),
+              static_cast<unsigned long long>(seed), static_cast<unsigned long long>(kills));
   SCOPED_TRACE("seed " + std::to_string(seed));
-  const fs::path victim = FreshApp("crash-victim");
-  const fs::path model = FreshApp("crash-model");
+  const fs::path victim = FreshApp(std::string("crash-victim-") + streamName);
+  const fs::path model = FreshApp(std::string("crash-model-") + streamName);
   std::mt19937_64 random(seed);
 
   uint64_t next = 0;     // the first operation of the next run
@@ -196,8 +207,9 @@ TEST(CrashSafety, KilledAtRandomMomentsNothingIsTornOrLost) {
   for (uint64_t k = 0; k < kills; ++k) {
     SCOPED_TRACE("kill " + std::to_string(k) + " after operation " + std::to_string(next));
     const auto delay = std::chrono::microseconds(random() % 30001);
-    const DriverRun run = RunAndKill(victim, seed, next, delay);
+    const DriverRun run = RunAndKill(victim, streamName, seed, next, delay);
     ASSERT_TRUE(run.killed) << "the driver ended by itself, code " << run.exitCode;
+    ASSERT_TRUE(run.ready) << "the driver did not start";
     ASSERT_GE(run.completed, next);
 
     const Snapshot killed = TakeSnapshot(victim);
@@ -206,11 +218,11 @@ TEST(CrashSafety, KilledAtRandomMomentsNothingIsTornOrLost) {
 
     // The killed folder must be the stream's state after the reported operations, or after one
     // more (done but not yet reported).
-    while (modelAt < run.completed) ASSERT_TRUE(ApplyCrashOp(model, seed, modelAt++));
+    while (modelAt < run.completed) ASSERT_TRUE(ApplyCrashOp(model, stream, seed, modelAt++));
     const Snapshot files = WithoutTemps(killed);
     Snapshot expected = TakeSnapshot(model);
     if (files != expected) {
-      ASSERT_TRUE(ApplyCrashOp(model, seed, modelAt++));
+      ASSERT_TRUE(ApplyCrashOp(model, stream, seed, modelAt++));
       const Snapshot oneMore = TakeSnapshot(model);
       const std::vector<std::string> diff = Differences(files, oneMore);
       ASSERT_TRUE(diff.empty()) << "after operation " << run.completed << " the folder is "
@@ -239,6 +251,18 @@ TEST(CrashSafety, KilledAtRandomMomentsNothingIsTornOrLost) {
       static_cast<unsigned long long>(kills), seconds, static_cast<unsigned long long>(next),
       tempKills, removedTemps, unreported);
   EXPECT_GT(next, kills) << "the driver hardly ran between kills";
+}
+
+// The JV-Link stand-in's demo race day, stored record by record as it is delivered.
+TEST(CrashSafety, StoringTheStandInDayKilledAtRandomMoments) {
+  ASSERT_FALSE(StandInDayRecords().empty());
+  std::printf("the stand-in's demo day: %zu records\n", StandInDayRecords().size());
+  KillAgainAndAgain(CrashStream::StandIn, 200);
+}
+
+// Two days and two courses of built records, with many replacements and every file kind.
+TEST(CrashSafety, MixedWritesKilledAtRandomMoments) {
+  KillAgainAndAgain(CrashStream::Mixed, 100);
 }
 
 }  // namespace
