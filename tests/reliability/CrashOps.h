@@ -139,15 +139,20 @@ inline const std::vector<SjisString>& StandInDayRecords() {
 
 // Applies operation `index` of the stand-in stream: the demo day's records in delivery order,
 // each stored as the acquisition and the change fetch store it, with a renew, settings or
-// error-log write after every seventh; after the last record the mixed stream goes on.
+// error-log write after every seventh, pass after pass.
 inline bool ApplyStandInOp(const fs::path& app, uint64_t seed, uint64_t index) {
   if (index % 8 == 7) return ApplyMixedOp(app, seed, index, 85);
   const uint64_t n = index - index / 8;
   const std::vector<SjisString>& records = StandInDayRecords();
-  if (n >= records.size()) return ApplyMixedOp(app, seed, index);
-  const SjisString& record = records[n];
-  const fs::path data = app / "Data";
+  if (records.empty()) return false;
+  // Each later pass over the day delivers every race and runner again with a changed name,
+  // as a corrected record would arrive, so every store rewrites its file with new bytes.
+  SjisString record = records[n % records.size()];
+  const char pass = static_cast<char>('0' + n / records.size() % 64);
   const std::string_view type = std::string_view(record).substr(0, 2);
+  if (n >= records.size() && type == "RA") record[32] = pass;
+  if (n >= records.size() && type == "SE") record[40] = pass;
+  const fs::path data = app / "Data";
   if (type == "RA") return !StoreRaRecord(data, record).failed();
   if (type == "SE") return !StoreSeRecord(data, record).failed();
   return !StoreChangeRecord(data, record).failed();
