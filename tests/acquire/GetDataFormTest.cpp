@@ -109,8 +109,8 @@ TEST_F(GetDataForm, StartButtonRunsASessionToCompletionKeepingThePickersTimeOfDa
   EXPECT_EQ(form->ListBox1->item(1)->text(), Q("作成済み:11R/05番/2024年01月06日中山.jvSEr"));
   EXPECT_EQ(form->ProgressBar1->value(), 0);
   EXPECT_EQ(form->ProgressBar2->value(), 0);
-  EXPECT_FALSE(form->testAttribute(Qt::WA_SetCursor));  // default cursor again
-  EXPECT_TRUE(fs::exists(dir / "Data" / Sj("2024年01月06日.jvRA")));
+  EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);  // default cursor again
+  EXPECT_TRUE(fs::exists(dir / "Data" / "2024年01月06日.jvRA"));
   EXPECT_TRUE(closings.empty());
 }
 
@@ -124,7 +124,7 @@ TEST_F(GetDataForm, StatusTimerCarriesTheDownloadIntoReading) {
   EXPECT_TRUE(form->TimerJVStatus->isActive());
   EXPECT_EQ(form->ProgressLabel->text(), Q("ダウンロード中・・・"));
   EXPECT_EQ(form->ProgressBar1->maximum(), 3);
-  EXPECT_TRUE(form->testAttribute(Qt::WA_SetCursor));  // busy during the download
+  EXPECT_EQ(form->cursor().shape(), Qt::BusyCursor);  // busy during the download
 
   ASSERT_TRUE(RunUntil([&] { return jv.Count("JVClose") == 1; }));
   EXPECT_FALSE(form->TimerJVStatus->isActive());
