@@ -77,6 +77,9 @@ TGetDataForm::TGetDataForm(JVLink& jvlink, Desktop& desktop, IniFile& ini, const
 
   ListBox1 = new QListWidget(this);
   ListBox1->setObjectName("ListBox1");
+  // Every line has the same height; without this the list measures all its lines again at each
+  // added line, which makes a race day of stores ten times slower.
+  ListBox1->setUniformItemSizes(true);
 
   DateTimePicker1 = new QDateTimeEdit(this);
   DateTimePicker1->setObjectName("DateTimePicker1");
