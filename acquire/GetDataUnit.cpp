@@ -130,6 +130,14 @@ TGetDataForm::~TGetDataForm() {
   TimerJVStatus->stop();
 }
 
+void TGetDataForm::Open(JVLink& jvlink, Desktop& desktop, IniFile& ini, const Clock& clock,
+                        std::filesystem::path dataDir, AcquisitionState& state,
+                        std::function<void()> onClose, QWidget* parent) {
+  TGetDataForm form(jvlink, desktop, ini, clock, std::move(dataDir), state, std::move(onClose),
+                    parent);
+  form.exec();
+}
+
 void TGetDataForm::ButtonStartClick() {
   RunHandler(&AcquisitionSession::Start);
 }

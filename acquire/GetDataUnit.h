@@ -1,6 +1,7 @@
 // The acquisition window "ＪＶデータ取込": fetches race data through the main window's JV-Link
 // and writes the race files. Created anew for each opening and shown modally; the owner frees
-// it after exec() returns. Its behaviour is AcquisitionSession; the window only shows it.
+// it after exec() returns (Open does all three). Its behaviour is AcquisitionSession; the window
+// only shows it.
 #pragma once
 
 #include <QDialog>
@@ -35,6 +36,11 @@ class TGetDataForm : public QDialog, private AcquireView {
                std::filesystem::path dataDir, AcquisitionState& state,
                std::function<void()> onClose, QWidget* parent = nullptr);
   ~TGetDataForm() override;
+
+  // Creates the window, shows it modally and frees it when it has closed.
+  static void Open(JVLink& jvlink, Desktop& desktop, IniFile& ini, const Clock& clock,
+                   std::filesystem::path dataDir, AcquisitionState& state,
+                   std::function<void()> onClose, QWidget* parent = nullptr);
 
   AcquisitionSession& session() { return *session_; }
 

@@ -397,8 +397,7 @@ TEST_F(Acquisition, TwoRaRecordsOfOneRaceLeaveTheLaterLineAndTwoListLines) {
   jv.QueueRecord(later);
   session->Start();
 
-  EXPECT_EQ(Slurp(data / "2024年01月06日.jvRA"),
-            DayLine(race1) + "\r\n" + DayLine(later) + "\r\n");
+  EXPECT_EQ(Slurp(data / "2024年01月06日.jvRA"), DayLine(race1) + "\r\n" + DayLine(later) + "\r\n");
   const SjisString line = Sj("作成済み:11R/2024年01月06日.jvRA");
   EXPECT_EQ(view.list,
             (std::vector<SjisString>{line, Sj("作成済み:01R/2024年01月06日.jvRA"), line}));

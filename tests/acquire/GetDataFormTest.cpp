@@ -164,6 +164,20 @@ TEST_F(GetDataForm, ClosingRunsTheCallbackOnceAndStopsTheStatusTimer) {
   EXPECT_EQ(jv.Count("JVClose"), 0);
 }
 
+TEST_F(GetDataForm, OpenShowsAModalWindowAndRunsTheCallbackWhenItCloses) {
+  form.reset();
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    auto* shown = qobject_cast<TGetDataForm*>(QApplication::activeModalWidget());
+    seen = shown != nullptr;
+    if (shown) shown->close();
+  });
+  TGetDataForm::Open(jv, desktop, *ini, clock, dir / "Data", state,
+                     [this] { closings.push_back(jv.calls.size()); });
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(closings.size(), 1u);
+}
+
 TEST_F(GetDataForm, SettingsButtonCallsJVLinksDialog) {
   jv.uiResults = {-100};
   form->SpeedButton1->click();
