@@ -22,6 +22,7 @@
 #include "jvlink/Clock.h"
 #include "jvlink/JVLink.h"
 #include "jvlink/TextLines.h"
+#include "racecard/Meeting.h"
 
 class QDialog;
 
@@ -103,6 +104,9 @@ class TMainForm : public QMainWindow {
   void DatListClick();
   void StringGrid2MouseUp(Qt::MouseButton button, const QPoint& pos);
   void N18Click();
+  // The loaded meeting: selected race file, race and runner tables, race slots, selected race
+  // index and check interval. Only the race card handlers change it.
+  const LoadedMeeting& meeting() const { return meeting_; }
 
   // ---- Change monitoring (MainChanges.cpp) ----
   void GetKaisaiBtnClick();
@@ -153,6 +157,8 @@ class TMainForm : public QMainWindow {
   QWidget* Panel5 = nullptr;  // race list panel
   QListWidget* DatList = nullptr;
   QTableWidget* StringGrid2 = nullptr;
+  QMenu* PopupMenu1 = nullptr;  // the grid's right-button menu
+  QAction* N18 = nullptr;       // copy the race card to the clipboard
   TUpDown UpDown1;
   QTimer* Timer4 = nullptr;
   QStatusBar* StatusLine = nullptr;
@@ -217,6 +223,7 @@ class TMainForm : public QMainWindow {
   bool trayShown_ = false;
   bool noTrayToldOnce_ = false;
   bool destroyed_ = false;
+  LoadedMeeting meeting_;
 };
 
 }  // namespace tavolen
