@@ -1,4 +1,4 @@
-// The race-data acquisition: one JV-Link session for the data spec "RACE" from a start time,
+// The race-data acquisition: one JV-Link session for the dataspec "RACE" from a start time,
 // the download wait, the record reading loop that stores RA and SE records into the race files,
 // and the close step. Plain C++; the acquisition window drives it through AcquireView.
 #pragma once
