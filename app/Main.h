@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 
+#include "acquire/AcquisitionSession.h"
 #include "app/Desktop.h"
 #include "app/ErrorLog.h"
 #include "app/IniFile.h"
@@ -83,6 +84,10 @@ class TMainForm : public QMainWindow {
   void N4Click();            // show the change window as it stands
   void J1Click();
   void OpenAcquisition();  // creates the acquisition window and shows it modally
+  // True while the acquisition window is open with its JV-Link session open: the automatic
+  // change check then waits, so it never ends the user's download.
+  bool AcquisitionHoldsSession() const;
+  AcquisitionState& acquisition() { return acquisition_; }
   void HelpContentsItemClick();
   void SpeedButton6Click();  // version box with the version text
   void PopupMenuTrayIcon1AboutClick();
@@ -224,6 +229,10 @@ class TMainForm : public QMainWindow {
   bool noTrayToldOnce_ = false;
   bool destroyed_ = false;
   LoadedMeeting meeting_;
+  // The acquisition's cancel flag and session state outlive its window: a session left open
+  // by a cancel during the download stays open until the next close step.
+  AcquisitionState acquisition_;
+  bool acquisitionWindowOpen_ = false;
 };
 
 }  // namespace tavolen

@@ -1,10 +1,20 @@
 // The acquisition command of the main window.
+#include "acquire/GetDataUnit.h"
 #include "app/Main.h"
 
 namespace tavolen {
 
 void TMainForm::OpenAcquisition() {
-  desktop_.InformationBox(Sj("ＪＶデータ取得の画面はまだ組み込まれていません。"));
+  // Created anew on each opening and freed on close; closing rebuilds the date list.
+  TGetDataForm form(JVLink1, desktop_, IniGT1, clock_, DataFolder(), acquisition_,
+                    [this] { MakeDataListBtnClick(); }, this);
+  acquisitionWindowOpen_ = true;
+  RunModal(form);
+  acquisitionWindowOpen_ = false;
+}
+
+bool TMainForm::AcquisitionHoldsSession() const {
+  return acquisitionWindowOpen_ && acquisition_.sessionOpen;
 }
 
 }  // namespace tavolen

@@ -6,6 +6,7 @@
 #include "app/Startup.h"
 #include "app/Widgets.h"
 #include "standin/StandIn.h"
+#include "standin/StandInSettingsDialog.h"
 
 int main(int argc, char** argv) {
   using namespace tavolen;
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
 
   // On this platform the JV-Link stand-in is the installed component.
   RegisterStandIn(clock);
+  InstallStandInSettingsDialog();
 
   StartupDeps deps{desktop, clock, appFolder, ExecutableName()};
   ProgramWindows windows;

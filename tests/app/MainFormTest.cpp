@@ -5,6 +5,7 @@
 #include <QStatusTipEvent>
 #include <QSystemTrayIcon>
 
+#include "acquire/GetDataUnit.h"
 #include "app/About.h"
 #include "app/QtDesktop.h"
 #include "app/Widgets.h"
@@ -470,6 +471,38 @@ TEST_F(MainFormCommands, ErrorLineQuotesTheStatusLabel) {
   fs::create_directory(dir / "ErrorLog.txt");  // a folder in its place cannot be written
   EXPECT_FALSE(form->RecordErrorLine());
   EXPECT_EQ(desktop.Count("error"), 1);
+}
+
+}  // namespace
+}  // namespace tavolen
+
+namespace tavolen {
+namespace {
+
+TEST_F(MainFormCommands, AcquisitionWindowOpensModallyAndItsCloseRebuildsTheDateList) {
+  Build();
+  bool sawWindow = false, heldDuringSession = false;
+  onModal = [&](QDialog& d) {
+    auto* acquisition = qobject_cast<TGetDataForm*>(&d);
+    ASSERT_NE(acquisition, nullptr);
+    sawWindow = true;
+    EXPECT_EQ(d.windowTitle(), Qs(Sj("ＪＶデータ取込")));
+    EXPECT_FALSE(form->AcquisitionHoldsSession());
+    form->acquisition().sessionOpen = true;  // as after a successful JVOpen
+    heldDuringSession = form->AcquisitionHoldsSession();
+    // A day file arrives while the window is open; closing the window lists it.
+    PutBytes(dir / "Data" / SjisPath(Sj("2005年01月08日.jvRA")), "");
+    d.reject();
+  };
+  form->J1Click();
+  EXPECT_TRUE(sawWindow);
+  EXPECT_TRUE(heldDuringSession);
+  // A session left open by a closed window no longer holds the change check back: the next
+  // fetch's close step ends it.
+  EXPECT_FALSE(form->AcquisitionHoldsSession());
+  ASSERT_EQ(form->DateCombo->count(), 1);
+  EXPECT_EQ(form->DateCombo->itemText(0), Qs(Sj("2005年01月08日")));
+  EXPECT_EQ(form->DateCombo->currentIndex(), -1);
 }
 
 }  // namespace
