@@ -19,11 +19,16 @@ class ErrorLog {
   // Keeps the newest 100 old lines, adds "ソフト起動：yyyy/mm/dd hh:nn:ss" and the folder line.
   FileStatus RecordStartup();
   // Adds "【エラー】hh:nn:ss：" + message. A log that has gone missing is created again.
+  // A log that exists but cannot be read is left alone and the line is not recorded.
   FileStatus RecordError(const SjisString& message);
 
+  // The line list as last built (after a failed save it holds the lines that were not saved).
   const Lines& lines() const { return lines_; }
 
  private:
+  FileStatus Load();
+  FileStatus Save() const;
+
   fs::path appFolder_;
   fs::path path_;
   const Clock& clock_;

@@ -1,0 +1,64 @@
+#include "app/ErrorLog.h"
+
+namespace tavolen {
+namespace {
+
+constexpr size_t kKeptOldLines = 100;
+
+// The folder as text without a trailing separator (the root stays "/").
+SjisString FolderText(const fs::path& folder) {
+  SjisString text = PathText(folder);
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+// One error line is one line: line breaks inside the message become blanks.
+SjisString OneLine(const SjisString& message) {
+  SjisString out = message;
+  for (char& c : out)
+    if (c == '\r' || c == '\n') c = ' ';
+  return out;
+}
+
+}  // namespace
+
+ErrorLog::ErrorLog(fs::path appFolder, const Clock& clock)
+    : appFolder_(std::move(appFolder)), path_(appFolder_ / "ErrorLog.txt"), clock_(clock) {}
+
+FileStatus ErrorLog::Load() {
+  lines_.clear();
+  std::error_code ec;
+  if (!fs::exists(path_, ec) && !ec) return FileStatus::Ok();
+  std::string bytes;
+  // A folder or a device in place of the log is not read.
+  if (!FileExists(path_) || !ReadWholeFile(path_, bytes))
+    return FileStatus::Fail(Sj("エラーログを読み込めませんでした：") + PathText(path_));
+  lines_ = SplitLines(bytes);
+  return FileStatus::Ok();
+}
+
+FileStatus ErrorLog::Save() const {
+  FileStatus st = WriteFileAtomic(path_, JoinLinesCrLf(lines_));
+  if (!st) return FileStatus::Fail(Sj("エラーログを保存できませんでした。") + st.message);
+  return st;
+}
+
+FileStatus ErrorLog::RecordStartup() {
+  static const SjisString startText = Sj("ソフト起動：");
+  if (FileStatus st = Load(); !st) return st;
+  if (lines_.size() > kKeptOldLines)
+    lines_.erase(lines_.begin(), lines_.end() - static_cast<std::ptrdiff_t>(kKeptOldLines));
+  lines_.push_back(startText + FormatSlashDateTime(clock_.Now()));
+  lines_.push_back(FolderText(appFolder_));
+  return Save();
+}
+
+FileStatus ErrorLog::RecordError(const SjisString& message) {
+  static const SjisString errorText = Sj("【エラー】");
+  static const SjisString colon = Sj("：");
+  if (FileStatus st = Load(); !st) return st;
+  lines_.push_back(errorText + FormatHms(clock_.Now()) + colon + OneLine(message));
+  return Save();
+}
+
+}  // namespace tavolen
