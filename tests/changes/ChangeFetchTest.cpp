@@ -75,7 +75,9 @@ TEST_F(Fetch, EveryChangeRecordIsStoredBetweenSkippedResultsAndTheSessionIsClose
   EXPECT_EQ(jv_.calls.front().args, (std::vector<std::string>{"0B14", "20240105"}));
   EXPECT_EQ(jv_.Count("JVRead"), 8);
   for (const auto& c : jv_.calls) {
-    if (c.op == "JVRead") EXPECT_EQ(c.args, std::vector<std::string>{"60000"});
+    if (c.op == "JVRead") {
+      EXPECT_EQ(c.args, std::vector<std::string>{"60000"});
+    }
   }
   EXPECT_EQ(jv_.calls.back().op, "JVClose");
   EXPECT_EQ(jv_.Count("JVClose"), 1);
