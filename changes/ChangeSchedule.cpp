@@ -26,7 +26,7 @@ TickAction DecideTick(std::string_view nowHhnn, std::string_view firstPostTime, 
 }
 
 int ClampCheckInterval(int minutes) {
-  return std::clamp(minutes, kMinCheckInterval, kMaxCheckInterval);
+  return std::clamp(minutes, kCheckIntervalMin, kCheckIntervalMax);
 }
 
 int CheckIntervalFromText(std::string_view text) {
@@ -36,10 +36,10 @@ int CheckIntervalFromText(std::string_view text) {
     negative = t[0] == '-';
     t.remove_prefix(1);
   }
-  if (t.empty()) return kMinCheckInterval;
+  if (t.empty()) return kCheckIntervalMin;
   long long v = 0;
   for (char c : t) {
-    if (c < '0' || c > '9') return kMinCheckInterval;
+    if (c < '0' || c > '9') return kCheckIntervalMin;
     v = std::min(v * 10 + (c - '0'), 1000LL);  // saturates: any large number is above 59
   }
   return ClampCheckInterval(static_cast<int>(negative ? -v : v));

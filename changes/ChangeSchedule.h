@@ -10,9 +10,9 @@
 
 namespace tavolen {
 
-inline constexpr int kMinCheckInterval = 2;
-inline constexpr int kMaxCheckInterval = 59;
-inline constexpr int kDefaultCheckInterval = 5;
+inline constexpr int kCheckIntervalMin = 2;
+inline constexpr int kCheckIntervalMax = 59;
+inline constexpr int kCheckIntervalDefault = 5;
 
 // The first post time "hhnn" of the loaded meeting (RA position 874 of the first record);
 // blanks for an empty table.

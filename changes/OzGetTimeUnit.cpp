@@ -20,7 +20,7 @@ constexpr int kOuterHeight = 136;
 }  // namespace
 
 TSpinEdit::TSpinEdit(Desktop& desktop, QWidget* parent) : QSpinBox(parent), desktop_(desktop) {
-  setRange(kMinCheckInterval, kMaxCheckInterval);
+  setRange(kCheckIntervalMin, kCheckIntervalMax);
   setSingleStep(1);
   lineEdit()->setMaxLength(2);
   // Keys reach the line edit first when it has the focus.
@@ -95,7 +95,7 @@ TOzGetTimeForm::TOzGetTimeForm(IniFile& ini, Desktop& desktop, QWidget* parent)
   BitBtn1->setGeometry(232, 68, 75, 28);
   connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
-  SetInterval(kDefaultCheckInterval);
+  SetInterval(kCheckIntervalDefault);
 }
 
 void TOzGetTimeForm::SetInterval(int minutes) {
