@@ -67,6 +67,7 @@ ChangeFetchOutcome ChangeFetch::Fetch(const ChangeFetchRequest& request) {
   // The race table may be replaced while messages run; the error text is fixed now.
   const std::string race(ErrorRace(request.raceTable, request.selectedRace));
   running_ = true;
+  sessionOpen_ = true;
   automaticRun_ = request.automaticRun;
   pendingError_.clear();
   stored_ = 0;
@@ -81,7 +82,6 @@ ChangeFetchOutcome ChangeFetch::Fetch(const ChangeFetchRequest& request) {
   try {
     SetStatus(kFetching);
     if (processEvents_) processEvents_();
-    sessionOpen_ = true;
     const int rc = jvlink_.JVRTOpen(u"0B14", Wide(key));
     if (rc != 0) {
       desktop_.Beep();

@@ -46,7 +46,8 @@ class ChangeFetch {
 
   // True from the start of a fetch to its end, message boxes included.
   bool running() const { return running_; }
-  // True from JVRTOpen until JVClose has returned: no other JV-Link call may run then.
+  // True from the start of a fetch until its JVClose has returned: no other JV-Link call may
+  // run then.
   bool fetchSessionOpen() const { return sessionOpen_; }
   // Called once after every JVClose of a fetch, when the session is no longer open.
   void SetSessionClosedHook(std::function<void()> hook) { sessionClosed_ = std::move(hook); }
@@ -70,6 +71,7 @@ class ChangeFetch {
   // Writes an error line with the current status text; a log that cannot be written becomes
   // the pending error.
   void LogError(const SjisString& message);
+  // The read loop (only after a successful JVRTOpen) and the close step of a fetch.
   void ReadChangeRecords();
   void CloseChangeSession();
 
