@@ -62,6 +62,9 @@ FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
 
 FileStatus ReadWholeFile(const fs::path& path, std::string& out) {
   out.clear();
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec))
+    return FileStatus::Fail(Sj("ファイルを開けませんでした：") + PathText(path));
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     return FileStatus::Fail(Sj("ファイルを開けませんでした：") + PathText(path));

@@ -260,6 +260,16 @@ TEST_F(ChangeFilesTest, AFailedWriteKeepsTheOldFile) {
   EXPECT_EQ(Slurp(FileOf(".jvTC")), tc);
 }
 
+TEST_F(ChangeFilesTest, EveryCutOfAFixedSizeRecordIsRejectedSafely) {
+  const std::string race = Race("20240106", "06", "01");
+  for (const std::string& r :
+       {MakeAv(race, "01060900", "01"), MakeJc(race, "01060900", "01", "A", "B"),
+        MakeTc(race, "01060900", "1040"), MakeCc(race, "01060900", "1800")})
+    for (size_t n = 0; n < r.size(); ++n)
+      ASSERT_FALSE(StoreChangeRecord(data_, std::string_view(r).substr(0, n)).stored()) << n;
+  EXPECT_EQ(CountEntries(data_), 0u);
+}
+
 TEST(ChangeLineOrder, LettersWithoutCaseOutsideDoubleByteCharacters) {
   EXPECT_TRUE(ChangeLineLess("ab", "AC"));
   EXPECT_TRUE(ChangeLineLess("AB", "ac"));

@@ -92,6 +92,7 @@ TEST(FileIO, StaleTempFilesAreRemoved) {
   EXPECT_TRUE(FileExists(dir / "keep.jvRA"));
   std::string got;
   EXPECT_FALSE(ReadWholeFile(dir / "none", got));
+  EXPECT_FALSE(ReadWholeFile(dir, got));  // a folder is not a file
 }
 
 }  // namespace

@@ -267,5 +267,16 @@ TEST(RaceFiles, ReadersStayInsideTheFile) {
   EXPECT_FALSE(ReadEntryRecord(data / "missing.jvSEr", 0, record));
 }
 
+TEST(RaceFiles, EveryCutOfARecordIsRejectedSafely) {
+  const fs::path data = FreshDir("race-cuts") / "Data";
+  const std::string ra = MakeRa("20240106", "06", "01", "1");
+  const std::string se = MakeSe("20240106", "06", "01", "01", "1");
+  for (size_t n = 0; n < ra.size(); ++n)
+    ASSERT_FALSE(StoreRaRecord(data, std::string_view(ra).substr(0, n)).stored()) << n;
+  for (size_t n = 0; n < se.size(); ++n)
+    ASSERT_FALSE(StoreSeRecord(data, std::string_view(se).substr(0, n)).stored()) << n;
+  EXPECT_EQ(CountEntries(data), 0u);
+}
+
 }  // namespace
 }  // namespace tavolen

@@ -1,0 +1,222 @@
+// The main window: tool bar, menus, the meeting date list, the header labels and the race card
+// area, the status line and the tray icon. It owns the program's one JV-Link control, the
+// automatic check timer and the working lists, and hosts the handlers of the race card viewer
+// (MainRaceCard.cpp) and of the change monitoring (MainChanges.cpp).
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+#include <string>
+
+#include "app/Desktop.h"
+#include "app/ErrorLog.h"
+#include "app/IniFile.h"
+#include "jvlink/Clock.h"
+#include "jvlink/JVLink.h"
+#include "jvlink/TextLines.h"
+
+class QDialog;
+
+namespace tavolen {
+
+class Label3D;
+class THenkoForm;
+class TPrgrsForm;
+
+// What the main window is built from; tests pass fakes.
+struct MainFormDeps {
+  fs::path appFolder;          // the folder of the executable, without a trailing separator
+  std::string executableName;  // the settings file is "<executableName>.ini"
+  Desktop& desktop;
+  const Clock& clock;
+  JVLink& jvLink;  // becomes JVLink1
+  // Shows a modal window and returns its result; the default runs its own message loop.
+  std::function<int(QDialog&)> runModal = {};
+  // Ends the program's message loop; the default leaves QApplication::exec at once.
+  std::function<void()> quit = {};
+};
+
+// The invisible horizontal up-down control that mirrors the race list selection.
+struct TUpDown {
+  int Min = 0;
+  int Max = 0;
+  int Position = 0;
+};
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  static constexpr const char* kVersion = "Ver.1.01";
+  static constexpr const char* kSoftwareIdPrefix = "SA418207/SD530946/Tavolen/";
+  static constexpr const char* kCaption = "Tavolen for JRA-VAN Data Lab.";
+  static constexpr const char* kDataFolderName = "Data";
+  static constexpr const char* kHelpFileName = "Tavolen.CHM";
+
+  explicit TMainForm(const MainFormDeps& deps, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // ---- Events ----
+  void FormCreate();
+  void FormShow();
+  bool FormCloseQuery();  // the today test; false refuses the close
+  void FormClose();
+  void FormDestroy();
+  void ShowHint(const QString& hint);
+  // A log-off or shut-down asks whether the program may end: the today test.
+  bool QueryEndSession();
+
+  // ---- Commands ----
+  void SpeedButton4Click();  // exit (tool bar, File menu)
+  void PopupMenuTrayIcon1ExitClick();
+  void SpeedButton1Click();  // resident mode: a close request
+  void TrayIcon1DblClick();
+  void SpeedButton2Click();  // evaluate and show the change window
+  void N4Click();            // show the change window as it stands
+  void J1Click();
+  void OpenAcquisition();  // creates the acquisition window and shows it modally
+  void HelpContentsItemClick();
+  void SpeedButton6Click();  // version box with the version text
+  void PopupMenuTrayIcon1AboutClick();
+
+  // ---- Error log ----
+  // Adds an error line with the text of DLlabel; a failure is shown in the error box.
+  bool RecordErrorLine();
+  ErrorLog& errorLog() { return errorLog_; }
+
+  // ---- Race card viewer (MainRaceCard.cpp) ----
+  void SetupRaceCardGrid();  // creation step: columns, widths, header row of StringGrid2
+  void MakeDataListBtnClick();
+  void IniBtnClick();
+  void ReadBtnClick();
+  void DateComboChange();
+  void UpDown1Click();
+  void N5Click();
+  void SpeedButton8Click();
+  void DatListClick();
+  void StringGrid2MouseUp(Qt::MouseButton button, const QPoint& pos);
+  void N18Click();
+
+  // ---- Change monitoring (MainChanges.cpp) ----
+  void GetKaisaiBtnClick();
+  void ReadChangeRecords();
+  void CloseChangeSession();
+  void KaisaiReadBtnClick();
+  void ShowBalloon1Click();
+  void Timer4Timer();
+  void N2Click();
+
+  // ---- State ----
+  const fs::path& AppFolder() const { return appFolder_; }
+  fs::path DataFolder() const { return appFolder_ / kDataFolderName; }
+  const fs::path& HelpFile() const { return helpFile_; }
+  const SjisString& VersionText() const { return versionText_; }
+  // False when a creation step failed and the later ones were skipped.
+  bool CreationCompleted() const { return creationCompleted_; }
+  Desktop& desktop() { return desktop_; }
+  const Clock& clock() const { return clock_; }
+  int RunModal(QDialog& dialog);
+
+  // ---- Components and controls ----
+  JVLink& JVLink1;
+  IniFile IniGT1;
+
+  QWidget* ToolBar1 = nullptr;
+  QToolButton* JVBtn = nullptr;
+  QToolButton* SpeedButton4 = nullptr;
+  QToolButton* SpeedButton5 = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+  QToolButton* SpeedButton2 = nullptr;
+  QToolButton* SpeedButton6 = nullptr;
+  QComboBox* DateCombo = nullptr;
+  QFrame* Panel2 = nullptr;  // the information panel of the header labels
+  Label3D* Label3D1 = nullptr;
+  Label3D* Label3D2 = nullptr;
+  Label3D* Label3D3 = nullptr;
+  Label3D* Label3D4 = nullptr;
+  Label3D* Label3D5 = nullptr;
+  Label3D* Label3D6 = nullptr;
+  Label3D* Label3D7 = nullptr;
+  Label3D* Label3D8 = nullptr;
+  Label3D* Label3D9 = nullptr;
+  Label3D* Label3D10 = nullptr;
+  QLabel* DLlabel = nullptr;  // hidden status label of the change fetch
+  QWidget* ClientArea = nullptr;
+  QWidget* Panel1 = nullptr;  // race card area, hidden at start
+  QWidget* Panel5 = nullptr;  // race list panel
+  QListWidget* DatList = nullptr;
+  QTableWidget* StringGrid2 = nullptr;
+  TUpDown UpDown1;
+  QTimer* Timer4 = nullptr;
+  QStatusBar* StatusLine = nullptr;
+
+  QMenu* FileMenu = nullptr;
+  QAction* J1 = nullptr;
+  QAction* FileExitItem = nullptr;
+  QMenu* OptionMenu = nullptr;
+  QAction* N2 = nullptr;
+  QAction* N5 = nullptr;
+  QMenu* HelpMenu = nullptr;
+  QAction* HelpContentsItem = nullptr;
+  QAction* HelpAboutItem = nullptr;
+
+  QMenu* PopupMenuTrayIcon1 = nullptr;
+  QAction* N4 = nullptr;
+  QMenu* PopupMenuTrayIcon1Help = nullptr;
+  QAction* utorial1 = nullptr;
+  QAction* PopupMenuTrayIcon1About = nullptr;
+  QAction* PopupMenuTrayIcon1Exit = nullptr;
+
+  // The other windows, created after this one at start-up.
+  THenkoForm* HenkoForm = nullptr;
+  TPrgrsForm* PrgrsForm = nullptr;
+
+  // ---- Working lists of the change fetch and evaluation ----
+  Lines changeWorkList_;
+  Lines stateList_;
+  Lines newsList_;
+  SjisString balloonText_;      // the text ShowBalloon1Click shows
+  bool autoRun_ = false;        // true while the schedule runs a fetch
+  bool jvSessionOpen_ = false;  // a change fetch holds a JV-Link session open
+
+ protected:
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildToolBar();
+  void BuildInfoPanel(QWidget* parent);
+  void BuildClientArea();
+  void BuildMenus();
+  void BuildTrayMenu();
+  void ShowTrayIcon();
+  void PlaceWindow(int left, int top, int width, int height);
+  void StorePosition();
+  bool TodaySelected() const;
+  // The today test with its message; true when today's date is the one selected.
+  bool TodayTest();
+  void ShowAboutBox(bool withVersion);
+
+  Desktop& desktop_;
+  const Clock& clock_;
+  fs::path appFolder_;
+  fs::path helpFile_;
+  std::function<int(QDialog&)> runModal_;
+  std::function<void()> quit_;
+  ErrorLog errorLog_;
+  SjisString versionText_;
+  bool creationCompleted_ = false;
+  bool trayShown_ = false;
+  bool noTrayToldOnce_ = false;
+  bool destroyed_ = false;
+};
+
+}  // namespace tavolen

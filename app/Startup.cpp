@@ -1,0 +1,100 @@
+#include "app/Startup.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "app/Main.h"
+#include "changes/henkoUnit.h"
+#include "racecard/prgrsUnit.h"
+
+namespace tavolen {
+namespace {
+
+void Tell(const StartupDeps& deps, const char* step) {
+  if (deps.trace) deps.trace(step);
+}
+
+// A refusal is also written to the error output, for scripts and for desktops where the box
+// cannot be seen.
+void Note(const SjisString& message) {
+  std::fprintf(stderr, "Tavolen: %s\n", SjisToUtf8(message).c_str());
+}
+
+}  // namespace
+
+ProgramWindows::ProgramWindows() = default;
+ProgramWindows::~ProgramWindows() {
+  Destroy();
+}
+
+void ProgramWindows::Destroy() {
+  henkoForm.reset();
+  prgrsForm.reset();
+  mainForm.reset();
+  jvLink.reset();
+}
+
+StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramWindows& out) {
+  // 1. One instance per user session.
+  Tell(deps, "instance");
+  if (anotherInstanceRuns) {
+    const SjisString text = Sj("本ソフトはすでに起動しています。");
+    Note(text);
+    deps.desktop.PlainBox(text);
+    return StartOutcome::AlreadyRunning;
+  }
+  // 3. JV-Link must be installed: create an object and release it at once.
+  Tell(deps, "jvlink");
+  auto create = deps.createJVLink ? deps.createJVLink
+                                  : [] { return JVLinkRegistry::Instance().Create(kJVLinkProgId); };
+  bool present = create() != nullptr;
+  // The main window hosts its own instance.
+  if (present) out.jvLink = create();
+  if (!present || !out.jvLink) {
+    const SjisString text =
+        Sj("JRA-VANのホームページより【JV-Link】を入手し、インストールしてください。");
+    Note(text);
+    deps.desktop.Beep();
+    deps.desktop.InformationBox(text);
+    return StartOutcome::NoJVLink;
+  }
+  // Temporary files of a write that a killed process never finished.
+  Tell(deps, "cleanup");
+  RemoveStaleTempFiles(deps.appFolder);
+  RemoveStaleTempFiles(deps.appFolder / TMainForm::kDataFolderName);
+
+  // 4. The windows: main, progress (never shown), change (hidden, at its stored place).
+  Tell(deps, "main");
+  MainFormDeps md{deps.appFolder, deps.executableName, deps.desktop, deps.clock,
+                  *out.jvLink,    deps.runModal,       deps.quit};
+  out.mainForm = std::make_unique<TMainForm>(md);
+  Tell(deps, "progress");
+  out.prgrsForm = std::make_unique<TPrgrsForm>();
+  Tell(deps, "change");
+  out.henkoForm = std::make_unique<THenkoForm>(out.mainForm->IniGT1.path(), &deps.desktop);
+  out.mainForm->PrgrsForm = out.prgrsForm.get();
+  out.mainForm->HenkoForm = out.henkoForm.get();
+
+  // 5. The main window is shown (and initialises JV-Link); the caller runs the loop.
+  Tell(deps, "show");
+  out.mainForm->show();
+  return StartOutcome::Running;
+}
+
+fs::path MakeApplicationFolderCurrent() {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec && exe.has_parent_path()) fs::current_path(exe.parent_path(), ec);
+  fs::path current = fs::current_path(ec);
+  return ec ? exe.parent_path() : current;
+}
+
+std::string ExecutableName() {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec || exe.filename().empty()) return "Tavolen";
+  return exe.filename().string();
+}
+
+}  // namespace tavolen

@@ -1,0 +1,64 @@
+// The start-up sequence: one instance, JV-Link present, then the main window, the progress
+// window and the change window, and the main window shown. Everything from outside is passed
+// in, so that tests can run the sequence with fakes.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/Desktop.h"
+#include "jvlink/Clock.h"
+#include "jvlink/FileIO.h"
+#include "jvlink/JVLink.h"
+
+class QDialog;
+
+namespace tavolen {
+
+class TMainForm;
+class THenkoForm;
+class TPrgrsForm;
+
+struct StartupDeps {
+  Desktop& desktop;
+  const Clock& clock;
+  fs::path appFolder;
+  std::string executableName;
+  // Creates a JV-Link object as the installed component would be created; empty: the registry
+  // entry of "JVDTLab.JVLink".
+  std::function<std::unique_ptr<JVLink>()> createJVLink = {};
+  std::function<int(QDialog&)> runModal = {};  // passed to the main window
+  std::function<void()> quit = {};             // passed to the main window
+  // Told the name of each step as it starts: "instance", "jvlink", "cleanup", "main",
+  // "progress", "change", "show".
+  std::function<void(const char*)> trace = {};
+};
+
+enum class StartOutcome { Running, AlreadyRunning, NoJVLink };
+
+// The windows of the running program and the JV-Link control the main window hosts. Destroyed
+// in reverse order of creation; the main window stores its place as it goes.
+struct ProgramWindows {
+  std::unique_ptr<JVLink> jvLink;
+  std::unique_ptr<TMainForm> mainForm;
+  std::unique_ptr<TPrgrsForm> prgrsForm;
+  std::unique_ptr<THenkoForm> henkoForm;
+
+  ProgramWindows();
+  ~ProgramWindows();
+  void Destroy();
+};
+
+// Runs the sequence up to the shown main window; the caller then runs the message loop.
+// anotherInstanceRuns: the single-instance test failed (it is made before the windowing
+// framework starts). On a refusal nothing is created and no file is touched.
+StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramWindows& out);
+
+// The folder of the running executable (/proc/self/exe), made the current directory; the
+// current directory is returned as the application folder.
+fs::path MakeApplicationFolderCurrent();
+// The executable's file name ("Tavolen"), which names the settings file.
+std::string ExecutableName();
+
+}  // namespace tavolen

@@ -1,0 +1,32 @@
+// Tavolen: watches a JRA race day for change information and shows race cards.
+#include <QApplication>
+
+#include "app/QtDesktop.h"
+#include "app/SingleInstance.h"
+#include "app/Startup.h"
+#include "app/Widgets.h"
+
+int main(int argc, char** argv) {
+  using namespace tavolen;
+  // The single-instance test comes first: a second copy touches nothing.
+  SingleInstance instance;
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Tavolen"));
+  QApplication::setQuitOnLastWindowClosed(false);  // the program lives on in the tray
+  InstallFontSubstitutions();
+
+  QtDesktop desktop;
+  SystemClock clock;
+  fs::path appFolder;
+  if (!instance.AlreadyRunning()) appFolder = MakeApplicationFolderCurrent();
+
+  // LEAD: register the stand-in here once standin/StandIn.h is on main: RegisterStandIn(...);
+
+  StartupDeps deps{desktop, clock, appFolder, ExecutableName()};
+  ProgramWindows windows;
+  if (StartUp(deps, instance.AlreadyRunning(), windows) != StartOutcome::Running) return 1;
+  const int code = app.exec();
+  windows.Destroy();
+  return code;
+}

@@ -1,0 +1,163 @@
+#include "racecard/CardPaint.h"
+
+#include <cstdio>
+#include <string>
+
+#include "jvlink/JVData_Structure.h"
+#include "racecard/RaceCard.h"
+
+namespace tavolen {
+namespace {
+
+using Role = PaintColour::Role;
+
+constexpr int w = kGridLineWidth;
+constexpr int kBoldPoints = 10;
+constexpr int kPlainPoints = 9;
+
+SjisString Format(const char* format, int value) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, format, value);
+  return buf;
+}
+
+SjisString SexWord(std::string_view code) {
+  static const SjisString male = Sj("牡"), female = Sj("牝"), gelding = Sj("ｾﾝ");
+  if (code == "1") return male;
+  if (code == "2") return female;
+  if (code == "3") return gelding;
+  return "  ";
+}
+
+// "枠" above "番", or "馬" above "番", on the button face.
+void PaintHeaderPair(CellPaint& paint, const SjisString& upper, int textHeight) {
+  static const SjisString ban = Sj("番");
+  paint.fill = PaintColour::Of(Role::ButtonFace);
+  paint.texts.push_back({upper, w + 1, w + 1});
+  paint.texts.push_back({ban, w + 1, w + 1 + textHeight});
+}
+
+PaintText Plain(SjisString text) {
+  PaintText t{std::move(text), w + 1, w + 1};
+  t.pointSize = kPlainPoints;
+  return t;
+}
+
+}  // namespace
+
+std::optional<FrameColours> FrameColoursOf(int frame) {
+  static constexpr FrameColours table[8] = {
+      {kWhite, kBlack},
+      {PaintColour::Rgb(128, 128, 128), kWhite},
+      {PaintColour::Rgb(255, 0, 0), kWhite},
+      {PaintColour::Rgb(0, 0, 255), kWhite},
+      {PaintColour::Rgb(255, 255, 0), kBlack},
+      {PaintColour::Rgb(0, 255, 0), kWhite},
+      {PaintColour::Rgb(255, 128, 0), kWhite},
+      {PaintColour::Rgb(255, 0, 255), kWhite},
+  };
+  if (frame < 1 || frame > 8) return std::nullopt;
+  return table[frame - 1];
+}
+
+std::optional<int> AgeInYear(std::string_view registrationNumber, int currentYear) {
+  if (registrationNumber.size() < 4) return std::nullopt;
+  int year = 0;
+  for (char c : registrationNumber.substr(0, 4)) {
+    if (c < '0' || c > '9') return std::nullopt;
+    year = year * 10 + (c - '0');
+  }
+  return currentYear - year;
+}
+
+CellPaint DecideCellPaint(const LoadedMeeting& meeting, const CellToPaint& cell) {
+  static const SjisString waku = Sj("枠"), uma = Sj("馬");
+  CellPaint paint;
+  const bool fixed = cell.row == 0 || cell.column <= 1;
+  if (fixed) {
+    paint.background = PaintColour::Of(Role::ButtonFace);
+  } else if (cell.selected) {
+    paint.background = PaintColour::Of(Role::Highlight);
+    paint.defaultTextColour = PaintColour::Of(Role::HighlightText);
+  }
+  paint.defaultText = SjisString(cell.text);
+
+  const int h = cell.row == 0 ? 0 : ReadNumber(cell.horseNumberText);
+  if (h == 0) {
+    if (cell.column == 0) PaintHeaderPair(paint, waku, cell.headerTextHeight);
+    if (cell.column == 1) PaintHeaderPair(paint, uma, cell.headerTextHeight);
+    return paint;
+  }
+  // A horse number outside the 18 runner positions, or no race selected: nothing to paint
+  // over the grid's own painting.
+  if (h < 1 || h > kRunnerPositions || meeting.selectedRaceIndex < 0 ||
+      meeting.selectedRaceIndex >= kMeetingRaces)
+    return paint;
+  const RunnerSlot& runner = meeting.raceSlots[meeting.selectedRaceIndex].runners[h - 1];
+
+  switch (cell.column) {
+    case 0: {
+      const int frame = ReadNumber(runner.frameNumber);
+      const auto colours = FrameColoursOf(frame);
+      if (colours) paint.fill = colours->background;
+      PaintText t{Format("%1d", frame), w + 5, w + 1};
+      if (colours) t.colour = colours->text;
+      t.bold = true;
+      t.pointSize = kBoldPoints;
+      paint.texts.push_back(std::move(t));
+      break;
+    }
+    case 1: {
+      paint.fill = PaintColour::Of(Role::InfoBackground);
+      PaintText t{
+          Format("%2d", ReadNumber(runner.horseNumber)), w + 1, w + 1, kBlack, true, kBoldPoints};
+      paint.texts.push_back(std::move(t));
+      break;
+    }
+    case 2: {
+      paint.fill = kWhite;
+      PaintText t{SjisString(DropCutLeadByte(runner.horseName)), w + 1, w - 1};
+      t.bold = true;
+      t.pointSize = kBoldPoints;
+      paint.texts.push_back(std::move(t));
+      break;
+    }
+    case 3: {
+      paint.fill = kWhite;
+      SjisString text = SexWord(runner.sexCode);
+      if (auto age = AgeInYear(runner.registrationNumber, cell.currentYear))
+        text += std::to_string(*age);
+      paint.texts.push_back(Plain(std::move(text)));
+      break;
+    }
+    case 4:
+      paint.fill = kWhite;
+      paint.texts.push_back(Plain(CarriedWeightText(runner.carriedWeight)));
+      break;
+    case 5:
+      paint.fill = kWhite;
+      paint.texts.push_back(Plain(SjisString(DropCutLeadByte(runner.jockeyName))));
+      break;
+    case 6:
+      paint.fill = kWhite;
+      paint.texts.push_back(Plain(SjisString(DropCutLeadByte(runner.trainerName))));
+      break;
+    case 7: {
+      paint.fill = kWhite;
+      SjisString text = BlinkerText(runner.blinkerFlag);
+      paint.texts.push_back(Plain(text.empty() ? " " : text));
+      break;
+    }
+    case 8: {
+      paint.fill = kWhite;
+      SjisString text = ApprenticeText(runner.apprenticeCode);
+      paint.texts.push_back(Plain(text.empty() ? " " : text));
+      break;
+    }
+    default:
+      break;
+  }
+  return paint;
+}
+
+}  // namespace tavolen
