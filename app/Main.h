@@ -14,14 +14,17 @@
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/Desktop.h"
 #include "app/ErrorLog.h"
 #include "app/IniFile.h"
+#include "changes/ChangeFetch.h"
 #include "jvlink/Clock.h"
 #include "jvlink/JVLink.h"
 #include "jvlink/TextLines.h"
+#include "racecard/Meeting.h"
 
 class QDialog;
 
@@ -105,13 +108,18 @@ class TMainForm : public QMainWindow {
   void N18Click();
 
   // ---- Change monitoring (MainChanges.cpp) ----
+  // The change fetch; its read loop and close step are those of ChangeFetcher().
   void GetKaisaiBtnClick();
-  void ReadChangeRecords();
-  void CloseChangeSession();
   void KaisaiReadBtnClick();
   void ShowBalloon1Click();
   void Timer4Timer();
   void N2Click();
+  // The change fetch of this window's JV-Link control, made on first use.
+  ChangeFetch& ChangeFetcher();
+  // Set by whoever opens the acquisition window: true while its JV-Link session is open. A
+  // tick of Timer4 then waits for the next one, so the automatic check never ends the user's
+  // download. Unset counts as never open.
+  std::function<bool()> acquisitionSessionOpen;
 
   // ---- State ----
   const fs::path& AppFolder() const { return appFolder_; }
@@ -178,6 +186,9 @@ class TMainForm : public QMainWindow {
   THenkoForm* HenkoForm = nullptr;
   TPrgrsForm* PrgrsForm = nullptr;
 
+  // ---- The loaded meeting: the date chosen in DateCombo (race card viewer) ----
+  LoadedMeeting meeting_;
+
   // ---- Working lists of the change fetch and evaluation ----
   Lines changeWorkList_;
   Lines stateList_;
@@ -217,6 +228,7 @@ class TMainForm : public QMainWindow {
   bool trayShown_ = false;
   bool noTrayToldOnce_ = false;
   bool destroyed_ = false;
+  std::unique_ptr<ChangeFetch> changeFetch_;
 };
 
 }  // namespace tavolen

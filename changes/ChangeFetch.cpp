@@ -141,10 +141,10 @@ void ChangeFetch::CloseChangeSession() {
   } else if (!automaticRun_) {
     desktop_.Beep();
   }
+  if (sessionClosed_) sessionClosed_();
   std::vector<std::function<void()>> waiting;
   waiting.swap(afterClose_);
   for (auto& action : waiting) action();
-  if (sessionClosed_) sessionClosed_();
 }
 
 void ChangeFetch::RunWhenSessionClosed(std::function<void()> action) {

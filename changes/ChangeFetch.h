@@ -49,7 +49,8 @@ class ChangeFetch {
   // True from the start of a fetch until its JVClose has returned: no other JV-Link call may
   // run then.
   bool fetchSessionOpen() const { return sessionOpen_; }
-  // Called once after every JVClose of a fetch, when the session is no longer open.
+  // Called once after every JVClose of a fetch, when the session is no longer open, before
+  // the actions waiting in RunWhenSessionClosed.
   void SetSessionClosedHook(std::function<void()> hook) { sessionClosed_ = std::move(hook); }
   // Runs action at once when no fetch has its session open, otherwise right after its JVClose
   // (for calls such as JVInit that must not land inside a session).
