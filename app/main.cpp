@@ -5,6 +5,7 @@
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "app/Widgets.h"
+#include "standin/StandIn.h"
 
 int main(int argc, char** argv) {
   using namespace tavolen;
@@ -21,7 +22,8 @@ int main(int argc, char** argv) {
   fs::path appFolder;
   if (!instance.AlreadyRunning()) appFolder = MakeApplicationFolderCurrent();
 
-  // LEAD: register the stand-in here once standin/StandIn.h is on main: RegisterStandIn(...);
+  // On this platform the JV-Link stand-in is the installed component.
+  RegisterStandIn(clock);
 
   StartupDeps deps{desktop, clock, appFolder, ExecutableName()};
   ProgramWindows windows;
