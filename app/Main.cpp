@@ -32,10 +32,11 @@ QToolButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
   b->setObjectName(QString::fromLatin1(name));
   b->setText(Qs(Sj(caption)));
   b->setIcon(DrawGlyph(glyph, 32));
-  b->setIconSize(QSize(18, 18));
-  b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  // Caption under the glyph: narrow buttons leave the header labels room in a 630-pixel window.
+  b->setIconSize(QSize(14, 14));
+  b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   b->setAutoRaise(true);
-  b->setFixedHeight(28);
+  b->setFixedHeight(32);
   if (hint) {
     b->setStatusTip(Qs(Sj(hint)));
     b->setToolTip(Qs(Sj(hint)));

@@ -106,6 +106,9 @@ class TMainForm : public QMainWindow {
   void DatListClick();
   void StringGrid2MouseUp(Qt::MouseButton button, const QPoint& pos);
   void N18Click();
+  // The loaded meeting: selected race file, race and runner tables, race slots, selected race
+  // index and check interval. Only the race card handlers change it.
+  const LoadedMeeting& meeting() const { return meeting_; }
 
   // ---- Change monitoring (MainChanges.cpp) ----
   // The change fetch; its read loop and close step are those of ChangeFetcher().
@@ -161,6 +164,8 @@ class TMainForm : public QMainWindow {
   QWidget* Panel5 = nullptr;  // race list panel
   QListWidget* DatList = nullptr;
   QTableWidget* StringGrid2 = nullptr;
+  QMenu* PopupMenu1 = nullptr;  // the grid's right-button menu
+  QAction* N18 = nullptr;       // copy the race card to the clipboard
   TUpDown UpDown1;
   QTimer* Timer4 = nullptr;
   QStatusBar* StatusLine = nullptr;
@@ -185,9 +190,6 @@ class TMainForm : public QMainWindow {
   // The other windows, created after this one at start-up.
   THenkoForm* HenkoForm = nullptr;
   TPrgrsForm* PrgrsForm = nullptr;
-
-  // ---- The loaded meeting: the date chosen in DateCombo (race card viewer) ----
-  LoadedMeeting meeting_;
 
   // ---- Working lists of the change fetch and evaluation ----
   Lines changeWorkList_;
@@ -228,6 +230,7 @@ class TMainForm : public QMainWindow {
   bool trayShown_ = false;
   bool noTrayToldOnce_ = false;
   bool destroyed_ = false;
+  LoadedMeeting meeting_;
   std::unique_ptr<ChangeFetch> changeFetch_;
 };
 

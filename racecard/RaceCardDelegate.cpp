@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QTableWidget>
+#include <algorithm>
 
 namespace tavolen {
 namespace {
@@ -89,6 +90,15 @@ void ShowCardInGrid(QTableWidget& grid, const CardGrid& cells) {
     }
   }
   grid.viewport()->update();
+}
+
+CardGrid CardGridOf(const QTableWidget& grid) {
+  CardGrid cells(static_cast<std::size_t>(std::max(grid.rowCount(), 0)));
+  const int columns = std::min(grid.columnCount(), kCardColumns);
+  for (int r = 0; r < static_cast<int>(cells.size()); ++r)
+    for (int c = 0; c < columns; ++c)
+      if (const QTableWidgetItem* item = grid.item(r, c)) cells[r][c] = ToSjis(item->text());
+  return cells;
 }
 
 QColor ToQColor(const PaintColour& colour, const QPalette& palette) {

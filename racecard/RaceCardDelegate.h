@@ -27,6 +27,9 @@ void SetUpRaceCardGrid(QTableWidget& grid);
 // Puts a card's cell texts into the grid: one table row per card row, row 0 the header row.
 void ShowCardInGrid(QTableWidget& grid, const CardGrid& cells);
 
+// The grid's cell texts, row by row, as code page 932 (what the copy command copies).
+CardGrid CardGridOf(const QTableWidget& grid);
+
 // A painting colour in the palette's system colours.
 QColor ToQColor(const PaintColour& colour, const QPalette& palette);
 

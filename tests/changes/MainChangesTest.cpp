@@ -9,6 +9,7 @@
 #include "app/Main.h"
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
+#include "jvlink/RaceFiles.h"
 #include "tests/changes/ChangeRecordBuilders.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedJVLink.h"
@@ -53,16 +54,22 @@ class MainChanges : public ::testing::Test {
     return dialog.result();
   }
 
-  // The meeting of 2024-01-05 as the race card viewer leaves it after choosing that date.
+  // The meeting of 2024-01-05 (today) chosen in the date list: two races of 中山.
   void LoadMeeting(const std::string& firstPostTime = "1005") {
-    form_->DateCombo->addItem(QString::fromUtf8("2024年01月05日"));
+    for (const std::string& r :
+         {RaRecord(kNakayama, "01", firstPostTime), RaRecord(kNakayama, "02", "1035")})
+      ASSERT_TRUE(StoreRaRecord(AppDir() / "Data", r).stored());
+    form_->MakeDataListBtnClick();
     form_->DateCombo->setCurrentIndex(0);
-    form_->meeting_.selectedRaceFile = AppDir() / "Data" / "2024年01月05日.jvRA";
-    form_->meeting_.raceTable[0] = RaRecord(kNakayama, "01", firstPostTime);
-    form_->meeting_.raceTable[1] = RaRecord(kNakayama, "02", "1035");
-    form_->meeting_.loadedRaceCount = 2;
-    form_->meeting_.selectedRaceIndex = 0;
-    form_->meeting_.checkInterval = 5;
+    form_->DateComboChange();
+    ASSERT_EQ(form_->meeting().loadedRaceCount, 2);
+    form_->Timer4->stop();  // the tests tick by hand
+    desktop_.Clear();
+  }
+  void SelectRace(int row) {
+    form_->DatList->setCurrentRow(row);
+    form_->DatListClick();
+    desktop_.Clear();
   }
   void WriteChangeFile(const char* ext, const std::string& bytes) {
     ASSERT_TRUE(WriteFileAtomic(AppDir() / "Data" / (std::string("2024年01月05日") + ext), bytes));
@@ -236,7 +243,7 @@ TEST_F(MainChanges, ShowingTheWindowDuringAFetchInitialisesJVLinkAfterTheClose) 
 
 TEST_F(MainChanges, AFailedOpenIsLoggedAndTheFilesAreStillEvaluated) {
   LoadMeeting("1005");
-  form_->meeting_.selectedRaceIndex = 1;
+  SelectRace(1);
   WriteChangeFile(".jvAV", AvRecord(kNakayama, "01", "01050902", "05", "テスト"));
   jv_.rtOpenResults = {-504};
   At(9, 30);

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "app/Main.h"
+#include "app/Widgets.h"
 #include "changes/ChangeSchedule.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/JVData_Structure.h"
@@ -88,14 +89,18 @@ TEST(Soak, ADemoDayIsAnnouncedCompletelyAndOnce) {
   THenkoForm henko(form.IniGT1.path(), &desktop);
   form.HenkoForm = &henko;
   form.show();  // JVInit
+  desktop.Clear();
 
   // Today's meeting chosen in the date list.
   const SjisString dateText = DateKey(kDay);
-  form.DateCombo->addItem(QString::fromStdU16String(SjisToUtf16(dateText)));
+  form.MakeDataListBtnClick();
   form.DateCombo->setCurrentIndex(0);
-  ASSERT_TRUE(LoadMeeting(form.meeting_, data, dateText).loaded());
-  form.meeting_.checkInterval = 5;
-  const std::string start = CheckStart(Cut(form.meeting_.raceTable[0], RA::PostTime), 5);
+  form.DateComboChange();
+  ASSERT_EQ(SjisOf(form.DateCombo->currentText()), dateText);
+  ASSERT_TRUE(form.Timer4->isActive());  // today's meeting: the check timer runs
+  form.Timer4->stop();                   // and is ticked by hand below
+  ASSERT_EQ(form.meeting().checkInterval, 5);
+  const std::string start = CheckStart(Cut(form.meeting().raceTable[0], RA::PostTime), 5);
   const fs::path renew = data / SjisPath(dateText + ".renew");
 
   static const char* labels[] = {"[天候馬場]", "[取消除外]", "[騎手変更]", "[発走時刻]",
