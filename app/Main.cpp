@@ -151,13 +151,14 @@ void TMainForm::BuildToolBar() {
   comboFont.setBold(true);
   DateCombo->setFont(comboFont);
   {
-    QPalette p = DateCombo->palette();
-    const QColor info = QApplication::palette().color(QPalette::ToolTipBase);
-    p.setColor(QPalette::Base, info);
-    p.setColor(QPalette::Button, info);
-    p.setColor(QPalette::ButtonText, QApplication::palette().color(QPalette::ToolTipText));
-    p.setColor(QPalette::Text, QApplication::palette().color(QPalette::ToolTipText));
-    DateCombo->setPalette(p);
+    // The info-tip background: a style sheet, since styles paint a drop-down list as a button.
+    const QPalette app = QApplication::palette();
+    DateCombo->setStyleSheet(
+        QStringLiteral("QComboBox { background-color: %1; color: %2; border: 1px solid %3;"
+                       " border-radius: 2px; padding: 1px 4px; }"
+                       "QComboBox QAbstractItemView { background-color: %1; color: %2; }")
+            .arg(app.color(QPalette::ToolTipBase).name(), app.color(QPalette::ToolTipText).name(),
+                 app.color(QPalette::Mid).name()));
   }
   DateCombo->setMinimumWidth(150);
   DateCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -389,8 +390,8 @@ void TMainForm::ShowTrayIcon() {
   desktop_.SetTrayVisible(true);
   if (auto* qt = dynamic_cast<QtDesktop*>(&desktop_)) {
     qt->trayIcon()->setContextMenu(PopupMenuTrayIcon1);
-    connect(
-        qt, &QtDesktop::trayActivated, this, [this] { TrayIcon1DblClick(); }, Qt::UniqueConnection);
+    connect(qt, &QtDesktop::trayActivated, this, &TMainForm::TrayIcon1DblClick,
+            Qt::UniqueConnection);
   }
   trayShown_ = true;
 }

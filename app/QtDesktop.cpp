@@ -48,9 +48,8 @@ std::u16string CutChars(std::u16string_view text, size_t maxChars) {
 BalloonTexts PrepareBalloon(const SjisString& title, const SjisString& text) {
   BalloonTexts out;
   out.title = Qs(CutSjisBytes(title, 63));
-  SjisString body = CutSjisBytes(text, 255);
-  if (body.empty()) body = " ";
-  out.text = Qs(body);
+  const SjisString body = CutSjisBytes(text, 255);
+  out.text = body.empty() ? QStringLiteral(" ") : Qs(body);
   out.text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   out.text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return out;

@@ -58,6 +58,11 @@ StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramW
 // The folder of the running executable (/proc/self/exe), made the current directory; the
 // current directory is returned as the application folder.
 fs::path MakeApplicationFolderCurrent();
+// On SIGTERM or SIGHUP (the end of a log-on, a plain kill), runs onTerminate from the message
+// loop instead of dying at once, so that the program ends as by its exit command and stores
+// its window place. Installed once per process.
+void InstallTerminationHandler(std::function<void()> onTerminate);
+
 // The executable's file name ("Tavolen"), which names the settings file.
 std::string ExecutableName();
 

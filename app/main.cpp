@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
   StartupDeps deps{desktop, clock, appFolder, ExecutableName()};
   ProgramWindows windows;
   if (StartUp(deps, instance.AlreadyRunning(), windows) != StartOutcome::Running) return 1;
+  InstallTerminationHandler([] { QCoreApplication::exit(0); });
   const int code = app.exec();
   windows.Destroy();
   return code;
