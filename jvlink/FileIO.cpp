@@ -15,7 +15,26 @@ namespace {
 std::mutex faultMutex;
 WriteFault writeFault;
 
-SjisString Reason(int err) { return Utf8ToSjis(std::strerror(err)); }
+// The reason of a failed write in words the user can act on; rarer errors keep the system's
+// own text.
+SjisString Reason(int err) {
+  switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+      return Sj("ディスクの空き容量が足りません");
+    case EACCES:
+    case EPERM:
+      return Sj("書き込みが許可されていません");
+    case EROFS:
+      return Sj("読み取り専用のディスクです");
+    case EFBIG:
+      return Sj("ファイルが大きすぎます");
+    case EIO:
+      return Sj("ディスクの読み書きに失敗しました");
+    default:
+      return Utf8ToSjis(std::strerror(err));
+  }
+}
 
 bool FaultFor(const fs::path& path) {
   std::lock_guard lock(faultMutex);
@@ -31,11 +50,11 @@ fs::path SjisPath(std::string_view sjis) { return fs::path(SjisToUtf8(sjis)); }
 FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
   static std::atomic<unsigned> counter{0};
   const SjisString failText = Sj("ファイルを保存できませんでした：") + PathText(path);
-  if (FaultFor(path)) return FileStatus::Fail(failText + Reason(ENOSPC));
+  if (FaultFor(path)) return FileStatus::Fail(failText + Sj("（") + Reason(ENOSPC) + Sj("）"));
 
   fs::path temp = path;
-  temp += "." + std::to_string(getpid()) + "-" + std::to_string(counter++) +
-          std::string(kTempSuffix);
+  temp +=
+      "." + std::to_string(getpid()) + "-" + std::to_string(counter++) + std::string(kTempSuffix);
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return FileStatus::Fail(failText + Sj("（") + Reason(errno) + Sj("）"));
   const char* p = bytes.data();

@@ -151,13 +151,15 @@ StoreResult StoreRaRecord(const fs::path& dataDir, std::string_view record) {
     for (auto& l : SplitLines(text))
       if (l.size() == kDayLine) lines.push_back(std::move(l));
   }
-  auto same = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) {
-    return Cut(l, Header::RaceKey) == raceKey;
-  });
-  if (same != lines.end())
+  auto sameRace = [&](const std::string& l) { return Cut(l, Header::RaceKey) == raceKey; };
+  auto same = std::find_if(lines.begin(), lines.end(), sameRace);
+  if (same != lines.end()) {
     *same = line;
-  else
+    // A file that came to hold more than one line of the race keeps only the new one.
+    lines.erase(std::remove_if(std::next(same), lines.end(), sameRace), lines.end());
+  } else {
     lines.push_back(line);
+  }
   std::stable_sort(lines.begin(), lines.end());
   if (!lines.empty() && TrimBlanks(lines.front()).empty()) lines.erase(lines.begin());
 

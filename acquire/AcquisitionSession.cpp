@@ -1,0 +1,260 @@
+#include "acquire/AcquisitionSession.h"
+
+#include <cstdio>
+
+#include "app/Desktop.h"
+#include "app/IniFile.h"
+#include "jvlink/JVData_Structure.h"
+#include "jvlink/JVLink.h"
+#include "jvlink/KeibaFunc.h"
+#include "jvlink/RaceFiles.h"
+#include "jvlink/TextLines.h"
+
+namespace tavolen {
+namespace {
+
+constexpr const char* kSection = "JvDataGet";
+constexpr const char* kLastTimeKey = "LastTime";
+constexpr int kReadBufferSize = 60000;
+
+// 'yyyy"年"mm"月"dd"日"hh"時"nn"分"ss"秒"'
+SjisString JapaneseDateTime(const LocalDateTime& t) {
+  static const SjisString nen = Sj("年"), tsuki = Sj("月"), hi = Sj("日"), ji = Sj("時"),
+                          fun = Sj("分"), byo = Sj("秒");
+  char y[8], mo[4], d[4], h[4], mi[4], s[4];
+  std::snprintf(y, sizeof y, "%04d", t.year);
+  std::snprintf(mo, sizeof mo, "%02d", t.month);
+  std::snprintf(d, sizeof d, "%02d", t.day);
+  std::snprintf(h, sizeof h, "%02d", t.hour);
+  std::snprintf(mi, sizeof mi, "%02d", t.minute);
+  std::snprintf(s, sizeof s, "%02d", t.second);
+  return y + nen + mo + tsuki + d + hi + h + ji + mi + fun + s + byo;
+}
+
+// "(n/m)"
+std::string Fraction(int n, int m) {
+  return "(" + std::to_string(n) + "/" + std::to_string(m) + ")";
+}
+
+// Keeps the depth of running read loops, also when a loop is left early.
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
+
+}  // namespace
+
+bool LastTimeFromTimestamp(std::string_view timestamp, std::string& lastTime) {
+  const std::string_view stamp = TrimBlanks(timestamp);
+  if (stamp.empty() || stamp == "00000000000000") return false;
+  LocalDateTime t;
+  if (!ParseCompactDateTime(stamp, t)) return false;
+  lastTime = FormatSlashDateTime(t);
+  return true;
+}
+
+AcquisitionSession::AcquisitionSession(AcquireView& view, Desktop& desktop, JVLink& jvlink,
+                                       IniFile& ini, const Clock& clock,
+                                       std::filesystem::path dataDir, AcquisitionState& state)
+    : view_(view),
+      desktop_(desktop),
+      jvlink_(jvlink),
+      ini_(ini),
+      clock_(clock),
+      dataDir_(std::move(dataDir)),
+      state_(state) {}
+
+void AcquisitionSession::Create() {
+  const LocalDateTime fallback = clock_.Now().AddDays(-8);
+  const SjisString stored = ini_.ReadString(kSection, kLastTimeKey, FormatSlashDateTime(fallback));
+  LocalDateTime t;
+  // A value that is empty or not a date and time gives the default, so the window always has
+  // a start date to offer.
+  if (!ParseSlashDateTime(TrimBlanks(stored), t)) t = fallback;
+  view_.SetPickerDateTime(t);
+}
+
+void AcquisitionSession::Fail(const SjisString& text) {
+  desktop_.Beep();
+  desktop_.InformationBox(text);
+}
+
+void AcquisitionSession::Start() {
+  static const SjisString startText =
+      Sj("以降のデータ取込を開始します。データ作成が終了するまで本ソフトを操作したり他のアプリケー"
+         "ションを操作することは極力避けてください。");
+  static const SjisString noData = Sj("最新のデータがありません。");
+  static const SjisString openError = Sj("JVOpenエラー:");
+  static const SjisString downloading = Sj("ダウンロード中・・・");
+
+  desktop_.InformationBox(JapaneseDateTime(view_.PickerDateTime()) + startText);
+
+  view_.StopStatusTimer();
+  state_.CancelFlag = 0;
+  view_.SetDownloadPosition(0);
+  view_.SetReadPosition(0);
+  view_.ClearList();
+
+  const std::string fromTime = FormatCompactDateTime(view_.PickerDateTime());
+  view_.SetBusyCursor(true);
+
+  lastFileTimestamp_.clear();
+  std::u16string stamp;
+  const int r = jvlink_.JVOpen(u"RACE", Wide(fromTime), 2, readCount_, downloadCount_, stamp);
+  lastFileTimestamp_ = Utf16ToSjis(stamp);
+  if (r == 0) state_.sessionOpen = true;
+
+  if (r == -1) {
+    Fail(noData);
+    CloseStep();
+    return;
+  }
+  if (r != 0) {
+    Fail(openError + JVResultMessage("JVOpen", r));
+    CloseStep();
+    return;
+  }
+  if (readCount_ == 0) {
+    Fail(noData);
+    CloseStep();
+    return;
+  }
+  if (downloadCount_ != 0) {
+    view_.SetProgressLabel(downloading);
+    view_.SetDownloadMax(downloadCount_);
+    view_.StartStatusTimer();
+    return;  // the status tick carries the session on
+  }
+
+  view_.SetDownloadMax(100);
+  view_.SetDownloadPosition(100);
+  // The stamp of this session, kept apart from the session values that a start pressed during
+  // the loop would overwrite.
+  const SjisString sessionStamp = lastFileTimestamp_;
+  const ReadEnd end = ReadAndStore();
+  CloseStep();
+  // After a failed store the records after it were not kept; moving the start time past them
+  // would hide them from the next session.
+  if (end != ReadEnd::StoreFailed) SaveLastTime(sessionStamp);
+}
+
+void AcquisitionSession::StatusTick() {
+  static const SjisString statusError = Sj("JVStatusエラー:");
+  static const SjisString downloadingOf = Sj("ダウンロード中．．．");
+
+  const int s = jvlink_.JVStatus();
+  const int total = downloadCount_;
+  if (s < 0) {
+    view_.StopStatusTimer();
+    Fail(statusError + JVResultMessage("JVStatus", s));
+    CloseStep();
+    return;
+  }
+  if (s > total) return;
+  if (s == total) view_.StopStatusTimer();
+  view_.SetProgressLabel(downloadingOf + Fraction(s, total));
+  view_.SetDownloadPosition(s);
+  if (s == total) {
+    ReadAndStore();
+    CloseStep();
+  }
+}
+
+void AcquisitionSession::Cancel() {
+  static const SjisString question = Sj("データ取込を中止します。実行しますか？");
+  static const SjisString cancelled = Sj("JVCancel:キャンセルされました");
+
+  if (!desktop_.AskYesNo(question)) return;
+  view_.StopStatusTimer();
+  jvlink_.JVCancel();
+  state_.CancelFlag = 1;
+  desktop_.Beep();
+  desktop_.InformationBox(cancelled);
+  view_.SetProgressLabel(cancelled);
+}
+
+void AcquisitionSession::JVLinkSettings() {
+  static const SjisString uiError = Sj("JVSetUIPropertiesエラー：");
+  const int c = jvlink_.JVSetUIProperties();
+  if (c != 0) Fail(uiError + JVResultMessage("JVSetUIProperties", c));
+}
+
+void AcquisitionSession::CloseStep() {
+  static const SjisString closeError = Sj("JVCloseエラー:");
+  const int c = jvlink_.JVClose();
+  state_.sessionOpen = false;
+  view_.SetBusyCursor(false);
+  desktop_.Beep();
+  if (c != 0) desktop_.InformationBox(closeError + JVResultMessage("JVClose", c));
+}
+
+void AcquisitionSession::SaveLastTime(const SjisString& stamp) {
+  std::string t;
+  if (!LastTimeFromTimestamp(stamp, t)) return;
+  LocalDateTime picked;
+  ParseSlashDateTime(t, picked);
+  view_.SetPickerDateTime(picked);
+  const FileStatus saved = ini_.WriteString(kSection, kLastTimeKey, t);
+  if (!saved) desktop_.ErrorBox(saved.message);
+}
+
+AcquisitionSession::ReadEnd AcquisitionSession::ReadAndStore() {
+  static const SjisString readingOf = Sj("データ読込み中．．．");
+  static const SjisString readDone = Sj("データ読込み完了");
+  static const SjisString completed = Sj("データ作成が完了しました。");
+  static const SjisString readError = Sj("JVReadエラー:");
+
+  DepthGuard depth(readDepth_);
+  int filesRead = 0;
+  view_.SetProgressLabel(readingOf + Fraction(0, readCount_));
+  view_.SetReadPosition(0);
+  view_.SetReadMax(readCount_);
+  int size = kReadBufferSize;
+  std::u16string buff, fileName;
+
+  for (;;) {
+    view_.ProcessPendingEvents();
+    if (state_.CancelFlag != 0) return ReadEnd::Cancelled;
+
+    buff.clear();
+    fileName.clear();
+    const int r = jvlink_.JVRead(buff, size, fileName);
+    if (r > 0) {
+      const SjisString record = RecordToSjis(buff);
+      const std::string type = Cut(record, Header::RecordType);
+      const int division = ReadNumber(Cut(record, Header::DataDivision));
+      if (division < 1 || division > 6 || (type != "RA" && type != "SE")) continue;
+      const StoreResult stored =
+          type == "RA" ? StoreRaRecord(dataDir_, record) : StoreSeRecord(dataDir_, record);
+      if (stored.failed()) {
+        // Every file stored so far is whole; the session ends here and is closed by the caller.
+        desktop_.ErrorBox(stored.error);
+        return ReadEnd::StoreFailed;
+      }
+      if (stored.stored()) view_.AddListLine(stored.listLine);
+    } else if (r == -1) {
+      ++filesRead;
+      view_.SetReadPosition(filesRead);
+      view_.SetProgressLabel(readingOf + Fraction(filesRead, readCount_));
+    } else if (r == 0) {
+      view_.SetProgressLabel(readDone + Fraction(filesRead, readCount_));
+      view_.SetDownloadPosition(0);
+      view_.SetReadPosition(0);
+      desktop_.Beep();
+      desktop_.InformationBox(completed);
+      return ReadEnd::Completed;
+    } else if (r <= -4) {
+      Fail(readError + JVResultMessage("JVRead", r));
+      return ReadEnd::ReadFailed;
+    }
+    // -2 and -3: no record yet; read again.
+  }
+}
+
+}  // namespace tavolen

@@ -1,0 +1,104 @@
+// The race-data acquisition: one JV-Link session for the dataspec "RACE" from a start time,
+// the download wait, the record reading loop that stores RA and SE records into the race files,
+// and the close step. Plain C++; the acquisition window drives it through AcquireView.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "jvlink/Clock.h"
+#include "jvlink/Sjis.h"
+
+namespace tavolen {
+
+class Desktop;
+class IniFile;
+class JVLink;
+
+// Program-wide acquisition state, owned by the main window and shared by every acquisition
+// window it opens; it outlives each window because a session can be left open by a cancel
+// during the download or by closing the window then.
+struct AcquisitionState {
+  // 1 after a confirmed cancel; cleared at each start; read by the record reading loops.
+  std::uint8_t CancelFlag = 0;
+  // True from a successful JVOpen for "RACE" until the next close step of an acquisition.
+  bool sessionOpen = false;
+};
+
+// What the session asks of its window.
+class AcquireView {
+ public:
+  virtual ~AcquireView() = default;
+
+  virtual void SetProgressLabel(const SjisString& text) = 0;
+  virtual void SetDownloadMax(int max) = 0;
+  virtual void SetDownloadPosition(int position) = 0;
+  virtual void SetReadMax(int max) = 0;
+  virtual void SetReadPosition(int position) = 0;
+  virtual void AddListLine(const SjisString& line) = 0;
+  virtual void ClearList() = 0;
+  // Busy: the arrow with hourglass; otherwise the window's default cursor.
+  virtual void SetBusyCursor(bool busy) = 0;
+  virtual void StartStatusTimer() = 0;
+  virtual void StopStatusTimer() = 0;
+  // Runs the window messages that are waiting (timer ticks, clicks, painting).
+  virtual void ProcessPendingEvents() = 0;
+  // The start date picker: a full date and time.
+  virtual LocalDateTime PickerDateTime() const = 0;
+  virtual void SetPickerDateTime(const LocalDateTime& t) = 0;
+};
+
+class AcquisitionSession {
+ public:
+  AcquisitionSession(AcquireView& view, Desktop& desktop, JVLink& jvlink, IniFile& ini,
+                     const Clock& clock, std::filesystem::path dataDir, AcquisitionState& state);
+
+  // Window creation: puts the stored "LastTime" into the picker, or eight days before now
+  // when it is missing or does not read as a date and time.
+  void Create();
+  // ButtonStart.
+  void Start();
+  // TimerJVStatus, every 10 ms while the download is awaited.
+  void StatusTick();
+  // ButtonCancel.
+  void Cancel();
+  // SpeedButton1: JV-Link's own settings dialog.
+  void JVLinkSettings();
+
+  // True while a record reading loop runs (the window then defers its closing).
+  bool Reading() const { return readDepth_ > 0; }
+  bool SessionOpen() const { return state_.sessionOpen; }
+
+  int ReadCount() const { return readCount_; }
+  int DownloadCount() const { return downloadCount_; }
+  const SjisString& LastFileTimestamp() const { return lastFileTimestamp_; }
+
+ private:
+  enum class ReadEnd { Completed, Cancelled, ReadFailed, StoreFailed };
+
+  ReadEnd ReadAndStore();
+  void CloseStep();
+  void SaveLastTime(const SjisString& stamp);
+  // Beep, then the information box.
+  void Fail(const SjisString& text);
+
+  AcquireView& view_;
+  Desktop& desktop_;
+  JVLink& jvlink_;
+  IniFile& ini_;
+  const Clock& clock_;
+  std::filesystem::path dataDir_;
+  AcquisitionState& state_;
+
+  int readCount_ = 0;
+  int downloadCount_ = 0;
+  SjisString lastFileTimestamp_;
+  int readDepth_ = 0;
+};
+
+// "yyyy/mm/dd hh:nn:ss" from a 14-digit time stamp "yyyymmddhhnnss"; false when the stamp,
+// trimmed of blanks, is empty, "00000000000000" or not a valid date and time.
+bool LastTimeFromTimestamp(std::string_view timestamp, std::string& lastTime);
+
+}  // namespace tavolen

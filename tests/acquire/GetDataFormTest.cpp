@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDateTimeEdit>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include "acquire/GetDataUnit.h"
+#include "app/IniFile.h"
+#include "tests/acquire/AcquireTestSupport.h"
+#include "tests/support/RecordingDesktop.h"
+#include "tests/support/ScriptedJVLink.h"
+
+namespace tavolen {
+namespace {
+
+using testing::RaRecord;
+using testing::SeRecord;
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "tavolen_acquire_ui_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+QString Q(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
+
+class GetDataForm : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    dir = testing::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    ini = std::make_unique<IniFile>(dir / "Tavolen.ini");
+    form = std::make_unique<TGetDataForm>(jv, desktop, *ini, clock, dir / "Data", state,
+                                          [this] { closings.push_back(jv.calls.size()); });
+  }
+
+  // Runs the event loop until pred holds or two seconds have passed.
+  bool RunUntil(const std::function<bool()>& pred) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return pred();
+  }
+
+  fs::path dir;
+  RecordingDesktop desktop;
+  ScriptedJVLink jv;
+  FakeClock clock{LocalDateTime{2024, 1, 13, 9, 41, 7}};
+  AcquisitionState state;
+  std::unique_ptr<IniFile> ini;
+  std::vector<size_t> closings;  // JV-Link calls made before each run of the close callback
+  std::unique_ptr<TGetDataForm> form;
+};
+
+TEST_F(GetDataForm, ShowsItsCaptionsAndStartsIdle) {
+  EXPECT_EQ(form->windowTitle(), Q("ＪＶデータ取込"));
+  EXPECT_EQ(form->ButtonStart->text(), Q("データ取込み開始"));
+  EXPECT_EQ(form->ButtonCancel->text(), Q("データ取込み中止"));
+  EXPECT_EQ(form->SpeedButton1->text(), Q("JVLink設定"));
+  EXPECT_EQ(form->SpeedButton1->toolTip(),
+            Q("JRA-VAN\u3000Data Lab.のサービスキーやデータ保存場所の設定をします"));
+  QStringList captions;
+  for (QLabel* l : form->findChildren<QLabel*>()) captions << l->text();
+  for (const char* c : {"ダウンロード", "読込み", "作成済みデータ", "取得開始日付"})
+    EXPECT_TRUE(captions.contains(Q(c))) << c;
+
+  EXPECT_TRUE(form->ProgressLabel->text().isEmpty());
+  EXPECT_TRUE(form->ProgressLabel->font().bold());
+  EXPECT_TRUE(form->ProgressLabel->font().fixedPitch());
+  EXPECT_EQ(form->ProgressLabel->palette().color(QPalette::WindowText), QColor(Qt::blue));
+  for (QProgressBar* bar : {form->ProgressBar1, form->ProgressBar2}) {
+    EXPECT_EQ(bar->minimum(), 0);
+    EXPECT_EQ(bar->maximum(), 100);
+    EXPECT_EQ(bar->value(), 0);
+  }
+  EXPECT_EQ(form->ListBox1->count(), 0);
+  EXPECT_EQ(form->TimerJVStatus->interval(), 10);
+  EXPECT_FALSE(form->TimerJVStatus->isActive());
+  EXPECT_TRUE(form->DateTimePicker1->calendarPopup());
+  EXPECT_EQ(form->DateTimePicker1->date(), QDate(2024, 1, 5));
+  EXPECT_FALSE(form->DateTimePicker1->displayFormat().contains('h'));
+  EXPECT_TRUE(form->DateTimePicker1->displayFormat().contains(Q("年")));
+}
+
+TEST_F(GetDataForm, StartButtonRunsASessionToCompletionKeepingThePickersTimeOfDay) {
+  jv.readCount = 1;
+  jv.QueueRecord(RaRecord("20240106", "06", "11"));
+  jv.QueueRecord(SeRecord("20240106", "06", "11", "05"));
+  form->show();
+  form->DateTimePicker1->setDate(QDate(2024, 1, 3));  // the user picks a date
+  form->ButtonStart->click();
+
+  ASSERT_FALSE(jv.calls.empty());
+  EXPECT_EQ(jv.calls[0].args[1], "20240103094107");
+  EXPECT_EQ(desktop.Messages().back(), Sj("データ作成が完了しました。"));
+  EXPECT_EQ(form->ProgressLabel->text(), Q("データ読込み完了(0/1)"));
+  ASSERT_EQ(form->ListBox1->count(), 2);
+  EXPECT_EQ(form->ListBox1->item(0)->text(), Q("作成済み:11R/2024年01月06日.jvRA"));
+  EXPECT_EQ(form->ListBox1->item(1)->text(), Q("作成済み:11R/05番/2024年01月06日中山.jvSEr"));
+  EXPECT_EQ(form->ProgressBar1->value(), 0);
+  EXPECT_EQ(form->ProgressBar2->value(), 0);
+  EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);  // default cursor again
+  EXPECT_TRUE(fs::exists(dir / "Data" / "2024年01月06日.jvRA"));
+  EXPECT_TRUE(closings.empty());
+}
+
+TEST_F(GetDataForm, StatusTimerCarriesTheDownloadIntoReading) {
+  jv.readCount = 1;
+  jv.downloadCount = 3;
+  jv.statusResults = {0, 1, 2, 3};
+  jv.QueueRecord(RaRecord("20240106", "06", "01"));
+  form->show();
+  form->ButtonStart->click();
+  EXPECT_TRUE(form->TimerJVStatus->isActive());
+  EXPECT_EQ(form->ProgressLabel->text(), Q("ダウンロード中・・・"));
+  EXPECT_EQ(form->ProgressBar1->maximum(), 3);
+  EXPECT_EQ(form->cursor().shape(), Qt::BusyCursor);  // busy during the download
+
+  ASSERT_TRUE(RunUntil([&] { return jv.Count("JVClose") == 1; }));
+  EXPECT_FALSE(form->TimerJVStatus->isActive());
+  EXPECT_EQ(jv.Count("JVStatus"), 4);
+  EXPECT_EQ(form->ListBox1->count(), 1);
+  EXPECT_EQ(desktop.Messages().back(), Sj("データ作成が完了しました。"));
+}
+
+TEST_F(GetDataForm, ClosingDuringReadingWaitsForTheLoopAndItsCloseStep) {
+  jv.readCount = 1;
+  for (const char* race : {"01", "02", "03"}) jv.QueueRecord(RaRecord("20240106", "06", race));
+  jv.onCall = [&](const std::string& op) {
+    if (op == "JVRead" && jv.Count("JVRead") == 2) form->close();
+  };
+  form->show();
+  form->ButtonStart->click();
+
+  EXPECT_EQ(jv.Count("JVRead"), 4);  // the loop ran to its end
+  ASSERT_EQ(closings.size(), 1u);
+  EXPECT_EQ(jv.calls[closings[0] - 1].op, "JVClose");  // the close step ran before closing
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(form->ListBox1->count(), 3);
+}
+
+TEST_F(GetDataForm, ClosingRunsTheCallbackOnceAndStopsTheStatusTimer) {
+  jv.readCount = 1;
+  jv.downloadCount = 3;
+  form->show();
+  form->ButtonStart->click();
+  EXPECT_TRUE(form->TimerJVStatus->isActive());
+  form->reject();  // Escape
+  form->close();
+  EXPECT_EQ(closings.size(), 1u);
+  EXPECT_FALSE(form->TimerJVStatus->isActive());
+  // A download left waiting keeps its session open for the next window.
+  EXPECT_TRUE(state.sessionOpen);
+  EXPECT_EQ(jv.Count("JVClose"), 0);
+}
+
+TEST_F(GetDataForm, OpenShowsAModalWindowAndRunsTheCallbackWhenItCloses) {
+  form.reset();
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    auto* shown = qobject_cast<TGetDataForm*>(QApplication::activeModalWidget());
+    seen = shown != nullptr;
+    if (shown) shown->close();
+  });
+  TGetDataForm::Open(jv, desktop, *ini, clock, dir / "Data", state,
+                     [this] { closings.push_back(jv.calls.size()); });
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(closings.size(), 1u);
+}
+
+TEST_F(GetDataForm, SettingsButtonCallsJVLinksDialog) {
+  jv.uiResults = {-100};
+  form->SpeedButton1->click();
+  EXPECT_EQ(jv.Ops(), (std::vector<std::string>{"JVSetUIProperties"}));
+  EXPECT_EQ(desktop.Messages().size(), 1u);
+}
+
+}  // namespace
+}  // namespace tavolen
