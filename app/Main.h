@@ -14,12 +14,14 @@
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "acquire/AcquisitionSession.h"
 #include "app/Desktop.h"
 #include "app/ErrorLog.h"
 #include "app/IniFile.h"
+#include "changes/ChangeFetch.h"
 #include "jvlink/Clock.h"
 #include "jvlink/JVLink.h"
 #include "jvlink/TextLines.h"
@@ -114,13 +116,14 @@ class TMainForm : public QMainWindow {
   const LoadedMeeting& meeting() const { return meeting_; }
 
   // ---- Change monitoring (MainChanges.cpp) ----
+  // The change fetch; its read loop and close step are those of ChangeFetcher().
   void GetKaisaiBtnClick();
-  void ReadChangeRecords();
-  void CloseChangeSession();
   void KaisaiReadBtnClick();
   void ShowBalloon1Click();
   void Timer4Timer();
   void N2Click();
+  // The change fetch of this window's JV-Link control, made on first use.
+  ChangeFetch& ChangeFetcher();
 
   // ---- State ----
   const fs::path& AppFolder() const { return appFolder_; }
@@ -233,6 +236,7 @@ class TMainForm : public QMainWindow {
   // by a cancel during the download stays open until the next close step.
   AcquisitionState acquisition_;
   bool acquisitionWindowOpen_ = false;
+  std::unique_ptr<ChangeFetch> changeFetch_;
 };
 
 }  // namespace tavolen

@@ -1,0 +1,96 @@
+// The change fetch: asks JV-Link for the flash change records ("0B14") of the loaded meeting's
+// date, stores every change record in its change file, one JVRead at a time, and closes the
+// session. The caller runs the change evaluation when Fetch says so.
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/Desktop.h"
+#include "app/ErrorLog.h"
+#include "jvlink/FileIO.h"
+#include "jvlink/JVLink.h"
+#include "jvlink/Sjis.h"
+
+namespace tavolen {
+
+// What the loaded meeting tells one fetch.
+struct ChangeFetchRequest {
+  bool dateSelected = false;               // the date list has a selected item
+  std::span<const std::string> raceTable;  // the loaded meeting's RA records (1272 bytes each)
+  int selectedRace = -1;                   // the race whose card is shown, -1 when none
+  bool automaticRun = false;               // run by the schedule: no beep at a good close
+};
+
+enum class ChangeFetchOutcome {
+  NothingToFetch,  // no date selected, or the race table's first date is not a positive number
+  Busy,            // a fetch is already running (its read loop let this call in): nothing done
+  Failed,          // a store or the error log failed; the general error box was shown
+  Evaluate,        // the fetch ended (well or with a logged JV-Link error): evaluate now
+};
+
+class ChangeFetch {
+ public:
+  using StatusSink = std::function<void(const SjisString&)>;
+  using ProcessEvents = std::function<void()>;
+
+  // dataDir is the Data folder the change files live in. status receives every status text
+  // (the main window's DLlabel); processEvents lets pending window messages run.
+  ChangeFetch(JVLink& jvlink, fs::path dataDir, ErrorLog& errorLog, Desktop& desktop,
+              StatusSink status, ProcessEvents processEvents);
+
+  // The fetch (GetKaisaiBtnClick without the evaluation that follows it).
+  ChangeFetchOutcome Fetch(const ChangeFetchRequest& request);
+
+  // True from the start of a fetch to its end, message boxes included.
+  bool running() const { return running_; }
+  // True from the start of a fetch until its JVClose has returned: no other JV-Link call may
+  // run then.
+  bool fetchSessionOpen() const { return sessionOpen_; }
+  // Called once after every JVClose of a fetch, when the session is no longer open, before
+  // the actions waiting in RunWhenSessionClosed.
+  void SetSessionClosedHook(std::function<void()> hook) { sessionClosed_ = std::move(hook); }
+  // Runs action at once when no fetch has its session open, otherwise right after its JVClose
+  // (for calls such as JVInit that must not land inside a session).
+  void RunWhenSessionClosed(std::function<void()> action);
+
+  const SjisString& statusText() const { return status_; }
+  // Records stored by the last fetch.
+  int storedRecords() const { return stored_; }
+
+  // The JVRTOpen error text: course name and race number of the selected race (of the first
+  // race when none is selected), "R:開催速報データ取得エラー：" and the result message.
+  static SjisString OpenErrorText(std::span<const std::string> raceTable, int selectedRace,
+                                  int code);
+  // The request key "yyyymmdd" of the race table's first record (blanks for an empty table).
+  static std::string RequestKey(std::span<const std::string> raceTable);
+
+ private:
+  void SetStatus(const SjisString& text);
+  // Writes an error line with the current status text; a log that cannot be written becomes
+  // the pending error.
+  void LogError(const SjisString& message);
+  // The read loop (only after a successful JVRTOpen) and the close step of a fetch.
+  void ReadChangeRecords();
+  void CloseChangeSession();
+
+  JVLink& jvlink_;
+  fs::path dataDir_;
+  ErrorLog& errorLog_;
+  Desktop& desktop_;
+  StatusSink statusSink_;
+  ProcessEvents processEvents_;
+  std::function<void()> sessionClosed_;
+  std::vector<std::function<void()>> afterClose_;
+
+  bool running_ = false;
+  bool sessionOpen_ = false;
+  bool automaticRun_ = false;
+  SjisString status_;
+  SjisString pendingError_;  // shown in the general error box once the session is closed
+  int stored_ = 0;
+};
+
+}  // namespace tavolen

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include "app/IniFile.h"
+#include "changes/OzGetTimeUnit.h"
+#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/RecordingDesktop.h"
+
+namespace tavolen {
+namespace {
+
+using namespace tavolen::testing;
+
+void EnsureApp() {
+  static int argc = 1;
+  static char name[] = "tavolen_changes_ui_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  (void)app;
+}
+
+QString Q(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
+
+class IntervalDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureApp();
+    dir_ = TempDir("interval-dialog");
+  }
+  int Stored() { return ini_.ReadInteger("Time", "AutoRdataGet", -1); }
+
+  fs::path dir_;
+  IniFile ini_{TempRoot() / "interval-dialog" / "Tavolen.ini"};
+  RecordingDesktop desktop_;
+};
+
+TEST_F(IntervalDialog, LooksAsDesigned) {
+  TOzGetTimeForm form(ini_, desktop_);
+  form.show();
+  EXPECT_EQ(Utf16ToSjis(form.windowTitle().toStdU16String()), Sj("データﾞ自動取得時刻指定"));
+  EXPECT_EQ(form.frameGeometry().size(), QSize(319, 136));
+  EXPECT_EQ(form.Heading->text(), Q("開催速報(変更情報)自動取得時刻指定"));
+  EXPECT_TRUE(form.Heading->font().bold());
+  EXPECT_TRUE(form.Heading->font().underline());
+  EXPECT_EQ(form.Heading->palette().color(QPalette::WindowText), QColor(Qt::blue));
+  EXPECT_EQ(form.Description->text(),
+            Q("開催速報(変更情報)を何分おきに自動取得するか指定します。"));
+  EXPECT_TRUE(form.Description->wordWrap());
+  EXPECT_EQ(form.UnitLabel->text(), Q("分間隔"));
+  EXPECT_EQ(form.SpinEdit1->minimum(), 2);
+  EXPECT_EQ(form.SpinEdit1->maximum(), 59);
+  EXPECT_TRUE(form.BitBtn1->isDefault());
+}
+
+TEST_F(IntervalDialog, OnlyDigitsAndSignsAreTypedOtherKeysBeep) {
+  TOzGetTimeForm form(ini_, desktop_);
+  form.show();
+  QLineEdit* edit = form.SpinEdit1->lineEdit();
+  form.SpinEdit1->setFocus();
+  edit->selectAll();
+  QTest::keyClicks(form.SpinEdit1, "a");
+  EXPECT_EQ(desktop_.Count("beep"), 1);
+  EXPECT_EQ(edit->text(), "5");
+  QTest::keyClick(form.SpinEdit1, Qt::Key_Period, Qt::NoModifier);
+  EXPECT_EQ(desktop_.Count("beep"), 2);
+  edit->selectAll();
+  QTest::keyClicks(form.SpinEdit1, "123");
+  EXPECT_EQ(desktop_.Count("beep"), 2);
+  EXPECT_LE(edit->text().size(), 2);
+  QTest::keyClick(form.SpinEdit1, Qt::Key_Backspace);
+  QTest::keyClick(form.SpinEdit1, Qt::Key_Left);
+  EXPECT_EQ(desktop_.Count("beep"), 2);
+}
+
+TEST_F(IntervalDialog, OkStoresTheFieldBroughtIntoTwoToFiftyNine) {
+  struct Case {
+    const char* text;
+    int stored;
+  };
+  for (Case c :
+       {Case{"45", 45}, Case{"1", 2}, Case{"", 2}, Case{"-7", 2}, Case{"99", 59}, Case{"+", 2}}) {
+    TOzGetTimeForm form(ini_, desktop_);
+    form.SetInterval(5);
+    form.SpinEdit1->lineEdit()->setText(c.text);
+    form.BitBtn1Click();
+    EXPECT_EQ(Stored(), c.stored) << c.text;
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+  }
+}
+
+TEST_F(IntervalDialog, EnterConfirmsWithTheDefaultButton) {
+  TOzGetTimeForm form(ini_, desktop_);
+  form.SetInterval(80);  // a hand-edited setting shows as the nearer limit
+  EXPECT_EQ(form.SpinEdit1->value(), 59);
+  form.show();
+  form.SpinEdit1->setFocus();
+  form.SpinEdit1->lineEdit()->selectAll();
+  QTest::keyClicks(form.SpinEdit1, "12");
+  QTest::keyClick(form.SpinEdit1, Qt::Key_Return);
+  EXPECT_EQ(form.result(), QDialog::Accepted);
+  EXPECT_EQ(Stored(), 12);
+}
+
+TEST(NotifySound, IsAValidShortPcmWave) {
+  std::string w = ReadFileBytes(TAVOLEN_NOTIFY_WAV);
+  ASSERT_GE(w.size(), 44u);
+  auto u16 = [&](size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(w[at])) |
+           static_cast<unsigned>(static_cast<unsigned char>(w[at + 1])) << 8;
+  };
+  auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+  EXPECT_EQ(w.substr(0, 4), "RIFF");
+  EXPECT_EQ(u32(4), w.size() - 8);
+  EXPECT_EQ(w.substr(8, 4), "WAVE");
+  EXPECT_EQ(w.substr(12, 4), "fmt ");
+  EXPECT_EQ(u32(16), 16u);
+  EXPECT_EQ(u16(20), 1u);  // PCM
+  EXPECT_EQ(u16(22), 1u);  // mono
+  const unsigned rate = u32(24);
+  EXPECT_EQ(u32(28), rate * 2);
+  EXPECT_EQ(u16(32), 2u);
+  EXPECT_EQ(u16(34), 16u);
+  EXPECT_EQ(w.substr(36, 4), "data");
+  const unsigned data = u32(40);
+  ASSERT_EQ(data, w.size() - 44);
+  const double seconds = data / 2.0 / rate;
+  EXPECT_GT(seconds, 0.3);
+  EXPECT_LT(seconds, 0.5);
+  // Audible, not clipped, and silent at both ends (no click).
+  int peak = 0;
+  for (size_t i = 44; i + 1 < w.size(); i += 2)
+    peak = std::max(peak, std::abs(static_cast<int>(static_cast<int16_t>(u16(i)))));
+  EXPECT_GT(peak, 8000);
+  EXPECT_LT(peak, 32767);
+  EXPECT_EQ(static_cast<int16_t>(u16(44)), 0);
+  EXPECT_LT(std::abs(static_cast<int>(static_cast<int16_t>(u16(w.size() - 2)))), 64);
+}
+
+}  // namespace
+}  // namespace tavolen
