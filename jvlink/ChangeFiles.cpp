@@ -139,10 +139,10 @@ StoreResult StoreChangeRecord(const fs::path& dataDir, std::string_view record) 
 
   StoreResult result;
   Lines lines;
+  std::string text;  // the file as it was; stays empty for a new file
   if (!FileExists(path)) {
     lines.push_back(std::move(line));
   } else {
-    std::string text;
     if (FileStatus st = ReadWholeFile(path, text); !st) {
       result.outcome = StoreResult::Outcome::Failed;
       result.error = st.message;
@@ -171,8 +171,15 @@ StoreResult StoreChangeRecord(const fs::path& dataDir, std::string_view record) 
   if (*type != ChangeType::WE && !lines.empty() && TrimBlanks(lines.front()).empty())
     lines.erase(lines.begin());
 
+  // The service sends the whole day at every fetch, so most records are already stored as
+  // they are: a file that would not change is not written again.
+  const std::string merged = JoinLinesCrLf(lines);
+  if (!text.empty() && merged == text) {
+    result.outcome = StoreResult::Outcome::Stored;
+    return result;
+  }
   FileStatus st = EnsureFolder(dataDir);
-  if (st) st = WriteFileAtomic(path, JoinLinesCrLf(lines));
+  if (st) st = WriteFileAtomic(path, merged);
   if (!st) {
     result.outcome = StoreResult::Outcome::Failed;
     result.error = st.message;

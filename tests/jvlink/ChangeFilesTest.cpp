@@ -260,6 +260,27 @@ TEST_F(ChangeFilesTest, AFailedWriteKeepsTheOldFile) {
   EXPECT_EQ(Slurp(FileOf(".jvTC")), tc);
 }
 
+TEST_F(ChangeFilesTest, ARecordAlreadyStoredAsItIsWritesNothing) {
+  const std::string race = Race("20240106", "06", "01");
+  const std::string av = MakeAv(race, "01060900", "05", "001");
+  const std::string we = MakeWe("20240106", "06", "01060900", "2");
+  Store(av);
+  Store(we);
+  int writes = 0;
+  SetWriteFaultForTesting([&](const fs::path&) {
+    ++writes;
+    return true;
+  });
+  EXPECT_TRUE(StoreChangeRecord(data_, av).stored());
+  EXPECT_TRUE(StoreChangeRecord(data_, we).stored());
+  EXPECT_EQ(writes, 0);
+  // A changed record is written (and here refused).
+  EXPECT_TRUE(StoreChangeRecord(data_, MakeAv(race, "01060905", "05", "002")).failed());
+  SetWriteFaultForTesting(nullptr);
+  EXPECT_EQ(writes, 1);
+  EXPECT_EQ(Slurp(FileOf(".jvAV")), av);
+}
+
 TEST_F(ChangeFilesTest, EveryCutOfAFixedSizeRecordIsRejectedSafely) {
   const std::string race = Race("20240106", "06", "01");
   for (const std::string& r :
