@@ -270,8 +270,9 @@ TEST_F(MainRaceCardTest, DemoDayShowsAFullRaceCard) {
               QColor(colours->background.r, colours->background.g, colours->background.b))
         << row;
   }
-  if (const char* dir = std::getenv("TAVOLEN_SCREENSHOT_DIR"))
+  if (const char* dir = std::getenv("TAVOLEN_SCREENSHOT_DIR")) {
     EXPECT_TRUE(f.grab().save(QString::fromLocal8Bit(dir) + "/racecard.png"));
+  }
 }
 
 }  // namespace
