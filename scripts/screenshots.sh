@@ -1,16 +1,38 @@
 #!/usr/bin/env bash
-# Writes PNG pictures of the main window, the change window and the version box, filled with a
-# sample race day, into the folder given as argument (default build/screenshots). Runs on a
-# virtual X display, so it works on a machine without a screen.
+# Writes PNG pictures of the program's windows into the folder given as argument (default
+# <build>/screenshots): the main window at start and with a race card, the acquisition window
+# while it reads, the change window after a change fetch, the interval dialog and the version
+# box. Everything shown comes from the JV-Link stand-in's demo race day, run through the real
+# windows. Runs on a virtual X display, so it works on a machine without a screen.
+# The build folder is TAVOLEN_BUILD_DIR (default build); it is configured when it is new.
+# Exits non-zero when a picture could not be made.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$root/build/screenshots}
+build=${TAVOLEN_BUILD_DIR:-$root/build}
+case $build in /*) ;; *) build=$root/$build ;; esac
+out=${1:-$build/screenshots}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-cd "$root"
-if [ ! -f build/build.ninja ]; then
-  cmake -S . -B build -G Ninja -DTAVOLEN_BENCH=OFF >/dev/null
+
+if ! command -v xvfb-run >/dev/null; then
+  echo "screenshots: xvfb-run is needed (package xvfb)" >&2
+  exit 1
 fi
-cmake --build build --target tavolen_screenshots
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DTAVOLEN_BENCH=OFF >/dev/null
+fi
+cmake --build "$build" --target tavolen_screenshots
+
+pictures=(main-start acquisition main changes interval about)
+for p in "${pictures[@]}"; do rm -f "$out/$p.png"; done
+
 unset QT_QPA_PLATFORM
-xvfb-run -a -s "-screen 0 1280x800x24" build/tests/app/tavolen_screenshots "$out"
+status=0
+xvfb-run -a -s "-screen 0 1280x800x24" "$build/tests/app/tavolen_screenshots" "$out" || status=$?
+for p in "${pictures[@]}"; do
+  if [ ! -s "$out/$p.png" ]; then
+    echo "screenshots: $p.png was not written" >&2
+    status=1
+  fi
+done
+exit "$status"

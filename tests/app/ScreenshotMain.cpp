@@ -1,78 +1,139 @@
-// Writes pictures of the main window, the change window and the version box, filled with a
-// sample race day, as PNG files into the folder given as the first argument.
+// Writes pictures of the program's windows as a user sees them, as PNG files into the folder
+// given as the first argument. Everything shown comes from the real pipeline: the JV-Link
+// stand-in serves its demo race day, the acquisition window fetches and stores it, the main
+// window loads it, and a change fetch and evaluation fill the change window. Returns non-zero
+// when a picture could not be made or does not show what it should.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
 #include <QPixmap>
 #include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
+#include <functional>
+#include <string>
 
+#include "acquire/GetDataUnit.h"
 #include "app/About.h"
 #include "app/Main.h"
 #include "app/Widgets.h"
+#include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
-#include "racecard/RaceCardDelegate.h"
+#include "standin/DemoDay.h"
+#include "standin/StandIn.h"
 #include "tests/support/RecordingDesktop.h"
-#include "tests/support/ScriptedJVLink.h"
 
 using namespace tavolen;
 
 namespace {
 
-bool Save(QWidget& w, const QString& file) {
-  w.show();
-  for (int i = 0; i < 20; ++i) QApplication::processEvents();
+// The demo day: a Sunday, the clock ten minutes after the last change was announced.
+constexpr LocalDateTime kDemoDate{2024, 6, 2, 0, 0, 0};
+// Lines in the acquisition window's list before it is pictured during the reading.
+constexpr int kListLinesWhileReading = 40;
+constexpr int kStepTimeoutMs = 60000;
+
+QString out;
+bool allOk = true;
+
+void Settle(int rounds = 20) {
+  for (int i = 0; i < rounds; ++i) QApplication::processEvents();
+}
+
+bool Fail(const char* what) {
+  std::printf("FAILED %s\n", what);
+  allOk = false;
+  return false;
+}
+
+// Pictures a window that is already shown.
+bool Grab(QWidget& w, const char* name) {
+  Settle();
+  const QString file = out + "/" + QString::fromLatin1(name);
+  QFile::remove(file);  // an old picture must not pass for a new one
   const bool ok = w.grab().save(file, "PNG");
   std::printf("%s %s\n", ok ? "wrote" : "FAILED", file.toLocal8Bit().constData());
+  allOk &= ok;
   return ok;
 }
 
-void FillSampleRace(TMainForm& f) {
-  for (const char* d : {"2005年01月09日", "2005年01月08日", "2005年01月05日"})
-    f.DateCombo->addItem(Qs(Sj(d)));
-  f.DateCombo->setCurrentIndex(1);
-  f.Label3D1->setText(Qs(Sj("中山")));
-  f.Label3D2->setText(QStringLiteral("11"));
-  f.Label3D2->setAutoFillBackground(true);
-  f.Label3D3->setText(Qs(Sj("2005年 1月 8日 中山 1回 1日")));
-  f.Label3D4->setText(Qs(Sj("日刊スポーツ賞中山金杯")));
-  f.Label3D5->setText(Qs(Sj("ハンデ")));
-  f.Label3D6->setText(Qs(Sj("オープン")));
-  f.Label3D7->setText(Qs(Sj("芝・右")));
-  f.Label3D8->setText(Qs(Sj("2000m")));
-  f.Label3D9->setText(Qs(Sj("15時25分発走")));
-  f.Label3D10->setText(Qs(Sj("16頭")));
-  for (const char* r :
-       {"中山 1R", "中山 2R", "中山10R", "中山11R", "中山12R", "京都 1R", "京都11R"})
-    f.DatList->addItem(Qs(Sj(r)));
-  f.DatList->blockSignals(true);
-  f.DatList->setCurrentRow(3);
-  f.DatList->blockSignals(false);
-  const char* rows[][9] = {
-      {"1", "01", "マイネルアムンゼン", "牡 5", "56.0kg", "柴田善", "畠山重", "", ""},
-      {"1", "02", "クラフトワーク", "牡 5", "57.5kg", "後藤", "中野栄", "ﾌﾞﾘﾝｶ", ""},
-      {"2", "03", "ヴィータローザ", "牡 5", "57.0kg", "蛯名", "橋口弘", "", ""},
-      {"2", "04", "メイショウカイドウ", "牡 6", "56.0kg", "武幸", "坂口正", "", "1kg減"},
-      {"3", "05", "アサカディフィート", "セ 7", "55.0kg", "田中勝", "鶴留明", "", ""},
-  };
-  CardGrid grid{CardHeaderRow()};
-  for (const auto& row : rows) {
-    CardRow r;
-    for (int c = 0; c < kCardColumns; ++c) r[c] = Sj(row[c]);
-    grid.push_back(r);
-  }
-  ShowCardInGrid(*f.StringGrid2, grid);
-  f.Panel1->setVisible(true);
-  f.StatusLine->showMessage(Qs(Sj("変更情報を表示します")));
+bool Show(QWidget& w, const char* name) {
+  w.show();
+  w.raise();
+  return Grab(w, name);
 }
 
-void FillSampleChanges(THenkoForm& h) {
-  h.SetLines(
-      1, {Sj("中山 01/08 07:30 晴    良     良    "), Sj("京都 01/08 07:30 曇    稍重   良    ")});
-  h.SetLines(2, {Sj("中山 3R 01/08 08:55 ⑤ アサカディフィート  出走取消疾病"),
-                 Sj("京都11R 01/08 10:02 ⑫ メイショウカイドウ  競走除外疾病")});
-  h.SetLines(3, {Sj("中山11R 01/08 09:10 柴田善  ⇒後藤    [57.5] ② クラフトワーク")});
-  h.SetLines(4, {Sj("中山 9R 01/08 11:40 14:35⇒14:45")});
-  h.SetLines(5, {Sj("京都 7R 01/08 09:20 ダ右1800m⇒芝右1800m")});
+// Runs the window messages until done() holds or the step times out.
+bool WaitFor(const std::function<bool()>& done, const char* what) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > kStepTimeoutMs) return Fail(what);
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+// The acquisition as a user runs it: start, wait for the download, picture the window while
+// it reads, and close it, which is carried out once the reading and its close step are over.
+void DriveAcquisition(TGetDataForm& form) {
+  static const QString reading = Qs(Sj("データ読込み中．．．"));
+  form.show();
+  Settle();
+  bool grabbed = false;
+  QTimer watch;
+  watch.setInterval(0);
+  // The read loop lets window messages run after every record, so this runs inside it.
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (grabbed || !form.session().Reading()) return;
+    if (form.ListBox1->count() < kListLinesWhileReading) return;
+    if (!form.ProgressLabel->text().startsWith(reading)) return;
+    grabbed = true;
+    Grab(form, "acquisition.png");
+    form.done(QDialog::Accepted);
+  });
+  watch.start();
+  form.ButtonStartClick();
+  WaitFor([&] { return form.isHidden(); }, "the acquisition did not finish");
+  watch.stop();
+  if (!grabbed) Fail("acquisition.png: the reading was never seen");
+}
+
+int RunModal(QDialog& dialog) {
+  if (auto* acquisition = qobject_cast<TGetDataForm*>(&dialog)) {
+    DriveAcquisition(*acquisition);
+  } else if (qobject_cast<TOzGetTimeForm*>(&dialog)) {
+    Show(dialog, "interval.png");
+  } else if (qobject_cast<TAboutBox*>(&dialog)) {
+    Show(dialog, "about.png");
+  } else {
+    Show(dialog, "unexpected-dialog.png");
+    Fail("an unexpected dialog was opened");
+  }
+  dialog.hide();
+  return dialog.result();
+}
+
+// Selects the race with 16 to 18 runners, preferring the latest one (the day's main race).
+bool ChooseFullRace(TMainForm& form) {
+  for (int row = form.DatList->count() - 1; row >= 0; --row) {
+    form.DatList->setCurrentRow(row);
+    form.DatListClick();
+    const int runners = form.StringGrid2->rowCount() - 1;
+    if (runners >= 16 && runners <= 18 && form.Panel1->isVisible()) return true;
+  }
+  return Fail("main.png: no race with 16 to 18 runners");
+}
+
+// Every message box the program showed, so a run that went wrong says why.
+void ReportBoxes(const RecordingDesktop& desktop) {
+  for (const auto& e : desktop.events) {
+    if (e.kind != "info" && e.kind != "plain" && e.kind != "error" && e.kind != "ask") continue;
+    std::printf("  [%s] %s\n", e.kind.c_str(), Qs(e.text).simplified().toLocal8Bit().constData());
+  }
 }
 
 }  // namespace
@@ -80,33 +141,67 @@ void FillSampleChanges(THenkoForm& h) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   InstallFontSubstitutions();
-  const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
-  QDir().mkpath(out);
-  const fs::path work = fs::path(QDir(out).absolutePath().toStdString()) / "app-folder";
-  fs::remove_all(work);
-  fs::create_directories(work);
-
-  RecordingDesktop desktop;
-  FakeClock clock{LocalDateTime{2005, 1, 8, 9, 30, 0}};
-  ScriptedJVLink jv;
-  MainFormDeps deps{work, "Tavolen", desktop, clock, jv, [](QDialog&) { return 0; }, [] {}};
-  bool ok = true;
-  {
-    TMainForm empty(deps);
-    ok &= Save(empty, out + "/main-start.png");
+  out = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"))
+            .absolutePath();
+  if (!QDir().mkpath(out)) {
+    std::printf("FAILED cannot make the folder %s\n", out.toLocal8Bit().constData());
+    return 1;
   }
+  QTemporaryDir scratch;
+  if (!scratch.isValid()) {
+    std::printf("FAILED cannot make a scratch folder\n");
+    return 1;
+  }
+  const fs::path root = scratch.path().toStdString();
+  const fs::path appFolder = root / "app";
+  const fs::path standInFolder = root / "jvlink-standin";
+  fs::create_directories(appFolder);
+  fs::create_directories(standInFolder / kStandInDemoFolderName);
+
+  // The demo day with its changes announced over the day, the clock after the last of them.
+  const DemoDayOptions demo;
+  const int clockMinute = demo.lastChangeMinute + 10;
+  FakeClock clock{LocalDateTime{kDemoDate.year, kDemoDate.month, kDemoDate.day, clockMinute / 60,
+                                clockMinute % 60, 0}};
+  if (!WriteDemoDay(standInFolder / kStandInDemoFolderName, kDemoDate, demo)) {
+    std::printf("FAILED cannot write the demo day\n");
+    return 1;
+  }
+  StandInJVLink jv(clock, StandInOptions{standInFolder});
+  RecordingDesktop desktop;
+  MainFormDeps deps{appFolder, "Tavolen", desktop, clock, jv, RunModal, [] {}};
+
   TMainForm form(deps);
   THenkoForm henko(form.IniGT1.path(), &desktop);
   form.HenkoForm = &henko;
-  form.resize(700, 450);
-  FillSampleRace(form);
-  ok &= Save(form, out + "/main.png");
-  FillSampleChanges(henko);
-  ok &= Save(henko, out + "/changes.png");
-  TAboutBox about(desktop, &form);
-  about.Label3D1->setText(QStringLiteral("Ver.1.01"));
-  ok &= Save(about, out + "/about.png");
-  form.FileMenu->popup(form.mapToGlobal(QPoint(0, 0)));
-  fs::remove_all(work);
-  return ok ? 0 : 1;
+  Show(form, "main-start.png");
+
+  form.J1Click();
+  if (form.DateCombo->count() == 0) Fail("the acquisition stored no race day");
+
+  static const QString demoDate = Qs(Sj("2024年06月02日"));
+  const int dateRow = form.DateCombo->findText(demoDate);
+  if (dateRow < 0) {
+    Fail("the demo date is not in the date list");
+  } else {
+    form.DateCombo->setCurrentIndex(dateRow);
+    form.DateComboChange();
+    form.Timer4->stop();  // the automatic check would fetch again while the pictures are made
+    if (ChooseFullRace(form)) Grab(form, "main.png");
+
+    form.GetKaisaiBtnClick();
+    if (form.ChangeFetcher().storedRecords() == 0) Fail("changes.png: the fetch stored nothing");
+    form.N4Click();
+    for (int list = 1; list <= 5; ++list)
+      if (henko.Lines(list).empty()) Fail("changes.png: a change list is empty");
+    Grab(henko, "changes.png");
+    henko.hide();
+  }
+
+  form.N2Click();
+  form.SpeedButton6Click();
+
+  if (desktop.Count("error") > 0) Fail("the program showed an error box");
+  if (!allOk) ReportBoxes(desktop);
+  return allOk ? 0 : 1;
 }
