@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up the machine and runs every test: a plain build, then an AddressSanitizer and
-# UndefinedBehaviorSanitizer build.
+# Sets up the machine and runs every test: a plain build, an AddressSanitizer and
+# UndefinedBehaviorSanitizer build, and every fuzz target for a bounded time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -14,3 +14,6 @@ scripts/build.sh build -DTAVOLEN_WERROR=ON
 
 scripts/build.sh build-asan -DTAVOLEN_SANITIZE=ON -DTAVOLEN_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ctest --output-on-failure)
+
+# Every fuzz target on its seeds, then fuzzed for a bounded time (clang, ASan + UBSan).
+scripts/fuzz-ci.sh "${TAVOLEN_FUZZ_SECONDS:-30}" "$root/build-fuzz"
