@@ -33,7 +33,7 @@ constexpr int kBadRegistry = -211;
 constexpr int kInternalError = -401;
 constexpr int kDownloadFailed = -502;
 
-// The data specifications JVOpen accepts; only "RACE" has files here. Option 2 (this week's
+// The dataspec values JVOpen accepts; only "RACE" has files here. Option 2 (this week's
 // data) is taken only for the race-week kinds.
 constexpr std::string_view kKnownSpecs[] = {"RACE", "TOKU", "DIFF", "BLOD", "SNAP", "SLOP",
                                             "WOOD", "YSCH", "HOSE", "HOYU", "COMM", "MING"};
