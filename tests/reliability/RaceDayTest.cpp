@@ -38,8 +38,8 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "tavolen_raceday_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
+  if (!QApplication::instance()) new QApplication(argc, argv);
+  return *qApp;
 }
 
 long ResidentKb() {
