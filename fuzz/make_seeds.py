@@ -161,7 +161,23 @@ def meeting_load():
                            b"L", b"L../Data/" + sj("2024年01月06日")])
 
 
+def evaluation():
+    t = "fuzz_evaluation"
+    write(t, "each_type", [b"W" + we() + we(stamp=b"01061000", kind=b"2", weather=b"3"),
+                           b"A" + av() + av(horse=b"07", stamp=b"01061300"), b"J" + jc(),
+                           b"T" + tc(), b"C" + cc()])
+    write(t, "told_already", [b"A" + av(), b"T" + tc(),
+                              b"R" + b"\r\n01061230\r\n\r\n01061230\r\n\r\n"])
+    write(t, "renew_later", [b"A" + av(), b"R" + b"\r\n01061300\r\n\r\n\r\n\r\n"])
+    write(t, "bad_renew", [b"W" + we(), b"R" + b"01060930\r\n\r\n"])
+    write(t, "forty_records", [b"A" + b"".join(av(horse=b"%02d" % (1 + i % 18),
+                                                   stamp=b"010612%02d" % i) for i in range(40))])
+    write(t, "odd_bytes", [b"W" + we()[:30] + b"\n" + we(kind=b"3"), b"J" + jc()[:50],
+                           b"C" + b"\r" * 60, b"R" + b"a\rb\nc\r\nd\r\ne"])
+
+
 if __name__ == "__main__":
     store_race()
     merge_changes()
     meeting_load()
+    evaluation()
