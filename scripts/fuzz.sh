@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang and runs each on its seed corpus: fuzz.sh [SECONDS] [BUILD]
-# (default 30 seconds each, build folder build-fuzz). Fails on any finding; the input that
-# caused it is kept as BUILD/fuzz/artifacts/<target>/crash-... for replaying:
-#   BUILD/fuzz/<target> BUILD/fuzz/artifacts/<target>/crash-...
+# Fuzzing: fuzz.sh [SECONDS] [BUILD]
+# Builds every fuzz target with clang (ASan + UBSan), replays each seed corpus, then fuzzes each
+# target for SECONDS (default 30) from a fresh scratch corpus. Fails on any finding: a crash, a
+# failed check, a sanitizer report, a leak, a timeout (10 s per input) or running out of memory
+# (2048 MB). Inputs that caused findings are kept under BUILD/fuzz-ci/artifacts/<target>/ and can
+# be replayed with BUILD/fuzz/<target> <input>.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
@@ -18,25 +20,39 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DTAVOLEN_FUZZ=ON -DT
 mapfile -t targets < <(grep -v '^$' "$build/fuzz/fuzzers.txt")
 cmake --build "$build" --target "${targets[@]}"
 
-export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+out=$build/fuzz-ci
+rm -rf "$out"
 failed=()
 for t in "${targets[@]}"; do
-  # New inputs go to a scratch corpus in the build folder; the seed folder stays as committed.
-  work=$build/fuzz/work/$t
-  artifacts=$build/fuzz/artifacts/$t
+  work=$out/work/$t
+  artifacts=$out/artifacts/$t
+  log=$out/$t.log
   mkdir -p "$work" "$artifacts"
-  echo "== $t: ${seconds}s"
-  if ! "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-    -artifact_prefix="$artifacts/" "$work" "$root/fuzz/corpus/$t" 2>"$build/fuzz/$t.log"; then
-    tail -n 40 "$build/fuzz/$t.log" >&2
+  seeds=$root/fuzz/corpus/$t
+  echo "== $t: seeds, then ${seconds}s"
+  flags=(-timeout=10 -rss_limit_mb=2048 -artifact_prefix="$artifacts/")
+  # A hard limit on top of libFuzzer's own, should a target hang outside an input.
+  guard=$((seconds + 120))
+  if ! timeout "$guard" "$build/fuzz/$t" "${flags[@]}" -runs=0 "$seeds" >"$log" 2>&1; then
+    echo "   a seed input fails" >&2
+    tail -n 40 "$log" >&2
     failed+=("$t")
-  else
-    grep -E '^stat::(number_of_executed_units|new_units_added)' "$build/fuzz/$t.log" || true
+    continue
   fi
+  if ! timeout "$guard" "$build/fuzz/$t" "${flags[@]}" -max_total_time="$seconds" \
+    -print_final_stats=1 "$work" "$seeds" >>"$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    failed+=("$t")
+    continue
+  fi
+  runs=$(grep -a '^stat::number_of_executed_units' "$log" | awk '{print $2}' | tail -n 1)
+  added=$(grep -a '^stat::new_units_added' "$log" | awk '{print $2}' | tail -n 1)
+  echo "   ${runs:-?} inputs, ${added:-?} new, no findings"
 done
 if ((${#failed[@]})); then
-  echo "fuzz findings in: ${failed[*]} (inputs in $build/fuzz/artifacts)" >&2
+  echo "fuzz findings in: ${failed[*]} (inputs in $out/artifacts, logs in $out)" >&2
   exit 1
 fi
-echo "no findings"
+echo "fuzzing: no findings in ${#targets[@]} targets"

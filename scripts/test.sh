@@ -16,4 +16,4 @@ scripts/build.sh build-asan -DTAVOLEN_SANITIZE=ON -DTAVOLEN_BENCH=OFF -DCMAKE_BU
 (cd build-asan && ctest --output-on-failure)
 
 # Every fuzz target on its seeds, then fuzzed for a bounded time (clang, ASan + UBSan).
-scripts/fuzz-ci.sh "${TAVOLEN_FUZZ_SECONDS:-30}" "$root/build-fuzz"
+scripts/fuzz.sh "${TAVOLEN_FUZZ_SECONDS:-30}" "$root/build-fuzz"
