@@ -6,8 +6,9 @@ namespace tavolen {
 
 void TMainForm::OpenAcquisition() {
   // Created anew on each opening and freed on close; closing rebuilds the date list.
-  TGetDataForm form(JVLink1, desktop_, IniGT1, clock_, DataFolder(), acquisition_,
-                    [this] { MakeDataListBtnClick(); }, this);
+  TGetDataForm form(
+      JVLink1, desktop_, IniGT1, clock_, DataFolder(), acquisition_,
+      [this] { MakeDataListBtnClick(); }, this);
   acquisitionWindowOpen_ = true;
   RunModal(form);
   acquisitionWindowOpen_ = false;

@@ -47,8 +47,7 @@ LocalDateTime LocalDateTime::AddSeconds(long long seconds) const {
 
 bool LocalDateTime::IsValid() const {
   if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
-  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
-    return false;
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return false;
   return year_month_day{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
                         std::chrono::day{static_cast<unsigned>(day)}}
       .ok();

@@ -43,9 +43,13 @@ bool FaultFor(const fs::path& path) {
 
 }  // namespace
 
-SjisString PathText(const fs::path& path) { return Utf8ToSjis(path.string()); }
+SjisString PathText(const fs::path& path) {
+  return Utf8ToSjis(path.string());
+}
 
-fs::path SjisPath(std::string_view sjis) { return fs::path(SjisToUtf8(sjis)); }
+fs::path SjisPath(std::string_view sjis) {
+  return fs::path(SjisToUtf8(sjis));
+}
 
 FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
   static std::atomic<unsigned> counter{0};

@@ -15,7 +15,9 @@ struct FieldDef {
 // The bytes of a field. The part of a field that lies beyond the end of the record reads as
 // blanks, so a short record never makes a reader index outside its buffer.
 std::string Cut(std::string_view record, int pos, int len);
-inline std::string Cut(std::string_view record, FieldDef f) { return Cut(record, f.pos, f.len); }
+inline std::string Cut(std::string_view record, FieldDef f) {
+  return Cut(record, f.pos, f.len);
+}
 
 // A field read as a number: blanks around it are ignored, an optional sign is allowed, and any
 // other text (or a number too large for an int) counts as 0.

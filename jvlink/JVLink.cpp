@@ -11,7 +11,9 @@ void JVLinkRegistry::Register(const std::string& progId, Factory factory) {
   factories_[progId] = std::move(factory);
 }
 
-void JVLinkRegistry::Unregister(const std::string& progId) { factories_.erase(progId); }
+void JVLinkRegistry::Unregister(const std::string& progId) {
+  factories_.erase(progId);
+}
 
 std::unique_ptr<JVLink> JVLinkRegistry::Create(const std::string& progId) const {
   auto it = factories_.find(progId);

@@ -30,10 +30,14 @@ class JVLink {
 };
 
 // A delivered record as the code page 932 bytes whose positions the record layouts give.
-inline SjisString RecordToSjis(const std::u16string& record) { return Utf16ToSjis(record); }
+inline SjisString RecordToSjis(const std::u16string& record) {
+  return Utf16ToSjis(record);
+}
 
 // UTF-16 from ASCII or code page 932 text, for the arguments the program passes.
-inline std::u16string Wide(std::string_view sjis) { return SjisToUtf16(sjis); }
+inline std::u16string Wide(std::string_view sjis) {
+  return SjisToUtf16(sjis);
+}
 
 // Creation of a JV-Link object by ProgID, as COM creates the installed component.
 class JVLinkRegistry {

@@ -11,9 +11,9 @@
 
 namespace tavolen {
 
-inline constexpr int kDayLineLength = 1270;    // an RA record without CR LF
-inline constexpr int kEntryLineLength = 553;   // an SE record without CR LF
-inline constexpr int kEntryLines = 216;        // 12 races x 18 horse numbers
+inline constexpr int kDayLineLength = 1270;   // an RA record without CR LF
+inline constexpr int kEntryLineLength = 553;  // an SE record without CR LF
+inline constexpr int kEntryLines = 216;       // 12 races x 18 horse numbers
 inline constexpr int kMaxRacesPerDay = 36;
 
 // The outcome of storing one record.

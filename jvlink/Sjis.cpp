@@ -26,8 +26,7 @@ struct Tables {
       char* op = out;
       size_t il = n, ol = sizeof out;
       iconv(dec, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(dec, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0 ||
-          op - out != 2)
+      if (iconv(dec, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0 || op - out != 2)
         return kUnmapped;
       return static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
                                    (static_cast<unsigned char>(out[1]) << 8));
@@ -124,9 +123,13 @@ void AppendUtf8(std::string& out, char16_t u) {
 
 }  // namespace
 
-bool IsSjisLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool IsSjisLeadByte(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
-bool IsSjisTrailByte(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+bool IsSjisTrailByte(unsigned char b) {
+  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
 
 std::u16string SjisToUtf16(std::string_view sjis) {
   std::u16string out;

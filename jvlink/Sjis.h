@@ -25,7 +25,9 @@ SjisString Utf16ToSjis(std::u16string_view utf16);
 SjisString Utf8ToSjis(std::string_view utf8);
 
 // A UTF-8 literal in code page 932, for texts written readably in the source.
-inline SjisString Sj(std::string_view utf8) { return Utf8ToSjis(utf8); }
+inline SjisString Sj(std::string_view utf8) {
+  return Utf8ToSjis(utf8);
+}
 
 // The text without a lead byte that a fixed-width cut left at its end.
 std::string_view DropCutLeadByte(std::string_view sjis);

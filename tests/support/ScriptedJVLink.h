@@ -14,12 +14,12 @@ namespace tavolen {
 class ScriptedJVLink : public JVLink {
  public:
   struct Call {
-    std::string op;            // "JVInit", "JVOpen", ...
+    std::string op;                 // "JVInit", "JVOpen", ...
     std::vector<std::string> args;  // the arguments as code page 932 / decimal texts
   };
   struct ReadResult {
-    int code;          // > 0: a record is delivered (the code is replaced by its length)
-    SjisString record; // code page 932 bytes, CR LF included, for code > 0
+    int code;           // > 0: a record is delivered (the code is replaced by its length)
+    SjisString record;  // code page 932 bytes, CR LF included, for code > 0
   };
 
   std::vector<Call> calls;
