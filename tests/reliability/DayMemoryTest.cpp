@@ -112,7 +112,9 @@ TEST(DayMemory, ResidentMemoryAfterADayStaysWithinTenPercentOfStartUp) {
       startKb, endKb, ticks, day.form->DatList->count(), 100.0 * (endKb - startKb) / startKb,
       seconds);
   EXPECT_GT(day.form->DatList->count(), 0);
+#if !defined(__SANITIZE_ADDRESS__)  // ASan's quarantine holds freed memory: no measure there
   EXPECT_LE(endKb, startKb + startKb / 10);
+#endif
 }
 
 }  // namespace
