@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "jvlink/FileIO.h"
+#include "tests/reliability/CrashLogic.h"
 #include "tests/reliability/CrashOps.h"
 
 namespace tavolen {
@@ -139,18 +140,25 @@ struct DriverRun {
 };
 
 // Starts the driver from index `first`, kills it after `delay` and returns what it reported.
+// A negative delay lets it run to its end.
+// A limit above 0 ends the run after that many operations.
 DriverRun RunAndKill(const fs::path& app, const char* stream, uint64_t seed, uint64_t first,
-                     std::chrono::microseconds delay) {
+                     std::chrono::microseconds delay, uint64_t limit = 0) {
   int fds[2];
   if (pipe(fds) != 0) return {first, false, -1};
   const std::string seedText = std::to_string(seed), firstText = std::to_string(first);
+  const std::string limitText = std::to_string(limit);
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(fds[1], STDOUT_FILENO);
     close(fds[0]);
     close(fds[1]);
-    execl(TAVOLEN_CRASH_DRIVER, TAVOLEN_CRASH_DRIVER, app.c_str(), stream, seedText.c_str(),
-          firstText.c_str(), static_cast<char*>(nullptr));
+    if (limit > 0)
+      execl(TAVOLEN_CRASH_DRIVER, TAVOLEN_CRASH_DRIVER, app.c_str(), stream, seedText.c_str(),
+            firstText.c_str(), limitText.c_str(), static_cast<char*>(nullptr));
+    else
+      execl(TAVOLEN_CRASH_DRIVER, TAVOLEN_CRASH_DRIVER, app.c_str(), stream, seedText.c_str(),
+            firstText.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
@@ -163,11 +171,13 @@ DriverRun RunAndKill(const fs::path& app, const char* stream, uint64_t seed, uin
     if (poll(&p, 1, 10000) <= 0 || (n = read(fds[0], buf, sizeof buf)) <= 0) break;
     out.append(buf, static_cast<size_t>(n));
   }
-  std::this_thread::sleep_for(delay);
-  kill(pid, SIGKILL);
+  if (delay.count() >= 0) {
+    std::this_thread::sleep_for(delay);
+    kill(pid, SIGKILL);
+  }
+  while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
   int status = 0;
   waitpid(pid, &status, 0);
-  while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
   close(fds[0]);
 
   DriverRun run{first, WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL,
@@ -251,6 +261,142 @@ void KillAgainAndAgain(CrashStream stream, uint64_t defaultKills) {
       static_cast<unsigned long long>(kills), seconds, static_cast<unsigned long long>(next),
       tempKills, removedTemps, unreported);
   EXPECT_GT(next, kills) << "the driver hardly ran between kills";
+}
+
+// The files of the logic stream's application folder without the stand-in's own folder.
+Snapshot ProgramFiles(const Snapshot& s) {
+  Snapshot out;
+  for (const auto& [name, bytes] : s)
+    if (!name.starts_with(std::string(kLogicStandInFolder))) out.emplace(name, bytes);
+  return out;
+}
+
+// The race files of a folder: day files and entry files.
+Snapshot RaceFilesOf(const Snapshot& s) {
+  Snapshot out;
+  for (const auto& [name, bytes] : s)
+    if (name.ends_with(".jvRA") || name.ends_with(".jvSEr")) out.emplace(name, bytes);
+  return out;
+}
+
+// The shape problems of the logic stream's files. Its error log also holds start lines, and a
+// renew file may be written empty, so those two are checked here and the rest as above.
+std::vector<std::string> LogicShapeProblems(const fs::path& app, const Snapshot& s) {
+  Snapshot rest;
+  std::vector<std::string> problems;
+  for (const auto& [name, bytes] : s) {
+    std::vector<std::string> lines;
+    if (name == "ErrorLog.txt") {
+      if (!CrLfLines(bytes, lines)) problems.push_back(name + ": line ends");
+    } else if (name.ends_with(".renew") && !IsTemp(name)) {
+      if (!CrLfLines(bytes, lines) || (lines.size() != 0 && lines.size() != 5))
+        problems.push_back(name + ": neither empty nor five lines");
+    } else {
+      rest.emplace(name, bytes);
+    }
+  }
+  for (std::string& p : ShapeProblems(app, rest)) problems.push_back(std::move(p));
+  return problems;
+}
+
+// The program's own acquisition and change checks over the stand-in's demo day, killed at a
+// random moment of the day; after every kill the files keep their shapes, a restart leaves no
+// temporary file, and running on from the last reported step ends with the race files of an
+// uncrashed day.
+TEST(CrashSafety, AcquisitionAndChangeChecksKilledAtRandomMoments) {
+  const uint64_t seed = EnvNumber("TAVOLEN_CRASH_SEED", std::random_device{}());
+  const uint64_t kills = EnvNumber("TAVOLEN_CRASH_KILLS", 60);
+  std::printf(
+      "crash test (logic stream) seed %llu (TAVOLEN_CRASH_SEED=%llu to repeat), %llu kills\n",
+      static_cast<unsigned long long>(seed), static_cast<unsigned long long>(seed),
+      static_cast<unsigned long long>(kills));
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937_64 random(seed);
+
+  // The uncrashed day, timed in its two parts: the acquisition (step 0), kept as the starting
+  // folder of the kills among the change checks, and the change checks.
+  const fs::path model = FreshApp("crash-model-logic");
+  const auto micros = [](auto from) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 from)
+        .count();
+  };
+  auto t0 = std::chrono::steady_clock::now();
+  const DriverRun acquired = RunAndKill(model, "logic", seed, 0, std::chrono::microseconds(-1), 1);
+  const long long acquisitionLength = micros(t0);
+  ASSERT_TRUE(acquired.ready);
+  ASSERT_EQ(acquired.exitCode, 0);
+  ASSERT_EQ(acquired.completed, 1u);
+  const fs::path afterAcquisition = FreshApp("crash-acquired-logic");
+  fs::copy(model, afterAcquisition,
+           fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  t0 = std::chrono::steady_clock::now();
+  const DriverRun whole = RunAndKill(model, "logic", seed, 1, std::chrono::microseconds(-1));
+  const long long checksLength = micros(t0);
+  ASSERT_EQ(whole.exitCode, 0);
+  ASSERT_EQ(whole.completed, kLogicOps);
+  const Snapshot modelFiles = ProgramFiles(TakeSnapshot(model));
+  const std::vector<std::string> modelProblems = LogicShapeProblems(model, modelFiles);
+  ASSERT_TRUE(modelProblems.empty()) << modelProblems.front();
+  const Snapshot expectedRace = RaceFilesOf(modelFiles);
+  ASSERT_GE(expectedRace.size(), 2u) << "the uncrashed day stored no race files";
+  for (const char* ext : {".jvWE", ".jvAV", ".jvTC", ".renew"})
+    EXPECT_TRUE(modelFiles.count("Data/" + DateName("20240106") + ext))
+        << "the uncrashed day wrote no " << ext << " file";
+
+  std::vector<int> killedAt(kLogicOps + 1, 0);
+  int tempKills = 0;
+  const auto started = std::chrono::steady_clock::now();
+  for (uint64_t k = 0; k < kills; ++k) {
+    SCOPED_TRACE("kill " + std::to_string(k));
+    // Every third kill falls in the acquisition, the others among the change checks.
+    const bool inAcquisition = k % 3 == 0;
+    const fs::path victim = FreshApp("crash-victim-logic");
+    if (!inAcquisition)
+      fs::copy(afterAcquisition, victim,
+               fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const long long span = std::max(inAcquisition ? acquisitionLength : checksLength, 1000LL);
+    const auto delay = std::chrono::microseconds(random() % static_cast<uint64_t>(span));
+    const DriverRun run = RunAndKill(victim, "logic", seed, inAcquisition ? 0 : 1, delay);
+    ASSERT_TRUE(run.ready) << "the driver did not start";
+    ASSERT_TRUE(run.killed || (run.exitCode == 0 && run.completed == kLogicOps))
+        << "the driver failed, code " << run.exitCode;
+    ++killedAt[run.completed];
+
+    const Snapshot killed = ProgramFiles(TakeSnapshot(victim));
+    const std::vector<std::string> problems = LogicShapeProblems(victim, killed);
+    ASSERT_TRUE(problems.empty()) << "after step " << run.completed << ": " << problems.front();
+
+    // A restart removes what a killed write left behind.
+    tempKills += CountTemps(killed) > 0;
+    RemoveStaleTempFiles(victim);
+    RemoveStaleTempFiles(victim / "Data");
+    EXPECT_EQ(CountTemps(ProgramFiles(TakeSnapshot(victim))), 0);
+
+    // Running on from the last reported step ends the day as if nothing had happened.
+    const DriverRun rest =
+        RunAndKill(victim, "logic", seed, run.completed, std::chrono::microseconds(-1));
+    ASSERT_EQ(rest.exitCode, 0) << "the rerun from step " << run.completed << " failed";
+    ASSERT_EQ(rest.completed, kLogicOps);
+    const Snapshot after = ProgramFiles(TakeSnapshot(victim));
+    const std::vector<std::string> afterProblems = LogicShapeProblems(victim, after);
+    ASSERT_TRUE(afterProblems.empty()) << afterProblems.front();
+    const std::vector<std::string> diff = Differences(RaceFilesOf(after), expectedRace);
+    ASSERT_TRUE(diff.empty()) << "killed after step " << run.completed
+                              << ", the rerun ends with another " << diff.front();
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  int duringAcquisition = killedAt[0], beforeEnd = 0;
+  for (uint64_t i = 1; i < kLogicOps; ++i) beforeEnd += killedAt[i];
+  std::printf(
+      "%llu kills in %.1f s (acquisition %.0f ms, change checks %.0f ms): %d during the "
+      "acquisition, %d during the "
+      "change checks, %d after the last; %d left a temporary file; no file torn, every rerun "
+      "ended with the uncrashed race files\n",
+      static_cast<unsigned long long>(kills), seconds, acquisitionLength / 1000.0,
+      checksLength / 1000.0, duringAcquisition, beforeEnd, killedAt[kLogicOps], tempKills);
+  EXPECT_GT(beforeEnd, 0) << "no kill fell among the change checks";
 }
 
 // The JV-Link stand-in's demo race day, stored record by record as it is delivered.
