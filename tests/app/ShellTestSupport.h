@@ -6,8 +6,6 @@
 #include <QDialog>
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "app/Main.h"
 #include "app/Widgets.h"
 #include "jvlink/FileIO.h"
+#include "tests/app/TestFiles.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedJVLink.h"
 
@@ -30,15 +29,8 @@ inline fs::path ScratchDir(const std::string& group) {
   return dir;
 }
 
-inline void PutBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-inline std::string Bytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing::Bytes;
+using testing::PutBytes;
 
 // The names in a folder, sorted.
 inline std::vector<std::string> Names(const fs::path& dir) {

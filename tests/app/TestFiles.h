@@ -1,4 +1,4 @@
-// Scratch folders and raw file bytes for the settings file and error log tests.
+// Scratch folders and raw file bytes for the tests of this folder.
 #pragma once
 
 #include <cstdlib>
