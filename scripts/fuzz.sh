@@ -51,8 +51,11 @@ for t in "${targets[@]}"; do
   added=$(grep -a '^stat::new_units_added' "$log" | awk '{print $2}' | tail -n 1)
   echo "   ${runs:-?} inputs, ${added:-?} new, no findings"
 done
+passed=$((${#targets[@]} - ${#failed[@]}))
 if ((${#failed[@]})); then
   echo "fuzz findings in: ${failed[*]} (inputs in $out/artifacts, logs in $out)" >&2
+  echo "fuzzing: $passed passed, ${#failed[@]} failed"
   exit 1
 fi
 echo "fuzzing: no findings in ${#targets[@]} targets"
+echo "fuzzing: $passed passed, 0 failed"
