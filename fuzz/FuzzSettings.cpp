@@ -12,18 +12,11 @@
 #include <vector>
 
 #include "app/IniFile.h"
+#include "fuzz/FuzzSupport.h"
 #include "jvlink/TextLines.h"
 
 namespace tavolen {
 namespace {
-
-#define FUZZ_CHECK(cond)                                                     \
-  do {                                                                       \
-    if (!(cond)) {                                                           \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__); \
-      std::abort();                                                          \
-    }                                                                        \
-  } while (0)
 
 struct ScratchFolder {
   fs::path dir;

@@ -9,18 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzSupport.h"
 #include "jvlink/Sjis.h"
 
 namespace tavolen {
 namespace {
-
-#define FUZZ_CHECK(cond)                                                     \
-  do {                                                                       \
-    if (!(cond)) {                                                           \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__); \
-      std::abort();                                                          \
-    }                                                                        \
-  } while (0)
 
 void CheckDropCutLeadByte(std::string_view s) {
   std::string_view d = DropCutLeadByte(s);
