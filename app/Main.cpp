@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSessionManager>
@@ -75,12 +76,15 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
       desktop_(deps.desktop),
       clock_(deps.clock),
       appFolder_(deps.appFolder),
+      folders_{deps.layout, deps.appFolder,
+               deps.resourceFolder.empty() ? deps.appFolder : deps.resourceFolder},
       runModal_(deps.runModal),
       quit_(deps.quit),
       errorLog_(deps.appFolder, deps.clock) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromLatin1(kCaption));
-  setWindowIcon(DrawGlyph(Glyph::Program, 64));
+  // The installed icon where the desktop has it, the drawn mark otherwise.
+  setWindowIcon(QIcon::fromTheme(QStringLiteral("tavolen"), DrawGlyph(Glyph::Program, 64)));
   // The designed place; creation replaces it with the stored one.
   move(kDefaultLeft, kDefaultTop);
   resize(kDefaultWidth, kDefaultHeight);
@@ -338,7 +342,7 @@ void TMainForm::BuildTrayMenu() {
 
 void TMainForm::FormCreate() {
   // 1. The application folder is given (start-up made it the current directory).
-  helpFile_ = appFolder_ / kHelpFileName;
+  helpFile_ = ResourceFile(folders_, kHelpFileName);
   try {
     // 2. The data folder, which every race and change file goes into, must be writable.
     if (FileStatus st = EnsureFolder(DataFolder()); !st) {
@@ -549,19 +553,35 @@ void TMainForm::J1Click() {
 }
 
 void TMainForm::HelpContentsItemClick() {
-  if (!FileExists(helpFile_)) {
-    desktop_.InformationBox(Sj("ヘルプファイルが見つかりません。\n") + PathText(helpFile_));
-    return;
-  }
-  if (!desktop_.OpenHelpContents(helpFile_))
+  // A Tavolen.CHM the user supplies comes first; otherwise the program's own guide opens in
+  // the browser. A CHM that nothing on this desktop can show also falls back to the guide.
+  // Looked up at every command, so a file the user has just put in place is found.
+  helpFile_ = ResourceFile(folders_, kHelpFileName);
+  const fs::path guide = ResourceFile(folders_, kHelpGuide);
+  const bool hasGuide = FileExists(guide);
+  if (FileExists(helpFile_)) {
+    if (desktop_.OpenHelpContents(helpFile_)) return;
+    if (hasGuide && desktop_.OpenHelpContents(guide)) return;
     desktop_.InformationBox(
         Sj("ヘルプファイルを表示できませんでした。\nCHM 形式のファイルを表示できるプログラム"
            "（xCHM など）をインストールしてください。\n") +
         PathText(helpFile_));
+    return;
+  }
+  if (!hasGuide) {
+    desktop_.InformationBox(Sj("ヘルプファイルが見つかりません。\n") + PathText(helpFile_) +
+                            Sj("\n") + PathText(guide));
+    return;
+  }
+  if (!desktop_.OpenHelpContents(guide))
+    desktop_.InformationBox(
+        Sj("使い方を表示できませんでした。\nWeb ブラウザで次のファイルを開いてください。\n") +
+        PathText(guide));
 }
 
 void TMainForm::ShowAboutBox(bool withVersion) {
   TAboutBox box(desktop_, this);
+  box.ShowFolder(FolderLayoutName(folders_.layout), appFolder_);
   if (withVersion && !versionText_.empty()) box.Label3D1->setText(Qs(versionText_));
   RunModal(box);
 }
