@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/AppFolders.h"
-#include "app/Desktop.h"
+#include "base/Desktop.h"
 #include "jvlink/Clock.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/JVLink.h"

@@ -2,10 +2,10 @@
 #include <QApplication>
 
 #include "app/AppFolders.h"
-#include "app/QtDesktop.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
-#include "app/Widgets.h"
+#include "base/QtDesktop.h"
+#include "base/Widgets.h"
 #include "standin/StandIn.h"
 #include "standin/StandInSettingsDialog.h"
 
