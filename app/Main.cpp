@@ -59,6 +59,23 @@ void SetTextColour(QWidget* w, const QColor& c) {
   w->setPalette(p);
 }
 
+// Calls back when the watched widget is shown or hidden, also while its window is not on
+// screen.
+class VisibilityWatch : public QObject {
+ public:
+  VisibilityWatch(QObject* parent, std::function<void()> changed)
+      : QObject(parent), changed_(std::move(changed)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::ShowToParent || e->type() == QEvent::HideToParent) changed_();
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  std::function<void()> changed_;
+};
+
 QAction* MakeAction(QObject* parent, const char* name, const char* caption,
                     const char* hint = nullptr) {
   auto* a = new QAction(Qs(Sj(caption)), parent);
@@ -274,9 +291,41 @@ void TMainForm::BuildClientArea() {
   v->addWidget(Panel1);
   Panel1->setVisible(false);
 
+  GuideLabel = new QLabel(ClientArea);
+  GuideLabel->setObjectName(QStringLiteral("GuideLabel"));
+  GuideLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  GuideLabel->setFont(GothicFont(14));
+  GuideLabel->setStyleSheet(QStringLiteral("QLabel { color: #2a4a6a; }"));
+  v->addWidget(GuideLabel, 1, Qt::AlignCenter);  // a left-aligned block in the middle
+  // The guide follows the race card area's visibility and the date list's contents.
+  Panel1->installEventFilter(new VisibilityWatch(Panel1, [this] { UpdateGuide(); }));
+  QAbstractItemModel* dates = DateCombo->model();
+  connect(dates, &QAbstractItemModel::rowsInserted, this, [this] { UpdateGuide(); });
+  connect(dates, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateGuide(); });
+  connect(dates, &QAbstractItemModel::modelReset, this, [this] { UpdateGuide(); });
+  UpdateGuide();
+
   connect(DatList, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row >= 0) DatListClick();
   });
+}
+
+void TMainForm::UpdateGuide() {
+  if (!GuideLabel) return;
+  if (DateCombo->count() == 0) {
+    GuideLabel->setText(
+        QString::fromUtf8("まだレースデータがありません。はじめに次の順で操作してください。\n\n"
+                          "1. ツールバーの「JVデータ取得」を押す\n"
+                          "2. 「データ取込み開始」を押し、完了したらウィンドウを閉じる\n"
+                          "3. 左上の日付リストで今日の日付を選ぶ\n"
+                          "4. 「常駐」を押すと、タスクトレイで変更情報を見張ります\n\n"
+                          "くわしくは「ﾍﾙﾌﾟ」をご覧ください。"));
+  } else {
+    GuideLabel->setText(
+        QString::fromUtf8("左上の日付リストで開催日を選んでください。\n"
+                          "今日の日付を選ぶと、変更情報の自動確認が始まります。"));
+  }
+  GuideLabel->setVisible(Panel1->isHidden());
 }
 
 void TMainForm::BuildMenus() {

@@ -172,6 +172,9 @@ class TMainForm : public QMainWindow {
   QLabel* DLlabel = nullptr;  // hidden status label of the change fetch
   QWidget* ClientArea = nullptr;
   QWidget* Panel1 = nullptr;  // race card area, hidden at start
+  // Stands where the race card area is while that is hidden and says what to do next: fetch
+  // race data while the date list is empty, otherwise choose a date.
+  QLabel* GuideLabel = nullptr;
   QWidget* Panel5 = nullptr;  // race list panel
   QListWidget* DatList = nullptr;
   QTableWidget* StringGrid2 = nullptr;
@@ -219,6 +222,7 @@ class TMainForm : public QMainWindow {
   void BuildToolBar();
   void BuildInfoPanel(QWidget* parent);
   void BuildClientArea();
+  void UpdateGuide();
   void BuildMenus();
   void BuildTrayMenu();
   void ShowTrayIcon();

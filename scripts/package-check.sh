@@ -30,18 +30,19 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libqt6widgets6 libqt6multimedia6 libqt6dbus6; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
+contents=$(dpkg-deb -c "$deb")
 for f in ./usr/bin/Tavolen ./usr/bin/tavolen-standin ./usr/bin/tavolen-demoday \
   ./usr/share/applications/tavolen.desktop ./usr/share/metainfo/tavolen.metainfo.xml \
   ./usr/share/icons/hicolor/scalable/apps/tavolen.svg \
   ./usr/share/icons/hicolor/48x48/apps/tavolen.png ./usr/share/tavolen/notify.wav \
   ./usr/share/tavolen/help/index.html ./usr/share/tavolen/installed-layout; do
-  dpkg-deb -c "$deb" | grep -q " $f\$" || fail "the package lacks $f"
+  grep -q " $f\( -> .*\)\?\$" <<<"$contents" || fail "the package lacks $f"
 done
 
 work=$(mktemp -d)
 pid=""
 cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null || true
   DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y --purge tavolen >/dev/null 2>&1 || true
   rm -rf "$work"
 }
@@ -62,12 +63,14 @@ user=$XDG_DATA_HOME/tavolen
 # The installed stand-in tool serves the demo day's race data.
 (cd "$work" && /usr/bin/tavolen-standin race 20000101000000 >"$work/race.txt" 2>&1) ||
   fail "tavolen-standin race failed: $(head -5 "$work/race.txt")"
-grep -q '^RA' "$work/race.txt" || fail "the stand-in served no race record"
+grep -q '\.jvd RA [0-9]' "$work/race.txt" || fail "the stand-in served no race record"
 
 # The program, started as from the menu (the entry's Exec), offscreen.
 exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/tavolen.desktop)
-(cd "$work" && QT_QPA_PLATFORM=offscreen $exec_line >"$work/out.txt" 2>&1) &
+cd "$work"
+QT_QPA_PLATFORM=offscreen $exec_line >"$work/out.txt" 2>&1 &
 pid=$!
+cd "$root"
 started=""
 for _ in $(seq 1 150); do
   if [ -f "$user/ErrorLog.txt" ] &&
@@ -79,7 +82,7 @@ for _ in $(seq 1 150); do
   sleep 0.2
 done
 [ -n "$started" ] || { cat "$work/out.txt" >&2; fail "the program wrote no start line into $user"; }
-iconv -f CP932 -t UTF-8 "$user/ErrorLog.txt" | grep -qx "$user" ||
+iconv -f CP932 -t UTF-8 "$user/ErrorLog.txt" | tr -d '\r' | grep -qxF "$user" ||
   fail "the error log does not name the per-user folder"
 [ -d "$user/Data" ] || fail "no Data folder in the per-user folder"
 sleep 1

@@ -360,5 +360,28 @@ TEST_F(HelpCommands, TheVersionBoxShowsTheFolderInUse) {
   }
 }
 
+TEST_F(HelpCommands, TheEmptyWindowSaysWhatToDoFirst) {
+  Build(FolderLayout::Portable);
+  ASSERT_TRUE(form->Panel1->isHidden());
+  EXPECT_FALSE(form->GuideLabel->isHidden());
+  EXPECT_TRUE(
+      form->GuideLabel->text().startsWith(QString::fromUtf8("まだレースデータがありません")));
+  EXPECT_TRUE(form->GuideLabel->text().contains(QString::fromUtf8("JVデータ取得")));
+
+  // Dates to choose from: the guide says so.
+  form->DateCombo->addItem(Qs(Sj("2005年01月08日")));
+  EXPECT_TRUE(form->GuideLabel->text().startsWith(QString::fromUtf8("左上の日付リスト")));
+  EXPECT_FALSE(form->GuideLabel->isHidden());
+
+  // The race card takes the place; when it goes, the guide comes back.
+  form->Panel1->setVisible(true);
+  EXPECT_TRUE(form->GuideLabel->isHidden());
+  form->Panel1->setVisible(false);
+  EXPECT_FALSE(form->GuideLabel->isHidden());
+  form->DateCombo->clear();
+  EXPECT_TRUE(
+      form->GuideLabel->text().startsWith(QString::fromUtf8("まだレースデータがありません")));
+}
+
 }  // namespace
 }  // namespace tavolen
