@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QScreen>
 
+#include "app/ProgramIcon.h"
 #include "base/Desktop.h"
 #include "base/Widgets.h"
 
@@ -45,7 +46,7 @@ class AboutPicture : public QFrame {
       p.drawEllipse(oval.adjusted(2, 2, -2, -2));
       // The mark and the name.
       const int s = 44;
-      p.drawPixmap(QPointF(r.left() + 14, r.top() + 14), DrawGlyph(Glyph::Program, s).pixmap(s, s));
+      p.drawPixmap(QPointF(r.left() + 14, r.top() + 14), ProgramIcon().pixmap(s, s));
       QFont f(QStringLiteral("DejaVu Serif"));
       f.setPixelSize(30);
       f.setBold(true);

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/About.h"
+#include "app/ProgramIcon.h"
 #include "base/QtDesktop.h"
 #include "base/Widgets.h"
 #include "changes/henkoUnit.h"
@@ -100,8 +101,7 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
       errorLog_(deps.appFolder, deps.clock) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromLatin1(kCaption));
-  // The installed icon where the desktop has it, the drawn mark otherwise.
-  setWindowIcon(QIcon::fromTheme(QStringLiteral("tavolen"), DrawGlyph(Glyph::Program, 64)));
+  setWindowIcon(ProgramIcon());
   // The designed place; creation replaces it with the stored one.
   move(kDefaultLeft, kDefaultTop);
   resize(kDefaultWidth, kDefaultHeight);
@@ -442,6 +442,7 @@ void TMainForm::ShowTrayIcon() {
   desktop_.SetTrayTip(Sj(kCaption));
   desktop_.SetTrayVisible(true);
   if (auto* qt = dynamic_cast<QtDesktop*>(&desktop_)) {
+    qt->trayIcon()->setIcon(ProgramIcon());
     qt->trayIcon()->setContextMenu(PopupMenuTrayIcon1);
     connect(qt, &QtDesktop::trayActivated, this, &TMainForm::TrayIcon1DblClick,
             Qt::UniqueConnection);

@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "app/AppFolders.h"
+#include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "base/QtDesktop.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Tavolen"));
   // Docks, window lists and notifications find the menu entry and its icon by this name.
   QGuiApplication::setDesktopFileName(QStringLiteral("tavolen"));
+  QApplication::setWindowIcon(ProgramIcon());
   QApplication::setQuitOnLastWindowClosed(false);  // the program lives on in the tray
   InstallFontSubstitutions();
 

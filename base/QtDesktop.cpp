@@ -56,8 +56,7 @@ BalloonTexts PrepareBalloon(const SjisString& title, const SjisString& text) {
 }
 
 QtDesktop::QtDesktop(QObject* parent) : QObject(parent) {
-  tray_ = new QSystemTrayIcon(
-      QIcon::fromTheme(QStringLiteral("tavolen"), DrawGlyph(Glyph::Program, 64)), this);
+  tray_ = new QSystemTrayIcon(DrawGlyph(Glyph::Program, 64), this);
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
     if (r == QSystemTrayIcon::DoubleClick || r == QSystemTrayIcon::Trigger) emit trayActivated();
   });

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/About.h"
+#include "app/ProgramIcon.h"
 #include "app/Startup.h"
 #include "changes/henkoUnit.h"
 #include "racecard/prgrsUnit.h"
@@ -381,6 +382,17 @@ TEST_F(HelpCommands, TheEmptyWindowSaysWhatToDoFirst) {
   form->DateCombo->clear();
   EXPECT_TRUE(
       form->GuideLabel->text().startsWith(QString::fromUtf8("まだレースデータがありません")));
+}
+
+TEST_F(HelpCommands, TheWindowAndTheTrayShowTheProgramsIcon) {
+  // Built into the program, so a portable folder has it without an installed theme icon.
+  for (int size : {16, 32, 48, 256}) {
+    const QPixmap p = ProgramIcon().pixmap(size, size);
+    ASSERT_FALSE(p.isNull()) << size;
+    EXPECT_EQ(p.width(), size);
+  }
+  Build(FolderLayout::Portable);
+  EXPECT_EQ(form->windowIcon().cacheKey(), ProgramIcon().cacheKey());
 }
 
 }  // namespace
