@@ -87,14 +87,6 @@ StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramW
   return StartOutcome::Running;
 }
 
-fs::path MakeApplicationFolderCurrent() {
-  std::error_code ec;
-  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec && exe.has_parent_path()) fs::current_path(exe.parent_path(), ec);
-  fs::path current = fs::current_path(ec);
-  return ec ? exe.parent_path() : current;
-}
-
 fs::path ExecutableFolder() {
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);

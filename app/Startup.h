@@ -60,9 +60,6 @@ struct ProgramWindows {
 // framework starts). On a refusal nothing is created and no file is touched.
 StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramWindows& out);
 
-// The folder of the running executable (/proc/self/exe), made the current directory; the
-// current directory is returned as the application folder.
-fs::path MakeApplicationFolderCurrent();
 // The folder of the running executable (/proc/self/exe).
 fs::path ExecutableFolder();
 // Decides the layout of the program in exeFolder (see AppFolders.h), creates the application
