@@ -51,51 +51,75 @@ trap cleanup EXIT
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "$deb" \
   >"$work/apt.log" 2>&1 || { cat "$work/apt.log" >&2; fail "apt-get install failed"; }
 [ -x /usr/bin/Tavolen ] || fail "/usr/bin/Tavolen is not installed"
-snapshot() { find /usr/bin/Tavolen /usr/bin/tavolen* /usr/share/tavolen -printf '%p %s %T@\n' | sort; }
+# Every file of the install with its size and time; folders by name only (the check below
+# moves the marker away and back).
+snapshot() {
+  find /usr/bin/Tavolen /usr/bin/tavolen* /usr/share/tavolen \( -type d -printf '%p/\n' \) -o \
+    -printf '%p %s %T@\n' | sort
+}
 before=$(snapshot)
 
-# A throwaway user: home, per-user data folder, runtime folder (single-instance lock).
-export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_RUNTIME_DIR=$work/run
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-user=$XDG_DATA_HOME/tavolen
-
 # The installed stand-in tool serves the demo day's race data.
+export HOME=$work/root-home XDG_DATA_HOME=$work/root-home/.local/share
+mkdir -p "$HOME"
 (cd "$work" && /usr/bin/tavolen-standin race 20000101000000 >"$work/race.txt" 2>&1) ||
   fail "tavolen-standin race failed: $(head -5 "$work/race.txt")"
 grep -q '\.jvd RA [0-9]' "$work/race.txt" || fail "the stand-in served no race record"
 
-# The program, started as from the menu (the entry's Exec), offscreen.
+# Starts the installed program as from the menu (the entry's Exec), offscreen, for a throwaway
+# user whose home is $1 (the rest: a command that runs it as another user); checks that it
+# reached operation in that user's data folder and stores its settings there when it ends.
 exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/tavolen.desktop)
-cd "$work"
-QT_QPA_PLATFORM=offscreen $exec_line >"$work/out.txt" 2>&1 &
-pid=$!
-cd "$root"
-started=""
-for _ in $(seq 1 150); do
-  if [ -f "$user/ErrorLog.txt" ] &&
-    iconv -f CP932 -t UTF-8 "$user/ErrorLog.txt" | grep -q '^ソフト起動：'; then
-    started=yes
-    break
-  fi
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.2
-done
-[ -n "$started" ] || { cat "$work/out.txt" >&2; fail "the program wrote no start line into $user"; }
-iconv -f CP932 -t UTF-8 "$user/ErrorLog.txt" | tr -d '\r' | grep -qxF "$user" ||
-  fail "the error log does not name the per-user folder"
-[ -d "$user/Data" ] || fail "no Data folder in the per-user folder"
-sleep 1
-kill -0 "$pid" 2>/dev/null || { cat "$work/out.txt" >&2; fail "the program ended by itself"; }
-# A plain kill ends it as its exit command does: the window place is stored.
-kill -TERM "$pid"
-for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
-kill -0 "$pid" 2>/dev/null && fail "the program did not end on SIGTERM"
-wait "$pid" || true
-pid=""
-[ -f "$user/Tavolen.ini" ] || fail "no settings file in the per-user folder"
-[ "$before" = "$(snapshot)" ] || fail "the program changed files of the install"
+start_once() {
+  local home=$1
+  shift
+  local user=$home/.local/share/tavolen
+  mkdir -p "$home/run"
+  chmod 700 "$home/run"
+  [ $# -gt 0 ] && chown -R nobody:nogroup "$home"
+  (cd "$home" && exec "$@" env HOME="$home" XDG_DATA_HOME="$home/.local/share" \
+    XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=offscreen $exec_line >"$home/out.txt" 2>&1) &
+  pid=$!
+  local started=""
+  for _ in $(seq 1 150); do
+    if [ -f "$user/ErrorLog.txt" ] &&
+      iconv -f CP932 -t UTF-8 "$user/ErrorLog.txt" | grep -q '^ソフト起動：'; then
+      started=yes
+      break
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  [ -n "$started" ] || { cat "$home/out.txt" >&2; fail "the program wrote no start line into $user"; }
+  iconv -f CP932 -t UTF-8 "$user/ErrorLog.txt" | tr -d '\r' | grep -qxF "$user" ||
+    fail "the error log does not name the per-user folder"
+  [ -d "$user/Data" ] || fail "no Data folder in the per-user folder"
+  sleep 1
+  kill -0 "$pid" 2>/dev/null || { cat "$home/out.txt" >&2; fail "the program ended by itself"; }
+  # A plain kill ends it as its exit command does: the window place is stored.
+  kill -TERM "$pid"
+  for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+  kill -0 "$pid" 2>/dev/null && fail "the program did not end on SIGTERM"
+  wait "$pid" || true
+  pid=""
+  [ -f "$user/Tavolen.ini" ] || fail "no settings file in the per-user folder"
+}
+
+# Root may write anywhere: the install's marker alone keeps it out of /usr/bin.
+start_once "$work/root-home"
+users="root"
+# An ordinary user cannot write into /usr/bin: that alone makes the layout installed, even
+# without the marker.
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null && id nobody >/dev/null 2>&1; then
+  chmod 755 "$work"
+  mv /usr/share/tavolen/installed-layout "$work/marker"
+  start_once "$work/user-home" setpriv --reuid=nobody --regid=nogroup --clear-groups
+  mv "$work/marker" /usr/share/tavolen/installed-layout
+  users="root and an ordinary user"
+fi
+after=$(snapshot)
+[ "$before" = "$after" ] || fail "the program changed files of the install: $(diff <(echo "$before") <(echo "$after"))"
 if ls /usr/bin | grep -q -e '^Tavolen.ini$' -e '^ErrorLog.txt$' -e '^Data$'; then
   fail "the program wrote beside its executable"
 fi
-echo "package-check: $(basename "$deb") installed, started from the menu entry, reached operation in the per-user folder, removed"
+echo "package-check: $(basename "$deb") installed, started from its menu entry as $users, reached operation in the per-user folder each time, removed"
