@@ -104,6 +104,7 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   Timer4 = new QTimer(this);
   Timer4->setObjectName(QStringLiteral("Timer4"));
   connect(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
+  SetUpWatch();
 
   if (qApp) {
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {

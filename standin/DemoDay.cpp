@@ -14,7 +14,8 @@
 namespace tavolen {
 namespace {
 
-constexpr int kWeLength = 42;  // positions 1-40 and CR LF
+constexpr int kWeLength = 42;      // positions 1-40 and CR LF
+constexpr char kWeDataKind = '1';  // the data kind of every WE record, initial state or change
 constexpr int kRaces = 12;
 constexpr int kLastMinute = 23 * 60 + 59;
 
@@ -104,6 +105,7 @@ struct Race {
 struct WeatherChange {
   char kind;  // '2' weather, '3' going
   char weather, turf, dirt, weatherBefore, turfBefore, dirtBefore;
+  bool sameMinute = false;  // announced in the same minute as the change before it
 };
 
 struct Meeting {
@@ -362,12 +364,13 @@ Day PlanDay(const LocalDateTime& date) {
               specialWords[static_cast<size_t>(rng.Below(static_cast<int>(i)))]);
 
   // The day's weather stories: one course turns wet, the others clear up, stay wet or stay fair.
+  // The course that turns wet has its rain and its going change announced in one minute.
   const std::vector<std::vector<WeatherChange>> stories = {
       {{'2', '2', '0', '0', '1', '0', '0'},
        {'2', '4', '0', '0', '2', '0', '0'},
-       {'3', '0', '2', '2', '0', '1', '1'}},
+       {'3', '0', '2', '2', '0', '1', '1', true}},
       {{'2', '1', '0', '0', '2', '0', '0'}},
-      {{'2', '4', '0', '0', '3', '0', '0'}, {'3', '0', '2', '2', '0', '2', '3'}},
+      {{'2', '4', '0', '0', '3', '0', '0'}, {'3', '0', '2', '2', '0', '2', '3', true}},
       {},
   };
   const char initial[4][3] = {{'1', '1', '1'}, {'2', '1', '1'}, {'3', '2', '3'}, {'1', '1', '1'}};
@@ -473,13 +476,22 @@ std::vector<Event> PlanEvents(const Day& day, Rng& rng) {
   const int courses = static_cast<int>(day.meetings.size());
   for (int ci = 0; ci < courses; ++ci) {
     const Meeting& m = day.meetings[static_cast<size_t>(ci)];
+    // One event per announcement minute; the service sends the initial state and the changes
+    // with one data kind.
     int step = 0;
-    for (const WeatherChange& c : m.weatherChanges) {
-      events.push_back({ci, step++, [&day, &m, c](const std::string& stamp) {
-                          const char codes[6] = {c.weather,       c.turf,       c.dirt,
-                                                 c.weatherBefore, c.turfBefore, c.dirtBefore};
-                          return std::vector<SjisString>{
-                              WeRecord(day, m, '2', day.ymd, stamp, c.kind, codes)};
+    for (size_t k = 0; k < m.weatherChanges.size(); ++k) {
+      std::vector<WeatherChange> minute{m.weatherChanges[k]};
+      while (k + 1 < m.weatherChanges.size() && m.weatherChanges[k + 1].sameMinute)
+        minute.push_back(m.weatherChanges[++k]);
+      events.push_back({ci, step++, [&day, &m, minute](const std::string& stamp) {
+                          std::vector<SjisString> records;
+                          for (const WeatherChange& c : minute) {
+                            const char codes[6] = {c.weather,       c.turf,       c.dirt,
+                                                   c.weatherBefore, c.turfBefore, c.dirtBefore};
+                            records.push_back(
+                                WeRecord(day, m, kWeDataKind, day.ymd, stamp, c.kind, codes));
+                          }
+                          return records;
                         }});
     }
   }
@@ -648,7 +660,7 @@ std::vector<DemoFile> GenerateDemoDay(const LocalDateTime& date, const DemoDayOp
   DemoFile changes{DemoChangeFileName(day.date), {}};
   for (const Meeting& m : day.meetings) {
     const char codes[6] = {m.weather, m.turfGoing, m.dirtGoing, '0', '0', '0'};
-    changes.bytes += WeRecord(day, m, '1', day.createdBefore, "00000000", '1', codes);
+    changes.bytes += WeRecord(day, m, kWeDataKind, day.createdBefore, "00000000", '1', codes);
   }
   Rng rng(static_cast<uint64_t>(date.year) * 10000 + date.month * 100 + date.day + 7);
   std::vector<Event> events = PlanEvents(day, rng);

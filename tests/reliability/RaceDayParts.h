@@ -88,6 +88,7 @@ struct Announced {
   std::map<std::string, std::string> courseWeather;  // course code -> latest WE stamp
   std::array<std::set<std::string>, 5> identities;   // one list line each (AV..CC)
   std::array<std::vector<std::string>, 5> records;   // the records (AV..CC)
+  std::vector<std::string> served;                   // every change record served, in order
 };
 
 inline Announced AnnouncedBy(const std::vector<std::string>& changes, const LocalDateTime& t) {
@@ -99,6 +100,7 @@ inline Announced AnnouncedBy(const std::vector<std::string>& changes, const Loca
     if (type < 0) continue;
     const std::string stamp = ChangeStampOf(r);
     if (stamp != "00000000" && stamp > nowText) continue;
+    a.served.push_back(r);
     a.latest[type] = std::max(a.latest[type], stamp);
     if (type == 0) {
       std::string& w = a.courseWeather[r.substr(19, 2)];

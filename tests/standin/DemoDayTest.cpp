@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -244,7 +245,8 @@ void CheckDay(const LocalDateTime& date, const DemoDayOptions& options) {
     return se == race->second.end() ? nullptr : &se->second;
   };
 
-  std::map<std::string, std::string> state;  // course day -> weather, turf, dirt
+  std::map<std::string, std::string> state;        // course day -> weather, turf, dirt
+  std::map<std::string, std::string> minuteKinds;  // course day and stamp -> change kinds
   std::string previous = "00000000";
   std::map<std::string, int> kinds;
   for (size_t i = 0; i < changes.size(); ++i) {
@@ -273,12 +275,13 @@ void CheckDay(const LocalDateTime& date, const DemoDayOptions& options) {
         EXPECT_TRUE(state.emplace(courseDay, codes.substr(0, 3)).second);
         continue;
       }
-      EXPECT_EQ(Cut(r, WE::DataKind), "2");
+      EXPECT_EQ(Cut(r, WE::DataKind), "1") << "one data kind for the state and its changes";
       EXPECT_EQ(Cut(r, Header::CreationDate), ymd);
       checkStamp(Cut(r, WE::Stamp), previous);
       ASSERT_TRUE(state.count(courseDay)) << "a change after the course's initial state";
       std::string& now = state[courseDay];
       const std::string kind = Cut(r, WE::ChangeKind);
+      minuteKinds[courseDay + Cut(r, WE::Stamp)] += kind;
       if (kind == "2") {
         EXPECT_TRUE(codes[0] >= '1' && codes[0] <= '6');
         EXPECT_EQ(codes[3], now[0]) << "changes from the weather it was";
@@ -347,6 +350,9 @@ void CheckDay(const LocalDateTime& date, const DemoDayOptions& options) {
     }
   }
   EXPECT_GE(kinds["WE"], courses + 1);
+  // A weather change and a going change of one course share a minute, as on the service.
+  EXPECT_TRUE(std::any_of(minuteKinds.begin(), minuteKinds.end(),
+                          [](const auto& m) { return m.second == "23"; }));
   EXPECT_GE(kinds["AV"], 3);
   EXPECT_GE(kinds["JC"], 2);
   EXPECT_EQ(kinds["TC"], 1);
