@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "app/Main.h"
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "changes/ChangeEvaluation.h"
 #include "changes/ChangeSchedule.h"
 #include "changes/OzGetTimeUnit.h"

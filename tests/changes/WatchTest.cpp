@@ -7,7 +7,7 @@
 #include <QDialog>
 
 #include "app/Main.h"
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/RaceFiles.h"
 #include "tests/changes/ChangeRecordBuilders.h"
