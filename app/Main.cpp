@@ -478,6 +478,7 @@ void TMainForm::FormDestroy() {
   newsList_.clear();
   StorePosition();
   desktop_.SetTrayVisible(false);
+  desktop_.SetNotificationHandlers({}, {});  // a late click finds no window
 }
 
 void TMainForm::ShowHint(const QString& hint) {

@@ -213,6 +213,7 @@ class TMainForm : public QMainWindow {
   Lines stateList_;
   Lines newsList_;
   SjisString balloonText_;      // the text ShowBalloon1Click shows
+  Lines balloonDetails_;        // the new changes it lists after that text, where room allows
   bool autoRun_ = false;        // true while the schedule runs a fetch
   bool jvSessionOpen_ = false;  // a change fetch holds a JV-Link session open
 

@@ -86,6 +86,7 @@ bool TMainForm::KaisaiReadBtnClick() {
 
   const FileStatus saved = SaveRenewFile(meeting_.selectedRaceFile, ev);
   balloonText_ = ev.balloonText;
+  balloonDetails_ = NewChangeDetails(ev.newChanges);
   // The news is announced even when the renew file could not be saved; it is then announced
   // again by the next evaluation.
   ShowBalloon1Click();
@@ -97,7 +98,8 @@ void TMainForm::ShowBalloon1Click() {
   desktop_.PlaySoundAsync(appFolder_ / "notify.wav");
   // Where neither the tray nor the notification service can show it, the change window
   // itself comes forward, so the news is not missed.
-  if (!desktop_.ShowBalloon(Sj("新着開催情報"), balloonText_, BalloonIcon::Information, 10) &&
+  if (!desktop_.ShowNotification(Sj("新着開催情報"), balloonText_, balloonDetails_,
+                                 BalloonIcon::Information, 10) &&
       HenkoForm)
     HenkoForm->ShowWindow();
 }
@@ -166,6 +168,12 @@ void TMainForm::SetUpWatch() {
   WakeTimer->setObjectName(QStringLiteral("WakeTimer"));
   connect(WakeTimer, &QTimer::timeout, this, [this] { WakeTimerTimer(); });
   WakeTimer->start(kWakeCheckMs);
+  // A click on a notification opens the change window; one that could not be shown after all
+  // brings the change window forward instead.
+  desktop_.SetNotificationHandlers([this] { N4Click(); },
+                                   [this] {
+                                     if (HenkoForm) HenkoForm->ShowWindow();
+                                   });
 }
 
 void TMainForm::KeepLoadedDaySelected() {

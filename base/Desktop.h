@@ -5,7 +5,9 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "jvlink/Sjis.h"
 
@@ -38,6 +40,19 @@ class Desktop {
   // Returns false when neither the tray nor the desktop's notification service could show it.
   virtual bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                            int timeoutSeconds) = 0;
+  // A notification whose text comes first, byte for byte; where the platform allows more than
+  // the balloon's 255 bytes, the lines of `more` follow it. Returns false when it is known at
+  // once that nothing can show it; a notification that turns out later not to be shown calls
+  // the not-shown handler.
+  virtual bool ShowNotification(const SjisString& title, const SjisString& text,
+                                const std::vector<SjisString>& more, BalloonIcon icon,
+                                int timeoutSeconds) {
+    return ShowBalloon(title, text, icon, timeoutSeconds);
+  }
+  // What a click on a notification does, and what happens when a notification sent could not
+  // be shown after all.
+  virtual void SetNotificationHandlers(std::function<void()> clicked,
+                                       std::function<void()> notShown) {}
 };
 
 }  // namespace tavolen

@@ -146,6 +146,41 @@ TEST_F(Watch, SplitMinutesLateRecordsAndCutShortChecksAreEachAnnouncedOnce) {
   EXPECT_TRUE(Balloons().empty());
 }
 
+TEST_F(Watch, TheNotificationListsTheNewChangesNewestFirstAndItsClickOpensTheChangeWindow) {
+  LoadMeeting();
+  std::vector<std::string> records;
+  for (int i = 0; i < 12; ++i) {
+    char stamp[9], horse[3];
+    std::snprintf(stamp, sizeof stamp, "010509%02d", 10 + i);
+    std::snprintf(horse, sizeof horse, "%02d", 1 + i);
+    records.push_back(AvRecord(kNakayama, "01", stamp, horse, "テスト"));
+  }
+  records.push_back(TcRecord(kNakayama, "02", "01050905", "1045", "1035"));
+  TickWith(9, 30, records);
+  ASSERT_EQ(Balloons().size(), 1u);
+  // The balloon's own text first, as ever; then the changes, newest first, ten and a count.
+  EXPECT_EQ(Balloons()[0], kHeader + Sj("[取消除外]更新時刻：01/05 09:21\r\n") +
+                               Sj("[発走時刻]更新時刻：01/05 09:05\r\n"));
+  ASSERT_EQ(desktop_.notificationMore.size(), 1u);
+  const std::vector<SjisString>& more = desktop_.notificationMore[0];
+  ASSERT_EQ(more.size(), 11u);
+  EXPECT_EQ(more[0], henko_->Lines(2).back());
+  EXPECT_TRUE(more[0].starts_with(Sj("中山 1R 01/05 09:21 ⑫")));
+  EXPECT_TRUE(more[9].starts_with(Sj("中山 1R 01/05 09:12 ③")));
+  EXPECT_EQ(more[10], Sj("ほか3件"));
+  for (const SjisString& line : more) EXPECT_EQ(line.find("00/00"), std::string::npos);
+
+  // A click on it opens the change window; so does a notification that could not be shown.
+  ASSERT_TRUE(desktop_.notificationClicked);
+  EXPECT_FALSE(henko_->isVisible());
+  desktop_.notificationClicked();
+  EXPECT_TRUE(henko_->isVisible());
+  henko_->hide();
+  ASSERT_TRUE(desktop_.notificationNotShown);
+  desktop_.notificationNotShown();
+  EXPECT_TRUE(henko_->isVisible());
+}
+
 TEST_F(Watch, ClosingTheAcquisitionWindowKeepsTheWatchGoing) {
   LoadMeeting();
   onModal_ = [](QDialog& d) { d.reject(); };

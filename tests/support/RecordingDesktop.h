@@ -69,6 +69,22 @@ class RecordingDesktop : public Desktop {
     events.push_back({"balloon", text, title, icon, timeout});
     return balloonShown;
   }
+  // Recorded as a balloon; the lines after its text are kept in notificationMore.
+  bool ShowNotification(const SjisString& title, const SjisString& text,
+                        const std::vector<SjisString>& more, BalloonIcon icon,
+                        int timeout) override {
+    notificationMore.push_back(more);
+    return ShowBalloon(title, text, icon, timeout);
+  }
+  void SetNotificationHandlers(std::function<void()> clicked,
+                               std::function<void()> notShown) override {
+    notificationClicked = std::move(clicked);
+    notificationNotShown = std::move(notShown);
+  }
+  // The lines each notification listed after its text, in order.
+  std::vector<std::vector<SjisString>> notificationMore;
+  // What the program asked a click on a notification, and a notification not shown, to do.
+  std::function<void()> notificationClicked, notificationNotShown;
 
   // The events of one kind, in order.
   std::vector<Event> Of(const std::string& kind) const {
@@ -86,7 +102,10 @@ class RecordingDesktop : public Desktop {
     return out;
   }
   int Count(const std::string& kind) const { return static_cast<int>(Of(kind).size()); }
-  void Clear() { events.clear(); }
+  void Clear() {
+    events.clear();
+    notificationMore.clear();
+  }
 
  private:
   void Box(const char* kind, const SjisString& text) {
