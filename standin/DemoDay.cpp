@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <set>
 #include <tuple>
 
@@ -668,16 +669,46 @@ std::vector<DemoFile> GenerateDemoDay(const LocalDateTime& date, const DemoDayOp
   const int last = std::clamp(options.lastChangeMinute, first, kLastMinute);
   const int n = static_cast<int>(events.size());
   int previous = first;
+  std::vector<int> minutes;
+  std::vector<std::vector<SjisString>> records;
   for (int i = 0; i < n; ++i) {
     const int spacing = n > 1 ? (last - first) / (n - 1) : 0;
     int minute = first + (n > 1 ? (last - first) * i / (n - 1) : 0);
     if (i > 0 && i < n - 1 && spacing >= 8) minute += rng.Between(-2, 2);
     minute = std::clamp(minute, previous, last);
     previous = minute;
+    minutes.push_back(minute);
     const std::string when =
         ZeroFilled(day.date.month, 2) + ZeroFilled(day.date.day, 2) + Hhmm(minute);
-    for (const SjisString& r : events[static_cast<size_t>(i)].records(when)) changes.bytes += r;
+    records.push_back(events[static_cast<size_t>(i)].records(when));
   }
+
+  // As on the service, some records are published after their announcement time, in a file of
+  // their own: the second change of a weather minute five minutes later, and the first scratch
+  // only after a later scratch has been published.
+  std::vector<int> published(static_cast<size_t>(n), -1);  // -1: with the day's change file
+  std::vector<int> scratches;
+  for (int i = 0; i < n; ++i)
+    if (records[static_cast<size_t>(i)].front().starts_with("AV")) scratches.push_back(i);
+  if (scratches.size() >= 2)
+    published[static_cast<size_t>(scratches[0])] = minutes[static_cast<size_t>(scratches[1])] + 5;
+  std::map<int, std::string> lateFiles;  // publication minute -> records
+  for (int i = 0; i < n; ++i) {
+    const auto& recs = records[static_cast<size_t>(i)];
+    const int minute = minutes[static_cast<size_t>(i)];
+    for (size_t k = 0; k < recs.size(); ++k) {
+      int publish = published[static_cast<size_t>(i)];
+      if (events[static_cast<size_t>(i)].weatherCourse >= 0 && k > 0) publish = minute + 5;
+      publish = std::min(publish, kLastMinute);
+      if (publish > minute)
+        lateFiles[publish] += recs[k];
+      else
+        changes.bytes += recs[k];
+    }
+  }
+  for (const auto& [minute, bytes] : lateFiles)
+    files.push_back(
+        {day.ymd + Hhmm(minute) + "00-0B14-" + day.ymd + "-" + Hhmm(minute) + ".jvd", bytes});
   files.push_back(std::move(changes));
   return files;
 }

@@ -165,7 +165,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
     EXPECT_EQ(desktop.Count("info"), 0) << FormatHhnn(t);
     EXPECT_EQ(desktop.Count("beep"), 0) << FormatHhnn(t);
 
-    const Announced now = AnnouncedBy(feed.changes, t);
+    const Announced now = AnnouncedBy(feed, t);
     if (!fetched) {
       EXPECT_EQ(desktop.Count("balloon"), 0) << FormatHhnn(t);
       continue;
@@ -237,7 +237,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
 
   if (endHhnn >= 1730) {
     // The whole day was announced.
-    const Announced all = AnnouncedBy(feed.changes, LocalDateTime{2024, 1, 6, 23, 59, 0});
+    const Announced all = AnnouncedBy(feed, LocalDateTime{2024, 1, 6, 23, 59, 0});
     for (int c = 0; c < 5; ++c) EXPECT_EQ(announced[c], all.latest[c]) << kLabels[c];
     EXPECT_GE(balloons, 5);
 #if !defined(__SANITIZE_ADDRESS__)
