@@ -125,6 +125,7 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   Timer4 = new QTimer(this);
   Timer4->setObjectName(QStringLiteral("Timer4"));
   connect(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
+  SetUpWatch();
 
   if (qApp) {
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -531,6 +532,7 @@ void TMainForm::FormDestroy() {
   newsList_.clear();
   StorePosition();
   desktop_.SetTrayVisible(false);
+  desktop_.SetNotificationHandlers({}, {});  // a late click finds no window
 }
 
 void TMainForm::ShowHint(const QString& hint) {

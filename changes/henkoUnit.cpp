@@ -101,8 +101,8 @@ QListWidget* THenkoForm::List(int list) const {
   }
 }
 
-void THenkoForm::SetLines(int list, const std::vector<SjisString>& lines) {
-  QListWidget* l = List(list);
+void THenkoForm::SetLines(ChangeType category, const std::vector<SjisString>& lines) {
+  QListWidget* l = List(static_cast<int>(category) + 1);
   if (!l) return;
   l->clear();
   for (const SjisString& line : lines) l->addItem(Qs(line));
