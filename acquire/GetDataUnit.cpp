@@ -11,6 +11,7 @@
 #include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -25,6 +26,17 @@ QString Q(const SjisString& s) {
 
 QDateTime ToQt(const LocalDateTime& t) {
   return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second), Qt::UTC);
+}
+
+// The Japanese fixed-pitch face, so that digits, letters and kana of a line come from one font
+// and keep one width each.
+QFont JapaneseFixedFont(bool bold) {
+  QFont font;
+  font.setFamilies({Q(Sj("ＭＳ ゴシック")), "IPAGothic", "Noto Sans Mono CJK JP", "Monospace"});
+  font.setStyleHint(QFont::Monospace);
+  font.setFixedPitch(true);
+  font.setBold(bold);
+  return font;
 }
 
 void SetClampedValue(QProgressBar* bar, int position) {
@@ -54,13 +66,7 @@ TGetDataForm::TGetDataForm(JVLink& jvlink, Desktop& desktop, IniFile& ini, const
 
   ProgressLabel = new QLabel(this);
   ProgressLabel->setObjectName("ProgressLabel");
-  QFont labelFont;
-  labelFont.setFamilies(
-      {Q(Sj("ＭＳ ゴシック")), "IPAGothic", "Noto Sans Mono CJK JP", "Monospace"});
-  labelFont.setStyleHint(QFont::Monospace);
-  labelFont.setFixedPitch(true);
-  labelFont.setBold(true);
-  ProgressLabel->setFont(labelFont);
+  ProgressLabel->setFont(JapaneseFixedFont(true));
   QPalette labelPalette = ProgressLabel->palette();
   labelPalette.setColor(QPalette::WindowText, Qt::blue);
   ProgressLabel->setPalette(labelPalette);
@@ -80,6 +86,8 @@ TGetDataForm::TGetDataForm(JVLink& jvlink, Desktop& desktop, IniFile& ini, const
   // Every line has the same height; without this the list measures all its lines again at each
   // added line, which makes a race day of stores ten times slower.
   ListBox1->setUniformItemSizes(true);
+  // One Japanese fixed-pitch face for the whole line: digits and kana alike.
+  ListBox1->setFont(JapaneseFixedFont(false));
 
   DateTimePicker1 = new QDateTimeEdit(this);
   DateTimePicker1->setObjectName("DateTimePicker1");
@@ -139,6 +147,9 @@ void TGetDataForm::Open(JVLink& jvlink, Desktop& desktop, IniFile& ini, const Cl
 }
 
 void TGetDataForm::ButtonStartClick() {
+  // The last session's status ("データ読込み完了(6/6)") would otherwise stand beside the result
+  // of this one, which may find nothing at all.
+  ProgressLabel->clear();
   RunHandler(&AcquisitionSession::Start);
 }
 void TGetDataForm::ButtonCancelClick() {
@@ -190,7 +201,17 @@ void TGetDataForm::SetReadPosition(int position) {
   SetClampedValue(ProgressBar2, position);
 }
 void TGetDataForm::AddListLine(const SjisString& line) {
-  ListBox1->addItem(Q(line));
+  QScrollBar* bar = ListBox1->verticalScrollBar();
+  const bool following = bar->value() == bar->maximum();
+  auto* item = new QListWidgetItem(Q(line), ListBox1);
+  // A list view lays out its lines on a zero timer but paints without laying out, so the paint
+  // the read loop lets through before that timer showed an empty list. Laying the lines out
+  // here lets each line appear as its record is stored; the list follows the newest line
+  // unless the user has scrolled away from it.
+  if (following)
+    ListBox1->scrollToItem(item);
+  else
+    ListBox1->visualItemRect(item);
 }
 void TGetDataForm::ClearList() {
   ListBox1->clear();
