@@ -1,9 +1,12 @@
 // Tavolen: watches a JRA race day for change information and shows race cards.
 #include <QApplication>
 
+#include "app/InstanceActivation.h"
+#include "app/Main.h"
 #include "app/QtDesktop.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
+#include "app/Translations.h"
 #include "app/Widgets.h"
 #include "standin/StandIn.h"
 #include "standin/StandInSettingsDialog.h"
@@ -17,6 +20,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Tavolen"));
   QApplication::setQuitOnLastWindowClosed(false);  // the program lives on in the tray
   InstallFontSubstitutions();
+  InstallJapaneseQtTranslations(app);
 
   QtDesktop desktop;
   SystemClock clock;
@@ -29,7 +33,15 @@ int main(int argc, char** argv) {
 
   StartupDeps deps{desktop, clock, appFolder, ExecutableName()};
   ProgramWindows windows;
-  if (StartUp(deps, instance.AlreadyRunning(), windows) != StartOutcome::Running) return 1;
+  const StartOutcome outcome = StartUp(deps, instance.AlreadyRunning(), windows);
+  // After its message, a second copy brings the running copy's main window forward.
+  if (outcome == StartOutcome::AlreadyRunning) AskRunningCopyToShow(ActivationSocketPath(instance));
+  if (outcome != StartOutcome::Running) return 1;
+  InstanceActivation activation;
+  if (instance.state() == SingleInstance::State::Acquired)
+    activation.Listen(ActivationSocketPath(instance), [&windows] {
+      if (windows.mainForm) windows.mainForm->TrayIcon1DblClick();
+    });
   InstallTerminationHandler([] { QCoreApplication::exit(0); });
   const int code = app.exec();
   windows.Destroy();

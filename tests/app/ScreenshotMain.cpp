@@ -19,6 +19,7 @@
 #include "acquire/GetDataUnit.h"
 #include "app/About.h"
 #include "app/Main.h"
+#include "app/Translations.h"
 #include "app/Widgets.h"
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
@@ -141,6 +142,7 @@ void ReportBoxes(const RecordingDesktop& desktop) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   InstallFontSubstitutions();
+  InstallJapaneseQtTranslations(app);
   out = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"))
             .absolutePath();
   if (!QDir().mkpath(out)) {
