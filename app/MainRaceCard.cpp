@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "app/Main.h"
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "racecard/CardChanges.h"
 #include "racecard/RaceCard.h"
 #include "racecard/RaceCardDelegate.h"

@@ -3,11 +3,11 @@
 
 #include "app/InstanceActivation.h"
 #include "app/Main.h"
-#include "app/QtDesktop.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "app/Translations.h"
-#include "app/Widgets.h"
+#include "base/QtDesktop.h"
+#include "base/Widgets.h"
 #include "standin/StandIn.h"
 #include "standin/StandInSettingsDialog.h"
 

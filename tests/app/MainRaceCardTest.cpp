@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "app/Main.h"
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "jvlink/ChangeFiles.h"
 #include "jvlink/RaceFiles.h"
 #include "racecard/CardPaint.h"

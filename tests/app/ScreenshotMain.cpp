@@ -20,7 +20,7 @@
 #include "app/About.h"
 #include "app/Main.h"
 #include "app/Translations.h"
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
 #include "standin/DemoDay.h"
