@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTimeEdit>
+#include <QEvent>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -38,6 +39,9 @@ QFont JapaneseFixedFont(bool bold) {
   font.setBold(bold);
   return font;
 }
+
+// How often the list of stored records shows its new lines while records are read.
+constexpr int kListShowMs = 40;
 
 void SetClampedValue(QProgressBar* bar, int position) {
   // A position beyond the bar's range stands at its end, as the original bar clamps it.
@@ -96,6 +100,12 @@ TGetDataForm::TGetDataForm(JVLink& jvlink, Desktop& desktop, IniFile& ini, const
   const QLocale japanese(QLocale::Japanese, QLocale::Japan);
   DateTimePicker1->setLocale(japanese);
   DateTimePicker1->setDisplayFormat(japanese.dateFormat(QLocale::LongFormat));
+
+  ListBox1->viewport()->installEventFilter(this);
+  listShowTimer_ = new QTimer(this);
+  listShowTimer_->setSingleShot(true);
+  listShowTimer_->setInterval(kListShowMs);
+  connect(listShowTimer_, &QTimer::timeout, this, [this] { ShowNewListLines(); });
 
   TimerJVStatus = new QTimer(this);
   TimerJVStatus->setObjectName("TimerJVStatus");
@@ -200,21 +210,56 @@ void TGetDataForm::SetReadMax(int max) {
 void TGetDataForm::SetReadPosition(int position) {
   SetClampedValue(ProgressBar2, position);
 }
+// A list view lays out its lines on a zero timer but paints without laying out, so a paint
+// that the read loop let through before that timer showed an empty list while the records were
+// read. The lines are laid out here instead, at once for the first line and then at most every
+// kListShowMs: in between the list's viewport keeps what it showed, so the loop spends its time
+// on the records, not on painting every line.
 void TGetDataForm::AddListLine(const SjisString& line) {
-  QScrollBar* bar = ListBox1->verticalScrollBar();
-  const bool following = bar->value() == bar->maximum();
-  auto* item = new QListWidgetItem(Q(line), ListBox1);
-  // A list view lays out its lines on a zero timer but paints without laying out, so the paint
-  // the read loop lets through before that timer showed an empty list. Laying the lines out
-  // here lets each line appear as its record is stored; the list follows the newest line
-  // unless the user has scrolled away from it.
-  if (following)
-    ListBox1->scrollToItem(item);
-  else
-    ListBox1->visualItemRect(item);
+  if (ListBox1->viewport()->updatesEnabled()) {  // no line is waiting: all are laid out
+    QScrollBar* bar = ListBox1->verticalScrollBar();
+    listFollows_ = bar->value() == bar->maximum();
+  }
+  new QListWidgetItem(Q(line), ListBox1);
+  if (!sinceListShown_.isValid() || sinceListShown_.elapsed() >= kListShowMs) {
+    listShowTimer_->stop();
+    ShowNewListLines();
+    return;
+  }
+  ListBox1->viewport()->setUpdatesEnabled(false);
+  if (!listShowTimer_->isActive()) listShowTimer_->start();
 }
+
+bool TGetDataForm::eventFilter(QObject* watched, QEvent* event) {
+  // A list resized while its lines wait (its scroll bar appearing) is shown at once: its
+  // window would otherwise paint the new area without the lines.
+  if (watched == ListBox1->viewport() && event->type() == QEvent::Resize &&
+      !ListBox1->viewport()->updatesEnabled()) {
+    listShowTimer_->stop();
+    ShowNewListLines();
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TGetDataForm::ShowNewListLines() {
+  if (ListBox1->count() > 0) {
+    QListWidgetItem* newest = ListBox1->item(ListBox1->count() - 1);
+    // Either lays the lines out.
+    if (listFollows_)
+      ListBox1->scrollToItem(newest);
+    else
+      ListBox1->visualItemRect(newest);
+  }
+  ListBox1->viewport()->setUpdatesEnabled(true);
+  sinceListShown_.start();
+}
+
 void TGetDataForm::ClearList() {
+  listShowTimer_->stop();
   ListBox1->clear();
+  ListBox1->viewport()->setUpdatesEnabled(true);
+  sinceListShown_.invalidate();
+  listFollows_ = true;
 }
 
 void TGetDataForm::SetBusyCursor(bool busy) {
