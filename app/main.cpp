@@ -1,8 +1,10 @@
 // Tavolen: watches a JRA race day for change information and shows race cards.
 #include <QApplication>
 
+#include "app/AppFolders.h"
 #include "app/InstanceActivation.h"
 #include "app/Main.h"
+#include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "app/Translations.h"
@@ -11,6 +13,11 @@
 #include "standin/StandIn.h"
 #include "standin/StandInSettingsDialog.h"
 
+// Where an installed program's read-only files lie, relative to its own folder.
+#ifndef TAVOLEN_SHARE_FROM_BIN
+#define TAVOLEN_SHARE_FROM_BIN "../share/tavolen"
+#endif
+
 int main(int argc, char** argv) {
   using namespace tavolen;
   // The single-instance test comes first: a second copy touches nothing.
@@ -18,20 +25,32 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tavolen"));
+  // Docks, window lists and notifications find the menu entry and its icon by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tavolen"));
+  QApplication::setWindowIcon(ProgramIcon());
   QApplication::setQuitOnLastWindowClosed(false);  // the program lives on in the tray
   InstallFontSubstitutions();
   InstallJapaneseQtTranslations(app);
 
   QtDesktop desktop;
   SystemClock clock;
-  fs::path appFolder;
-  if (!instance.AlreadyRunning()) appFolder = MakeApplicationFolderCurrent();
+  // Portable (a writable folder): everything beside the executable. Installed: the user's
+  // files in $XDG_DATA_HOME/tavolen, the program's own read-only files from the install.
+  AppFolders folders;
+  if (!instance.AlreadyRunning()) {
+    std::optional<AppFolders> chosen =
+        SetUpAppFolders(ExecutableFolder(), TAVOLEN_SHARE_FROM_BIN, desktop);
+    if (!chosen) return 1;
+    folders = *chosen;
+  }
 
   // On this platform the JV-Link stand-in is the installed component.
   RegisterStandIn(clock);
   InstallStandInSettingsDialog();
 
-  StartupDeps deps{desktop, clock, appFolder, ExecutableName()};
+  StartupDeps deps{desktop, clock, folders.appFolder, ExecutableName()};
+  deps.layout = folders.layout;
+  deps.resourceFolder = folders.resourceFolder;
   ProgramWindows windows;
   const StartOutcome outcome = StartUp(deps, instance.AlreadyRunning(), windows);
   // After its message, a second copy brings the running copy's main window forward.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up the machine and runs every test: a plain build, an AddressSanitizer and
-# UndefinedBehaviorSanitizer build, and every fuzz target for a bounded time.
+# Sets up the machine and runs every test: a plain build, the Debian package installed and
+# started once, an AddressSanitizer and UndefinedBehaviorSanitizer build, and every fuzz
+# target for a bounded time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -11,6 +12,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 scripts/build.sh build -DTAVOLEN_WERROR=ON
 (cd build && ctest --output-on-failure)
+
+# The Debian package: built, installed, started once from its menu entry, removed.
+scripts/package-check.sh build
 
 scripts/build.sh build-asan -DTAVOLEN_SANITIZE=ON -DTAVOLEN_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ctest --output-on-failure)
