@@ -96,26 +96,5 @@ TEST(InstanceActivation, ASocketLeftByAKilledCopyIsReplaced) {
   EXPECT_TRUE(RunUntil([&] { return shows == 1; }));
 }
 
-// Anything but the request to show is ignored.
-TEST(InstanceActivation, OtherTextsShowNothing) {
-  SocketFolder folder;
-  const fs::path run = folder.path();
-  const fs::path socket = run / "quorrintavolenhenko.show";
-  int shows = 0;
-  InstanceActivation activation;
-  ASSERT_TRUE(activation.Listen(socket, [&] { ++shows; }));
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", socket.c_str());
-  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::write(fd, "quit\n", 5), 5);
-  ::close(fd);
-  for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
-  EXPECT_EQ(shows, 0);
-  EXPECT_TRUE(AskRunningCopyToShow(socket));
-  EXPECT_TRUE(RunUntil([&] { return shows == 1; }));
-}
-
 }  // namespace
 }  // namespace tavolen
