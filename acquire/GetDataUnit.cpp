@@ -101,6 +101,7 @@ TGetDataForm::TGetDataForm(JVLink& jvlink, Desktop& desktop, IniFile& ini, const
   DateTimePicker1->setLocale(japanese);
   DateTimePicker1->setDisplayFormat(japanese.dateFormat(QLocale::LongFormat));
 
+  ListBox1->installEventFilter(this);
   ListBox1->viewport()->installEventFilter(this);
   listShowTimer_ = new QTimer(this);
   listShowTimer_->setSingleShot(true);
@@ -231,9 +232,10 @@ void TGetDataForm::AddListLine(const SjisString& line) {
 }
 
 bool TGetDataForm::eventFilter(QObject* watched, QEvent* event) {
-  // A list resized while its lines wait (its scroll bar appearing) is shown at once: its
-  // window would otherwise paint the new area without the lines.
-  if (watched == ListBox1->viewport() && event->type() == QEvent::Resize &&
+  // A list moved or resized while its lines wait (its scroll bar appearing, the window
+  // resized) is shown at once: its window would otherwise paint that area without the lines.
+  const bool list = watched == ListBox1 || watched == ListBox1->viewport();
+  if (list && (event->type() == QEvent::Resize || event->type() == QEvent::Move) &&
       !ListBox1->viewport()->updatesEnabled()) {
     listShowTimer_->stop();
     ShowNewListLines();
