@@ -119,6 +119,11 @@ class TMainForm : public QMainWindow {
   void DatListClick();
   void StringGrid2MouseUp(Qt::MouseButton button, const QPoint& pos);
   void N18Click();
+  // The option that marks the day's changes on the race card, chosen in the menu: stores its
+  // check mark and marks or unmarks the card shown.
+  void CardChangesItemClick();
+  // Reads the day's changes of the race shown again and marks them, when the option is on.
+  void RefreshCardChanges();
   // The loaded meeting: selected race file, race and runner tables, race slots, selected race
   // index and check interval. Only the race card handlers change it.
   const LoadedMeeting& meeting() const { return meeting_; }
@@ -206,6 +211,7 @@ class TMainForm : public QMainWindow {
   QMenu* OptionMenu = nullptr;
   QAction* N2 = nullptr;
   QAction* N5 = nullptr;
+  QAction* CardChangesItem = nullptr;  // "変更情報を出馬表に表示", off by default
   QMenu* HelpMenu = nullptr;
   QAction* HelpContentsItem = nullptr;
   QAction* HelpAboutItem = nullptr;

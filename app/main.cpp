@@ -2,9 +2,12 @@
 #include <QApplication>
 
 #include "app/AppFolders.h"
+#include "app/InstanceActivation.h"
+#include "app/Main.h"
 #include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
+#include "app/Translations.h"
 #include "base/QtDesktop.h"
 #include "base/Widgets.h"
 #include "standin/StandIn.h"
@@ -27,6 +30,7 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(ProgramIcon());
   QApplication::setQuitOnLastWindowClosed(false);  // the program lives on in the tray
   InstallFontSubstitutions();
+  InstallJapaneseQtTranslations(app);
 
   QtDesktop desktop;
   SystemClock clock;
@@ -48,7 +52,15 @@ int main(int argc, char** argv) {
   deps.layout = folders.layout;
   deps.resourceFolder = folders.resourceFolder;
   ProgramWindows windows;
-  if (StartUp(deps, instance.AlreadyRunning(), windows) != StartOutcome::Running) return 1;
+  const StartOutcome outcome = StartUp(deps, instance.AlreadyRunning(), windows);
+  // After its message, a second copy brings the running copy's main window forward.
+  if (outcome == StartOutcome::AlreadyRunning) AskRunningCopyToShow(ActivationSocketPath(instance));
+  if (outcome != StartOutcome::Running) return 1;
+  InstanceActivation activation;
+  if (instance.state() == SingleInstance::State::Acquired)
+    activation.Listen(ActivationSocketPath(instance), [&windows] {
+      if (windows.mainForm) windows.mainForm->TrayIcon1DblClick();
+    });
   InstallTerminationHandler([] { QCoreApplication::exit(0); });
   const int code = app.exec();
   windows.Destroy();

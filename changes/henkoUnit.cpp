@@ -42,7 +42,7 @@ THenkoForm::THenkoForm(const fs::path& settingsFile, Desktop* desktop, QWidget* 
     QPalette pal = h->palette();
     pal.setColor(QPalette::WindowText, Qt::blue);
     h->setPalette(pal);
-    h->setGeometry(6, 3 + 62 * i, 400, 13);
+    h->setGeometry(6, 4 + 62 * i, 400, 12);
     Headings[i] = h;
 
     auto* list = new QListWidget(this);

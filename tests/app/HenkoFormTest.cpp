@@ -56,6 +56,15 @@ TEST_F(HenkoForm, HasTheFixedLayoutAndHeadings) {
   EXPECT_EQ(m.horizontalAdvance(QString::fromUtf8("⇒")), 2 * half);
 }
 
+TEST_F(HenkoForm, HeadingsStandAtTheirPlacesAboveTheirLists) {
+  THenkoForm f(ini, &desktop);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(f.Headings[i]->pos(), QPoint(6, 4 + 62 * i)) << i;
+    // A heading ends where its list begins.
+    EXPECT_LE(f.Headings[i]->geometry().bottom(), f.List(i + 1)->geometry().top() - 1) << i;
+  }
+}
+
 TEST_F(HenkoForm, PositionIsRestoredAndStoredWhenClosed) {
   {
     THenkoForm f(ini, &desktop);
