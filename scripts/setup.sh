@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev libgl-dev
   clang libclang-rt-14-dev
   fonts-ipafont-gothic xvfb x11-apps imagemagick
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
 )
 missing=()
 for p in "${packages[@]}"; do

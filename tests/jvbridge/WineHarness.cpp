@@ -1,0 +1,134 @@
+#include "tests/jvbridge/WineHarness.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace tavolen::testing {
+namespace {
+
+bool Executable(const fs::path& p) {
+  return !p.empty() && ::access(p.c_str(), X_OK) == 0;
+}
+
+fs::path FindLoader() {
+  if (const char* env = std::getenv("TAVOLEN_WINE"); env && *env) return env;
+  for (const char* candidate : {"/usr/lib/wine/wine64", "/usr/bin/wine64", "/usr/bin/wine"})
+    if (Executable(candidate)) return candidate;
+  return {};
+}
+
+fs::path FindServer(const fs::path& loader) {
+  for (const fs::path& p : {loader.parent_path() / "wineserver64",
+                            loader.parent_path() / "wineserver", fs::path("/usr/bin/wineserver")})
+    if (Executable(p)) return p;
+  return {};
+}
+
+std::string ShellQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+class Holder {
+ public:
+  Holder() {
+    if (const char* skip = std::getenv("TAVOLEN_SKIP_WINE"); skip && *skip && *skip != '0') {
+      wine_.why = "TAVOLEN_SKIP_WINE is set";
+      return;
+    }
+    wine_.loader = FindLoader();
+    const char* env = std::getenv("TAVOLEN_WIN64_BUILD");
+    wine_.win64 = env && *env ? fs::path(env) : fs::path(TAVOLEN_WIN64_BUILD);
+    if (!Executable(wine_.loader)) {
+      wine_.why = "no 64-bit Wine loader (install wine64, or set TAVOLEN_WINE)";
+      return;
+    }
+    std::error_code ec;
+    if (wine_.win64.empty() || !fs::is_directory(wine_.win64 / "jvbridge", ec)) {
+      wine_.why = "no 64-bit cross build at '" + wine_.win64.string() +
+                  "' (run scripts/build-windows.sh, or set TAVOLEN_WIN64_BUILD)";
+      return;
+    }
+    const char* tmp = std::getenv("TAVOLEN_TEST_TMP");
+    fs::path base = tmp && *tmp ? fs::path(tmp) : fs::temp_directory_path();
+    wine_.prefix = base / ("wineprefix-" + std::to_string(::getpid()));
+    fs::remove_all(wine_.prefix, ec);
+    fs::create_directories(wine_.prefix.parent_path(), ec);
+    std::string out;
+    const int code = wine_.Run({"wineboot", "--init"}, &out);
+    if (code != 0 || !fs::exists(wine_.prefix / "system.reg")) {
+      wine_.why = "wineboot failed (" + std::to_string(code) + "): " + out;
+      return;
+    }
+  }
+  ~Holder() {
+    if (wine_.prefix.empty()) return;
+    const fs::path server = FindServer(wine_.loader);
+    if (!server.empty()) {
+      const std::string cmd = "WINEPREFIX=" + ShellQuote(wine_.prefix.string()) + " " +
+                              ShellQuote(server.string()) + " -k >/dev/null 2>&1";
+      [[maybe_unused]] int rc = std::system(cmd.c_str());
+    }
+    std::error_code ec;
+    fs::remove_all(wine_.prefix, ec);
+  }
+  const Wine& wine() const { return wine_; }
+
+ private:
+  Wine wine_;
+};
+
+}  // namespace
+
+fs::path Wine::Built(const std::string& relative) const {
+  std::error_code ec;
+  const fs::path p = win64 / relative;
+  return fs::is_regular_file(p, ec) ? p : fs::path();
+}
+
+std::vector<std::string> Wine::Environment() const {
+  return {"WINEPREFIX=" + prefix.string(), "WINEDEBUG=-all",
+          "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY="};
+}
+
+int Wine::Run(const std::vector<std::string>& args, std::string* output) const {
+  std::string cmd;
+  for (const std::string& e : Environment()) cmd += ShellQuote(e) + " ";
+  cmd = "env " + cmd + ShellQuote(loader.string());
+  for (const std::string& a : args) cmd += " " + ShellQuote(a);
+  cmd += " 2>&1";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(cmd.c_str(), "r"), ::pclose);
+  if (!pipe) return -1;
+  std::array<char, 4096> buf{};
+  std::string out;
+  size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), pipe.get())) > 0) out.append(buf.data(), n);
+  const int status = ::pclose(pipe.release());
+  if (output) *output = out;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool WineRequired() {
+  const char* v = std::getenv("TAVOLEN_WINE_REQUIRED");
+  return v && *v && *v != '0';
+}
+
+const Wine& TheWine() {
+  static Holder holder;
+  return holder.wine();
+}
+
+std::string WindowsPath(const fs::path& path) {
+  std::string s = "Z:" + fs::absolute(path).lexically_normal().string();
+  for (char& c : s)
+    if (c == '/') c = '\\';
+  return s;
+}
+
+}  // namespace tavolen::testing
