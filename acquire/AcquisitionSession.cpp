@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/Desktop.h"
-#include "app/IniFile.h"
+#include "base/Desktop.h"
+#include "base/IniFile.h"
 #include "jvlink/JVData_Structure.h"
 #include "jvlink/JVLink.h"
 #include "jvlink/KeibaFunc.h"

@@ -6,8 +6,8 @@
 #include <QProcess>
 #include <QScreen>
 
-#include "app/Desktop.h"
-#include "app/Widgets.h"
+#include "base/Desktop.h"
+#include "base/Widgets.h"
 
 namespace tavolen {
 namespace {

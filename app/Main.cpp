@@ -14,8 +14,8 @@
 #include <QVBoxLayout>
 
 #include "app/About.h"
-#include "app/QtDesktop.h"
-#include "app/Widgets.h"
+#include "base/QtDesktop.h"
+#include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/KeibaFunc.h"
 #include "racecard/prgrsUnit.h"

@@ -18,9 +18,9 @@
 #include <string>
 
 #include "acquire/AcquisitionSession.h"
-#include "app/Desktop.h"
-#include "app/ErrorLog.h"
-#include "app/IniFile.h"
+#include "base/Desktop.h"
+#include "base/ErrorLog.h"
+#include "base/IniFile.h"
 #include "changes/ChangeFetch.h"
 #include "jvlink/Clock.h"
 #include "jvlink/JVLink.h"

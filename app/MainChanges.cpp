@@ -5,7 +5,7 @@
 #include <QEvent>
 
 #include "app/Main.h"
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "changes/ChangeEvaluation.h"
 #include "changes/ChangeSchedule.h"
 #include "changes/OzGetTimeUnit.h"

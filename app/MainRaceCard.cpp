@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "app/Main.h"
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "racecard/RaceCard.h"
 #include "racecard/RaceCardDelegate.h"
 #include "racecard/prgrsUnit.h"

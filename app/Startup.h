@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Desktop.h"
+#include "base/Desktop.h"
 #include "jvlink/Clock.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/JVLink.h"

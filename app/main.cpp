@@ -1,10 +1,10 @@
 // Tavolen: watches a JRA race day for change information and shows race cards.
 #include <QApplication>
 
-#include "app/QtDesktop.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
-#include "app/Widgets.h"
+#include "base/QtDesktop.h"
+#include "base/Widgets.h"
 #include "standin/StandIn.h"
 #include "standin/StandInSettingsDialog.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "acquire/GetDataUnit.h"
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 #include "standin/StandIn.h"
 #include "tests/support/RecordingDesktop.h"
 

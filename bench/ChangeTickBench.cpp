@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 #include "changes/ChangeEvaluation.h"
 #include "changes/ChangeFetch.h"
 #include "jvlink/Clock.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Desktop.h"
-#include "app/ErrorLog.h"
+#include "base/Desktop.h"
+#include "base/ErrorLog.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/JVLink.h"
 #include "jvlink/Sjis.h"

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "app/Desktop.h"
-#include "app/IniFile.h"
+#include "base/Desktop.h"
+#include "base/IniFile.h"
 
 namespace tavolen {
 

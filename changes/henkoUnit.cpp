@@ -3,8 +3,8 @@
 #include <QCloseEvent>
 #include <QStyledItemDelegate>
 
-#include "app/Desktop.h"
-#include "app/Widgets.h"
+#include "base/Desktop.h"
+#include "base/Widgets.h"
 
 namespace tavolen {
 namespace {

@@ -8,7 +8,7 @@
 #include <array>
 #include <vector>
 
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 #include "jvlink/Sjis.h"
 
 namespace tavolen {

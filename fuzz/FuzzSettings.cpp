@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 #include "fuzz/FuzzSupport.h"
 #include "jvlink/TextLines.h"
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Desktop.h"
+#include "base/Desktop.h"
 #include "jvlink/Sjis.h"
 #include "racecard/Meeting.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "acquire/AcquisitionSession.h"
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 #include "tests/acquire/AcquireTestSupport.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedJVLink.h"

@@ -11,7 +11,7 @@
 #include <QToolButton>
 
 #include "acquire/GetDataUnit.h"
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 #include "tests/acquire/AcquireTestSupport.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedJVLink.h"

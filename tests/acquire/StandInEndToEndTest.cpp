@@ -11,7 +11,7 @@
 #include <map>
 
 #include "acquire/GetDataUnit.h"
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 #include "jvlink/RaceFiles.h"
 #include "standin/StandIn.h"
 #include "tests/acquire/AcquireTestSupport.h"

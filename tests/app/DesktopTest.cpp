@@ -1,4 +1,4 @@
-#include "app/QtDesktop.h"
+#include "base/QtDesktop.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <QThread>
 #include <mutex>
 
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "tests/app/ShellTestSupport.h"
 
 namespace tavolen {

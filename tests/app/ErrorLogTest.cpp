@@ -1,4 +1,4 @@
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 
 #include <gtest/gtest.h>
 

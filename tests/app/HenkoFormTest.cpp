@@ -8,7 +8,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "tests/app/ShellTestSupport.h"
 
 namespace tavolen {

@@ -7,8 +7,8 @@
 
 #include "acquire/GetDataUnit.h"
 #include "app/About.h"
-#include "app/QtDesktop.h"
-#include "app/Widgets.h"
+#include "base/QtDesktop.h"
+#include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/KeibaFunc.h"
 #include "tests/app/ShellTestSupport.h"

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "app/Main.h"
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "jvlink/RaceFiles.h"
 #include "racecard/CardPaint.h"
 #include "racecard/prgrsUnit.h"

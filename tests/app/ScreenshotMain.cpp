@@ -19,7 +19,7 @@
 #include "acquire/GetDataUnit.h"
 #include "app/About.h"
 #include "app/Main.h"
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
 #include "standin/DemoDay.h"

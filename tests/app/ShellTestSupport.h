@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/Main.h"
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "jvlink/FileIO.h"
 #include "tests/app/TestFiles.h"
 #include "tests/support/RecordingDesktop.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 #include "jvlink/Clock.h"
 #include "tests/changes/ChangeRecordBuilders.h"
 #include "tests/support/RecordingDesktop.h"

@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 #include "changes/OzGetTimeUnit.h"
 #include "tests/changes/ChangeRecordBuilders.h"
 #include "tests/support/RecordingDesktop.h"

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "app/Main.h"
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "changes/ChangeSchedule.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/JVData_Structure.h"

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "acquire/AcquisitionSession.h"
-#include "app/ErrorLog.h"
-#include "app/IniFile.h"
+#include "base/ErrorLog.h"
+#include "base/IniFile.h"
 #include "changes/ChangeEvaluation.h"
 #include "changes/ChangeFetch.h"
 #include "jvlink/Clock.h"

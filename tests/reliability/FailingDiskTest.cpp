@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ErrorLog.h"
-#include "app/IniFile.h"
+#include "base/ErrorLog.h"
+#include "base/IniFile.h"
 #include "jvlink/ChangeFiles.h"
 #include "jvlink/Clock.h"
 #include "jvlink/FileIO.h"

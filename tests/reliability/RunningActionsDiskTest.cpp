@@ -8,7 +8,7 @@
 
 #include "acquire/GetDataUnit.h"
 #include "app/Main.h"
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/FileIO.h"
 #include "standin/DemoDay.h"

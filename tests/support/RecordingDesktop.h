@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Desktop.h"
+#include "base/Desktop.h"
 
 namespace tavolen {
 

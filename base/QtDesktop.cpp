@@ -1,4 +1,4 @@
-#include "app/QtDesktop.h"
+#include "base/QtDesktop.h"
 
 #include <QApplication>
 #include <QAudioDevice>
@@ -12,7 +12,7 @@
 #include <QUrl>
 #include <cstdio>
 
-#include "app/Widgets.h"
+#include "base/Widgets.h"
 #include "jvlink/FileIO.h"
 
 namespace tavolen {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Desktop.h"
+#include "base/Desktop.h"
 
 class QSoundEffect;
 class QSystemTrayIcon;

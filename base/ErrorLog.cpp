@@ -1,4 +1,4 @@
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 
 namespace tavolen {
 namespace {
