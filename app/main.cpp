@@ -29,9 +29,9 @@ int main(int argc, char** argv) {
   // the stand-in, installed as the component.
   StartupDeps deps{desktop, clock, appFolder, ExecutableName()};
   const bridge::JVLinkChoice choice =
-      ReadJVLinkChoice(IniFile(SettingsFilePath(appFolder, ExecutableName())));
+      bridge::ReadJVLinkChoice(IniFile(SettingsFilePath(appFolder, ExecutableName())));
   if (choice.useBridge) {
-    const bridge::BridgeOptions options = OptionsFor(choice, appFolder);
+    const bridge::BridgeOptions options = bridge::OptionsFor(choice, appFolder);
     deps.createJVLink = [options]() -> std::unique_ptr<JVLink> {
       SjisString why;
       auto link = bridge::StartBridgeJVLink(options, why);

@@ -346,8 +346,9 @@ TEST_F(BridgeEndToEnd, EveryInjectedResultCodeGivesTheInProcessTextsAndLogLines)
     // The fault was met: its code is in a box or a log line ("-1" is "no newer data").
     const std::string code = cases[i].line.substr(cases[i].line.find(' ') + 1);
     const std::string number = code.substr(0, code.find(' '));
-    if (number != "-1")
+    if (number != "-1") {
       EXPECT_NE(expected[i].find("(" + number + ")"), std::string::npos) << expected[i];
+    }
   }
   EXPECT_EQ(remote->bridged->starts(), 1);  // result codes are no failures of the bridge
 }
@@ -389,8 +390,12 @@ class KillingLink : public JVLink {
 void ExpectWholeRaceFiles(const fs::path& data) {
   for (const auto& [name, bytes] : FilesOf(data)) {
     EXPECT_FALSE(name.ends_with(std::string(kTempSuffix))) << name;
-    if (name.ends_with(".jvRA")) EXPECT_EQ(bytes.size() % 1272, 0u) << name;
-    if (name.ends_with(".jvSEr")) EXPECT_EQ(bytes.size(), 216u * 555) << name;
+    if (name.ends_with(".jvRA")) {
+      EXPECT_EQ(bytes.size() % 1272, 0u) << name;
+    }
+    if (name.ends_with(".jvSEr")) {
+      EXPECT_EQ(bytes.size(), 216u * 555) << name;
+    }
   }
 }
 
