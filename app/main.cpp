@@ -30,18 +30,17 @@ int main(int argc, char** argv) {
   StartupDeps deps{desktop, clock, appFolder, ExecutableName()};
   const bridge::JVLinkChoice choice =
       bridge::ReadJVLinkChoice(IniFile(SettingsFilePath(appFolder, ExecutableName())));
+  // Lives until the end of main: the windows' JV-Link goes back to it when they are destroyed.
+  std::unique_ptr<bridge::BridgeStarter> starter;
   if (choice.useBridge) {
-    const bridge::BridgeOptions options = bridge::OptionsFor(choice, appFolder);
-    deps.createJVLink = [options]() -> std::unique_ptr<JVLink> {
+    // Windows repaint while a call waits; no input reaches them, so no second call starts.
+    starter = std::make_unique<bridge::BridgeStarter>(bridge::OptionsFor(choice, appFolder), [] {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    deps.createJVLink = [&starter]() -> std::unique_ptr<JVLink> {
       SjisString why;
-      auto link = bridge::StartBridgeJVLink(options, why);
-      if (!link) {
-        std::fprintf(stderr, "Tavolen: %s\n", SjisToUtf8(why).c_str());
-        return nullptr;
-      }
-      // Windows repaint while a call waits; no input reaches them, so no second call starts.
-      link->SetWaitPump(
-          [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+      auto link = starter->Create(why);
+      if (!link) std::fprintf(stderr, "Tavolen: %s\n", SjisToUtf8(why).c_str());
       return link;
     };
   } else {
