@@ -478,6 +478,28 @@ TEST_F(BridgeEndToEnd, KilledOrSilentBridgeEndsOnlyTheActionAndTheNextActionWork
     EXPECT_TRUE(Slurp(app2 / "Data" / SjisPath(name)) == bytes) << PathText(name);
 }
 
+// --describe names the bridge's bitness and every operation with its parameters' directions.
+TEST_F(BridgeEndToEnd, DescribePrintsTheComponentsOperationsAndDirections) {
+  TAVOLEN_REQUIRE_WINE();
+  std::string out;
+  ASSERT_EQ(
+      TheWine().Run(
+          {WindowsPath(TheWine().Built("jvbridge/tavolen-jvlink-bridge.exe")), "--describe"}, &out),
+      0)
+      << out;
+  EXPECT_NE(out.find("64-bit"), std::string::npos) << out;
+  EXPECT_NE(out.find("JVDTLab.JVLink created"), std::string::npos) << out;
+  for (const char* line :
+       {"[id 1] long JVInit([in] BSTR sid)",
+        "long JVOpen([in] BSTR dataspec, [in] BSTR fromtime, [in] long option, "
+        "[in, by reference] long* readcount, [in, by reference] long* downloadcount, "
+        "[in, by reference] BSTR* lastfiletimestamp)",
+        "long JVRead([in, by reference] BSTR* buff, [in, by reference] long* size, "
+        "[in, by reference] BSTR* filename)",
+        "long JVRTOpen([in] BSTR dataspec, [in] BSTR key)", "void JVCancel()"})
+    EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+}
+
 TEST_F(BridgeEndToEnd, ComponentNotRegisteredEndsTheStartWithTheMessageAndWritesNothing) {
   TAVOLEN_REQUIRE_WINE();
   const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
