@@ -1,5 +1,6 @@
 // Tavolen: watches a JRA race day for change information and shows race cards.
 #include <QApplication>
+#include <cstdio>
 
 #include "app/AppFolders.h"
 #include "app/InstanceActivation.h"
@@ -10,6 +11,7 @@
 #include "app/Translations.h"
 #include "base/QtDesktop.h"
 #include "base/Widgets.h"
+#include "jvbridge/BridgeSettings.h"
 #include "standin/StandIn.h"
 #include "standin/StandInSettingsDialog.h"
 
@@ -44,13 +46,31 @@ int main(int argc, char** argv) {
     folders = *chosen;
   }
 
-  // On this platform the JV-Link stand-in is the installed component.
-  RegisterStandIn(clock);
-  InstallStandInSettingsDialog();
-
+  // The JV-Link: the real component through the bridge when the settings say so, otherwise
+  // the stand-in, installed as the component.
   StartupDeps deps{desktop, clock, folders.appFolder, ExecutableName()};
   deps.layout = folders.layout;
   deps.resourceFolder = folders.resourceFolder;
+  const bridge::JVLinkChoice choice =
+      bridge::ReadJVLinkChoice(IniFile(SettingsFilePath(folders.appFolder, ExecutableName())));
+  // Lives until the end of main: the windows' JV-Link goes back to it when they are destroyed.
+  std::unique_ptr<bridge::BridgeStarter> starter;
+  if (choice.useBridge) {
+    // Windows repaint while a call waits; no input reaches them, so no second call starts.
+    starter = std::make_unique<bridge::BridgeStarter>(
+        bridge::OptionsFor(choice, ExecutableFolder()),
+        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    deps.createJVLink = [&starter]() -> std::unique_ptr<JVLink> {
+      SjisString why;
+      auto link = starter->Create(why);
+      if (!link) std::fprintf(stderr, "Tavolen: %s\n", SjisToUtf8(why).c_str());
+      return link;
+    };
+  } else {
+    RegisterStandIn(clock);
+    InstallStandInSettingsDialog();
+  }
+
   ProgramWindows windows;
   const StartOutcome outcome = StartUp(deps, instance.AlreadyRunning(), windows);
   // After its message, a second copy brings the running copy's main window forward.

@@ -1,13 +1,12 @@
 #include "jvlink/FileIO.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <mutex>
+
+#include "jvlink/Platform.h"
 
 namespace tavolen {
 namespace {
@@ -20,7 +19,9 @@ WriteFault writeFault;
 SjisString Reason(int err) {
   switch (err) {
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
       return Sj("ディスクの空き容量が足りません");
     case EACCES:
     case EPERM:
@@ -44,11 +45,13 @@ bool FaultFor(const fs::path& path) {
 }  // namespace
 
 SjisString PathText(const fs::path& path) {
-  return Utf8ToSjis(path.string());
+  const std::u8string u8 = path.u8string();
+  return Utf8ToSjis(std::string_view(reinterpret_cast<const char*>(u8.data()), u8.size()));
 }
 
 fs::path SjisPath(std::string_view sjis) {
-  return fs::path(SjisToUtf8(sjis));
+  const std::string utf8 = SjisToUtf8(sjis);
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
@@ -57,27 +60,10 @@ FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
   if (FaultFor(path)) return FileStatus::Fail(failText + Sj("（") + Reason(ENOSPC) + Sj("）"));
 
   fs::path temp = path;
-  temp +=
-      "." + std::to_string(getpid()) + "-" + std::to_string(counter++) + std::string(kTempSuffix);
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return FileStatus::Fail(failText + Sj("（") + Reason(errno) + Sj("）"));
-  const char* p = bytes.data();
-  size_t left = bytes.size();
-  int err = 0;
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      break;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
+  temp += "." + std::to_string(ProcessId()) + "-" + std::to_string(counter++) +
+          std::string(kTempSuffix);
+  const int err = WriteTempAndReplace(temp, path, bytes);
   if (err != 0) {
-    ::unlink(temp.c_str());
     return FileStatus::Fail(failText + Sj("（") + Reason(err) + Sj("）"));
   }
   return FileStatus::Ok();

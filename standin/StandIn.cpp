@@ -1,12 +1,10 @@
 #include "standin/StandIn.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 
 #include "jvlink/JVData_Structure.h"
+#include "jvlink/Platform.h"
 #include "jvlink/TextLines.h"
 #include "standin/DemoDay.h"
 
@@ -60,20 +58,7 @@ StandInSettingsDialog& SharedDialog() {
 }  // namespace
 
 fs::path DefaultStandInFolder() {
-  fs::path base;
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && *xdg && fs::path(xdg).is_absolute()) {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-      const passwd* pw = getpwuid(getuid());
-      home = pw ? pw->pw_dir : nullptr;
-    }
-    std::error_code ec;
-    base = home && *home ? fs::path(home) / ".local" / "share" : fs::temp_directory_path(ec);
-  }
-  return base / "tavolen-jvlink-standin";
+  return UserDataFolder() / "tavolen-jvlink-standin";
 }
 
 StandInSettings LoadStandInSettings(const fs::path& folder) {
@@ -108,6 +93,12 @@ StandInJVLink::StandInJVLink(const Clock& clock, StandInOptions options)
       options_(std::move(options)),
       folder_(options_.folder.empty() ? DefaultStandInFolder() : options_.folder),
       settings_(LoadStandInSettings(folder_)) {}
+
+SjisString StandInJVLink::Description() const {
+  return ServesDemo()
+             ? Sj("JV-Linkスタンドイン（デモ開催日）")
+             : Sj("JV-Linkスタンドイン（フィード：") + PathText(settings_.feedFolder) + Sj("）");
+}
 
 fs::path StandInJVLink::FeedFolder() const {
   return ServesDemo() ? folder_ / kStandInDemoFolderName : settings_.feedFolder;

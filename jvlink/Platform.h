@@ -1,0 +1,34 @@
+// The few operating-system services the ground floor needs, one implementation per platform
+// (PlatformPosix.cpp, PlatformWin32.cpp).
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <string_view>
+
+namespace tavolen {
+
+// The local calendar time of a moment.
+std::tm LocalTime(std::time_t t);
+
+// The id of this process, to name temporary files.
+unsigned long ProcessId();
+
+struct FileStamp {
+  unsigned long long size = 0;
+  long long modifiedNs = 0;     // nanoseconds since 1970 (for "has the file changed")
+  std::time_t modifiedSec = 0;  // seconds since 1970
+};
+// The size and modification time of a regular file; false for anything else.
+bool StatRegularFile(const std::filesystem::path& path, FileStamp& stamp);
+
+// The folder where a user's programs keep their data: $XDG_DATA_HOME or ~/.local/share on
+// Linux, %LOCALAPPDATA% on Windows; the temporary folder when none is known.
+std::filesystem::path UserDataFolder();
+
+// Creates temp (which must not exist), writes bytes into it, closes it and renames it over
+// path. 0 or an errno value (ENOSPC, EACCES, EROFS, EIO...); on failure temp is removed.
+int WriteTempAndReplace(const std::filesystem::path& temp, const std::filesystem::path& path,
+                        std::string_view bytes);
+
+}  // namespace tavolen
