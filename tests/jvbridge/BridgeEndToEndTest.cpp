@@ -36,8 +36,10 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "tavolen_jvbridge_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: a QApplication torn down by the exit handlers, after the windows' own
+  // statics, crashes in Qt's post routines.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 std::string Slurp(const fs::path& p) {
