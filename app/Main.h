@@ -127,7 +127,8 @@ class TMainForm : public QMainWindow {
 
   // ---- State ----
   const fs::path& AppFolder() const { return appFolder_; }
-  fs::path DataFolder() const { return appFolder_ / kDataFolderName; }
+  // "Data", or the folder of that name in another letter case ("DATA" from an older install).
+  fs::path DataFolder() const { return FindFolderAnyCase(appFolder_, kDataFolderName); }
   const fs::path& HelpFile() const { return helpFile_; }
   const SjisString& VersionText() const { return versionText_; }
   // False when a creation step failed and the later ones were skipped.

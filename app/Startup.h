@@ -55,15 +55,17 @@ struct ProgramWindows {
 // framework starts). On a refusal nothing is created and no file is touched.
 StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramWindows& out);
 
-// The folder of the running executable (/proc/self/exe), made the current directory; the
+// The folder of the running executable (ProgramFilePath), made the current directory; the
 // current directory is returned as the application folder.
 fs::path MakeApplicationFolderCurrent();
 // On SIGTERM or SIGHUP (the end of a log-on, a plain kill), runs onTerminate from the message
 // loop instead of dying at once, so that the program ends as by its exit command and stores
-// its window place. Installed once per process.
+// its window place. Installed once per process. One implementation per platform
+// (TerminationPosix.cpp, TerminationWin32.cpp).
 void InstallTerminationHandler(std::function<void()> onTerminate);
 
-// The executable's file name ("Tavolen"), which names the settings file.
+// The executable's file name ("Tavolen", "Tavolen.exe"), in UTF-8, which names the settings
+// file.
 std::string ExecutableName();
 
 }  // namespace tavolen

@@ -26,6 +26,13 @@ bool StatRegularFile(const std::filesystem::path& path, FileStamp& stamp);
 // Linux, %LOCALAPPDATA% on Windows; the temporary folder when none is known.
 std::filesystem::path UserDataFolder();
 
+// The full path of the running program file (/proc/self/exe on Linux, GetModuleFileNameW on
+// Windows); empty when it cannot be found.
+std::filesystem::path ProgramFilePath();
+
+// Whether the file system compares names without regard to letter case (Windows).
+bool FileNamesIgnoreCase();
+
 // Creates temp (which must not exist), writes bytes into it, closes it and renames it over
 // path. 0 or an errno value (ENOSPC, EACCES, EROFS, EIO...); on failure temp is removed.
 int WriteTempAndReplace(const std::filesystem::path& temp, const std::filesystem::path& path,

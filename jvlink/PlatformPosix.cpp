@@ -42,6 +42,16 @@ std::filesystem::path UserDataFolder() {
                        : std::filesystem::temp_directory_path(ec);
 }
 
+std::filesystem::path ProgramFilePath() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path() : exe;
+}
+
+bool FileNamesIgnoreCase() {
+  return false;
+}
+
 int WriteTempAndReplace(const std::filesystem::path& temp, const std::filesystem::path& path,
                         std::string_view bytes) {
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
