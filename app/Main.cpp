@@ -434,7 +434,13 @@ void TMainForm::FormShow() {
   versionText_ = kVersion;
   // A change fetch that lets window messages run keeps its session; it has been initialised.
   if (jvSessionOpen_) return;
-  const int r = JVLink1.JVInit(Wide(std::string(kSoftwareIdPrefix) + versionText_));
+  int r = 0;
+  try {
+    r = JVLink1.JVInit(Wide(std::string(kSoftwareIdPrefix) + versionText_));
+  } catch (const JVLinkFailure& e) {
+    desktop_.ErrorBox(e.message());
+    return;
+  }
   if (r != 0) desktop_.PlainBox(Sj("JVInitエラー：") + JVResultMessage("JVInit", r));
 }
 
@@ -563,6 +569,11 @@ void TMainForm::HelpContentsItemClick() {
 void TMainForm::ShowAboutBox(bool withVersion) {
   TAboutBox box(desktop_, this);
   if (withVersion && !versionText_.empty()) box.Label3D1->setText(Qs(versionText_));
+  // Which JV-Link the program talks to.
+  if (const SjisString which = JVLink1.Description(); !which.empty()) {
+    box.CreditLabel->setText(box.CreditLabel->text() + QStringLiteral("\n") + Qs(which));
+    box.CreditLabel->resize(box.CreditLabel->width(), box.CreditLabel->height() + 16);
+  }
   RunModal(box);
 }
 

@@ -61,7 +61,15 @@ void TMainForm::GetKaisaiBtnClick() {
   const ChangeFetchRequest request{DateCombo->currentIndex() >= 0, meeting_.raceTable,
                                    meeting_.selectedRaceIndex, autoRun_};
   jvSessionOpen_ = true;  // before the fetch lets window messages run
-  const ChangeFetchOutcome outcome = fetch.Fetch(request);
+  ChangeFetchOutcome outcome = ChangeFetchOutcome::Failed;
+  try {
+    outcome = fetch.Fetch(request);
+  } catch (const JVLinkFailure& e) {
+    // JV-Link could not be reached: the fetch has run its close step; no evaluation follows.
+    jvSessionOpen_ = fetch.fetchSessionOpen();
+    desktop_.ErrorBox(e.message());
+    return;
+  }
   jvSessionOpen_ = fetch.fetchSessionOpen();
   if (outcome == ChangeFetchOutcome::Evaluate) KaisaiReadBtnClick();
 }
@@ -96,6 +104,8 @@ void TMainForm::ShowBalloon1Click() {
 }
 
 void TMainForm::Timer4Timer() {
+  // A tick that comes while a JV-Link call waits for its answer is skipped.
+  if (JVLink1.Busy()) return;
   const bool acquisitionOpen = AcquisitionHoldsSession();
   const TickAction action =
       DecideTick(FormatHhnn(clock_.Now()), FirstPostTime(meeting_.raceTable),

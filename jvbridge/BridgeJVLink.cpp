@@ -231,4 +231,10 @@ void BridgeJVLink::JVCancel() {
   Transact(c);
 }
 
+std::unique_ptr<BridgeJVLink> StartBridgeJVLink(BridgeOptions options, SjisString& why) {
+  auto link = std::make_unique<BridgeJVLink>(std::move(options));
+  if (!link->Start(why)) return nullptr;
+  return link;
+}
+
 }  // namespace tavolen::bridge

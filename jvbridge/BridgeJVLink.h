@@ -70,4 +70,8 @@ class BridgeJVLink final : public JVLink {
   int starts_ = 0;
 };
 
+// A started bridge whose component was created, as a JV-Link of the program; nullptr with a
+// Japanese reason when the bridge cannot be started or the component cannot be created.
+std::unique_ptr<BridgeJVLink> StartBridgeJVLink(BridgeOptions options, SjisString& why);
+
 }  // namespace tavolen::bridge

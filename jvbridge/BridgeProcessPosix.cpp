@@ -47,15 +47,20 @@ class PosixProcess final : public BridgeTransport {
   bool Read(int waitMs, std::string& out) override {
     if (out_ < 0) return false;
     pollfd p{out_, POLLIN, 0};
-    const int r = ::poll(&p, 1, waitMs);
-    if (r <= 0) return true;  // nothing yet (or interrupted)
-    char buf[65536];
-    const ssize_t n = ::read(out_, buf, sizeof buf);
-    if (n > 0) {
-      out.append(buf, static_cast<size_t>(n));
-      return true;
+    const int r = ::poll(&p, 1, pid_ > 0 ? waitMs : 0);
+    if (r == 0) {
+      // Nothing to read. A bridge that has exited is over even when a process it started
+      // (a service of Wine) still holds its output open; what it wrote before is read first.
+      if (pid_ > 0 && !Reap()) return true;
+      pollfd last{out_, POLLIN, 0};
+      if (::poll(&last, 1, 0) > 0 && Drain(out) > 0) return true;
+      ::close(out_);
+      out_ = -1;
+      return false;
     }
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return true;
+    if (r < 0) return true;  // interrupted
+    const ssize_t n = Drain(out);
+    if (n > 0 || (n < 0 && (errno == EINTR || errno == EAGAIN))) return true;
     ::close(out_);
     out_ = -1;
     return false;
@@ -73,6 +78,13 @@ class PosixProcess final : public BridgeTransport {
   long ProcessId() const override { return pid_ > 0 ? pid_ : 0; }
 
  private:
+  ssize_t Drain(std::string& out) {
+    char buf[65536];
+    const ssize_t n = ::read(out_, buf, sizeof buf);
+    if (n > 0) out.append(buf, static_cast<size_t>(n));
+    return n;
+  }
+
   bool Reap() {
     int status = 0;
     const pid_t r = ::waitpid(pid_, &status, WNOHANG);

@@ -230,6 +230,10 @@ bool DecodeHello(std::string_view payload, Hello& h, SjisString& error) {
     error = LengthError();
     return false;
   }
+  if (created > 1) {
+    error = Sj("JV-Linkブリッジから不正なデータを受け取りました。");
+    return false;
+  }
   h.created = created != 0;
   return true;
 }

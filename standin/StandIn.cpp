@@ -94,6 +94,12 @@ StandInJVLink::StandInJVLink(const Clock& clock, StandInOptions options)
       folder_(options_.folder.empty() ? DefaultStandInFolder() : options_.folder),
       settings_(LoadStandInSettings(folder_)) {}
 
+SjisString StandInJVLink::Description() const {
+  return ServesDemo()
+             ? Sj("JV-Linkスタンドイン（デモ開催日）")
+             : Sj("JV-Linkスタンドイン（フィード：") + PathText(settings_.feedFolder) + Sj("）");
+}
+
 fs::path StandInJVLink::FeedFolder() const {
   return ServesDemo() ? folder_ / kStandInDemoFolderName : settings_.feedFolder;
 }

@@ -3,10 +3,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 namespace tavolen::testing {
 namespace {
@@ -62,19 +63,17 @@ class Holder {
     fs::create_directories(wine_.prefix.parent_path(), ec);
     std::string out;
     const int code = wine_.Run({"wineboot", "--init"}, &out);
-    if (code != 0 || !fs::exists(wine_.prefix / "system.reg")) {
+    if (code != 0) {
       wine_.why = "wineboot failed (" + std::to_string(code) + "): " + out;
       return;
     }
+    // One server for the whole run: a Windows program then starts in a fraction of a second.
+    wine_.server = FindServer(wine_.loader);
+    wine_.KeepServer();
   }
   ~Holder() {
     if (wine_.prefix.empty()) return;
-    const fs::path server = FindServer(wine_.loader);
-    if (!server.empty()) {
-      const std::string cmd = "WINEPREFIX=" + ShellQuote(wine_.prefix.string()) + " " +
-                              ShellQuote(server.string()) + " -k >/dev/null 2>&1";
-      [[maybe_unused]] int rc = std::system(cmd.c_str());
-    }
+    wine_.EndServer();
     std::error_code ec;
     fs::remove_all(wine_.prefix, ec);
   }
@@ -98,20 +97,41 @@ std::vector<std::string> Wine::Environment() const {
 }
 
 int Wine::Run(const std::vector<std::string>& args, std::string* output) const {
+  // The output goes to a file, not a pipe: services that Wine starts on the way live on with
+  // the prefix's server and would hold a pipe open.
+  static int runs = 0;
+  const fs::path log =
+      prefix.parent_path() / (prefix.filename().string() + "-run" + std::to_string(::getpid()) +
+                              "-" + std::to_string(++runs) + ".log");
   std::string cmd;
   for (const std::string& e : Environment()) cmd += ShellQuote(e) + " ";
   cmd = "env " + cmd + ShellQuote(loader.string());
   for (const std::string& a : args) cmd += " " + ShellQuote(a);
-  cmd += " 2>&1";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(cmd.c_str(), "r"), ::pclose);
-  if (!pipe) return -1;
-  std::array<char, 4096> buf{};
-  std::string out;
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), pipe.get())) > 0) out.append(buf.data(), n);
-  const int status = ::pclose(pipe.release());
-  if (output) *output = out;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  cmd += " </dev/null >" + ShellQuote(log.string()) + " 2>&1";
+  const int status = std::system(cmd.c_str());
+  if (output) {
+    std::ifstream in(log, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    *output = ss.str();
+  }
+  std::error_code ec;
+  fs::remove(log, ec);
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void Wine::KeepServer() const {
+  if (server.empty()) return;
+  const std::string cmd = "WINEPREFIX=" + ShellQuote(prefix.string()) + " " +
+                          ShellQuote(server.string()) + " -p >/dev/null 2>&1";
+  [[maybe_unused]] int rc = std::system(cmd.c_str());
+}
+
+void Wine::EndServer() const {
+  if (server.empty()) return;
+  const std::string cmd = "WINEPREFIX=" + ShellQuote(prefix.string()) + " " +
+                          ShellQuote(server.string()) + " -k >/dev/null 2>&1";
+  [[maybe_unused]] int rc = std::system(cmd.c_str());
 }
 
 bool WineRequired() {

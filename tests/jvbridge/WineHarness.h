@@ -14,6 +14,7 @@ struct Wine {
   fs::path loader;  // the 64-bit Wine loader
   fs::path win64;   // the 64-bit cross build folder
   fs::path prefix;  // the throwaway WINEPREFIX
+  fs::path server;  // its wineserver
   std::string why;  // why Wine cannot be used here; empty when it can
 
   bool usable() const { return why.empty(); }
@@ -23,6 +24,9 @@ struct Wine {
   std::vector<std::string> Environment() const;
   // Runs loader + args with Environment(); the exit code, or -1 when it could not start.
   int Run(const std::vector<std::string>& args, std::string* output = nullptr) const;
+  // Starts the prefix's server for good (a Windows program then starts at once), or ends it.
+  void KeepServer() const;
+  void EndServer() const;
 };
 
 // The prefix is created on the first call (wineboot, about 15 s); later calls return it.
