@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSessionManager>
@@ -14,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/About.h"
+#include "app/ProgramIcon.h"
 #include "base/QtDesktop.h"
 #include "base/Widgets.h"
 #include "changes/henkoUnit.h"
@@ -58,6 +60,23 @@ void SetTextColour(QWidget* w, const QColor& c) {
   w->setPalette(p);
 }
 
+// Calls back when the watched widget is shown or hidden, also while its window is not on
+// screen.
+class VisibilityWatch : public QObject {
+ public:
+  VisibilityWatch(QObject* parent, std::function<void()> changed)
+      : QObject(parent), changed_(std::move(changed)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::ShowToParent || e->type() == QEvent::HideToParent) changed_();
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  std::function<void()> changed_;
+};
+
 QAction* MakeAction(QObject* parent, const char* name, const char* caption,
                     const char* hint = nullptr) {
   auto* a = new QAction(Qs(Sj(caption)), parent);
@@ -75,12 +94,14 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
       desktop_(deps.desktop),
       clock_(deps.clock),
       appFolder_(deps.appFolder),
+      folders_{deps.layout, deps.appFolder,
+               deps.resourceFolder.empty() ? deps.appFolder : deps.resourceFolder},
       runModal_(deps.runModal),
       quit_(deps.quit),
       errorLog_(deps.appFolder, deps.clock) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromLatin1(kCaption));
-  setWindowIcon(DrawGlyph(Glyph::Program, 64));
+  setWindowIcon(ProgramIcon());
   // The designed place; creation replaces it with the stored one.
   move(kDefaultLeft, kDefaultTop);
   resize(kDefaultWidth, kDefaultHeight);
@@ -270,9 +291,41 @@ void TMainForm::BuildClientArea() {
   v->addWidget(Panel1);
   Panel1->setVisible(false);
 
+  GuideLabel = new QLabel(ClientArea);
+  GuideLabel->setObjectName(QStringLiteral("GuideLabel"));
+  GuideLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  GuideLabel->setFont(GothicFont(14));
+  GuideLabel->setStyleSheet(QStringLiteral("QLabel { color: #2a4a6a; }"));
+  v->addWidget(GuideLabel, 1, Qt::AlignCenter);  // a left-aligned block in the middle
+  // The guide follows the race card area's visibility and the date list's contents.
+  Panel1->installEventFilter(new VisibilityWatch(Panel1, [this] { UpdateGuide(); }));
+  QAbstractItemModel* dates = DateCombo->model();
+  connect(dates, &QAbstractItemModel::rowsInserted, this, [this] { UpdateGuide(); });
+  connect(dates, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateGuide(); });
+  connect(dates, &QAbstractItemModel::modelReset, this, [this] { UpdateGuide(); });
+  UpdateGuide();
+
   connect(DatList, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row >= 0) DatListClick();
   });
+}
+
+void TMainForm::UpdateGuide() {
+  if (!GuideLabel) return;
+  if (DateCombo->count() == 0) {
+    GuideLabel->setText(
+        QString::fromUtf8("まだレースデータがありません。はじめに次の順で操作してください。\n\n"
+                          "1. ツールバーの「JVデータ取得」を押す\n"
+                          "2. 「データ取込み開始」を押し、完了したらウィンドウを閉じる\n"
+                          "3. 左上の日付リストで今日の日付を選ぶ\n"
+                          "4. 「常駐」を押すと、タスクトレイで変更情報を見張ります\n\n"
+                          "くわしくは「ﾍﾙﾌﾟ」をご覧ください。"));
+  } else {
+    GuideLabel->setText(
+        QString::fromUtf8("左上の日付リストで開催日を選んでください。\n"
+                          "今日の日付を選ぶと、変更情報の自動確認が始まります。"));
+  }
+  GuideLabel->setVisible(Panel1->isHidden());
 }
 
 void TMainForm::BuildMenus() {
@@ -338,7 +391,7 @@ void TMainForm::BuildTrayMenu() {
 
 void TMainForm::FormCreate() {
   // 1. The application folder is given (start-up made it the current directory).
-  helpFile_ = appFolder_ / kHelpFileName;
+  helpFile_ = ResourceFile(folders_, kHelpFileName);
   try {
     // 2. The data folder, which every race and change file goes into, must be writable.
     if (FileStatus st = EnsureFolder(DataFolder()); !st) {
@@ -389,6 +442,7 @@ void TMainForm::ShowTrayIcon() {
   desktop_.SetTrayTip(Sj(kCaption));
   desktop_.SetTrayVisible(true);
   if (auto* qt = dynamic_cast<QtDesktop*>(&desktop_)) {
+    qt->trayIcon()->setIcon(ProgramIcon());
     qt->trayIcon()->setContextMenu(PopupMenuTrayIcon1);
     connect(qt, &QtDesktop::trayActivated, this, &TMainForm::TrayIcon1DblClick,
             Qt::UniqueConnection);
@@ -555,19 +609,35 @@ void TMainForm::J1Click() {
 }
 
 void TMainForm::HelpContentsItemClick() {
-  if (!FileExists(helpFile_)) {
-    desktop_.InformationBox(Sj("ヘルプファイルが見つかりません。\n") + PathText(helpFile_));
-    return;
-  }
-  if (!desktop_.OpenHelpContents(helpFile_))
+  // A Tavolen.CHM the user supplies comes first; otherwise the program's own guide opens in
+  // the browser. A CHM that nothing on this desktop can show also falls back to the guide.
+  // Looked up at every command, so a file the user has just put in place is found.
+  helpFile_ = ResourceFile(folders_, kHelpFileName);
+  const fs::path guide = ResourceFile(folders_, kHelpGuide);
+  const bool hasGuide = FileExists(guide);
+  if (FileExists(helpFile_)) {
+    if (desktop_.OpenHelpContents(helpFile_)) return;
+    if (hasGuide && desktop_.OpenHelpContents(guide)) return;
     desktop_.InformationBox(
         Sj("ヘルプファイルを表示できませんでした。\nCHM 形式のファイルを表示できるプログラム"
            "（xCHM など）をインストールしてください。\n") +
         PathText(helpFile_));
+    return;
+  }
+  if (!hasGuide) {
+    desktop_.InformationBox(Sj("ヘルプファイルが見つかりません。\n") + PathText(helpFile_) +
+                            Sj("\n") + PathText(guide));
+    return;
+  }
+  if (!desktop_.OpenHelpContents(guide))
+    desktop_.InformationBox(
+        Sj("使い方を表示できませんでした。\nWeb ブラウザで次のファイルを開いてください。\n") +
+        PathText(guide));
 }
 
 void TMainForm::ShowAboutBox(bool withVersion) {
   TAboutBox box(desktop_, this);
+  box.ShowFolder(FolderLayoutName(folders_.layout), appFolder_);
   if (withVersion && !versionText_.empty()) box.Label3D1->setText(Qs(versionText_));
   // Which JV-Link the program talks to.
   if (const SjisString which = JVLink1.Description(); !which.empty()) {

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "acquire/AcquisitionSession.h"
+#include "app/AppFolders.h"
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
 #include "base/IniFile.h"
@@ -46,6 +47,11 @@ struct MainFormDeps {
   std::function<int(QDialog&)> runModal = {};
   // Ends the program's message loop; the default leaves QApplication::exec at once.
   std::function<void()> quit = {};
+  // Installed: appFolder is the per-user folder and the read-only files (notify.wav, the user
+  // guide, Tavolen.CHM) come from resourceFolder unless the user put a copy into appFolder.
+  // Portable (and an empty resourceFolder): everything lies in appFolder.
+  FolderLayout layout = FolderLayout::Portable;
+  fs::path resourceFolder = {};
 };
 
 // The invisible horizontal up-down control that mirrors the race list selection.
@@ -63,6 +69,8 @@ class TMainForm : public QMainWindow {
   static constexpr const char* kCaption = "Tavolen for JRA-VAN Data Lab.";
   static constexpr const char* kDataFolderName = "Data";
   static constexpr const char* kHelpFileName = "Tavolen.CHM";
+  // The program's own user guide (HTML), opened when there is no Tavolen.CHM.
+  static constexpr const char* kHelpGuide = "help/index.html";
 
   explicit TMainForm(const MainFormDeps& deps, QWidget* parent = nullptr);
   ~TMainForm() override;
@@ -130,6 +138,8 @@ class TMainForm : public QMainWindow {
   // "Data", or the folder of that name in another letter case ("DATA" from an older install).
   fs::path DataFolder() const { return FindFolderAnyCase(appFolder_, kDataFolderName); }
   const fs::path& HelpFile() const { return helpFile_; }
+  const AppFolders& Folders() const { return folders_; }
+  fs::path SoundFile() const { return ResourceFile(folders_, "notify.wav"); }
   const SjisString& VersionText() const { return versionText_; }
   // False when a creation step failed and the later ones were skipped.
   bool CreationCompleted() const { return creationCompleted_; }
@@ -163,6 +173,9 @@ class TMainForm : public QMainWindow {
   QLabel* DLlabel = nullptr;  // hidden status label of the change fetch
   QWidget* ClientArea = nullptr;
   QWidget* Panel1 = nullptr;  // race card area, hidden at start
+  // Stands where the race card area is while that is hidden and says what to do next: fetch
+  // race data while the date list is empty, otherwise choose a date.
+  QLabel* GuideLabel = nullptr;
   QWidget* Panel5 = nullptr;  // race list panel
   QListWidget* DatList = nullptr;
   QTableWidget* StringGrid2 = nullptr;
@@ -210,6 +223,7 @@ class TMainForm : public QMainWindow {
   void BuildToolBar();
   void BuildInfoPanel(QWidget* parent);
   void BuildClientArea();
+  void UpdateGuide();
   void BuildMenus();
   void BuildTrayMenu();
   void ShowTrayIcon();
@@ -223,6 +237,7 @@ class TMainForm : public QMainWindow {
   Desktop& desktop_;
   const Clock& clock_;
   fs::path appFolder_;
+  AppFolders folders_;
   fs::path helpFile_;
   std::function<int(QDialog&)> runModal_;
   std::function<void()> quit_;

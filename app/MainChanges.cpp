@@ -95,7 +95,7 @@ void TMainForm::KaisaiReadBtnClick() {
 }
 
 void TMainForm::ShowBalloon1Click() {
-  desktop_.PlaySoundAsync(appFolder_ / "notify.wav");
+  desktop_.PlaySoundAsync(SoundFile());
   // Where neither the tray nor the notification service can show it, the change window
   // itself comes forward, so the news is not missed.
   if (!desktop_.ShowBalloon(Sj("新着開催情報"), balloonText_, BalloonIcon::Information, 10) &&

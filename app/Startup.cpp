@@ -65,8 +65,9 @@ StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramW
 
   // 4. The windows: main, progress (never shown), change (hidden, at its stored place).
   Tell(deps, "main");
-  MainFormDeps md{deps.appFolder, deps.executableName, deps.desktop, deps.clock,
-                  *out.jvLink,    deps.runModal,       deps.quit};
+  MainFormDeps md{deps.appFolder, deps.executableName, deps.desktop,
+                  deps.clock,     *out.jvLink,         deps.runModal,
+                  deps.quit,      deps.layout,         deps.resourceFolder};
   out.mainForm = std::make_unique<TMainForm>(md);
   Tell(deps, "progress");
   out.prgrsForm = std::make_unique<TPrgrsForm>();
@@ -81,12 +82,31 @@ StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramW
   return StartOutcome::Running;
 }
 
-fs::path MakeApplicationFolderCurrent() {
+fs::path ExecutableFolder() {
   std::error_code ec;
   const fs::path exe = ProgramFilePath();
-  if (exe.has_parent_path()) fs::current_path(exe.parent_path(), ec);
-  fs::path current = fs::current_path(ec);
-  return ec ? exe.parent_path() : current;
+  if (!exe.has_parent_path()) return fs::current_path(ec);
+  return exe.parent_path();
+}
+
+std::optional<AppFolders> SetUpAppFolders(const fs::path& exeFolder, const fs::path& shareFromBin,
+                                          Desktop& desktop) {
+  const std::optional<AppFolders> folders =
+      ChooseAppFolders(ReadLayoutInputs(exeFolder, shareFromBin));
+  if (!folders) {
+    const SjisString text =
+        Sj("データを置くフォルダが決められません。\n環境変数 HOME か XDG_DATA_HOME "
+           "を設定してください。");
+    Note(text);
+    desktop.ErrorBox(text);
+    return std::nullopt;
+  }
+  if (FileStatus st = EnterAppFolder(*folders); !st) {
+    Note(st.message);
+    desktop.ErrorBox(st.message);
+    return std::nullopt;
+  }
+  return folders;
 }
 
 std::string ExecutableName() {

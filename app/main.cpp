@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "app/AppFolders.h"
+#include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "base/QtDesktop.h"
@@ -10,6 +12,11 @@
 #include "standin/StandIn.h"
 #include "standin/StandInSettingsDialog.h"
 
+// Where an installed program's read-only files lie, relative to its own folder.
+#ifndef TAVOLEN_SHARE_FROM_BIN
+#define TAVOLEN_SHARE_FROM_BIN "../share/tavolen"
+#endif
+
 int main(int argc, char** argv) {
   using namespace tavolen;
   // The single-instance test comes first: a second copy touches nothing.
@@ -17,21 +24,33 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tavolen"));
+  // Docks, window lists and notifications find the menu entry and its icon by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tavolen"));
+  QApplication::setWindowIcon(ProgramIcon());
   QApplication::setQuitOnLastWindowClosed(false);  // the program lives on in the tray
   InstallFontSubstitutions();
 
   QtDesktop desktop;
   SystemClock clock;
-  fs::path appFolder;
-  if (!instance.AlreadyRunning()) appFolder = MakeApplicationFolderCurrent();
+  // Portable (a writable folder): everything beside the executable. Installed: the user's
+  // files in $XDG_DATA_HOME/tavolen, the program's own read-only files from the install.
+  AppFolders folders;
+  if (!instance.AlreadyRunning()) {
+    std::optional<AppFolders> chosen =
+        SetUpAppFolders(ExecutableFolder(), TAVOLEN_SHARE_FROM_BIN, desktop);
+    if (!chosen) return 1;
+    folders = *chosen;
+  }
 
   // The JV-Link: the real component through the bridge when the settings say so, otherwise
   // the stand-in, installed as the component.
-  StartupDeps deps{desktop, clock, appFolder, ExecutableName()};
+  StartupDeps deps{desktop, clock, folders.appFolder, ExecutableName()};
+  deps.layout = folders.layout;
+  deps.resourceFolder = folders.resourceFolder;
   const bridge::JVLinkChoice choice =
-      ReadJVLinkChoice(IniFile(SettingsFilePath(appFolder, ExecutableName())));
+      ReadJVLinkChoice(IniFile(SettingsFilePath(folders.appFolder, ExecutableName())));
   if (choice.useBridge) {
-    const bridge::BridgeOptions options = OptionsFor(choice, appFolder);
+    const bridge::BridgeOptions options = OptionsFor(choice, folders.appFolder);
     deps.createJVLink = [options]() -> std::unique_ptr<JVLink> {
       SjisString why;
       auto link = bridge::StartBridgeJVLink(options, why);

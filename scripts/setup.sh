@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-ipafont-gothic xvfb x11-apps imagemagick
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
+  file dpkg-dev desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up the machine and runs every test: a plain build, an AddressSanitizer and
-# UndefinedBehaviorSanitizer build, and every fuzz target for a bounded time.
+# Sets up the machine and runs every test: a plain build, the Debian package installed and
+# started once, an AddressSanitizer and UndefinedBehaviorSanitizer build, and every fuzz
+# target for a bounded time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -16,6 +17,9 @@ scripts/build-windows.sh all
 (cd build-win64 && ctest --output-on-failure)
 scripts/build.sh build -DTAVOLEN_WERROR=ON -DTAVOLEN_WIN64_BUILD="$root/build-win64"
 (cd build && TAVOLEN_WINE_REQUIRED=1 ctest --output-on-failure)
+
+# The Debian package: built, installed, started once from its menu entry, removed.
+scripts/package-check.sh build
 
 scripts/build.sh build-asan -DTAVOLEN_SANITIZE=ON -DTAVOLEN_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 # The Wine tests ran above; here only the bridge's Linux side runs under the sanitizers.

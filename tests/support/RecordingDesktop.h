@@ -22,6 +22,8 @@ class RecordingDesktop : public Desktop {
   };
 
   std::vector<Event> events;
+  // The whole paths of the sound and help files asked for, in order (events keep the names).
+  std::vector<std::filesystem::path> soundPaths, helpPaths;
   std::deque<bool> answers;  // answers for AskYesNo, first in first out; No when empty
   bool trayAvailable = true;
   bool balloonShown = true;  // what ShowBalloon returns
@@ -45,6 +47,7 @@ class RecordingDesktop : public Desktop {
   void Beep() override { events.push_back({"beep", {}, {}, BalloonIcon::None, 0}); }
   void PlaySoundAsync(const std::filesystem::path& wav) override {
     events.push_back({"sound", wav.filename().string(), {}, BalloonIcon::None, 0});
+    soundPaths.push_back(wav);
   }
   void SetClipboardText(const SjisString& text) override {
     clipboard = text;
@@ -52,6 +55,7 @@ class RecordingDesktop : public Desktop {
   }
   bool OpenHelpContents(const std::filesystem::path& help) override {
     events.push_back({"help", help.filename().string(), {}, BalloonIcon::None, 0});
+    helpPaths.push_back(help);
     return openSucceeds;
   }
   bool OpenAddress(const std::string& url) override {
@@ -86,7 +90,11 @@ class RecordingDesktop : public Desktop {
     return out;
   }
   int Count(const std::string& kind) const { return static_cast<int>(Of(kind).size()); }
-  void Clear() { events.clear(); }
+  void Clear() {
+    events.clear();
+    soundPaths.clear();
+    helpPaths.clear();
+  }
 
  private:
   void Box(const char* kind, const SjisString& text) {
