@@ -76,6 +76,34 @@ std::filesystem::path ProgramFilePath() {
   return {};
 }
 
+namespace {
+std::wstring Variable(const wchar_t* name) {
+  const wchar_t* v = _wgetenv(name);
+  return v ? v : L"";
+}
+}  // namespace
+
+std::filesystem::path HomeFolder() {
+  return std::filesystem::path(Variable(L"USERPROFILE"));
+}
+
+std::string UserDataHomeSetting() {
+  const std::u8string u8 = std::filesystem::path(Variable(L"LOCALAPPDATA")).u8string();
+  return std::string(u8.begin(), u8.end());
+}
+
+bool FolderWritable(const std::filesystem::path& folder) {
+  // The folder's access rules decide, which its attributes do not show: a file is made and
+  // removed again.
+  const std::filesystem::path probe =
+      folder / (L".tavolen-write-test-" + std::to_wstring(GetCurrentProcessId()));
+  HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
 bool FileNamesIgnoreCase() {
   return true;
 }

@@ -131,5 +131,14 @@ TEST(PlatformFiles, ProgramFileIsThisTestProgram) {
 #endif
 }
 
+// Whether the program may keep its files beside itself; asking leaves nothing behind.
+TEST(PlatformFiles, FolderWritableAsksWithoutLeavingAFile) {
+  const fs::path dir = TempDir("writable");
+  EXPECT_TRUE(FolderWritable(dir));
+  EXPECT_TRUE(Names(dir).empty());
+  EXPECT_FALSE(FolderWritable(dir / "missing"));
+  EXPECT_FALSE(HomeFolder().empty());
+}
+
 }  // namespace
 }  // namespace tavolen
