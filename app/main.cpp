@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
   deps.layout = folders.layout;
   deps.resourceFolder = folders.resourceFolder;
   const bridge::JVLinkChoice choice =
-      ReadJVLinkChoice(IniFile(SettingsFilePath(folders.appFolder, ExecutableName())));
+      bridge::ReadJVLinkChoice(IniFile(SettingsFilePath(folders.appFolder, ExecutableName())));
   if (choice.useBridge) {
     const bridge::BridgeOptions options = OptionsFor(choice, folders.appFolder);
     deps.createJVLink = [options]() -> std::unique_ptr<JVLink> {

@@ -87,7 +87,7 @@ inline bool ApplyMixedOp(const fs::path& app, uint64_t seed, uint64_t index, int
   if (kind < 90) {
     RenewStamps stamps;
     for (auto& s : stamps) s = r.Below(3) ? Stamp(date, r) : std::string();
-    return WriteRenewFile(data / (DateName(date) + ".renew"), stamps).ok;
+    return WriteRenewFile(data / Utf8Path(DateName(date) + ".renew"), stamps).ok;
   }
   if (kind < 95) {
     IniFile ini(app / std::string(kCrashSettingsName));

@@ -6,14 +6,22 @@
 
 namespace tavolen::testing {
 
-// False at the first step that fails.
-inline bool WriteDemoDayThroughTheProgram(const fs::path& app) {
+// False at the first step that fails, saying which in why.
+inline bool WriteDemoDayThroughTheProgram(const fs::path& app, std::string* why = nullptr) {
   std::error_code ec;
   fs::create_directories(app / "Data", ec);
   reliability::LogicStream stream(app);
-  if (!stream.Init() || !stream.RecordStartup()) return false;
-  for (uint64_t i = 0; i < reliability::kLogicOps; ++i)
-    if (!stream.Apply(i)) return false;
+  if (!stream.Init() || !stream.RecordStartup()) {
+    if (why) *why = "the start of the program failed";
+    return false;
+  }
+  for (uint64_t i = 0; i < reliability::kLogicOps; ++i) {
+    if (!stream.Apply(i)) {
+      if (why)
+        *why = i == 0 ? "the acquisition failed" : "change check " + std::to_string(i) + " failed";
+      return false;
+    }
+  }
   return true;
 }
 

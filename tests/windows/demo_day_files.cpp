@@ -12,5 +12,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s APPLICATION-FOLDER\n", argv[0]);
     return 2;
   }
-  return tavolen::testing::WriteDemoDayThroughTheProgram(argv[1]) ? 0 : 1;
+  std::string why;
+  if (tavolen::testing::WriteDemoDayThroughTheProgram(argv[1], &why)) return 0;
+  std::fprintf(stderr, "%s\n", why.c_str());
+  return 1;
 }
