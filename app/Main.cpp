@@ -39,6 +39,9 @@ QToolButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
   b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   b->setAutoRaise(true);
   b->setFixedHeight(32);
+  // Tool-bar buttons never take the keyboard focus: a key meant for the race list must never
+  // press 終了 or open a window.
+  b->setFocusPolicy(Qt::NoFocus);
   if (hint) {
     b->setStatusTip(Qs(Sj(hint)));
     b->setToolTip(Qs(Sj(hint)));
@@ -51,6 +54,8 @@ Label3D* MakeLabel(QWidget* parent, const char* name, int pixels, Qt::Alignment 
   l->setObjectName(QString::fromLatin1(name));
   l->setFont(GothicFont(pixels, true));
   l->setAlignment(align ? align : Qt::AlignLeft | Qt::AlignVCenter);
+  // A long text is cut at the panel's edge; it never widens the window.
+  l->setMinimumWidth(1);
   return l;
 }
 
@@ -125,6 +130,9 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   Timer4 = new QTimer(this);
   Timer4->setObjectName(QStringLiteral("Timer4"));
   connect(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
+  SetUpWatch();
+  // A check may have brought new changes of the race on the card.
+  connect(Timer4, &QTimer::timeout, this, [this] { RefreshCardChanges(); });
 
   if (qApp) {
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -266,9 +274,11 @@ void TMainForm::BuildInfoPanel(QWidget* parent) {
 void TMainForm::BuildClientArea() {
   ClientArea = new QWidget(this);
   ClientArea->setObjectName(QStringLiteral("ClientArea"));
+  // The race list stands beside the card area, not inside it: hiding the card (a new race, an
+  // incomplete race) leaves the list usable and keeps its keyboard focus.
   Panel1 = new QWidget(ClientArea);
   Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel5 = new QWidget(Panel1);
+  Panel5 = new QWidget(ClientArea);
   Panel5->setObjectName(QStringLiteral("Panel5"));
   DatList = new QListWidget(Panel5);
   DatList->setObjectName(QStringLiteral("DatList"));
@@ -281,24 +291,28 @@ void TMainForm::BuildClientArea() {
   StringGrid2 = new QTableWidget(Panel1);
   StringGrid2->setObjectName(QStringLiteral("StringGrid2"));
 
-  auto* h = new QHBoxLayout(Panel1);
-  h->setContentsMargins(0, 0, 0, 0);
+  auto* grid = new QHBoxLayout(Panel1);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->addWidget(StringGrid2, 1);
+  auto* h = new QHBoxLayout(ClientArea);
+  h->setContentsMargins(0, 2, 0, 0);
   h->setSpacing(2);
-  h->addWidget(Panel5);
-  h->addWidget(StringGrid2, 1);
-  auto* v = new QVBoxLayout(ClientArea);
-  v->setContentsMargins(0, 2, 0, 0);
-  v->addWidget(Panel1);
+  h->addWidget(Panel5, 0, Qt::AlignLeft);
+  h->addWidget(Panel1, 1);
+  // Nothing loaded yet: neither a list nor a card.
   Panel1->setVisible(false);
+  Panel5->setVisible(false);
 
   GuideLabel = new QLabel(ClientArea);
   GuideLabel->setObjectName(QStringLiteral("GuideLabel"));
   GuideLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   GuideLabel->setFont(GothicFont(14));
   GuideLabel->setStyleSheet(QStringLiteral("QLabel { color: #2a4a6a; }"));
-  v->addWidget(GuideLabel, 1, Qt::AlignCenter);  // a left-aligned block in the middle
-  // The guide follows the race card area's visibility and the date list's contents.
+  h->addWidget(GuideLabel, 1, Qt::AlignCenter);  // a left-aligned block in the middle
+  // The guide follows the visibility of the race card area and the race list, and the date
+  // list's contents.
   Panel1->installEventFilter(new VisibilityWatch(Panel1, [this] { UpdateGuide(); }));
+  Panel5->installEventFilter(new VisibilityWatch(Panel5, [this] { UpdateGuide(); }));
   QAbstractItemModel* dates = DateCombo->model();
   connect(dates, &QAbstractItemModel::rowsInserted, this, [this] { UpdateGuide(); });
   connect(dates, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateGuide(); });
@@ -325,7 +339,8 @@ void TMainForm::UpdateGuide() {
         QString::fromUtf8("左上の日付リストで開催日を選んでください。\n"
                           "今日の日付を選ぶと、変更情報の自動確認が始まります。"));
   }
-  GuideLabel->setVisible(Panel1->isHidden());
+  // A race list without a card (an incomplete race) needs no guide beside it.
+  GuideLabel->setVisible(Panel1->isHidden() && Panel5->isHidden());
 }
 
 void TMainForm::BuildMenus() {
@@ -343,8 +358,13 @@ void TMainForm::BuildMenus() {
   N5 = MakeAction(this, "N5", "読込後、ﾃﾞｰﾀﾘｽﾄを消す", "分析用ﾃﾞｰﾀ読込後、ﾃﾞｰﾀﾘｽﾄを消します");
   N5->setCheckable(true);
   N5->setVisible(false);
+  CardChangesItem =
+      MakeAction(this, "CardChangesItem", "変更情報を出馬表に表示",
+                 "出走取消・競争除外、騎手変更、発走時刻変更、コース変更を出馬表に表示します");
+  CardChangesItem->setCheckable(true);
   OptionMenu->addAction(N2);
   OptionMenu->addAction(N5);
+  OptionMenu->addAction(CardChangesItem);
 
   HelpMenu = menuBar()->addMenu(Qs(Sj("ﾍﾙﾌﾟ(&H)")));
   HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
@@ -358,6 +378,7 @@ void TMainForm::BuildMenus() {
   connect(FileExitItem, &QAction::triggered, this, [this] { SpeedButton4Click(); });
   connect(N2, &QAction::triggered, this, [this] { N2Click(); });
   // N5 is never shown; N5Click itself inverts the check mark.
+  connect(CardChangesItem, &QAction::triggered, this, [this] { CardChangesItemClick(); });
   connect(HelpContentsItem, &QAction::triggered, this, [this] { HelpContentsItemClick(); });
   connect(HelpAboutItem, &QAction::triggered, this, [this] { SpeedButton6Click(); });
 }
@@ -432,6 +453,7 @@ void TMainForm::FormCreate() {
     MakeDataListBtnClick();
     // 11. The hidden option N5.
     N5->setChecked(IniGT1.ReadBool("datalist", "close", false));
+    CardChangesItem->setChecked(IniGT1.ReadBool("racecard", "changes", false));
     creationCompleted_ = true;
   } catch (const std::exception& e) {
     desktop_.ErrorBox(Utf8ToSjis(e.what()));
@@ -537,6 +559,7 @@ void TMainForm::FormDestroy() {
   newsList_.clear();
   StorePosition();
   desktop_.SetTrayVisible(false);
+  desktop_.SetNotificationHandlers({}, {});  // a late click finds no window
 }
 
 void TMainForm::ShowHint(const QString& hint) {
@@ -597,6 +620,7 @@ void TMainForm::SpeedButton2Click() {
     return;
   }
   KaisaiReadBtnClick();
+  RefreshCardChanges();
   if (HenkoForm) HenkoForm->ShowWindow();
 }
 

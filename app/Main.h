@@ -119,6 +119,11 @@ class TMainForm : public QMainWindow {
   void DatListClick();
   void StringGrid2MouseUp(Qt::MouseButton button, const QPoint& pos);
   void N18Click();
+  // The option that marks the day's changes on the race card, chosen in the menu: stores its
+  // check mark and marks or unmarks the card shown.
+  void CardChangesItemClick();
+  // Reads the day's changes of the race shown again and marks them, when the option is on.
+  void RefreshCardChanges();
   // The loaded meeting: selected race file, race and runner tables, race slots, selected race
   // index and check interval. Only the race card handlers change it.
   const LoadedMeeting& meeting() const { return meeting_; }
@@ -126,12 +131,26 @@ class TMainForm : public QMainWindow {
   // ---- Change monitoring (MainChanges.cpp) ----
   // The change fetch; its read loop and close step are those of ChangeFetcher().
   void GetKaisaiBtnClick();
-  void KaisaiReadBtnClick();
+  // False when a change file could not be read (the error box was shown).
+  bool KaisaiReadBtnClick();
   void ShowBalloon1Click();
   void Timer4Timer();
   void N2Click();
   // The change fetch of this window's JV-Link control, made on first use.
   ChangeFetch& ChangeFetcher();
+
+  // ---- The watch keeps going (MainChanges.cpp) ----
+  // Made at creation: the watch's status label and the timer that notices a sleep.
+  void SetUpWatch();
+  // After the date list was rebuilt: the loaded day stays selected while its day file exists,
+  // so the automatic check goes on.
+  void KeepLoadedDaySelected();
+  // Every 30 seconds: after a sleep or a clock jump the check runs at once and the check timer
+  // starts its period afresh.
+  void WakeTimerTimer();
+  // The text of the watch's status label: last successful check, a failed check, a new day
+  // without race data.
+  SjisString WatchStatus() const;
 
   // ---- State ----
   const fs::path& AppFolder() const { return appFolder_; }
@@ -183,7 +202,9 @@ class TMainForm : public QMainWindow {
   QAction* N18 = nullptr;       // copy the race card to the clipboard
   TUpDown UpDown1;
   QTimer* Timer4 = nullptr;
+  QTimer* WakeTimer = nullptr;  // notices a sleep or a clock jump while the watch runs
   QStatusBar* StatusLine = nullptr;
+  QLabel* WatchLabel = nullptr;  // in the status line: the watch's status
 
   QMenu* FileMenu = nullptr;
   QAction* J1 = nullptr;
@@ -191,6 +212,7 @@ class TMainForm : public QMainWindow {
   QMenu* OptionMenu = nullptr;
   QAction* N2 = nullptr;
   QAction* N5 = nullptr;
+  QAction* CardChangesItem = nullptr;  // "変更情報を出馬表に表示", off by default
   QMenu* HelpMenu = nullptr;
   QAction* HelpContentsItem = nullptr;
   QAction* HelpAboutItem = nullptr;
@@ -211,6 +233,7 @@ class TMainForm : public QMainWindow {
   Lines stateList_;
   Lines newsList_;
   SjisString balloonText_;      // the text ShowBalloon1Click shows
+  Lines balloonDetails_;        // the new changes it lists after that text, where room allows
   bool autoRun_ = false;        // true while the schedule runs a fetch
   bool jvSessionOpen_ = false;  // a change fetch holds a JV-Link session open
 
@@ -248,6 +271,15 @@ class TMainForm : public QMainWindow {
   bool noTrayToldOnce_ = false;
   bool destroyed_ = false;
   LoadedMeeting meeting_;
+  // The watch: the day the automatic check last saw as today, the times of the last successful
+  // and failed checks ("hh:nn"), the new day already told to have no race data, and the clocks
+  // at the last WakeTimer tick.
+  bool FollowDateChange();  // false when this tick must not check
+  void RecordCheck(bool ok);
+  void ShowWatchStatus();
+  SjisString watchedDay_, lastCheckOk_, lastCheckFailed_, missingDayTold_;
+  LocalDateTime wakeWall_;
+  long long wakeMonoMs_ = -1;
   // The acquisition's cancel flag and session state outlive its window: a session left open
   // by a cancel during the download stays open until the next close step.
   AcquisitionState acquisition_;

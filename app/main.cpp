@@ -3,9 +3,12 @@
 #include <cstdio>
 
 #include "app/AppFolders.h"
+#include "app/InstanceActivation.h"
+#include "app/Main.h"
 #include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
+#include "app/Translations.h"
 #include "base/QtDesktop.h"
 #include "base/Widgets.h"
 #include "jvbridge/BridgeSettings.h"
@@ -29,6 +32,7 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(ProgramIcon());
   QApplication::setQuitOnLastWindowClosed(false);  // the program lives on in the tray
   InstallFontSubstitutions();
+  InstallJapaneseQtTranslations(app);
 
   QtDesktop desktop;
   SystemClock clock;
@@ -49,18 +53,17 @@ int main(int argc, char** argv) {
   deps.resourceFolder = folders.resourceFolder;
   const bridge::JVLinkChoice choice =
       bridge::ReadJVLinkChoice(IniFile(SettingsFilePath(folders.appFolder, ExecutableName())));
+  // Lives until the end of main: the windows' JV-Link goes back to it when they are destroyed.
+  std::unique_ptr<bridge::BridgeStarter> starter;
   if (choice.useBridge) {
-    const bridge::BridgeOptions options = OptionsFor(choice, folders.appFolder);
-    deps.createJVLink = [options]() -> std::unique_ptr<JVLink> {
+    // Windows repaint while a call waits; no input reaches them, so no second call starts.
+    starter = std::make_unique<bridge::BridgeStarter>(
+        bridge::OptionsFor(choice, ExecutableFolder()),
+        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    deps.createJVLink = [&starter]() -> std::unique_ptr<JVLink> {
       SjisString why;
-      auto link = bridge::StartBridgeJVLink(options, why);
-      if (!link) {
-        std::fprintf(stderr, "Tavolen: %s\n", SjisToUtf8(why).c_str());
-        return nullptr;
-      }
-      // Windows repaint while a call waits; no input reaches them, so no second call starts.
-      link->SetWaitPump(
-          [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+      auto link = starter->Create(why);
+      if (!link) std::fprintf(stderr, "Tavolen: %s\n", SjisToUtf8(why).c_str());
       return link;
     };
   } else {
@@ -69,7 +72,15 @@ int main(int argc, char** argv) {
   }
 
   ProgramWindows windows;
-  if (StartUp(deps, instance.AlreadyRunning(), windows) != StartOutcome::Running) return 1;
+  const StartOutcome outcome = StartUp(deps, instance.AlreadyRunning(), windows);
+  // After its message, a second copy brings the running copy's main window forward.
+  if (outcome == StartOutcome::AlreadyRunning) AskRunningCopyToShow(ActivationSocketPath(instance));
+  if (outcome != StartOutcome::Running) return 1;
+  InstanceActivation activation;
+  if (instance.state() == SingleInstance::State::Acquired)
+    activation.Listen(ActivationSocketPath(instance), [&windows] {
+      if (windows.mainForm) windows.mainForm->TrayIcon1DblClick();
+    });
   InstallTerminationHandler([] { QCoreApplication::exit(0); });
   const int code = app.exec();
   windows.Destroy();

@@ -237,4 +237,58 @@ std::unique_ptr<BridgeJVLink> StartBridgeJVLink(BridgeOptions options, SjisStrin
   return link;
 }
 
+namespace {
+
+// A JV-Link over a bridge that goes back to its starter's pool when released.
+class PooledJVLink final : public JVLink {
+ public:
+  PooledJVLink(std::unique_ptr<BridgeJVLink> inner, std::weak_ptr<void> pool,
+               std::unique_ptr<BridgeJVLink>* slot)
+      : inner_(std::move(inner)), pool_(std::move(pool)), slot_(slot) {}
+  ~PooledJVLink() override {
+    if (auto alive = pool_.lock(); alive && !*slot_) *slot_ = std::move(inner_);
+  }
+  bool Busy() const override { return inner_->Busy(); }
+  SjisString Description() const override { return inner_->Description(); }
+  int JVInit(const std::u16string& sid) override { return inner_->JVInit(sid); }
+  int JVClose() override { return inner_->JVClose(); }
+  int JVSetUIProperties() override { return inner_->JVSetUIProperties(); }
+  int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
+             int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) override {
+    return inner_->JVOpen(dataspec, fromtime, option, readcount, downloadcount, lastfiletimestamp);
+  }
+  int JVStatus() override { return inner_->JVStatus(); }
+  int JVRead(std::u16string& buff, int& size, std::u16string& filename) override {
+    return inner_->JVRead(buff, size, filename);
+  }
+  int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
+    return inner_->JVRTOpen(dataspec, key);
+  }
+  void JVCancel() override { inner_->JVCancel(); }
+
+ private:
+  std::unique_ptr<BridgeJVLink> inner_;
+  std::weak_ptr<void> pool_;
+  std::unique_ptr<BridgeJVLink>* slot_;
+};
+
+}  // namespace
+
+BridgeStarter::BridgeStarter(BridgeOptions options, std::function<void()> waitPump)
+    : options_(std::move(options)),
+      waitPump_(std::move(waitPump)),
+      pool_(std::make_shared<Pool>()) {}
+
+BridgeStarter::~BridgeStarter() = default;
+
+std::unique_ptr<JVLink> BridgeStarter::Create(SjisString& why) {
+  std::unique_ptr<BridgeJVLink> link = std::move(pool_->spare);
+  if (!link) {
+    link = StartBridgeJVLink(options_, why);
+    if (!link) return nullptr;
+    if (waitPump_) link->SetWaitPump(waitPump_);
+  }
+  return std::make_unique<PooledJVLink>(std::move(link), std::weak_ptr<void>(pool_), &pool_->spare);
+}
+
 }  // namespace tavolen::bridge

@@ -74,4 +74,24 @@ class BridgeJVLink final : public JVLink {
 // Japanese reason when the bridge cannot be started or the component cannot be created.
 std::unique_ptr<BridgeJVLink> StartBridgeJVLink(BridgeOptions options, SjisString& why);
 
+// Creates the program's JV-Links over one bridge: an object that is released leaves its
+// started bridge to the next one created, so the start-up's presence test and the main
+// window's instance share one start of the bridge.
+class BridgeStarter {
+ public:
+  explicit BridgeStarter(BridgeOptions options, std::function<void()> waitPump = {});
+  ~BridgeStarter();
+  // A JV-Link whose bridge runs and whose component was created; nullptr with a Japanese
+  // reason otherwise.
+  std::unique_ptr<JVLink> Create(SjisString& why);
+
+ private:
+  struct Pool {
+    std::unique_ptr<BridgeJVLink> spare;
+  };
+  BridgeOptions options_;
+  std::function<void()> waitPump_;
+  std::shared_ptr<Pool> pool_;
+};
+
 }  // namespace tavolen::bridge

@@ -326,9 +326,12 @@ int StandInJVLink::JVRTOpen(const std::u16string& dataspec, const std::u16string
   if (int st = CheckFeedFolder()) return st;
 
   const LocalDateTime now = clock_.Now();
+  const std::string nowStamp = FormatCompactDateTime(now);
   Session s;
   s.kind = SessionKind::RealTime;
   for (FeedFile& f : ReadFeedOfKind(FeedKind::Change, {})) {
+    // A file the service has not made yet is not delivered.
+    if (f.entry.stamp > nowStamp) continue;
     SessionFile sf{f.entry.name, {}, {}, false};
     bool previousServed = true;  // another record type rides with the change before it
     for (SjisString& r : f.records) {

@@ -371,6 +371,46 @@ TEST_F(Acquisition, ReadFailureEndsTheLoopKeepingBarsAndStoredFiles) {
   EXPECT_EQ(StoredLastTime(), "2024/01/05 15:30:00");
 }
 
+// JV-Link out of reach while reading (a dead bridge): the general error box, the files stored so
+// far, the close step; the start time stays, as the records after the failure were not read.
+TEST_F(Acquisition, JVLinkFailureWhileReadingShowsTheErrorBoxAndRunsTheCloseStep) {
+  OpenWithoutDownload(4, "20240105153000");
+  jv.QueueRecord(SeRecord("20240106", "06", "03", "05"));
+  jv.QueueRecord(RaRecord("20240106", "06", "01"));
+  jv.onCall = [&](const std::string& op) {
+    if (op == "JVRead" && jv.Count("JVRead") == 2)
+      throw JVLinkFailure(Sj("JV-Linkの呼び出しに失敗しました（JVRead）。"));
+  };
+  session->Start();
+  EXPECT_EQ(jv.Ops().back(), "JVClose");
+  EXPECT_FALSE(state.sessionOpen);
+  ASSERT_EQ(desktop.Count("error"), 1);
+  EXPECT_EQ(desktop.Of("error")[0].text, Sj("JV-Linkの呼び出しに失敗しました（JVRead）。"));
+  EXPECT_EQ(desktop.events.back().kind, "beep");  // the close step's
+  EXPECT_EQ(Slurp(data / "2024年01月06日中山.jvSEr"),
+            EntryFile({{40, SeRecord("20240106", "06", "03", "05")}}));
+  EXPECT_EQ(StoredLastTime(), "(none)");
+}
+
+TEST_F(Acquisition, StatusTickWhileAJVLinkCallWaitsIsSkippedAndAFailureStopsTheTimer) {
+  jv.readCount = 3;
+  jv.downloadCount = 2;
+  session->Start();
+  ASSERT_TRUE(view.timerRunning);
+  jv.busy = true;
+  session->StatusTick();
+  EXPECT_EQ(jv.Count("JVStatus"), 0);
+  jv.busy = false;
+  jv.onCall = [&](const std::string& op) {
+    if (op == "JVStatus") throw JVLinkFailure(Sj("JV-Linkブリッジが応答しません。"));
+  };
+  session->StatusTick();
+  EXPECT_FALSE(view.timerRunning);
+  EXPECT_EQ(desktop.Count("error"), 1);
+  EXPECT_EQ(jv.Ops().back(), "JVClose");
+  EXPECT_FALSE(state.sessionOpen);
+}
+
 TEST_F(Acquisition, OnlyRaAndSeRecordsWithDivisionOneToSixAreStored) {
   OpenWithoutDownload(1);
   for (char division : {'0', '7', '9', 'A', ' '}) {

@@ -163,7 +163,8 @@ TEST_F(MainFormCreation, MenusHoldTheirItemsInOrder) {
   EXPECT_EQ(texts(form->FileMenu),
             (QStringList{Qs(Sj("ＪＶデータ取得(&J)")), "-", Qs(Sj("終了(&X)"))}));
   EXPECT_EQ(texts(form->OptionMenu),
-            (QStringList{Qs(Sj("情報ﾁｪｯｸ間隔指定")), Qs(Sj("読込後、ﾃﾞｰﾀﾘｽﾄを消す"))}));
+            (QStringList{Qs(Sj("情報ﾁｪｯｸ間隔指定")), Qs(Sj("読込後、ﾃﾞｰﾀﾘｽﾄを消す")),
+                         Qs(Sj("変更情報を出馬表に表示"))}));
   EXPECT_FALSE(form->N5->isVisible());
   EXPECT_EQ(texts(form->HelpMenu),
             (QStringList{Qs(Sj("使い方(&U)")), "-", Qs(Sj("ﾊﾞｰｼﾞｮﾝ情報(&A)..."))}));

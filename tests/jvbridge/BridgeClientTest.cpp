@@ -236,5 +236,33 @@ TEST_F(BridgeClient, WaitingCallLetsWindowsRunButAdmitsNoSecondCall) {
   for (const Call& c : script.calls) EXPECT_NE(c.op, Op::JVStatus);
 }
 
+// The start-up's presence test releases its object and the main window creates its own: both
+// use one start of the bridge; objects alive at once have a bridge each.
+TEST_F(BridgeClient, StarterHandsAReleasedBridgeToTheNextObject) {
+  BridgeOptions o;
+  o.factory = testing::FakeFactory(script);
+  o.startTimeoutMs = 300;
+  int pumps = 0;
+  auto starter = std::make_unique<BridgeStarter>(o, [&] { ++pumps; });
+  SjisString why;
+  ASSERT_NE(starter->Create(why), nullptr);
+  std::unique_ptr<JVLink> main = starter->Create(why);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(script.started, 1);
+  std::unique_ptr<JVLink> second = starter->Create(why);
+  EXPECT_EQ(script.started, 2);
+  EXPECT_EQ(main->JVInit(u"SID"), 0);
+  EXPECT_EQ(main->Description(), Sj("JV-Link（ブリッジ 32ビット、コードページ 932、ja-JP）"));
+  second.reset();
+  starter.reset();  // the object outlives its starter and still works
+  EXPECT_EQ(main->JVStatus(), 1);
+  main.reset();
+
+  script.refuseStart = true;
+  BridgeStarter refusing(o);
+  EXPECT_EQ(refusing.Create(why), nullptr);
+  EXPECT_FALSE(why.empty());
+}
+
 }  // namespace
 }  // namespace tavolen::bridge

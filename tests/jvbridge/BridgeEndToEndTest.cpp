@@ -346,8 +346,9 @@ TEST_F(BridgeEndToEnd, EveryInjectedResultCodeGivesTheInProcessTextsAndLogLines)
     // The fault was met: its code is in a box or a log line ("-1" is "no newer data").
     const std::string code = cases[i].line.substr(cases[i].line.find(' ') + 1);
     const std::string number = code.substr(0, code.find(' '));
-    if (number != "-1")
+    if (number != "-1") {
       EXPECT_NE(expected[i].find("(" + number + ")"), std::string::npos) << expected[i];
+    }
   }
   EXPECT_EQ(remote->bridged->starts(), 1);  // result codes are no failures of the bridge
 }
@@ -389,8 +390,12 @@ class KillingLink : public JVLink {
 void ExpectWholeRaceFiles(const fs::path& data) {
   for (const auto& [name, bytes] : FilesOf(data)) {
     EXPECT_FALSE(name.ends_with(std::string(kTempSuffix))) << name;
-    if (name.ends_with(".jvRA")) EXPECT_EQ(bytes.size() % 1272, 0u) << name;
-    if (name.ends_with(".jvSEr")) EXPECT_EQ(bytes.size(), 216u * 555) << name;
+    if (name.ends_with(".jvRA")) {
+      EXPECT_EQ(bytes.size() % 1272, 0u) << name;
+    }
+    if (name.ends_with(".jvSEr")) {
+      EXPECT_EQ(bytes.size(), 216u * 555) << name;
+    }
   }
 }
 
@@ -471,6 +476,28 @@ TEST_F(BridgeEndToEnd, KilledOrSilentBridgeEndsOnlyTheActionAndTheNextActionWork
   EXPECT_TRUE(Showed(desktop, "info", "データ作成が完了しました。"));
   for (const auto& [name, bytes] : expectedFiles)
     EXPECT_TRUE(Slurp(app2 / "Data" / SjisPath(name)) == bytes) << PathText(name);
+}
+
+// --describe names the bridge's bitness and every operation with its parameters' directions.
+TEST_F(BridgeEndToEnd, DescribePrintsTheComponentsOperationsAndDirections) {
+  TAVOLEN_REQUIRE_WINE();
+  std::string out;
+  ASSERT_EQ(
+      TheWine().Run(
+          {WindowsPath(TheWine().Built("jvbridge/tavolen-jvlink-bridge.exe")), "--describe"}, &out),
+      0)
+      << out;
+  EXPECT_NE(out.find("64-bit"), std::string::npos) << out;
+  EXPECT_NE(out.find("JVDTLab.JVLink created"), std::string::npos) << out;
+  for (const char* line :
+       {"[id 1] long JVInit([in] BSTR sid)",
+        "long JVOpen([in] BSTR dataspec, [in] BSTR fromtime, [in] long option, "
+        "[in, by reference] long* readcount, [in, by reference] long* downloadcount, "
+        "[in, by reference] BSTR* lastfiletimestamp)",
+        "long JVRead([in, by reference] BSTR* buff, [in, by reference] long* size, "
+        "[in, by reference] BSTR* filename)",
+        "long JVRTOpen([in] BSTR dataspec, [in] BSTR key)", "void JVCancel()"})
+    EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
 }
 
 TEST_F(BridgeEndToEnd, ComponentNotRegisteredEndsTheStartWithTheMessageAndWritesNothing) {

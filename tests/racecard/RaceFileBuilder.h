@@ -172,4 +172,51 @@ inline void WriteMeeting(const fs::path& dataDir, const std::string& date,
   WriteBytes(dataDir / RaceFileName(date, ".jvRA"), Concat(day));
 }
 
+// Change records of a race (16-character race key) as the service delivers them, CR LF
+// included, with the fields the race card reads.
+inline std::string ChangeAv(const std::string& race, const std::string& stamp,
+                            const std::string& horse, char kind) {
+  std::string r = BlankRecord("AV", 78);
+  r[2] = kind;
+  Put(r, 12, race);
+  Put(r, 28, stamp);
+  Put(r, 36, horse);
+  Put(r, 38, "Horse");
+  Put(r, 74, "001");
+  return r;
+}
+inline std::string ChangeJc(const std::string& race, const std::string& stamp,
+                            const std::string& horse, const SjisString& after) {
+  std::string r = BlankRecord("JC", 161);
+  Put(r, 3, "1");
+  Put(r, 12, race);
+  Put(r, 28, stamp);
+  Put(r, 36, horse);
+  Put(r, 74, "570");
+  Put(r, 82, after);
+  Put(r, 125, "Jockey");
+  return r;
+}
+inline std::string ChangeTc(const std::string& race, const std::string& stamp,
+                            const std::string& newTime) {
+  std::string r = BlankRecord("TC", 45);
+  Put(r, 3, "1");
+  Put(r, 12, race);
+  Put(r, 28, stamp);
+  Put(r, 36, newTime);
+  Put(r, 40, "0950");
+  return r;
+}
+inline std::string ChangeCc(const std::string& race, const std::string& stamp,
+                            const std::string& distance, const std::string& track) {
+  std::string r = BlankRecord("CC", 50);
+  Put(r, 3, "1");
+  Put(r, 12, race);
+  Put(r, 28, stamp);
+  Put(r, 36, distance);
+  Put(r, 40, track);
+  Put(r, 42, "1200");
+  Put(r, 46, "17");
+  return r;
+}
 }  // namespace tavolen::testing

@@ -73,6 +73,22 @@ class RecordingDesktop : public Desktop {
     events.push_back({"balloon", text, title, icon, timeout});
     return balloonShown;
   }
+  // Recorded as a balloon; the lines after its text are kept in notificationMore.
+  bool ShowNotification(const SjisString& title, const SjisString& text,
+                        const std::vector<SjisString>& more, BalloonIcon icon,
+                        int timeout) override {
+    notificationMore.push_back(more);
+    return ShowBalloon(title, text, icon, timeout);
+  }
+  void SetNotificationHandlers(std::function<void()> clicked,
+                               std::function<void()> notShown) override {
+    notificationClicked = std::move(clicked);
+    notificationNotShown = std::move(notShown);
+  }
+  // The lines each notification listed after its text, in order.
+  std::vector<std::vector<SjisString>> notificationMore;
+  // What the program asked a click on a notification, and a notification not shown, to do.
+  std::function<void()> notificationClicked, notificationNotShown;
 
   // The events of one kind, in order.
   std::vector<Event> Of(const std::string& kind) const {
@@ -94,6 +110,7 @@ class RecordingDesktop : public Desktop {
     events.clear();
     soundPaths.clear();
     helpPaths.clear();
+    notificationMore.clear();
   }
 
  private:
