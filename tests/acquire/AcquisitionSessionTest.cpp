@@ -387,7 +387,7 @@ TEST_F(Acquisition, JVLinkFailureWhileReadingShowsTheErrorBoxAndRunsTheCloseStep
   ASSERT_EQ(desktop.Count("error"), 1);
   EXPECT_EQ(desktop.Of("error")[0].text, Sj("JV-Linkの呼び出しに失敗しました（JVRead）。"));
   EXPECT_EQ(desktop.events.back().kind, "beep");  // the close step's
-  EXPECT_EQ(Slurp(data / "2024年01月06日中山.jvSEr"),
+  EXPECT_EQ(Slurp(data / Utf8Path("2024年01月06日中山.jvSEr")),
             EntryFile({{40, SeRecord("20240106", "06", "03", "05")}}));
   EXPECT_EQ(StoredLastTime(), "(none)");
 }
