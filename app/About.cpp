@@ -61,8 +61,15 @@ class AboutPicture : public QFrame {
   }
 };
 
+// The desktop's own opener of an address: xdg-open, or on Windows the shell's URL handler.
 bool StartXdgOpen(const std::string& url) {
+#ifdef Q_OS_WIN
+  return QProcess::startDetached(
+      QStringLiteral("rundll32"),
+      {QStringLiteral("url.dll,FileProtocolHandler"), QString::fromStdString(url)});
+#else
   return QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(url)});
+#endif
 }
 
 }  // namespace
@@ -128,7 +135,7 @@ TAboutBox::TAboutBox(Desktop& desktop, QWidget* parent, StartBrowser startBrowse
 }
 
 void TAboutBox::ShowFolder(const std::string& layoutName, const std::filesystem::path& folder) {
-  const QString path = QString::fromStdString(folder.string());
+  const QString path = QString::fromStdU16String(folder.u16string());
   const QString prefix = QString::fromUtf8("データ（") + QString::fromStdString(layoutName) +
                          QString::fromUtf8("）: ");
   // A long path keeps its end, where the folder's own name is.

@@ -1,10 +1,6 @@
 #include "app/AppFolders.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <vector>
+#include "jvlink/Platform.h"
 
 namespace tavolen {
 
@@ -13,10 +9,10 @@ std::optional<AppFolders> ChooseAppFolders(const LayoutInputs& in) {
     return AppFolders{FolderLayout::Portable, in.exeFolder, in.exeFolder};
   fs::path dataHome;
   // A relative $XDG_DATA_HOME is invalid and ignored, as the base directory rules say.
-  if (!in.xdgDataHome.empty() && fs::path(in.xdgDataHome).is_absolute())
-    dataHome = in.xdgDataHome;
-  else if (!in.home.empty() && fs::path(in.home).is_absolute())
-    dataHome = fs::path(in.home) / ".local" / "share";
+  if (!in.xdgDataHome.empty() && Utf8Path(in.xdgDataHome).is_absolute())
+    dataHome = Utf8Path(in.xdgDataHome);
+  else if (!in.home.empty() && Utf8Path(in.home).is_absolute())
+    dataHome = Utf8Path(in.home) / ".local" / "share";
   else
     return std::nullopt;
   return AppFolders{FolderLayout::Installed, (dataHome / kUserFolderName).lexically_normal(),
@@ -27,20 +23,11 @@ LayoutInputs ReadLayoutInputs(const fs::path& exeFolder, const fs::path& shareFr
   LayoutInputs in;
   in.exeFolder = exeFolder;
   in.shareFolder = (exeFolder / shareFromBin).lexically_normal();
-  in.exeFolderWritable = ::access(exeFolder.c_str(), W_OK) == 0;
+  in.exeFolderWritable = FolderWritable(exeFolder);
   std::error_code ec;
   in.installedMarker = fs::is_regular_file(in.shareFolder / kInstalledMarker, ec);
-  if (const char* v = std::getenv("XDG_DATA_HOME")) in.xdgDataHome = v;
-  if (const char* v = std::getenv("HOME"); v && *v) {
-    in.home = v;
-  } else {
-    std::vector<char> buf(16384);
-    passwd pw{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found &&
-        found->pw_dir)
-      in.home = found->pw_dir;
-  }
+  in.xdgDataHome = UserDataHomeSetting();
+  in.home = Utf8Text(HomeFolder());
   return in;
 }
 
@@ -51,11 +38,11 @@ FileStatus EnterAppFolder(const AppFolders& folders) {
   fs::create_directories(folders.appFolder, ec);
   if (ec || !fs::is_directory(folders.appFolder))
     return FileStatus::Fail(Sj("アプリケーションフォルダを作成できません。\n") +
-                            Utf8ToSjis(folders.appFolder.string()));
+                            PathText(folders.appFolder));
   fs::current_path(folders.appFolder, ec);
   if (ec)
     return FileStatus::Fail(Sj("アプリケーションフォルダに移動できません。\n") +
-                            Utf8ToSjis(folders.appFolder.string()));
+                            PathText(folders.appFolder));
   return {};
 }
 

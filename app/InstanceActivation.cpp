@@ -11,7 +11,7 @@ namespace {
 constexpr char kShowRequest[] = "show\n";
 
 QString SocketName(const std::filesystem::path& path) {
-  return QString::fromStdString(path.string());
+  return QString::fromStdU16String(path.u16string());
 }
 
 }  // namespace

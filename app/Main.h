@@ -154,7 +154,8 @@ class TMainForm : public QMainWindow {
 
   // ---- State ----
   const fs::path& AppFolder() const { return appFolder_; }
-  fs::path DataFolder() const { return appFolder_ / kDataFolderName; }
+  // "Data", or the folder of that name in another letter case ("DATA" from an older install).
+  fs::path DataFolder() const { return FindFolderAnyCase(appFolder_, kDataFolderName); }
   const fs::path& HelpFile() const { return helpFile_; }
   const AppFolders& Folders() const { return folders_; }
   fs::path SoundFile() const { return ResourceFile(folders_, "notify.wav"); }

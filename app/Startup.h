@@ -60,7 +60,7 @@ struct ProgramWindows {
 // framework starts). On a refusal nothing is created and no file is touched.
 StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramWindows& out);
 
-// The folder of the running executable (/proc/self/exe).
+// The folder of the running executable (ProgramFilePath).
 fs::path ExecutableFolder();
 // Decides the layout of the program in exeFolder (see AppFolders.h), creates the application
 // folder when it is the per-user one and makes it the current directory. On a failure the
@@ -69,10 +69,12 @@ std::optional<AppFolders> SetUpAppFolders(const fs::path& exeFolder, const fs::p
                                           Desktop& desktop);
 // On SIGTERM or SIGHUP (the end of a log-on, a plain kill), runs onTerminate from the message
 // loop instead of dying at once, so that the program ends as by its exit command and stores
-// its window place. Installed once per process.
+// its window place. Installed once per process. One implementation per platform
+// (TerminationPosix.cpp, TerminationWin32.cpp).
 void InstallTerminationHandler(std::function<void()> onTerminate);
 
-// The executable's file name ("Tavolen"), which names the settings file.
+// The executable's file name ("Tavolen", "Tavolen.exe"), in UTF-8, which names the settings
+// file.
 std::string ExecutableName();
 
 }  // namespace tavolen

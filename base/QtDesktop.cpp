@@ -143,7 +143,7 @@ void QtDesktop::PlaySoundAsync(const std::filesystem::path& wavFile) {
     sound_ = nullptr;
   }
   if (!sound_) sound_ = new QSoundEffect(QMediaDevices::defaultAudioOutput(), this);
-  const QUrl url = QUrl::fromLocalFile(QString::fromStdString(file.string()));
+  const QUrl url = QUrl::fromLocalFile(QString::fromStdU16String(file.u16string()));
   if (sound_->source() != url) sound_->setSource(url);
   sound_->stop();
   sound_->play();  // loading and playing run in the background
@@ -157,7 +157,8 @@ bool QtDesktop::OpenHelpContents(const std::filesystem::path& helpFile) {
   if (!FileExists(helpFile)) return false;
   std::error_code ec;
   const fs::path file = fs::absolute(helpFile, ec);
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+  return QDesktopServices::openUrl(
+      QUrl::fromLocalFile(QString::fromStdU16String(file.u16string())));
 }
 
 bool QtDesktop::OpenAddress(const std::string& url) {

@@ -1,5 +1,6 @@
 #include "jvlink/FileIO.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -45,13 +46,20 @@ bool FaultFor(const fs::path& path) {
 }  // namespace
 
 SjisString PathText(const fs::path& path) {
-  const std::u8string u8 = path.u8string();
-  return Utf8ToSjis(std::string_view(reinterpret_cast<const char*>(u8.data()), u8.size()));
+  return Utf8ToSjis(Utf8Text(path));
 }
 
 fs::path SjisPath(std::string_view sjis) {
-  const std::string utf8 = SjisToUtf8(sjis);
+  return Utf8Path(SjisToUtf8(sjis));
+}
+
+fs::path Utf8Path(std::string_view utf8) {
   return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Text(const fs::path& path) {
+  const std::u8string u8 = path.u8string();
+  return std::string(u8.begin(), u8.end());
 }
 
 FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
@@ -104,12 +112,50 @@ FileStatus EnsureFolder(const fs::path& dir) {
   return FileStatus::Ok();
 }
 
+namespace {
+
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+fs::path FindFolderAnyCase(const fs::path& parent, std::string_view name) {
+  const fs::path exact = parent / Utf8Path(name);
+  std::error_code ec;
+  if (fs::is_directory(exact, ec)) return exact;
+  // Sorted, so that the same folder is chosen every time when several spellings exist.
+  std::vector<fs::path> others;
+  for (auto it = fs::directory_iterator(parent, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    std::error_code typeEc;
+    if (it->is_directory(typeEc) && EqualsIgnoringAsciiCase(Utf8Text(it->path().filename()), name))
+      others.push_back(it->path());
+  }
+  if (others.empty()) return exact;
+  std::sort(others.begin(), others.end());
+  return others.front();
+}
+
+bool MatchesExtension(std::string_view name, std::string_view ext) {
+  if (name.size() < ext.size()) return false;
+  const std::string_view tail = name.substr(name.size() - ext.size());
+  return FileNamesIgnoreCase() ? EqualsIgnoringAsciiCase(tail, ext) : tail == ext;
+}
+
 int RemoveStaleTempFiles(const fs::path& dir) {
   int removed = 0;
   std::error_code ec;
   for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = Utf8Text(it->path().filename());
     if (name.size() > kTempSuffix.size() && name.ends_with(kTempSuffix)) {
       std::error_code rm;
       if (fs::remove(it->path(), rm)) ++removed;

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 #include "jvlink/Platform.h"
 
@@ -40,6 +41,35 @@ std::filesystem::path UserDataFolder() {
   std::error_code ec;
   return home && *home ? std::filesystem::path(home) / ".local" / "share"
                        : std::filesystem::temp_directory_path(ec);
+}
+
+std::filesystem::path ProgramFilePath() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path() : exe;
+}
+
+std::filesystem::path HomeFolder() {
+  if (const char* v = std::getenv("HOME"); v && *v) return v;
+  std::vector<char> buf(16384);
+  passwd pw{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir)
+    return found->pw_dir;
+  return {};
+}
+
+std::string UserDataHomeSetting() {
+  const char* v = std::getenv("XDG_DATA_HOME");
+  return v ? v : "";
+}
+
+bool FolderWritable(const std::filesystem::path& folder) {
+  return ::access(folder.c_str(), W_OK) == 0;
+}
+
+bool FileNamesIgnoreCase() {
+  return false;
 }
 
 int WriteTempAndReplace(const std::filesystem::path& temp, const std::filesystem::path& path,

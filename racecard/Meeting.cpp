@@ -65,8 +65,8 @@ std::vector<SjisString> MakeDateList(const fs::path& dataDir) {
        it.increment(ec)) {
     std::error_code typeEc;
     if (!it->is_regular_file(typeEc)) continue;
-    const std::string name = it->path().filename().string();
-    if (!name.ends_with(".jvRA")) continue;
+    const std::string name = Utf8Text(it->path().filename());
+    if (!MatchesExtension(name, ".jvRA")) continue;
     names.push_back(Utf8ToSjis(name));
   }
   std::sort(names.begin(), names.end());
@@ -86,7 +86,7 @@ fs::path DayFilePathFor(const fs::path& dataDir, std::string_view dateText) {
 }
 
 fs::path EntryFilePathFor(const fs::path& dayFile, std::string_view raRecord) {
-  const SjisString dayName = Utf8ToSjis(dayFile.filename().string());
+  const SjisString dayName = PathText(dayFile.filename());
   SjisString name = dayName.substr(0, std::min(dayName.size(), kDateKeyLength));
   name += CourseName(Cut(raRecord, Header::CourseCode), 2);
   name += ".jvSEr";

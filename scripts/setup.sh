@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-multimedia-dev qt6-translations-l10n libgl-dev
   clang libclang-rt-14-dev
   fonts-ipafont-gothic xvfb x11-apps imagemagick

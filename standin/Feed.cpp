@@ -84,7 +84,7 @@ std::vector<FeedEntry> ListFeed(const fs::path& folder) {
   for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
     FeedEntry e;
-    e.name = it->path().filename().string();
+    e.name = Utf8Text(it->path().filename());
     if (!HasFeedExtension(e.name)) continue;
     FileStamp st;
     if (!StatRegularFile(it->path(), st)) continue;

@@ -72,7 +72,7 @@ StandInSettings LoadStandInSettings(const fs::path& folder) {
     const std::string key(TrimBlanks(std::string_view(line).substr(0, eq)));
     const std::string value(TrimBlanks(std::string_view(line).substr(eq + 1)));
     if (key == "servicekey") s.serviceKey = value;
-    if (key == "feedfolder") s.feedFolder = value;
+    if (key == "feedfolder") s.feedFolder = Utf8Path(value);
   }
   return s;
 }
@@ -84,7 +84,7 @@ FileStatus SaveStandInSettings(const fs::path& folder, const StandInSettings& s)
   Lines lines = {
       "# Tavolen JV-Link stand-in settings (UTF-8). An empty feedfolder serves the "
       "built-in demo race day.",
-      "servicekey=" + s.serviceKey, "feedfolder=" + s.feedFolder.string()};
+      "servicekey=" + s.serviceKey, "feedfolder=" + Utf8Text(s.feedFolder)};
   return WriteFileAtomic(folder / kStandInSettingsFileName, JoinLinesCrLf(lines));
 }
 
@@ -128,7 +128,7 @@ std::vector<FeedFile> StandInJVLink::ReadFeedOfKind(FeedKind kind, const std::st
   std::vector<FeedFile> out;
   for (const FeedEntry& e : ListFeed(FeedFolder())) {
     if (!newerThan.empty() && e.stamp <= newerThan) continue;
-    const std::string key = e.path.string();
+    const std::string key = Utf8Text(e.path);
     auto known = kinds_.find(key);
     if (known != kinds_.end() && known->second.first.SameFile(e) && known->second.second != kind)
       continue;

@@ -306,7 +306,7 @@ TEST_F(Acquisition, CancelWhileReadingEndsTheLoopBeforeTheNextReadAndKeepsWhatWa
   EXPECT_EQ(jv.Ops().back(), "JVClose");
   EXPECT_EQ(jv.Count("JVCancel"), 1);
   EXPECT_EQ(view.list.size(), 2u);
-  EXPECT_EQ(Slurp(data / "2024年01月06日.jvRA"),
+  EXPECT_EQ(Slurp(data / Utf8Path("2024年01月06日.jvRA")),
             DayLine(RaRecord("20240106", "06", "01")) + "\r\n" +
                 DayLine(RaRecord("20240106", "06", "02")) + "\r\n");
   EXPECT_EQ(view.label, Sj("JVCancel:キャンセルされました"));
@@ -363,7 +363,7 @@ TEST_F(Acquisition, ReadFailureEndsTheLoopKeepingBarsAndStoredFiles) {
   EXPECT_EQ(view.readPos, 1);
   EXPECT_EQ(view.downloadPos, 100);
   EXPECT_EQ(view.label, Sj("データ読込み中．．．(1/4)"));
-  EXPECT_EQ(Slurp(data / "2024年01月06日中山.jvSEr"),
+  EXPECT_EQ(Slurp(data / Utf8Path("2024年01月06日中山.jvSEr")),
             EntryFile({{40, SeRecord("20240106", "06", "03", "05")}}));
   EXPECT_EQ(view.list, (std::vector<SjisString>{Sj("作成済み:03R/05番/2024年01月06日中山.jvSEr")}));
   EXPECT_EQ(jv.Ops().back(), "JVClose");
@@ -387,7 +387,7 @@ TEST_F(Acquisition, JVLinkFailureWhileReadingShowsTheErrorBoxAndRunsTheCloseStep
   ASSERT_EQ(desktop.Count("error"), 1);
   EXPECT_EQ(desktop.Of("error")[0].text, Sj("JV-Linkの呼び出しに失敗しました（JVRead）。"));
   EXPECT_EQ(desktop.events.back().kind, "beep");  // the close step's
-  EXPECT_EQ(Slurp(data / "2024年01月06日中山.jvSEr"),
+  EXPECT_EQ(Slurp(data / Utf8Path("2024年01月06日中山.jvSEr")),
             EntryFile({{40, SeRecord("20240106", "06", "03", "05")}}));
   EXPECT_EQ(StoredLastTime(), "(none)");
 }
@@ -437,7 +437,8 @@ TEST_F(Acquisition, TwoRaRecordsOfOneRaceLeaveTheLaterLineAndTwoListLines) {
   jv.QueueRecord(later);
   session->Start();
 
-  EXPECT_EQ(Slurp(data / "2024年01月06日.jvRA"), DayLine(race1) + "\r\n" + DayLine(later) + "\r\n");
+  EXPECT_EQ(Slurp(data / Utf8Path("2024年01月06日.jvRA")),
+            DayLine(race1) + "\r\n" + DayLine(later) + "\r\n");
   const SjisString line = Sj("作成済み:11R/2024年01月06日.jvRA");
   EXPECT_EQ(view.list,
             (std::vector<SjisString>{line, Sj("作成済み:01R/2024年01月06日.jvRA"), line}));
@@ -467,8 +468,8 @@ TEST_F(Acquisition, FailingDiskShowsTheErrorEndsTheLoopAndLosesNothingStored) {
   EXPECT_FALSE(errors[0].text.empty());
   EXPECT_EQ(desktop.events.back().kind, "beep");
   EXPECT_LT(beforeSecond, desktop.events.size());
-  EXPECT_EQ(Slurp(data / "2024年01月06日.jvRA"), DayLine(ra) + "\r\n");
-  EXPECT_FALSE(fs::exists(data / "2024年01月06日中山.jvSEr"));
+  EXPECT_EQ(Slurp(data / Utf8Path("2024年01月06日.jvRA")), DayLine(ra) + "\r\n");
+  EXPECT_FALSE(fs::exists(data / Utf8Path("2024年01月06日中山.jvSEr")));
   for (const auto& e : fs::directory_iterator(data))
     EXPECT_EQ(e.path().extension(), ".jvRA") << e.path();  // no temporary file left
   EXPECT_EQ(view.list, (std::vector<SjisString>{}));       // the second start emptied it

@@ -118,6 +118,23 @@ TEST_F(MainFormCreation, DataFolderThatCannotBeMadeStopsCreationButTheWindowOpen
   EXPECT_EQ(jv.Count("JVInit"), 1);
 }
 
+// An application folder copied from Windows, where an older install named the folder "DATA"
+// or a tool wrote "data": that folder is the data folder, and no second one is made.
+TEST_F(MainFormCreation, DataFolderOfAnotherLetterCaseIsTheDataFolder) {
+  for (const char* spelling : {"DATA", "data"}) {
+    fs::remove_all(dir);
+    fs::create_directories(dir / spelling);
+    PutBytes(dir / spelling / SjisPath(Sj("2005年01月08日.jvRA")), "");
+    Build();
+    EXPECT_TRUE(form->CreationCompleted()) << spelling;
+    EXPECT_EQ(shelltest::Names(dir / spelling), std::vector<std::string>{"2005年01月08日.jvRA"})
+        << spelling;
+    EXPECT_FALSE(fs::exists(dir / "Data")) << spelling;
+    ASSERT_EQ(form->DateCombo->count(), 1) << spelling;
+    TearDown();
+  }
+}
+
 TEST_F(MainFormCreation, UnwritableErrorLogStopsBeforeTheDateList) {
   fs::create_directories(dir / "Data");
   PutBytes(dir / "Data" / (Sj("2005年01月08日") + ".jvRA"), "");

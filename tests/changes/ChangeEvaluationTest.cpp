@@ -17,12 +17,12 @@ class Evaluation : public ::testing::Test {
   void SetUp() override {
     data_ = TempDir("evaluation") / "Data";
     fs::create_directories(data_);
-    raceFile_ = data_ / "2024年01月05日.jvRA";
+    raceFile_ = data_ / Utf8Path("2024年01月05日.jvRA");
   }
   void Write(const char* ext, const std::string& bytes) {
-    ASSERT_TRUE(WriteFileAtomic(data_ / (std::string("2024年01月05日") + ext), bytes));
+    ASSERT_TRUE(WriteFileAtomic(data_ / Utf8Path(std::string("2024年01月05日") + ext), bytes));
   }
-  std::string RenewBytes() { return ReadFileBytes(data_ / "2024年01月05日.renew"); }
+  std::string RenewBytes() { return ReadFileBytes(data_ / Utf8Path("2024年01月05日.renew")); }
 
   fs::path data_, raceFile_;
 };
@@ -187,7 +187,7 @@ TEST(ChangeLines, NumbersOutsideTheRunnersAndUnknownKindsKeepTheColumns) {
 
 TEST_F(Evaluation, AChangeFileThatCannotBeReadEndsTheEvaluationWithAnError) {
   Write(".jvAV", AvRecord(kNakayama, "01", "01051030", "05", "テスト"));
-  fs::create_directories(data_ / "2024年01月05日.jvJC");
+  fs::create_directories(data_ / Utf8Path("2024年01月05日.jvJC"));
   ChangeEvaluation ev = EvaluateChanges(raceFile_);
   EXPECT_FALSE(ev.status);
   EXPECT_FALSE(ev.status.message.empty());

@@ -12,8 +12,8 @@ namespace {
 
 using namespace tavolen::testing;
 
-const fs::path kDayFile = "2024年01月06日.jvRA";
-const fs::path kNakayama = "2024年01月06日中山.jvSEr";
+const fs::path kDayFile = Utf8Path("2024年01月06日.jvRA");
+const fs::path kNakayama = Utf8Path("2024年01月06日中山.jvSEr");
 
 // The day-file line of an RA record: without CR LF, positions 3-11 zeroed.
 std::string DayLine(const std::string& ra) {
@@ -109,7 +109,7 @@ TEST(StoreRa, SameRaceKeyReplacesItsLine) {
   EXPECT_EQ(Slurp(data / kDayFile), DayLine(again) + DayLine(other) + DayLine(otherMeeting));
   // Another date goes to its own day file.
   ASSERT_TRUE(StoreRaRecord(data, MakeRa("20240107", "06", "01", "1")).stored());
-  EXPECT_TRUE(FileExists(data / "2024年01月07日.jvRA"));
+  EXPECT_TRUE(FileExists(data / Utf8Path("2024年01月07日.jvRA")));
   EXPECT_EQ(Slurp(data / kDayFile).size(), 3u * 1272u);
 }
 
@@ -248,7 +248,7 @@ TEST(RaceFiles, ReadersStayInsideTheFile) {
   ASSERT_TRUE(ReadDayRecords(data / kDayFile, records));
   EXPECT_TRUE(records.empty());
   records.push_back("stale");
-  EXPECT_FALSE(ReadDayRecords(data / "2024年01月07日.jvRA", records));
+  EXPECT_FALSE(ReadDayRecords(data / Utf8Path("2024年01月07日.jvRA"), records));
   EXPECT_TRUE(records.empty());
 
   const std::string se = MakeSe("20240106", "06", "12", "18", "1");

@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -72,20 +74,14 @@ inline fs::path FreshDir(const std::string& name) {
 }
 
 inline std::string Slurp(const fs::path& p) {
-  std::string out;
-  FILE* f = std::fopen(p.c_str(), "rb");
-  if (!f) return "<missing>";
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  std::fclose(f);
-  return out;
+  std::ifstream in(p, std::ios::binary);
+  if (!in) return "<missing>";
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline void Spit(const fs::path& p, std::string_view bytes) {
-  FILE* f = std::fopen(p.c_str(), "wb");
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Every entry of a folder tree, for "nothing was written" checks.

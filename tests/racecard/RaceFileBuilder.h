@@ -142,7 +142,7 @@ inline fs::path TempDir(const std::string& name) {
 
 // The file name of a race file, UTF-8 as on disk: "2005年01月08日" + suffix.
 inline fs::path RaceFileName(const std::string& date, const std::string& suffixUtf8) {
-  return fs::path(date.substr(0, 4) + "年" + date.substr(4, 2) + "月" + date.substr(6, 2) + "日" +
+  return Utf8Path(date.substr(0, 4) + "年" + date.substr(4, 2) + "月" + date.substr(6, 2) + "日" +
                   suffixUtf8);
 }
 

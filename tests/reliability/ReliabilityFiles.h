@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -154,21 +156,15 @@ inline fs::path FreshApp(const std::string& name) {
 }
 
 inline std::string Slurp(const fs::path& p) {
-  std::string out;
-  FILE* f = std::fopen(p.c_str(), "rb");
-  if (!f) return "<missing>";
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  std::fclose(f);
-  return out;
+  std::ifstream in(p, std::ios::binary);
+  if (!in) return "<missing>";
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline void Spit(const fs::path& p, std::string_view bytes) {
-  FILE* f = std::fopen(p.c_str(), "wb");
-  if (!f) return;
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  if (!out) return;
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Every entry under a folder: files with their bytes, folders marked "<dir>".
@@ -177,9 +173,11 @@ using Snapshot = std::map<std::string, std::string>;
 inline Snapshot TakeSnapshot(const fs::path& root) {
   Snapshot s;
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-       ++it)
-    s[fs::relative(it->path(), root).string()] =
+       ++it) {
+    const std::u8string rel = fs::relative(it->path(), root).generic_u8string();
+    s[std::string(rel.begin(), rel.end())] =
         it->is_directory() ? std::string("<dir>") : Slurp(it->path());
+  }
   return s;
 }
 

@@ -374,6 +374,17 @@ TEST_F(StandIn, MissingFeedFolderIsReported) {
   EXPECT_EQ(link_->JVRTOpen(u"0B14", u"20240106"), -211);
 }
 
+#ifdef _WIN32
+// On Windows the stand-in keeps its folder in the user's local application data.
+TEST(StandInFolder, LocalAppData) {
+  const wchar_t* saved = _wgetenv(L"LOCALAPPDATA");
+  const std::wstring keep = saved ? saved : L"";
+  _wputenv_s(L"LOCALAPPDATA", L"C:\\Users\\u\\AppData\\Local");
+  EXPECT_EQ(DefaultStandInFolder(),
+            fs::path(L"C:\\Users\\u\\AppData\\Local\\tavolen-jvlink-standin"));
+  _wputenv_s(L"LOCALAPPDATA", keep.c_str());
+}
+#else
 TEST(StandInFolder, DataHomeOrHome) {
   const char* savedXdg = std::getenv("XDG_DATA_HOME");
   const std::string keep = savedXdg ? savedXdg : "";
@@ -390,6 +401,7 @@ TEST(StandInFolder, DataHomeOrHome) {
     unsetenv("XDG_DATA_HOME");
   }
 }
+#endif
 
 TEST(StandInRegistry, RegistersUnderTheProgId) {
   FakeClock clock({2024, 1, 6, 12, 0, 0});
