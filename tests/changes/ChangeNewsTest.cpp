@@ -225,6 +225,12 @@ TEST(Identities, LeaveOutTheCreationDateButKeepWhatTheChangeSays) {
   EXPECT_EQ(ChangeIdentity(ChangeType::AV, broken).find('\n'), std::string::npos);
   EXPECT_EQ(
       ParseAnnouncedFile(AnnouncedFileBytes({ChangeIdentity(ChangeType::AV, broken)}))->size(), 1u);
+  // Nor does a damaged record whose own type bytes are no type make the memory unreadable
+  // (every change would then be news again at every check).
+  std::string untyped = a;
+  untyped[0] = '\r';
+  untyped[1] = '\r';
+  EXPECT_TRUE(ParseAnnouncedFile(AnnouncedFileBytes({ChangeIdentity(ChangeType::AV, untyped)})));
 }
 
 TEST(Details, NewestFirstAtMostTenThenHowManyMore) {
