@@ -50,7 +50,7 @@ ChangeFetch& TMainForm::ChangeFetcher() {
           if (DLlabel) DLlabel->setText(Qs(status));
         },
         [] { QCoreApplication::processEvents(); });
-    changeFetch_->SetSessionClosedHook([this] { jvSessionOpen_ = false; });
+    changeFetch_->SetSessionClosedHook([this] { jvSessionOpen = false; });
     new DeferredJVInit(*this);
   }
   return *changeFetch_;
@@ -59,10 +59,10 @@ ChangeFetch& TMainForm::ChangeFetcher() {
 void TMainForm::GetKaisaiBtnClick() {
   ChangeFetch& fetch = ChangeFetcher();
   const ChangeFetchRequest request{DateCombo->currentIndex() >= 0, meeting_.raceTable,
-                                   meeting_.selectedRaceIndex, autoRun_};
-  jvSessionOpen_ = true;  // before the fetch lets window messages run
+                                   meeting_.selectedRaceIndex, autoRun};
+  jvSessionOpen = true;  // before the fetch lets window messages run
   const ChangeFetchOutcome outcome = fetch.Fetch(request);
-  jvSessionOpen_ = fetch.fetchSessionOpen();
+  jvSessionOpen = fetch.fetchSessionOpen();
   if (outcome == ChangeFetchOutcome::Evaluate) KaisaiReadBtnClick();
 }
 
@@ -74,12 +74,10 @@ void TMainForm::KaisaiReadBtnClick() {
   }
   if (HenkoForm)
     for (int i = 0; i < kChangeTypes; ++i) HenkoForm->SetLines(i + 1, ev.lists[i]);
-  stateList_.assign(ev.stamps.begin(), ev.stamps.end());
-  newsList_ = ev.newsLines;
   if (!ev.hasNews()) return;
 
   const FileStatus saved = SaveRenewFile(meeting_.selectedRaceFile, ev);
-  balloonText_ = ev.balloonText;
+  balloonText = ev.balloonText;
   // The news is announced even when the renew file could not be saved; it is then announced
   // again by the next evaluation.
   ShowBalloon1Click();
@@ -90,7 +88,7 @@ void TMainForm::ShowBalloon1Click() {
   desktop_.PlaySoundAsync(appFolder_ / "notify.wav");
   // Where neither the tray nor the notification service can show it, the change window
   // itself comes forward, so the news is not missed.
-  if (!desktop_.ShowBalloon(Sj("新着開催情報"), balloonText_, BalloonIcon::Information, 10) &&
+  if (!desktop_.ShowBalloon(Sj("新着開催情報"), balloonText, BalloonIcon::Information, 10) &&
       HenkoForm)
     HenkoForm->ShowWindow();
 }
@@ -105,13 +103,13 @@ void TMainForm::Timer4Timer() {
     bool& flag;
     explicit AutomaticRun(bool& f) : flag(f) { flag = true; }
     ~AutomaticRun() { flag = false; }
-  } automatic{autoRun_};
+  } automatic{autoRun};
   GetKaisaiBtnClick();
 }
 
 void TMainForm::N2Click() {
   TOzGetTimeForm form(IniGT1, desktop_, this);
-  form.SetInterval(IniGT1.ReadInteger("Time", "AutoRdataGet", kCheckIntervalDefault));
+  form.SetInterval(IniGT1.Read(Settings::CheckInterval, kCheckIntervalDefault));
   RunModal(form);
 }
 

@@ -49,10 +49,12 @@ class QtDesktop : public QObject, public Desktop {
   bool TrayAvailable() const override;
   void SetTrayVisible(bool visible) override;
   void SetTrayTip(const SjisString& tip) override;
+  void SetTrayMenu(QMenu* menu) override;
+  void SetTrayDoubleClick(std::function<void()> onDoubleClick) override;
   bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                    int timeoutSeconds) override;
 
-  // The tray icon, for the main window's menu; it exists even where no tray can show it.
+  // The tray icon; it exists even where no tray can show it.
   QSystemTrayIcon* trayIcon() const { return tray_; }
   // The bus on which notifications are sent where no tray shows them (the session bus unless
   // set, for tests).
@@ -70,6 +72,7 @@ class QtDesktop : public QObject, public Desktop {
   bool ShowBox(BoxKind kind, const SjisString& text);
 
   QSystemTrayIcon* tray_ = nullptr;
+  std::function<void()> onTrayDoubleClick_;
   QSoundEffect* sound_ = nullptr;
   std::optional<QDBusConnection> bus_;
   unsigned notificationId_ = 0;

@@ -47,17 +47,11 @@ SjisString RacePrefix(std::string_view r) {
 }  // namespace
 
 fs::path ChangeFilePath(const fs::path& selectedRaceFile, ChangeType type) {
-  if (selectedRaceFile.empty()) return {};
-  fs::path p = selectedRaceFile;
-  p.replace_extension(ChangeExtension(type));
-  return p;
+  return SiblingDateFile(selectedRaceFile, ChangeExtension(type));
 }
 
 fs::path RenewFilePath(const fs::path& selectedRaceFile) {
-  if (selectedRaceFile.empty()) return {};
-  fs::path p = selectedRaceFile;
-  p.replace_extension(".renew");
-  return p;
+  return SiblingDateFile(selectedRaceFile, kRenewFileSuffix);
 }
 
 SjisString ChangeStamp(ChangeType type, std::string_view record) {

@@ -105,7 +105,7 @@ struct Harness {
   LoadedMeeting meeting;
   int copyLeft = 0, copyTop = 0, copyRight = kCardColumns - 1, copyBottom = 18;
 
-  fs::path DayFile() const { return app.data / (DateKeyUtf8(kDate) + ".jvRA"); }
+  fs::path DayFile() const { return app.data / (DateName(kDate) + ".jvRA"); }
 
   void PutDayFile(std::string_view payload, bool generated) {
     std::string bytes;
@@ -138,7 +138,7 @@ struct Harness {
     } else {
       bytes.assign(payload);
     }
-    PutFile(app.data / (DateKeyUtf8(kDate) + std::string(kJraNames[c]) + ".jvSEr"), bytes);
+    PutFile(app.data / (DateName(kDate) + std::string(kJraNames[c]) + ".jvSEr"), bytes);
   }
 
   void PutOtherName(std::string_view name) {
@@ -160,7 +160,7 @@ struct Harness {
         meeting.selectedRaceFile.parent_path() / (dayUtf8Prefix + *course + ".jvSEr");
     std::error_code ec;
     const bool exists = fs::is_regular_file(entry, ec);
-    const std::string bytes = exists ? FileBytes(entry) : std::string();
+    const std::string bytes = exists ? ReadFileBytes(entry) : std::string();
     const int count = std::clamp(NumberOf(Field(ra, 882, 2)), 0, 18);
     const int race = NumberOf(Field(ra, 26, 2));
     for (int i = 0; i < 18; ++i) {
@@ -206,7 +206,7 @@ struct Harness {
 
   void Load(std::string_view dateText) {
     const Snapshot before = TakeSnapshot(app.root);
-    const SjisString date = dateText.empty() ? Sj(DateKeyUtf8(kDate)) : SjisString(dateText);
+    const SjisString date = dateText.empty() ? Sj(DateName(kDate)) : SjisString(dateText);
     const MeetingLoadResult result = LoadMeeting(meeting, app.data, date);
     FUZZ_CHECK(Changed(before, TakeSnapshot(app.root)).empty());
 
@@ -218,7 +218,7 @@ struct Harness {
       return;
     }
     FUZZ_CHECK(result.loaded() && meeting.loadSucceeded);
-    const std::string bytes = FileBytes(dayFile);
+    const std::string bytes = ReadFileBytes(dayFile);
     const int count = static_cast<int>(std::min<size_t>(bytes.size() / kRaLength, 36));
     FUZZ_CHECK(meeting.loadedRaceCount == count);
     int listed = 0;
@@ -297,8 +297,4 @@ struct Harness {
 }  // namespace
 }  // namespace tavolen::fuzzing
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static tavolen::fuzzing::Harness harness;
-  harness.Run(std::string_view(reinterpret_cast<const char*>(data), size));
-  return 0;
-}
+TAVOLEN_FUZZ_ENTRY(tavolen::fuzzing::Harness)

@@ -210,7 +210,7 @@ std::string Template(const TypeInfo& t) {
 }
 
 std::string FileName(const TypeInfo& t, std::string_view date8) {
-  return "Data/" + DateKeyUtf8(date8) + std::string(t.extension);
+  return "Data/" + DateName(date8) + std::string(t.extension);
 }
 
 struct Harness {
@@ -318,7 +318,7 @@ struct Harness {
 
   void RenewRead(std::string_view payload) {
     if (payload.size() < 8 || !AllDigits(payload.substr(0, 8))) return;
-    const fs::path path = app.data / (DateKeyUtf8(payload.substr(0, 8)) + ".renew");
+    const fs::path path = app.data / (DateName(payload.substr(0, 8)) + ".renew");
     payload.remove_prefix(8);
     PutFile(path, payload);
     const RenewStamps stamps = ReadRenewFile(path);
@@ -329,7 +329,7 @@ struct Harness {
 
   void RenewWrite(std::string_view payload) {
     if (payload.size() < 8 || !AllDigits(payload.substr(0, 8))) return;
-    const std::string name = "Data/" + DateKeyUtf8(payload.substr(0, 8)) + ".renew";
+    const std::string name = "Data/" + DateName(payload.substr(0, 8)) + ".renew";
     payload.remove_prefix(8);
     RenewStamps stamps;
     for (auto& s : stamps) {
@@ -392,8 +392,4 @@ struct Harness {
 }  // namespace
 }  // namespace tavolen::fuzzing
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static tavolen::fuzzing::Harness harness;
-  harness.Run(std::string_view(reinterpret_cast<const char*>(data), size));
-  return 0;
-}
+TAVOLEN_FUZZ_ENTRY(tavolen::fuzzing::Harness)

@@ -109,7 +109,7 @@ std::string DayLineOf(std::string_view record) {
 }
 
 std::string DayFileName(std::string_view date8) {
-  return "Data/" + DateKeyUtf8(date8) + ".jvRA";
+  return "Data/" + DateName(date8) + ".jvRA";
 }
 
 std::string BlankEntryFile() {
@@ -229,7 +229,7 @@ struct Harness {
     FUZZ_CHECK(!result.listLine.empty());
     // Only the record's own race file changes (storing what it already holds changes nothing).
     FUZZ_CHECK(changed.size() <= 1);
-    const std::string dateKey = DateKeyUtf8(date);
+    const std::string dateKey = DateName(date);
     if (isRa) {
       const std::string name = DayFileName(date);
       FUZZ_CHECK(changed.empty() ? before.count(name) == 1 : changed[0] == name);
@@ -299,7 +299,7 @@ struct Harness {
     } else {
       bytes.assign(payload);
     }
-    PutFile(app.data / (DateKeyUtf8(date) + std::string(kJraNames[c]) + ".jvSEr"), bytes);
+    PutFile(app.data / (DateName(date) + std::string(kJraNames[c]) + ".jvSEr"), bytes);
   }
 
   void Run(std::string_view input) {
@@ -349,8 +349,4 @@ struct Harness {
 }  // namespace
 }  // namespace tavolen::fuzzing
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static tavolen::fuzzing::Harness harness;
-  harness.Run(std::string_view(reinterpret_cast<const char*>(data), size));
-  return 0;
-}
+TAVOLEN_FUZZ_ENTRY(tavolen::fuzzing::Harness)

@@ -15,8 +15,8 @@ namespace {
 std::mutex faultMutex;
 WriteFault writeFault;
 
-// The reason of a failed write in words the user can act on; rarer errors keep the system's
-// own text.
+// The reason of a failed file or folder operation in Japanese words the user can act on; a rare
+// error is named by its number, never by the system's English text.
 SjisString Reason(int err) {
   switch (err) {
     case ENOSPC:
@@ -31,8 +31,18 @@ SjisString Reason(int err) {
       return Sj("ファイルが大きすぎます");
     case EIO:
       return Sj("ディスクの読み書きに失敗しました");
+    case ENOENT:
+      return Sj("フォルダが見つかりません");
+    case ENOTDIR:
+    case EEXIST:
+      return Sj("同じ名前のファイルがあります");
+    case ENAMETOOLONG:
+      return Sj("名前が長すぎます");
+    case EMFILE:
+    case ENFILE:
+      return Sj("開いているファイルが多すぎます");
     default:
-      return Utf8ToSjis(std::strerror(err));
+      return Sj("システムエラー ") + std::to_string(err);
   }
 }
 
@@ -114,7 +124,7 @@ FileStatus EnsureFolder(const fs::path& dir) {
   if (fs::is_directory(dir, ec)) return FileStatus::Ok();
   if (!fs::create_directory(dir, ec) && !fs::is_directory(dir))
     return FileStatus::Fail(Sj("フォルダを作成できませんでした：") + PathText(dir) + Sj("（") +
-                            Utf8ToSjis(ec.message()) + Sj("）"));
+                            Reason(ec ? ec.value() : EEXIST) + Sj("）"));
   return FileStatus::Ok();
 }
 

@@ -13,10 +13,6 @@
 namespace tavolen {
 namespace {
 
-bool AllDigits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 std::string StampFromModificationTime(std::time_t seconds) {
   std::tm tm{};
   localtime_r(&seconds, &tm);

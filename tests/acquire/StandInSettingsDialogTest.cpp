@@ -9,17 +9,14 @@
 #include <QTimer>
 
 #include "standin/StandInSettingsDialog.h"
-#include "tests/acquire/AcquireTestSupport.h"
+#include "tests/acquire/FakeView.h"
+#include "tests/support/QtApp.h"
 
 namespace tavolen {
 namespace {
 
 QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_standin_ui_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  return testsupport::EnsureApplication("tavolen_standin_ui_tests");
 }
 
 // Acts on the modal window of type W as soon as it is shown.
@@ -45,7 +42,7 @@ class StandInSettingsDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     App();
-    dir = testing::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = testsupport::FreshTestDir("acquire");
     feed = dir / "feed";
     fs::create_directories(feed);
     link = std::make_unique<StandInJVLink>(clock, StandInOptions{dir / "own", 0});

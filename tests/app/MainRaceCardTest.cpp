@@ -14,21 +14,20 @@
 #include "racecard/CardPaint.h"
 #include "racecard/prgrsUnit.h"
 #include "standin/DemoDay.h"
-#include "tests/racecard/RaceFileBuilder.h"
+#include "tests/support/Files.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/support/Records.h"
 #include "tests/support/ScriptedJVLink.h"
+#include "tests/support/TestDir.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_mainracecard_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
+  return testsupport::EnsureApplication("tavolen_mainracecard_tests");
 }
 
 QString U(const char* utf8) {
@@ -39,16 +38,15 @@ class MainRaceCardTest : public ::testing::Test {
  protected:
   void SetUp() override {
     App();
-    app_ = TempDir(std::string("mainracecard-") +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    app_ = TestDir("mainracecard");
     data_ = app_ / "Data";
     fs::create_directories(data_);
     // 2005-01-08: Nakayama and Hanshin, 12 races each, 16 runners; 2005-01-09 only a day file.
     WriteMeeting(data_, "20050108", {{"06", "中山"}, {"09", "阪神"}}, 16);
     RaceSpec other;
     other.date = "20050109";
-    WriteBytes(data_ / RaceFileName("20050109", ".jvRA"), RaRecord(other));
-    WriteBytes(data_ / RaceFileName("20050108", "中山.jvSEr.txt"), "not a day file");
+    WriteFileBytes(data_ / RaceFileName("20050109", ".jvRA"), RaRecord(other));
+    WriteFileBytes(data_ / RaceFileName("20050108", "中山.jvSEr.txt"), "not a day file");
   }
   void TearDown() override { form_.reset(); }
 
@@ -169,7 +167,7 @@ TEST_F(MainRaceCardTest, UnreadableOrEmptyDayFileShowsNoCard) {
   EXPECT_EQ(Form().DatList->count(), 0);
   EXPECT_TRUE(Form().Panel1->isHidden());
 
-  WriteBytes(data_ / RaceFileName("20050108", ".jvRA"), "");
+  WriteFileBytes(data_ / RaceFileName("20050108", ".jvRA"), "");
   desktop_.Clear();
   Choose("2005年01月08日");
   EXPECT_EQ(Form().DatList->count(), 0);

@@ -4,12 +4,13 @@
 
 #include <vector>
 
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 TEST(Schedule, TicksFetchStrictlyAfterOneHourAndOneIntervalBeforeTheFirstRace) {
   EXPECT_EQ(CheckStart("1005", 5), "0900");

@@ -10,23 +10,21 @@
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/RaceFiles.h"
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/support/Records.h"
 #include "tests/support/ScriptedJVLink.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 const Day kNakayama{"20240105", "06", "01", "01"};
 
 void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "tavolen_changes_app_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  (void)app;
+  testsupport::EnsureApplication("tavolen_changes_app_tests");
 }
 
 class MainChanges : public ::testing::Test {
@@ -191,7 +189,7 @@ TEST_F(MainChanges, TicksFetchFromTheStartAsAutomaticRunsAndThenEvaluate) {
   EXPECT_EQ(desktop_.Count("beep"), 0);  // an automatic run closes silently
   EXPECT_EQ(desktop_.Count("balloon"), 1);
   EXPECT_EQ(henko_->Lines(2).size(), 1u);
-  EXPECT_FALSE(form_->autoRun_);
+  EXPECT_FALSE(form_->autoRun);
 }
 
 TEST_F(MainChanges, ATickWhileTheAcquisitionHasItsSessionWaitsForTheNextOne) {

@@ -6,20 +6,18 @@
 
 #include "base/IniFile.h"
 #include "changes/OzGetTimeUnit.h"
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "tavolen_changes_ui_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  (void)app;
+  testsupport::EnsureApplication("tavolen_changes_ui_tests");
 }
 
 QString Q(const char* utf8) {

@@ -16,20 +16,18 @@
 #include "racecard/Meeting.h"
 #include "standin/DemoDay.h"
 #include "standin/StandIn.h"
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "tavolen_changes_app_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  (void)app;
+  testsupport::EnsureApplication("tavolen_changes_app_tests");
 }
 
 const LocalDateTime kDay{2024, 1, 6, 0, 0, 0};

@@ -7,19 +7,17 @@
 #include <memory>
 
 #include "racecard/RaceCardDelegate.h"
-#include "tests/racecard/RaceFileBuilder.h"
+#include "tests/support/Files.h"
+#include "tests/support/QtApp.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_racecard_grid_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
+  return testsupport::EnsureApplication("tavolen_racecard_grid_tests");
 }
 
 class RaceCardGridTest : public ::testing::Test {
@@ -35,8 +33,8 @@ class RaceCardGridTest : public ::testing::Test {
       r.horse = h;
       se.push_back(SeRecord(rs, r));  // frames 1,1,2,2,...,8,8
     }
-    WriteBytes(dir / RaceFileName("20050108", ".jvRA"), RaRecord(rs));
-    WriteBytes(dir / RaceFileName("20050108", "中山.jvSEr"), EntryFileBytes(se));
+    WriteFileBytes(dir / RaceFileName("20050108", ".jvRA"), RaRecord(rs));
+    WriteFileBytes(dir / RaceFileName("20050108", "中山.jvSEr"), EntryFileBytes(se));
     ASSERT_TRUE(LoadMeeting(meeting_, dir, Sj("2005年01月08日")).loaded());
     meeting_.selectedRaceIndex = 0;
     card_ = BuildRaceCard(meeting_, 0);

@@ -18,6 +18,7 @@
 #include "racecard/prgrsUnit.h"
 #include "standin/StandIn.h"
 #include "tests/reliability/CrashOps.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavolen {
@@ -26,11 +27,7 @@ namespace {
 using namespace tavolen::reliability;
 
 QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_reliability_day_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
+  return testsupport::EnsureApplication("tavolen_reliability_day_tests");
 }
 
 // VmRSS of this process in kilobytes.

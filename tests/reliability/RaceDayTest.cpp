@@ -27,6 +27,7 @@
 #include "standin/StandIn.h"
 #include "tests/reliability/RaceDayParts.h"
 #include "tests/reliability/ReliabilityFiles.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavolen {
@@ -35,11 +36,7 @@ namespace {
 using namespace tavolen::reliability;
 
 QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_raceday_tests";
-  static char* argv[] = {name, nullptr};
-  if (!QApplication::instance()) new QApplication(argc, argv);
-  return *qApp;
+  return testsupport::EnsureApplication("tavolen_raceday_tests");
 }
 
 long ResidentKb() {
@@ -101,7 +98,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
   THenkoForm henko(form.IniGT1.path(), &desktop);
   form.HenkoForm = &henko;
   form.show();  // JVInit
-  const Lines startLog = SplitLines(Slurp(app / "ErrorLog.txt"));
+  const Lines startLog = SplitLines(ReadFileBytes(app / "ErrorLog.txt"));
   ASSERT_FALSE(startLog.empty());
   EXPECT_EQ(jv.inits, 1);
   EXPECT_EQ(form.DateCombo->count(), 0);
@@ -121,7 +118,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
   const std::map<std::string, std::string> expectedRaceFiles = ExpectedRaceFiles(feed.raceRecords);
   const auto checkRaceFiles = [&](const char* when) {
     for (const auto& [name, bytes] : expectedRaceFiles)
-      EXPECT_TRUE(Slurp(data / SjisPath(name)) == bytes) << when << ": " << PathText(name);
+      EXPECT_TRUE(ReadFileBytes(data / SjisPath(name)) == bytes) << when << ": " << PathText(name);
   };
   checkRaceFiles("after the acquisition");
 
@@ -205,7 +202,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
     if (balloons > 0) {
       std::string renewBytes;
       for (int c = 0; c < 5; ++c) renewBytes += announced[c] + "\r\n";
-      EXPECT_TRUE(Slurp(renew) == renewBytes) << FormatHhnn(t);
+      EXPECT_TRUE(ReadFileBytes(renew) == renewBytes) << FormatHhnn(t);
     } else {
       EXPECT_FALSE(fs::exists(renew)) << FormatHhnn(t);
     }
@@ -244,7 +241,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
   // Nothing stored was lost: the race files are still the records fed (the change fetch does
   // not touch them), and the error log holds only the start lines.
   checkRaceFiles("after the day");
-  EXPECT_EQ(SplitLines(Slurp(app / "ErrorLog.txt")), startLog);
+  EXPECT_EQ(SplitLines(ReadFileBytes(app / "ErrorLog.txt")), startLog);
   EXPECT_EQ(desktop.Count("error"), 0);
 }
 
