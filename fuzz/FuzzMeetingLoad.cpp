@@ -262,35 +262,20 @@ struct Harness {
     app.Reset();
     meeting = LoadedMeeting{};
     copyLeft = 0, copyTop = 0, copyRight = kCardColumns - 1, copyBottom = 18;
-    for (std::string_view chunk : SplitChunks(input)) {
-      if (chunk.empty()) continue;
-      const char kind = chunk[0];
-      std::string_view payload = chunk.substr(1);
-      switch (kind) {
-        case 'D':
-        case 'd':
-          PutDayFile(payload, kind == 'd');
-          break;
-        case 'E':
-        case 'e':
-          PutEntryFile(payload, kind == 'e');
-          break;
-        case 'N':
-          PutOtherName(payload);
-          break;
-        case 'L':
-          Load(payload);
-          break;
-        case 'G':
-          if (payload.size() >= 4) {
-            copyLeft = payload[0] - '0', copyTop = payload[1] - '0';
-            copyRight = payload[2] - '0', copyBottom = payload[3] - '0';
-          }
-          break;
-        default:
-          break;
+    ForEachChunk(input, [&](const char kind, std::string_view payload) {
+      if (kind == 'D' || kind == 'd') {
+        PutDayFile(payload, kind == 'd');
+      } else if (kind == 'E' || kind == 'e') {
+        PutEntryFile(payload, kind == 'e');
+      } else if (kind == 'N') {
+        PutOtherName(payload);
+      } else if (kind == 'L') {
+        Load(payload);
+      } else if (kind == 'G' && payload.size() >= 4) {
+        copyLeft = payload[0] - '0', copyTop = payload[1] - '0';
+        copyRight = payload[2] - '0', copyBottom = payload[3] - '0';
       }
-    }
+    });
   }
 };
 

@@ -363,16 +363,13 @@ struct Harness {
   void Run(std::string_view input) {
     app.Reset();
     faultNext = false;
-    for (std::string_view chunk : SplitChunks(input)) {
-      if (chunk.empty()) continue;
-      const char kind = chunk[0];
-      std::string_view payload = chunk.substr(1);
+    ForEachChunk(input, [&](const char kind, std::string_view payload) {
       if (kind == 'R') {
         Merge(payload);
       } else if (kind == 'M') {
-        if (payload.empty()) continue;
+        if (payload.empty()) return;
         const TypeInfo* t = TypeOfLetter(payload[0]);
-        if (!t) continue;
+        if (!t) return;
         std::string r = Template(*t);
         Overlay(r, 3, payload.substr(1), r.size() - 2);
         Merge(r);
@@ -385,7 +382,7 @@ struct Harness {
       } else if (const TypeInfo* t = TypeOfLetter(kind)) {
         ChangeFile(*t, payload, kind >= 'a');
       }
-    }
+    });
   }
 };
 

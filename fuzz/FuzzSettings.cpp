@@ -83,7 +83,7 @@ void Run(std::string_view input) {
   if (fault) SetWriteFaultForTesting([](const fs::path&) { return true; });
   FileStatus st = ini.WriteString(section, key, value);
   SetWriteFaultForTesting(nullptr);
-  const std::string after = ReadFileBytes(file);
+  const std::string after = fuzzing::ReadFileBytes(file);
   if (!st) {
     FUZZ_CHECK(!st.message.empty());
     FUZZ_CHECK(after == content);

@@ -25,6 +25,7 @@
 #include "jvlink/FileIO.h"
 #include "jvlink/RaceFiles.h"
 #include "jvlink/Sjis.h"
+#include "tests/support/Records.h"
 
 namespace tavolen::fuzzing {
 namespace {
@@ -81,24 +82,13 @@ bool StoredDivision(std::string_view record) {
   return d.size() == 1 && d[0] >= '1' && d[0] <= '6';
 }
 
+// A stored race record and runner record of race 11, from the shared record builders.
 std::string RaTemplate() {
-  std::string r(kRaLength - 2, ' ');
-  r += "\r\n";
-  Overlay(r, 1, "RA1202401052024010606010211", kRaLength);
-  Overlay(r, 33, Sj("テスト記念"), kRaLength);
-  Overlay(r, 874, "1025", kRaLength);
-  Overlay(r, 882, "16", kRaLength);
-  Overlay(r, 1268, "END", kRaLength);
-  return r;
+  return testsupport::MakeRa("20240106", "06", "11", "1", "");
 }
 
 std::string SeTemplate() {
-  std::string r(kSeLength - 2, ' ');
-  r += "\r\n";
-  Overlay(r, 1, "SE1202401052024010606010211105", kSeLength);
-  Overlay(r, 41, Sj("ウマノナマエ"), kSeLength);
-  Overlay(r, 551, "END", kSeLength);
-  return r;
+  return testsupport::MakeSe("20240106", "06", "11", "05", "1", "");
 }
 
 // The stored day line of an RA record: without CR LF, "000000000" over positions 3-11.
@@ -305,10 +295,7 @@ struct Harness {
   void Run(std::string_view input) {
     app.Reset();
     faultNext = false;
-    for (std::string_view chunk : SplitChunks(input)) {
-      if (chunk.empty()) continue;
-      const char kind = chunk[0];
-      std::string_view payload = chunk.substr(1);
+    ForEachChunk(input, [&](const char kind, std::string_view payload) {
       switch (kind) {
         case 'D':
         case 'd':
@@ -342,7 +329,7 @@ struct Harness {
         default:
           break;
       }
-    }
+    });
   }
 };
 

@@ -52,6 +52,13 @@ inline std::vector<std::string_view> SplitChunks(std::string_view input) {
   return chunks;
 }
 
+// Calls handle(kind, payload) for every non-empty chunk: its first byte and the rest.
+template <typename Handler>
+void ForEachChunk(std::string_view input, Handler&& handle) {
+  for (std::string_view chunk : SplitChunks(input))
+    if (!chunk.empty()) handle(chunk[0], chunk.substr(1));
+}
+
 // An application folder with an empty Data folder, emptied again before every input.
 struct ScratchApp {
   fs::path root;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <mutex>
 
 namespace tavolen {
@@ -18,32 +19,17 @@ WriteFault writeFault;
 // The reason of a failed file or folder operation in Japanese words the user can act on; a rare
 // error is named by its number, never by the system's English text.
 SjisString Reason(int err) {
-  switch (err) {
-    case ENOSPC:
-    case EDQUOT:
-      return Sj("ディスクの空き容量が足りません");
-    case EACCES:
-    case EPERM:
-      return Sj("書き込みが許可されていません");
-    case EROFS:
-      return Sj("読み取り専用のディスクです");
-    case EFBIG:
-      return Sj("ファイルが大きすぎます");
-    case EIO:
-      return Sj("ディスクの読み書きに失敗しました");
-    case ENOENT:
-      return Sj("フォルダが見つかりません");
-    case ENOTDIR:
-    case EEXIST:
-      return Sj("同じ名前のファイルがあります");
-    case ENAMETOOLONG:
-      return Sj("名前が長すぎます");
-    case EMFILE:
-    case ENFILE:
-      return Sj("開いているファイルが多すぎます");
-    default:
-      return Sj("システムエラー ") + std::to_string(err);
-  }
+  static const std::map<int, const char*> texts = {
+      {ENOSPC, "ディスクの空き容量が足りません"}, {EDQUOT, "ディスクの空き容量が足りません"},
+      {EACCES, "書き込みが許可されていません"},   {EPERM, "書き込みが許可されていません"},
+      {EROFS, "読み取り専用のディスクです"},      {EFBIG, "ファイルが大きすぎます"},
+      {EIO, "ディスクの読み書きに失敗しました"},  {ENOENT, "フォルダが見つかりません"},
+      {ENOTDIR, "同じ名前のファイルがあります"},  {EEXIST, "同じ名前のファイルがあります"},
+      {ENAMETOOLONG, "名前が長すぎます"},         {EMFILE, "開いているファイルが多すぎます"},
+      {ENFILE, "開いているファイルが多すぎます"},
+  };
+  const auto it = texts.find(err);
+  return it != texts.end() ? Sj(it->second) : Sj("システムエラー ") + std::to_string(err);
 }
 
 bool FaultFor(const fs::path& path) {

@@ -20,21 +20,15 @@
 namespace tavolen {
 namespace {
 
+using testsupport::Q;
+
 using testsupport::RaRecord;
 using testsupport::SeRecord;
-
-QApplication& App() {
-  return testsupport::EnsureApplication("tavolen_acquire_ui_tests");
-}
-
-QString Q(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
 
 class GetDataForm : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    testsupport::EnsureApplication("tavolen_acquire_ui_tests");
     dir = testsupport::FreshTestDir("acquire");
     ini = std::make_unique<IniFile>(dir / "Tavolen.ini");
     form = std::make_unique<TGetDataForm>(jv, desktop, *ini, clock, dir / "Data", state,

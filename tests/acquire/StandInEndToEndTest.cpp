@@ -21,10 +21,6 @@
 namespace tavolen {
 namespace {
 
-QApplication& App() {
-  return testsupport::EnsureApplication("tavolen_acquire_standin_tests");
-}
-
 // Passes every call on and keeps the records JVRead delivered.
 class RecordingLink : public JVLink {
  public:
@@ -63,7 +59,7 @@ std::map<std::string, std::string> FilesOf(const fs::path& dir) {
 class StandInEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    testsupport::EnsureApplication("tavolen_acquire_standin_tests");
     dir = testsupport::FreshTestDir("acquire");
     standIn = std::make_unique<StandInJVLink>(clock, StandInOptions{dir / "standin", 0});
     ASSERT_EQ(standIn->JVInit(u"UNKNOWN"), 0);

@@ -15,10 +15,6 @@
 namespace tavolen {
 namespace {
 
-QApplication& App() {
-  return testsupport::EnsureApplication("tavolen_standin_ui_tests");
-}
-
 // Acts on the modal window of type W as soon as it is shown.
 template <class W>
 void WhenShown(std::function<void(W*)> act) {
@@ -41,7 +37,7 @@ QPushButton* Ok(StandInSettingsWindow* w) {
 class StandInSettingsDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    testsupport::EnsureApplication("tavolen_standin_ui_tests");
     dir = testsupport::FreshTestDir("acquire");
     feed = dir / "feed";
     fs::create_directories(feed);

@@ -15,6 +15,7 @@
 #include "racecard/prgrsUnit.h"
 #include "standin/DemoDay.h"
 #include "tests/support/Files.h"
+#include "tests/support/MainWindow.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/Records.h"
@@ -24,20 +25,14 @@
 namespace tavolen {
 namespace {
 
+constexpr auto U = testsupport::Q;
+
 using namespace tavolen::testsupport;
-
-QApplication& App() {
-  return testsupport::EnsureApplication("tavolen_mainracecard_tests");
-}
-
-QString U(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
 
 class MainRaceCardTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    testsupport::EnsureApplication("tavolen_mainracecard_tests");
     app_ = TestDir("mainracecard");
     data_ = app_ / "Data";
     fs::create_directories(data_);
@@ -52,8 +47,7 @@ class MainRaceCardTest : public ::testing::Test {
 
   TMainForm& Form() {
     if (!form_) {
-      form_ = std::make_unique<TMainForm>(
-          MainFormDeps{app_, "Tavolen", desktop_, clock_, jv_, [](QDialog&) { return 0; }, [] {}});
+      form_ = std::make_unique<TMainForm>(testsupport::TestDeps(app_, desktop_, clock_, jv_));
       form_->PrgrsForm = prgrs_.get();
     }
     return *form_;
@@ -68,7 +62,9 @@ class MainRaceCardTest : public ::testing::Test {
   RecordingDesktop desktop_;
   FakeClock clock_{LocalDateTime{2005, 1, 8, 9, 0, 0}};
   ScriptedJVLink jv_;
-  std::unique_ptr<TPrgrsForm> prgrs_ = (App(), std::make_unique<TPrgrsForm>());
+  std::unique_ptr<TPrgrsForm> prgrs_ =
+      (testsupport::EnsureApplication("tavolen_mainracecard_tests"),
+       std::make_unique<TPrgrsForm>());
   std::unique_ptr<TMainForm> form_;
 };
 

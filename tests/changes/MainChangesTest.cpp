@@ -11,6 +11,7 @@
 #include "changes/henkoUnit.h"
 #include "jvlink/RaceFiles.h"
 #include "tests/support/Files.h"
+#include "tests/support/MainWindow.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/Records.h"
@@ -23,21 +24,16 @@ using namespace tavolen::testsupport;
 
 const Day kNakayama{"20240105", "06", "01", "01"};
 
-void EnsureApp() {
-  testsupport::EnsureApplication("tavolen_changes_app_tests");
-}
-
 class MainChanges : public ::testing::Test {
  protected:
   static fs::path AppDir() { return TempRoot() / "main-changes"; }
 
   void SetUp() override {
-    EnsureApp();
+    testsupport::EnsureApplication("tavolen_changes_app_tests");
     fs::remove_all(AppDir());
     fs::create_directories(AppDir() / "Data");
-    form_ = std::make_unique<TMainForm>(MainFormDeps{AppDir(), "Tavolen", desktop_, clock_, jv_,
-                                                     [this](QDialog& d) { return RunModal(d); },
-                                                     [] {}});
+    form_ = std::make_unique<TMainForm>(testsupport::TestDeps(
+        AppDir(), desktop_, clock_, jv_, [this](QDialog& d) { return RunModal(d); }));
     henko_ = std::make_unique<THenkoForm>(form_->IniGT1.path(), &desktop_);
     form_->HenkoForm = henko_.get();
     desktop_.Clear();

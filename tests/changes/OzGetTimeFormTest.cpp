@@ -14,20 +14,14 @@
 namespace tavolen {
 namespace {
 
+using testsupport::Q;
+
 using namespace tavolen::testsupport;
-
-void EnsureApp() {
-  testsupport::EnsureApplication("tavolen_changes_ui_tests");
-}
-
-QString Q(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
 
 class IntervalDialog : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureApp();
+    testsupport::EnsureApplication("tavolen_changes_ui_tests");
     dir_ = TempDir("interval-dialog");
   }
   int Stored() { return ini_.ReadInteger("Time", "AutoRdataGet", -1); }

@@ -17,6 +17,7 @@
 #include "standin/DemoDay.h"
 #include "standin/StandIn.h"
 #include "tests/support/Files.h"
+#include "tests/support/MainWindow.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/Records.h"
@@ -25,10 +26,6 @@ namespace tavolen {
 namespace {
 
 using namespace tavolen::testsupport;
-
-void EnsureApp() {
-  testsupport::EnsureApplication("tavolen_changes_app_tests");
-}
 
 const LocalDateTime kDay{2024, 1, 6, 0, 0, 0};
 
@@ -49,14 +46,8 @@ std::string StampOf(std::string_view r) {
   return TypeIndex(r) == 0 ? Cut(r, 26, 8) : Cut(r, 28, 8);
 }
 
-// "mm/dd hh:nn" of a stamp, as the display lines and the balloon show it.
-std::string Shown(const std::string& stamp) {
-  return stamp.substr(0, 2) + "/" + stamp.substr(2, 2) + " " + stamp.substr(4, 2) + ":" +
-         stamp.substr(6, 2);
-}
-
 TEST(Soak, ADemoDayIsAnnouncedCompletelyAndOnce) {
-  EnsureApp();
+  testsupport::EnsureApplication("tavolen_changes_app_tests");
   const fs::path app = TempDir("soak");
   const fs::path data = app / "Data";
   const fs::path standin = app / "standin";
@@ -82,8 +73,7 @@ TEST(Soak, ADemoDayIsAnnouncedCompletelyAndOnce) {
   FakeClock clock(LocalDateTime{2024, 1, 6, 7, 0, 0});
   StandInJVLink jv(clock, StandInOptions{standin, 0});
   RecordingDesktop desktop;
-  TMainForm form(
-      MainFormDeps{app, "Tavolen", desktop, clock, jv, [](QDialog&) { return 0; }, [] {}});
+  TMainForm form(testsupport::TestDeps(app, desktop, clock, jv));
   THenkoForm henko(form.IniGT1.path(), &desktop);
   form.HenkoForm = &henko;
   form.show();  // JVInit
@@ -145,7 +135,7 @@ TEST(Soak, ADemoDayIsAnnouncedCompletelyAndOnce) {
     const auto weather = henko.Lines(1);
     ASSERT_EQ(weather.size(), courseWeather.size()) << FormatHhnn(t);
     for (const auto& [course, stamp] : courseWeather) {
-      const SjisString prefix = CourseName(course, 2) + " " + Shown(stamp) + " ";
+      const SjisString prefix = CourseName(course, 2) + " " + ShownStamp(stamp) + " ";
       EXPECT_TRUE(std::any_of(weather.begin(), weather.end(),
                               [&](const SjisString& l) { return l.starts_with(prefix); }))
           << FormatHhnn(t) << " course " << course;
@@ -157,7 +147,7 @@ TEST(Soak, ADemoDayIsAnnouncedCompletelyAndOnce) {
       const int type = TypeIndex(r);
       if (type < 1 || StampOf(r) > nowText) continue;
       const SjisString prefix = CourseName(Cut(r, 20, 2), 2) + PadNumber(Cut(r, 26, 2)) + Sj("R ") +
-                                Shown(StampOf(r)) + " ";
+                                ShownStamp(StampOf(r)) + " ";
       const auto lines = henko.Lines(type + 1);
       EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                               [&](const SjisString& l) { return l.starts_with(prefix); }))
@@ -168,7 +158,7 @@ TEST(Soak, ADemoDayIsAnnouncedCompletelyAndOnce) {
     SjisString expected;
     for (int c = 0; c < 5; ++c)
       if (latest[c] > announced[c])
-        expected += Sj(labels[c]) + Sj("更新時刻：") + Shown(latest[c]) + "\r\n";
+        expected += Sj(labels[c]) + Sj("更新時刻：") + ShownStamp(latest[c]) + "\r\n";
     if (expected.empty()) {
       EXPECT_EQ(desktop.Count("balloon"), 0) << FormatHhnn(t);
     } else {

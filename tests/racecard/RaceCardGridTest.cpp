@@ -16,14 +16,10 @@ namespace {
 
 using namespace tavolen::testsupport;
 
-QApplication& App() {
-  return testsupport::EnsureApplication("tavolen_racecard_grid_tests");
-}
-
 class RaceCardGridTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    testsupport::EnsureApplication("tavolen_racecard_grid_tests");
     fs::path dir = TempDir("racecard-grid");
     RaceSpec rs;
     rs.runnerCount = "16";
@@ -57,7 +53,9 @@ class RaceCardGridTest : public ::testing::Test {
   LoadedMeeting meeting_;
   RaceCard card_;
   FakeClock clock_{LocalDateTime{2005, 1, 8, 9, 0, 0}};
-  std::unique_ptr<QTableWidget> gridWidget_ = (App(), std::make_unique<QTableWidget>());
+  std::unique_ptr<QTableWidget> gridWidget_ =
+      (testsupport::EnsureApplication("tavolen_racecard_grid_tests"),
+       std::make_unique<QTableWidget>());
   QTableWidget& grid_ = *gridWidget_;
   QImage image_;
 };

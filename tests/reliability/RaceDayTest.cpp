@@ -27,6 +27,7 @@
 #include "standin/StandIn.h"
 #include "tests/reliability/RaceDayParts.h"
 #include "tests/reliability/ReliabilityFiles.h"
+#include "tests/support/MainWindow.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 
@@ -34,18 +35,6 @@ namespace tavolen {
 namespace {
 
 using namespace tavolen::reliability;
-
-QApplication& App() {
-  return testsupport::EnsureApplication("tavolen_raceday_tests");
-}
-
-long ResidentKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  return -1;
-}
 
 std::string Utf8(const SjisString& s) {
   return Qs(s).toStdString();
@@ -55,13 +44,8 @@ const LocalDateTime kDay{2024, 1, 6, 0, 0, 0};
 const char* const kLabels[] = {"[天候馬場]", "[取消除外]", "[騎手変更]", "[発走時刻]",
                                "[ｺｰｽ 変更]"};
 
-std::string Shown(const std::string& stamp) {
-  return stamp.substr(0, 2) + "/" + stamp.substr(2, 2) + " " + stamp.substr(4, 2) + ":" +
-         stamp.substr(6, 2);
-}
-
 TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
-  App();
+  testsupport::EnsureApplication("tavolen_raceday_tests");
   const fs::path app = FreshApp("raceday");
   const fs::path data = app / "Data";
   const fs::path standinFolder = app / "standin";
@@ -94,7 +78,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
     form->done(QDialog::Accepted);
     return 0;
   };
-  TMainForm form(MainFormDeps{app, "Tavolen", desktop, clock, jv, runModal, [] {}});
+  TMainForm form(testsupport::TestDeps(app, desktop, clock, jv, runModal));
   THenkoForm henko(form.IniGT1.path(), &desktop);
   form.HenkoForm = &henko;
   form.show();  // JVInit
@@ -136,7 +120,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
   const fs::path renew = data / SjisPath(today + ".renew");
   QCoreApplication::processEvents();
   desktop.Clear();
-  const long startKb = ResidentKb();
+  const long startKb = ResidentKilobytes();
 
   std::array<std::string, 5> announced{};
   int balloons = 0, fetches = 0, ticks = 0;
@@ -164,7 +148,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
     // The change window lists every change announced so far.
     EXPECT_EQ(henko.Lines(1).size(), now.courseWeather.size()) << FormatHhnn(t);
     for (const auto& [course, stamp] : now.courseWeather) {
-      const SjisString prefix = CourseName(course, 2) + " " + Shown(stamp) + " ";
+      const SjisString prefix = CourseName(course, 2) + " " + ShownStamp(stamp) + " ";
       const auto lines = henko.Lines(1);
       EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                               [&](const SjisString& l) { return l.starts_with(prefix); }))
@@ -175,7 +159,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
       EXPECT_EQ(lines.size(), now.identities[type].size()) << FormatHhnn(t) << " list " << type;
       for (const std::string& r : now.records[type]) {
         const SjisString prefix = CourseName(Cut(r, 20, 2), 2) + PadNumber(Cut(r, 26, 2)) +
-                                  Sj("R ") + Shown(Cut(r, 28, 8)) + " ";
+                                  Sj("R ") + ShownStamp(Cut(r, 28, 8)) + " ";
         EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                                 [&](const SjisString& l) { return l.starts_with(prefix); }))
             << FormatHhnn(t) << " " << r.substr(0, 40);
@@ -185,7 +169,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
     SjisString expected;
     for (int c = 0; c < 5; ++c)
       if (now.latest[c] > announced[c])
-        expected += Sj(kLabels[c]) + Sj("更新時刻：") + Shown(now.latest[c]) + "\r\n";
+        expected += Sj(kLabels[c]) + Sj("更新時刻：") + ShownStamp(now.latest[c]) + "\r\n";
     if (expected.empty()) {
       EXPECT_EQ(desktop.Count("balloon"), 0) << FormatHhnn(t);
       EXPECT_EQ(desktop.Count("sound"), 0) << FormatHhnn(t);
@@ -208,7 +192,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
     }
     if (::testing::Test::HasFatalFailure()) return;
   }
-  const long endKb = ResidentKb();
+  const long endKb = ResidentKilobytes();
   std::printf(
       "race day: %d ticks, %d fetches, %d balloons; resident memory %ld kB after "
       "start-up, %ld kB after the day (%+.1f%%)\n",

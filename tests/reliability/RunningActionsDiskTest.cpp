@@ -15,6 +15,7 @@
 #include "standin/StandIn.h"
 #include "tests/reliability/RaceDayParts.h"
 #include "tests/reliability/ReliabilityFiles.h"
+#include "tests/support/MainWindow.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 
@@ -22,10 +23,6 @@ namespace tavolen {
 namespace {
 
 using namespace tavolen::reliability;
-
-void EnsureApp() {
-  testsupport::EnsureApplication("tavolen_raceday_tests");
-}
 
 const LocalDateTime kDay{2024, 1, 6, 0, 0, 0};
 
@@ -54,7 +51,7 @@ struct Program : ::testing::Test {
   std::unique_ptr<THenkoForm> henko;
 
   void SetUp() override {
-    EnsureApp();
+    testsupport::EnsureApplication("tavolen_raceday_tests");
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     app = FreshApp(std::string("running-") + info->name());
     data = app / "Data";
@@ -63,8 +60,8 @@ struct Program : ::testing::Test {
     ASSERT_TRUE(WriteDemoDay(feed, kDay));
     standin = std::make_unique<StandInJVLink>(clock, StandInOptions{app / "standin", 0});
     jv = std::make_unique<CountingJVLink>(*standin);
-    form = std::make_unique<TMainForm>(MainFormDeps{
-        app, "Tavolen", desktop, clock, *jv, [this](QDialog& d) { return Acquire(d); }, [] {}});
+    form = std::make_unique<TMainForm>(
+        testsupport::TestDeps(app, desktop, clock, *jv, [this](QDialog& d) { return Acquire(d); }));
     henko = std::make_unique<THenkoForm>(form->IniGT1.path(), &desktop);
     form->HenkoForm = henko.get();
     form->show();

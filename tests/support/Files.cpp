@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 namespace tavolen::testsupport {
 
@@ -81,6 +82,14 @@ std::vector<std::string> Changed(const Snapshot& before, const Snapshot& after) 
   for (const auto& [name, bytes] : before)
     if (!after.count(name)) out.push_back(name);
   return out;
+}
+
+long ResidentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  return -1;
 }
 
 std::string DateName(std::string_view date8) {

@@ -44,6 +44,9 @@ Snapshot TakeSnapshot(const fs::path& root);
 // The entries whose bytes differ between two snapshots, or that exist in only one.
 std::vector<std::string> Changed(const Snapshot& before, const Snapshot& after);
 
+// The resident memory of this process in kilobytes (VmRSS); -1 when it cannot be read.
+long ResidentKilobytes();
+
 // "yyyy年mm月dd日" from eight digits, as a file-system (UTF-8) name: the start of the names of
 // a date's race, change and renew files. Written here apart from the program's own naming, so
 // a test notices when the program names a file wrongly.

@@ -17,6 +17,31 @@ std::string S(std::string_view s) {
   return std::string(s);
 }
 
+Fields operator+(Fields a, const Fields& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Positions 1-27 of a race or runner record: type, division, creation date, date, course,
+// meeting "01", day number "02", race.
+Fields RaceHead(std::string_view type, std::string_view division, std::string_view date,
+                std::string_view course, std::string_view race) {
+  return {{1, S(type)},    {3, S(division)}, {4, "20240105"}, {12, S(date)},
+          {20, S(course)}, {22, "0102"},     {26, S(race)}};
+}
+
+// Positions 1-35 of an AV, JC, TC or CC record of a Day: type and kind, creation date, the
+// course and day, race, announcement stamp.
+Fields DayChangeHead(std::string_view typeAndKind, const Day& d, std::string_view race,
+                     std::string_view stamp) {
+  return {{1, S(typeAndKind)}, {4, "20240105"}, {12, d.Key()}, {26, S(race)}, {28, S(stamp)}};
+}
+
+// The same from a race key, without creation date.
+Fields KeyChangeHead(std::string_view typeAndKind, std::string_view race, std::string_view stamp) {
+  return {{1, S(typeAndKind)}, {12, S(race)}, {28, S(stamp)}};
+}
+
 }  // namespace
 
 std::string Rec(int length, const Fields& fields) {
@@ -68,36 +93,27 @@ std::string Concat(const std::vector<std::string>& records) {
   return out;
 }
 
+std::string ShownStamp(const std::string& stamp) {
+  return stamp.substr(0, 2) + "/" + stamp.substr(2, 2) + " " + stamp.substr(4, 2) + ":" +
+         stamp.substr(6, 2);
+}
+
 // ---- race and runner records, short form ----
 
 std::string MakeRa(std::string_view date, std::string_view course, std::string_view race,
                    std::string_view division, std::string_view marker) {
-  return Rec(kRa, {{1, "RA"},
-                   {3, S(division)},
-                   {4, "20240105"},
-                   {12, S(date)},
-                   {20, S(course)},
-                   {22, "0102"},
-                   {26, S(race)},
-                   {33, Sj("テスト記念") + S(marker)},
-                   {874, "1025"},
-                   {882, "16"},
-                   {1268, "END"}});
+  return Rec(
+      kRa,
+      RaceHead("RA", division, date, course, race) +
+          Fields{{33, Sj("テスト記念") + S(marker)}, {874, "1025"}, {882, "16"}, {1268, "END"}});
 }
 
 std::string MakeSe(std::string_view date, std::string_view course, std::string_view race,
                    std::string_view horse, std::string_view division, std::string_view marker) {
-  return Rec(kSe, {{1, "SE"},
-                   {3, S(division)},
-                   {4, "20240105"},
-                   {12, S(date)},
-                   {20, S(course)},
-                   {22, "0102"},
-                   {26, S(race)},
-                   {28, "1"},
-                   {29, S(horse)},
-                   {41, Sj("ウマノナマエ") + S(marker)},
-                   {551, "END"}});
+  return Rec(
+      kSe,
+      RaceHead("SE", division, date, course, race) +
+          Fields{{28, "1"}, {29, S(horse)}, {41, Sj("ウマノナマエ") + S(marker)}, {551, "END"}});
 }
 
 std::string MakeRa(std::string_view date, std::string_view course, int race,
@@ -219,59 +235,38 @@ std::string WeRecord(const Day& d, std::string_view dataKind, std::string_view c
 std::string AvRecord(const Day& d, std::string_view race, std::string_view stamp,
                      std::string_view horse, std::string_view nameUtf8, char kind,
                      std::string_view reason) {
-  return Rec(kAv, {{1, "AV"},
-                   {3, std::string(1, kind)},
-                   {4, "20240105"},
-                   {12, d.Key()},
-                   {26, S(race)},
-                   {28, S(stamp)},
-                   {36, S(horse)},
-                   {38, Pad(Sj(nameUtf8), 36)},
-                   {74, S(reason)}});
+  return Rec(kAv, DayChangeHead("AV" + std::string(1, kind), d, race, stamp) +
+                      Fields{{36, S(horse)}, {38, Pad(Sj(nameUtf8), 36)}, {74, S(reason)}});
 }
 
 std::string JcRecord(const Day& d, std::string_view race, std::string_view stamp,
                      std::string_view horse, std::string_view nameUtf8, std::string_view weight,
                      std::string_view jockeyAfterUtf8, std::string_view jockeyBeforeUtf8) {
   // Jockey codes "00000" after and "11111" before, and the weight before (575): never shown.
-  return Rec(kJc, {{1, "JC1"},
-                   {4, "20240105"},
-                   {12, d.Key()},
-                   {26, S(race)},
-                   {28, S(stamp)},
-                   {36, S(horse)},
-                   {38, Pad(Sj(nameUtf8), 36)},
-                   {74, S(weight)},
-                   {77, "00000"},
-                   {82, Pad(Sj(jockeyAfterUtf8), 34)},
-                   {116, "575"},
-                   {120, "11111"},
-                   {125, Pad(Sj(jockeyBeforeUtf8), 34)}});
+  return Rec(kJc,
+             DayChangeHead("JC1", d, race, stamp) + Fields{{36, S(horse)},
+                                                           {38, Pad(Sj(nameUtf8), 36)},
+                                                           {74, S(weight)},
+                                                           {77, "00000"},
+                                                           {82, Pad(Sj(jockeyAfterUtf8), 34)},
+                                                           {116, "575"},
+                                                           {120, "11111"},
+                                                           {125, Pad(Sj(jockeyBeforeUtf8), 34)}});
 }
 
 std::string TcRecord(const Day& d, std::string_view race, std::string_view stamp,
                      std::string_view newTime, std::string_view oldTime) {
-  return Rec(kTc, {{1, "TC1"},
-                   {4, "20240105"},
-                   {12, d.Key()},
-                   {26, S(race)},
-                   {28, S(stamp)},
-                   {36, S(newTime)},
-                   {40, S(oldTime)}});
+  return Rec(kTc,
+             DayChangeHead("TC1", d, race, stamp) + Fields{{36, S(newTime)}, {40, S(oldTime)}});
 }
 
 std::string CcRecord(const Day& d, std::string_view race, std::string_view stamp,
                      std::string_view newDistance, std::string_view newTrack,
                      std::string_view oldDistance, std::string_view oldTrack) {
-  return Rec(kCc, {{1, "CC1"},
-                   {4, "20240105"},
-                   {12, d.Key()},
-                   {26, S(race)},
-                   {28, S(stamp)},
-                   {36, S(newDistance)},
-                   {40, S(newTrack)},
-                   {42, S(oldDistance)},
-                   {46, S(oldTrack)}});
+  return Rec(
+      kCc,
+      DayChangeHead("CC1", d, race, stamp) +
+          Fields{{36, S(newDistance)}, {40, S(newTrack)}, {42, S(oldDistance)}, {46, S(oldTrack)}});
 }
 
 std::string RaRecord(const Day& d, std::string_view race, std::string_view postTime) {
@@ -292,41 +287,30 @@ std::string MakeWe(std::string_view date, std::string_view course, std::string_v
 
 std::string MakeAv(std::string_view race, std::string_view stamp, std::string_view horse,
                    std::string_view reason) {
-  return Rec(kAv, {{1, "AV1"},
-                   {12, S(race)},
-                   {28, S(stamp)},
-                   {36, S(horse)},
-                   {38, Sj("トリケシウマ")},
-                   {74, S(reason)}});
+  return Rec(kAv, KeyChangeHead("AV1", race, stamp) +
+                      Fields{{36, S(horse)}, {38, Sj("トリケシウマ")}, {74, S(reason)}});
 }
 
 std::string MakeJc(std::string_view race, std::string_view stamp, std::string_view horse,
                    std::string_view after, std::string_view before) {
-  return Rec(kJc, {{1, "JC"},
-                   {12, S(race)},
-                   {28, S(stamp)},
-                   {36, S(horse)},
-                   {38, Sj("ノリカエウマ")},
-                   {74, "570"},
-                   {82, S(after)},
-                   {125, S(before)}});
+  return Rec(kJc, KeyChangeHead("JC", race, stamp) + Fields{{36, S(horse)},
+                                                            {38, Sj("ノリカエウマ")},
+                                                            {74, "570"},
+                                                            {82, S(after)},
+                                                            {125, S(before)}});
 }
 
 std::string MakeTc(std::string_view race, std::string_view stamp, std::string_view newTime,
                    std::string_view oldTime) {
-  return Rec(kTc, {{1, "TC"}, {12, S(race)}, {28, S(stamp)}, {36, S(newTime)}, {40, S(oldTime)}});
+  return Rec(kTc, KeyChangeHead("TC", race, stamp) + Fields{{36, S(newTime)}, {40, S(oldTime)}});
 }
 
 std::string MakeCc(std::string_view race, std::string_view stamp, std::string_view distance,
                    std::string_view track, std::string_view oldDistance,
                    std::string_view oldTrack) {
-  return Rec(kCc, {{1, "CC"},
-                   {12, S(race)},
-                   {28, S(stamp)},
-                   {36, S(distance)},
-                   {40, S(track)},
-                   {42, S(oldDistance)},
-                   {46, S(oldTrack)}});
+  return Rec(
+      kCc, KeyChangeHead("CC", race, stamp) +
+               Fields{{36, S(distance)}, {40, S(track)}, {42, S(oldDistance)}, {46, S(oldTrack)}});
 }
 
 std::string MakeAv(std::string_view date, int race, int horse, std::string_view stamp) {

@@ -49,6 +49,10 @@ std::string Line(std::string_view record);
 
 std::string Concat(const std::vector<std::string>& records);
 
+// "mm/dd hh:nn" of an announcement stamp (month, day, hour, minute), as the change window's
+// lines and the notification show it.
+std::string ShownStamp(const std::string& stamp);
+
 // ---- race and runner records, short form: meeting "01", day number "02" ----
 
 // An RA record; a division of 1-6 is stored, 7 is rejected. The race name carries the marker
