@@ -31,31 +31,10 @@ constexpr size_t kSeLength = 555;
 constexpr size_t kEntrySlots = 216;
 constexpr std::string_view kDate = "20240106";
 
-constexpr std::string_view kJraCodes[] = {"01", "02", "03", "04", "05",
-                                          "06", "07", "08", "09", "10"};
-constexpr std::string_view kJraNames[] = {"札幌", "函館", "福島", "新潟", "東京",
-                                          "中山", "中京", "京都", "阪神", "小倉"};
-
-std::optional<std::string> JraName(std::string_view code) {
-  for (size_t i = 0; i < std::size(kJraCodes); ++i)
-    if (kJraCodes[i] == code) return std::string(kJraNames[i]);
-  return std::nullopt;
-}
-
-unsigned CourseIndex(char ch) {
-  const unsigned char c = static_cast<unsigned char>(ch);
-  return c >= '0' && c <= '9' ? c - '0' : c % 10;
-}
-
 // A two-byte number field as the loader reads it: blanks around, an optional sign, digits.
 int NumberOf(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   bool neg = false;
-  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-    neg = s[0] == '-';
-    s.remove_prefix(1);
-  }
+  s = WithoutSign(s, neg);
   if (!AllDigits(s)) return 0;
   int v = 0;
   for (char c : s) v = v * 10 + (c - '0');
@@ -126,15 +105,9 @@ struct Harness {
     payload.remove_prefix(1);
     std::string bytes;
     if (generated) {
-      const size_t lines = std::min<size_t>(TakeNumber(payload, 3), 400);
-      const size_t length = std::min<size_t>(TakeNumber(payload, 3), 700);
-      const size_t offset = TakeNumber(payload, 6);
-      for (size_t i = 0; i < lines; ++i) {
-        std::string line = SeLine(c, i % kEntrySlots).substr(0, std::min(length, kSeLength - 2));
-        line.resize(length, ' ');
-        bytes += line + "\r\n";
-      }
-      if (offset < bytes.size()) Overlay(bytes, offset + 1, payload, bytes.size());
+      bytes = GeneratedLines(payload, [&](size_t i, size_t length) {
+        return SeLine(c, i % kEntrySlots).substr(0, std::min(length, kSeLength - 2));
+      });
     } else {
       bytes.assign(payload);
     }

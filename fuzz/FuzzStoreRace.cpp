@@ -36,27 +36,10 @@ constexpr size_t kDayLine = 1270;
 constexpr size_t kEntryLine = 553;
 constexpr size_t kEntrySlots = 216;
 
-// JRA course codes 01-10 and the names their entry files carry.
-constexpr std::string_view kJraCodes[] = {"01", "02", "03", "04", "05",
-                                          "06", "07", "08", "09", "10"};
-constexpr std::string_view kJraNames[] = {"札幌", "函館", "福島", "新潟", "東京",
-                                          "中山", "中京", "京都", "阪神", "小倉"};
-
-std::optional<std::string> JraName(std::string_view code) {
-  for (size_t i = 0; i < std::size(kJraCodes); ++i)
-    if (kJraCodes[i] == code) return std::string(kJraNames[i]);
-  return std::nullopt;
-}
-
 // A number field as the stores read it: blanks around it, an optional sign, digits.
 std::optional<int> LooseNumber(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   bool neg = false;
-  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-    neg = s[0] == '-';
-    s.remove_prefix(1);
-  }
+  s = WithoutSign(s, neg);
   if (!AllDigits(s)) return s.empty() ? std::optional<int>(0) : std::nullopt;
   int v = 0;
   for (char c : s) v = v * 10 + (c - '0');
@@ -262,30 +245,21 @@ struct Harness {
   void EntryFile(std::string_view payload, bool generated) {
     if (payload.size() < 9 || !AllDigits(payload.substr(0, 8))) return;
     const std::string_view date = payload.substr(0, 8);
-    const unsigned char ch = static_cast<unsigned char>(payload[8]);
-    const unsigned c = ch >= '0' && ch <= '9' ? ch - '0' : ch % 10;
+    const unsigned c = CourseIndex(payload[8]);
     payload.remove_prefix(9);
     std::string bytes;
     if (generated) {
-      const size_t lines = std::min<size_t>(TakeNumber(payload, 3), 400);
-      const size_t length = std::min<size_t>(TakeNumber(payload, 3), 700);
-      const size_t offset = TakeNumber(payload, 6);
-      for (size_t i = 0; i < lines; ++i) {
-        std::string line(length, ' ');
-        // Every fifth line a runner of its slot (lines past 216 name slots from the start).
-        if (i % 5 == 0) {
-          std::string r = SeTemplate();
-          Overlay(r, 12, date, kSeLength);
-          Overlay(r, 20, kJraCodes[c], kSeLength);
-          const size_t slot = i % kEntrySlots;
-          Overlay(r, 26, std::to_string(101 + slot / 18).substr(1), kSeLength);
-          Overlay(r, 29, std::to_string(101 + slot % 18).substr(1), kSeLength);
-          line = r.substr(0, std::min(length, kEntryLine));
-          line.resize(length, ' ');
-        }
-        bytes += line + "\r\n";
-      }
-      if (offset < bytes.size()) Overlay(bytes, offset + 1, payload, bytes.size());
+      // Every fifth line a runner of its slot (lines past 216 name slots from the start).
+      bytes = GeneratedLines(payload, [&](size_t i, size_t length) {
+        if (i % 5 != 0) return std::string();
+        std::string r = SeTemplate();
+        Overlay(r, 12, date, kSeLength);
+        Overlay(r, 20, kJraCodes[c], kSeLength);
+        const size_t slot = i % kEntrySlots;
+        Overlay(r, 26, std::to_string(101 + slot / 18).substr(1), kSeLength);
+        Overlay(r, 29, std::to_string(101 + slot % 18).substr(1), kSeLength);
+        return r.substr(0, std::min(length, kEntryLine));
+      });
     } else {
       bytes.assign(payload);
     }

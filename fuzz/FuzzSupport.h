@@ -8,9 +8,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -169,6 +172,55 @@ inline size_t TakeNumber(std::string_view& payload, size_t digits) {
     payload.remove_prefix(1);
   }
   return n;
+}
+
+// A number field without blanks around it and without its sign: negative tells whether the
+// sign was "-".
+inline std::string_view WithoutSign(std::string_view s, bool& negative) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  negative = !s.empty() && s[0] == '-';
+  if (!s.empty() && (s[0] == '+' || s[0] == '-')) s.remove_prefix(1);
+  return s;
+}
+
+// JRA course codes 01-10 and the names their entry files carry, written here apart from the
+// program's code tables.
+inline constexpr std::string_view kJraCodes[] = {"01", "02", "03", "04", "05",
+                                                 "06", "07", "08", "09", "10"};
+inline constexpr std::string_view kJraNames[] = {"札幌", "函館", "福島", "新潟", "東京",
+                                                 "中山", "中京", "京都", "阪神", "小倉"};
+
+inline std::optional<std::string> JraName(std::string_view code) {
+  for (size_t i = 0; i < std::size(kJraCodes); ++i)
+    if (kJraCodes[i] == code) return std::string(kJraNames[i]);
+  return std::nullopt;
+}
+
+// A course index 0-9 from any byte of a payload: a digit is itself, anything else its value
+// modulo 10.
+inline unsigned CourseIndex(char ch) {
+  const unsigned char c = static_cast<unsigned char>(ch);
+  return c >= '0' && c <= '9' ? c - '0' : c % 10;
+}
+
+// A generated file of text lines from a payload: three digits of line count (at most 400),
+// three digits of line length (at most 700), six digits of an offset, then bytes laid over the
+// lines from that offset. line(i, length) makes line i; it is cut or padded to the length and
+// ends in CR LF.
+template <typename MakeLine>
+std::string GeneratedLines(std::string_view payload, MakeLine&& line) {
+  const size_t lines = std::min<size_t>(TakeNumber(payload, 3), 400);
+  const size_t length = std::min<size_t>(TakeNumber(payload, 3), 700);
+  const size_t offset = TakeNumber(payload, 6);
+  std::string bytes;
+  for (size_t i = 0; i < lines; ++i) {
+    std::string text = line(i, length);
+    text.resize(length, ' ');
+    bytes += text + "\r\n";
+  }
+  if (offset < bytes.size()) Overlay(bytes, offset + 1, payload, bytes.size());
+  return bytes;
 }
 
 }  // namespace tavolen::fuzzing
