@@ -180,8 +180,7 @@ RenewStamps ReadRenewFile(const fs::path& renewFile) {
 FileStatus WriteRenewFile(const fs::path& renewFile, const RenewStamps& stamps) {
   // A stamp with a line break in it would change the number of lines and void the file.
   for (const auto& s : stamps)
-    if (HasLineBreak(s))
-      return FileStatus::Fail(Sj("更新ファイルに書けない文字があります：") + PathText(renewFile));
+    if (HasLineBreak(s)) return FileStatus::Fail(FileError::RenewText, PathText(renewFile));
   return WriteFileAtomic(renewFile, JoinLinesCrLf(Lines(stamps.begin(), stamps.end())));
 }
 

@@ -32,12 +32,45 @@ SjisString Reason(int err) {
   return it != texts.end() ? Sj(it->second) : Sj("システムエラー ") + std::to_string(err);
 }
 
+SjisString WithReason(const char* what, std::string_view detail, int systemError) {
+  return Sj(what) + SjisString(detail) + Sj("（") + Reason(systemError) + Sj("）");
+}
+
 bool FaultFor(const fs::path& path) {
   std::lock_guard lock(faultMutex);
   return writeFault && writeFault(path);
 }
 
 }  // namespace
+
+SjisString FailureText(FileError reason, std::string_view detail, int systemError) {
+  const SjisString d(detail);
+  switch (reason) {
+    case FileError::None:
+      return {};
+    case FileError::Open:
+      return Sj("ファイルを開けませんでした：") + d;
+    case FileError::Read:
+      return Sj("ファイルを読み込めませんでした：") + d;
+    case FileError::Write:
+      return WithReason("ファイルを保存できませんでした：", d, systemError);
+    case FileError::Folder:
+      return WithReason("フォルダを作成できませんでした：", d, systemError);
+    case FileError::SettingsRead:
+      return Sj("設定ファイルを読み込めませんでした：") + d;
+    case FileError::SettingsEntry:
+      return Sj("設定ファイルに書き込めない項目です：") + d;
+    case FileError::LogRead:
+      return Sj("エラーログを読み込めませんでした：") + d;
+    case FileError::LogSave:
+      return Sj("エラーログを保存できませんでした。") + d;
+    case FileError::RenewText:
+      return Sj("更新ファイルに書けない文字があります：") + d;
+    case FileError::Other:
+      break;
+  }
+  return d;
+}
 
 SjisString PathText(const fs::path& path) {
   return Utf8ToSjis(path.string());
@@ -49,14 +82,13 @@ fs::path SjisPath(std::string_view sjis) {
 
 FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
   static std::atomic<unsigned> counter{0};
-  const SjisString failText = Sj("ファイルを保存できませんでした：") + PathText(path);
-  if (FaultFor(path)) return FileStatus::Fail(failText + Sj("（") + Reason(ENOSPC) + Sj("）"));
+  if (FaultFor(path)) return FileStatus::Fail(FileError::Write, PathText(path), ENOSPC);
 
   fs::path temp = path;
   temp +=
       "." + std::to_string(getpid()) + "-" + std::to_string(counter++) + std::string(kTempSuffix);
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return FileStatus::Fail(failText + Sj("（") + Reason(errno) + Sj("）"));
+  if (fd < 0) return FileStatus::Fail(FileError::Write, PathText(path), errno);
   const char* p = bytes.data();
   size_t left = bytes.size();
   int err = 0;
@@ -74,7 +106,7 @@ FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
   if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
   if (err != 0) {
     ::unlink(temp.c_str());
-    return FileStatus::Fail(failText + Sj("（") + Reason(err) + Sj("）"));
+    return FileStatus::Fail(FileError::Write, PathText(path), err);
   }
   return FileStatus::Ok();
 }
@@ -82,20 +114,17 @@ FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
 FileStatus ReadWholeFile(const fs::path& path, std::string& out) {
   out.clear();
   std::error_code ec;
-  if (!fs::is_regular_file(path, ec))
-    return FileStatus::Fail(Sj("ファイルを開けませんでした：") + PathText(path));
+  if (!fs::is_regular_file(path, ec)) return FileStatus::Fail(FileError::Open, PathText(path));
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return FileStatus::Fail(Sj("ファイルを開けませんでした：") + PathText(path));
-  }
+  if (!in) return FileStatus::Fail(FileError::Open, PathText(path));
   in.seekg(0, std::ios::end);
   std::streamoff size = in.tellg();
-  if (size < 0) return FileStatus::Fail(Sj("ファイルを読み込めませんでした：") + PathText(path));
+  if (size < 0) return FileStatus::Fail(FileError::Read, PathText(path));
   in.seekg(0, std::ios::beg);
   out.resize(static_cast<size_t>(size));
   if (size > 0 && !in.read(out.data(), size)) {
     out.clear();
-    return FileStatus::Fail(Sj("ファイルを読み込めませんでした：") + PathText(path));
+    return FileStatus::Fail(FileError::Read, PathText(path));
   }
   return FileStatus::Ok();
 }
@@ -109,8 +138,7 @@ FileStatus EnsureFolder(const fs::path& dir) {
   std::error_code ec;
   if (fs::is_directory(dir, ec)) return FileStatus::Ok();
   if (!fs::create_directory(dir, ec) && !fs::is_directory(dir))
-    return FileStatus::Fail(Sj("フォルダを作成できませんでした：") + PathText(dir) + Sj("（") +
-                            Reason(ec ? ec.value() : EEXIST) + Sj("）"));
+    return FileStatus::Fail(FileError::Folder, PathText(dir), ec ? ec.value() : EEXIST);
   return FileStatus::Ok();
 }
 

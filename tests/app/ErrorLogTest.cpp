@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "tests/support/Files.h"
 #include "tests/support/TestDir.h"
 
@@ -113,6 +115,8 @@ TEST_F(ErrorLogTest, FailedSaveIsReportedAndLeavesTheFile) {
   EXPECT_FALSE(start.ok);
   EXPECT_FALSE(error.ok);
   EXPECT_FALSE(start.message.empty());
+  EXPECT_EQ(start.reason, FileError::LogSave);
+  EXPECT_EQ(error.systemError, ENOSPC);
   EXPECT_EQ(ReadFileBytes(log), "kept\r\n");
   EXPECT_EQ(FileCount(dir), 1);
 

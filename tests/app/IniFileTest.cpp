@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "tests/support/Files.h"
 #include "tests/support/TestDir.h"
 
@@ -233,6 +235,8 @@ TEST_F(IniFileWrite, FailedWriteLeavesTheFileAsItWas) {
   SetWriteFaultForTesting(nullptr);
   EXPECT_FALSE(st.ok);
   EXPECT_FALSE(st.message.empty());
+  EXPECT_EQ(st.reason, FileError::Write);
+  EXPECT_EQ(st.systemError, ENOSPC);
   EXPECT_FALSE(created.ok);
   EXPECT_EQ(ReadFileBytes(file), before);
   EXPECT_EQ(ini.ReadInteger("locate", "top", 10), 5);
@@ -243,7 +247,7 @@ TEST_F(IniFileWrite, FailedWriteLeavesTheFileAsItWas) {
   fs::create_directories(blocked);
   IniFile unreadable(blocked);
   EXPECT_EQ(unreadable.ReadInteger("locate", "top", 10), 10);
-  EXPECT_FALSE(unreadable.WriteInteger("locate", "top", 1).ok);
+  EXPECT_EQ(unreadable.WriteInteger("locate", "top", 1).reason, FileError::SettingsRead);
   EXPECT_TRUE(fs::is_directory(blocked));
 }
 
@@ -252,6 +256,8 @@ TEST_F(IniFileWrite, EntriesThatWouldNotReadBackAreRefused) {
   WriteFileBytes(file, before);
   IniFile ini(file);
   EXPECT_FALSE(ini.WriteString("locate", "top", "1\r\n[evil]").ok);
+  EXPECT_EQ(ini.WriteString("locate", "a=b", "1").detail, "[locate] a=b");
+  EXPECT_EQ(ini.WriteString("locate", "a=b", "1").reason, FileError::SettingsEntry);
   EXPECT_FALSE(ini.WriteString("locate", "a=b", "1").ok);
   EXPECT_FALSE(ini.WriteString("loc]ate", "top", "1").ok);
   EXPECT_FALSE(ini.WriteString("locate", "", "1").ok);

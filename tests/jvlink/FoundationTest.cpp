@@ -71,6 +71,8 @@ TEST(FileIO, AtomicWriteReplacesWholeAndFailureKeepsOld) {
   SetWriteFaultForTesting(nullptr);
   EXPECT_FALSE(st.ok);
   EXPECT_FALSE(st.message.empty());
+  EXPECT_EQ(st.reason, FileError::Write);
+  EXPECT_EQ(st.detail, PathText(f));
   ASSERT_TRUE(ReadWholeFile(f, got));
   EXPECT_EQ(got, "new contents");
 
@@ -98,6 +100,8 @@ TEST(FileIO, FolderFailuresAreWorded) {
   std::ofstream(dir / "plain") << "a file where a folder should go";
   const FileStatus st = EnsureFolder(dir / "plain" / "Data");
   EXPECT_FALSE(st.ok);
+  EXPECT_EQ(st.reason, FileError::Folder);
+  EXPECT_NE(st.systemError, 0);
   const std::string text = SjisToUtf8(st.message);
   EXPECT_NE(text.find("フォルダを作成できませんでした"), std::string::npos) << text;
   EXPECT_NE(text.find("同じ名前のファイルがあります"), std::string::npos) << text;
