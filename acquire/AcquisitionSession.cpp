@@ -83,7 +83,33 @@ void AcquisitionSession::Fail(const SjisString& text) {
   desktop_.InformationBox(text);
 }
 
+template <typename F>
+void AcquisitionSession::Guarded(F&& handler) {
+  try {
+    handler();
+  } catch (const JVLinkFailure& e) {
+    view_.StopStatusTimer();
+    desktop_.ErrorBox(e.message());
+    try {
+      CloseStep();
+    } catch (const JVLinkFailure&) {
+      state_.sessionOpen = false;
+      view_.SetBusyCursor(false);
+    }
+  }
+}
+
 void AcquisitionSession::Start() {
+  Guarded([this] { StartSession(); });
+}
+
+void AcquisitionSession::StatusTick() {
+  // A tick that comes while a JV-Link call waits for its answer is skipped.
+  if (jvlink_.Busy()) return;
+  Guarded([this] { Tick(); });
+}
+
+void AcquisitionSession::StartSession() {
   static const SjisString startText =
       Sj("以降のデータ取込を開始します。データ作成が終了するまで本ソフトを操作したり他のアプリケー"
          "ションを操作することは極力避けてください。");
@@ -142,7 +168,7 @@ void AcquisitionSession::Start() {
   if (end != ReadEnd::StoreFailed) SaveLastTime(sessionStamp);
 }
 
-void AcquisitionSession::StatusTick() {
+void AcquisitionSession::Tick() {
   static const SjisString statusError = Sj("JVStatusエラー:");
   static const SjisString downloadingOf = Sj("ダウンロード中．．．");
 
@@ -170,8 +196,13 @@ void AcquisitionSession::Cancel() {
 
   if (!desktop_.AskYesNo(question)) return;
   view_.StopStatusTimer();
-  jvlink_.JVCancel();
   state_.CancelFlag = 1;
+  try {
+    jvlink_.JVCancel();
+  } catch (const JVLinkFailure& e) {
+    desktop_.ErrorBox(e.message());
+    return;
+  }
   desktop_.Beep();
   desktop_.InformationBox(cancelled);
   view_.SetProgressLabel(cancelled);
@@ -179,7 +210,13 @@ void AcquisitionSession::Cancel() {
 
 void AcquisitionSession::JVLinkSettings() {
   static const SjisString uiError = Sj("JVSetUIPropertiesエラー：");
-  const int c = jvlink_.JVSetUIProperties();
+  int c = 0;
+  try {
+    c = jvlink_.JVSetUIProperties();
+  } catch (const JVLinkFailure& e) {
+    desktop_.ErrorBox(e.message());
+    return;
+  }
   if (c != 0) Fail(uiError + JVResultMessage("JVSetUIProperties", c));
 }
 

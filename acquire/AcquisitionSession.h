@@ -77,6 +77,13 @@ class AcquisitionSession {
  private:
   enum class ReadEnd { Completed, Cancelled, ReadFailed, StoreFailed };
 
+  void StartSession();
+  void Tick();
+  // Runs one handler; when JV-Link can no longer be reached (JVLinkFailure) the general error
+  // box shows why, the handler ends and the close step runs where it can.
+  template <typename F>
+  void Guarded(F&& handler);
+
   ReadEnd ReadAndStore();
   void CloseStep();
   void SaveLastTime(const SjisString& stamp);

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTimeEdit>
+#include <QEvent>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,6 +12,7 @@
 #include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -26,6 +28,20 @@ QString Q(const SjisString& s) {
 QDateTime ToQt(const LocalDateTime& t) {
   return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second), Qt::UTC);
 }
+
+// The Japanese fixed-pitch face, so that digits, letters and kana of a line come from one font
+// and keep one width each.
+QFont JapaneseFixedFont(bool bold) {
+  QFont font;
+  font.setFamilies({Q(Sj("ＭＳ ゴシック")), "IPAGothic", "Noto Sans Mono CJK JP", "Monospace"});
+  font.setStyleHint(QFont::Monospace);
+  font.setFixedPitch(true);
+  font.setBold(bold);
+  return font;
+}
+
+// How often the list of stored records shows its new lines while records are read.
+constexpr int kListShowMs = 40;
 
 void SetClampedValue(QProgressBar* bar, int position) {
   // A position beyond the bar's range stands at its end, as the original bar clamps it.
@@ -54,13 +70,7 @@ TGetDataForm::TGetDataForm(JVLink& jvlink, Desktop& desktop, IniFile& ini, const
 
   ProgressLabel = new QLabel(this);
   ProgressLabel->setObjectName("ProgressLabel");
-  QFont labelFont;
-  labelFont.setFamilies(
-      {Q(Sj("ＭＳ ゴシック")), "IPAGothic", "Noto Sans Mono CJK JP", "Monospace"});
-  labelFont.setStyleHint(QFont::Monospace);
-  labelFont.setFixedPitch(true);
-  labelFont.setBold(true);
-  ProgressLabel->setFont(labelFont);
+  ProgressLabel->setFont(JapaneseFixedFont(true));
   QPalette labelPalette = ProgressLabel->palette();
   labelPalette.setColor(QPalette::WindowText, Qt::blue);
   ProgressLabel->setPalette(labelPalette);
@@ -80,6 +90,8 @@ TGetDataForm::TGetDataForm(JVLink& jvlink, Desktop& desktop, IniFile& ini, const
   // Every line has the same height; without this the list measures all its lines again at each
   // added line, which makes a race day of stores ten times slower.
   ListBox1->setUniformItemSizes(true);
+  // One Japanese fixed-pitch face for the whole line: digits and kana alike.
+  ListBox1->setFont(JapaneseFixedFont(false));
 
   DateTimePicker1 = new QDateTimeEdit(this);
   DateTimePicker1->setObjectName("DateTimePicker1");
@@ -88,6 +100,13 @@ TGetDataForm::TGetDataForm(JVLink& jvlink, Desktop& desktop, IniFile& ini, const
   const QLocale japanese(QLocale::Japanese, QLocale::Japan);
   DateTimePicker1->setLocale(japanese);
   DateTimePicker1->setDisplayFormat(japanese.dateFormat(QLocale::LongFormat));
+
+  ListBox1->installEventFilter(this);
+  ListBox1->viewport()->installEventFilter(this);
+  listShowTimer_ = new QTimer(this);
+  listShowTimer_->setSingleShot(true);
+  listShowTimer_->setInterval(kListShowMs);
+  connect(listShowTimer_, &QTimer::timeout, this, [this] { ShowNewListLines(); });
 
   TimerJVStatus = new QTimer(this);
   TimerJVStatus->setObjectName("TimerJVStatus");
@@ -139,6 +158,9 @@ void TGetDataForm::Open(JVLink& jvlink, Desktop& desktop, IniFile& ini, const Cl
 }
 
 void TGetDataForm::ButtonStartClick() {
+  // The last session's status ("データ読込み完了(6/6)") would otherwise stand beside the result
+  // of this one, which may find nothing at all.
+  ProgressLabel->clear();
   RunHandler(&AcquisitionSession::Start);
 }
 void TGetDataForm::ButtonCancelClick() {
@@ -189,11 +211,57 @@ void TGetDataForm::SetReadMax(int max) {
 void TGetDataForm::SetReadPosition(int position) {
   SetClampedValue(ProgressBar2, position);
 }
+// A list view lays out its lines on a zero timer but paints without laying out, so a paint
+// that the read loop let through before that timer showed an empty list while the records were
+// read. The lines are laid out here instead, at once for the first line and then at most every
+// kListShowMs: in between the list's viewport keeps what it showed, so the loop spends its time
+// on the records, not on painting every line.
 void TGetDataForm::AddListLine(const SjisString& line) {
-  ListBox1->addItem(Q(line));
+  if (ListBox1->viewport()->updatesEnabled()) {  // no line is waiting: all are laid out
+    QScrollBar* bar = ListBox1->verticalScrollBar();
+    listFollows_ = bar->value() == bar->maximum();
+  }
+  new QListWidgetItem(Q(line), ListBox1);
+  if (!sinceListShown_.isValid() || sinceListShown_.elapsed() >= kListShowMs) {
+    listShowTimer_->stop();
+    ShowNewListLines();
+    return;
+  }
+  ListBox1->viewport()->setUpdatesEnabled(false);
+  if (!listShowTimer_->isActive()) listShowTimer_->start();
 }
+
+bool TGetDataForm::eventFilter(QObject* watched, QEvent* event) {
+  // A list moved or resized while its lines wait (its scroll bar appearing, the window
+  // resized) is shown at once: its window would otherwise paint that area without the lines.
+  const bool list = watched == ListBox1 || watched == ListBox1->viewport();
+  if (list && (event->type() == QEvent::Resize || event->type() == QEvent::Move) &&
+      !ListBox1->viewport()->updatesEnabled()) {
+    listShowTimer_->stop();
+    ShowNewListLines();
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TGetDataForm::ShowNewListLines() {
+  if (ListBox1->count() > 0) {
+    QListWidgetItem* newest = ListBox1->item(ListBox1->count() - 1);
+    // Either lays the lines out.
+    if (listFollows_)
+      ListBox1->scrollToItem(newest);
+    else
+      ListBox1->visualItemRect(newest);
+  }
+  ListBox1->viewport()->setUpdatesEnabled(true);
+  sinceListShown_.start();
+}
+
 void TGetDataForm::ClearList() {
+  listShowTimer_->stop();
   ListBox1->clear();
+  ListBox1->viewport()->setUpdatesEnabled(true);
+  sinceListShown_.invalidate();
+  listFollows_ = true;
 }
 
 void TGetDataForm::SetBusyCursor(bool busy) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QTime>
 #include <filesystem>
 #include <functional>
@@ -67,6 +68,9 @@ class TGetDataForm : public QDialog, private AcquireView {
   // Closing waits for a running read loop and its close step, then rebuilds the day list.
   void done(int result) override;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void SetProgressLabel(const SjisString& text) override;
   void SetDownloadMax(int max) override;
@@ -84,6 +88,8 @@ class TGetDataForm : public QDialog, private AcquireView {
 
   // Runs a handler; a close asked for while a read loop ran is carried out afterwards.
   void RunHandler(void (AcquisitionSession::*handler)());
+  // Lays out the lines added to ListBox1 and lets it paint them (see AddListLine).
+  void ShowNewListLines();
 
   std::unique_ptr<AcquisitionSession> session_;
   std::function<void()> onClose_;
@@ -91,6 +97,9 @@ class TGetDataForm : public QDialog, private AcquireView {
   bool closePending_ = false;
   int closeResult_ = 0;
   bool closed_ = false;
+  QTimer* listShowTimer_ = nullptr;  // shows the lines added since the list was last shown
+  QElapsedTimer sinceListShown_;
+  bool listFollows_ = true;  // the list shows its newest line and follows the next ones
 };
 
 }  // namespace tavolen

@@ -1,11 +1,13 @@
 #include "app/About.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProcess>
 #include <QScreen>
 
+#include "app/ProgramIcon.h"
 #include "base/Desktop.h"
 #include "base/Widgets.h"
 
@@ -44,7 +46,7 @@ class AboutPicture : public QFrame {
       p.drawEllipse(oval.adjusted(2, 2, -2, -2));
       // The mark and the name.
       const int s = 44;
-      p.drawPixmap(QPointF(r.left() + 14, r.top() + 14), DrawGlyph(Glyph::Program, s).pixmap(s, s));
+      p.drawPixmap(QPointF(r.left() + 14, r.top() + 14), ProgramIcon().pixmap(s, s));
       QFont f(QStringLiteral("DejaVu Serif"));
       f.setPixelSize(30);
       f.setBold(true);
@@ -59,8 +61,15 @@ class AboutPicture : public QFrame {
   }
 };
 
+// The desktop's own opener of an address: xdg-open, or on Windows the shell's URL handler.
 bool StartXdgOpen(const std::string& url) {
+#ifdef Q_OS_WIN
+  return QProcess::startDetached(
+      QStringLiteral("rundll32"),
+      {QStringLiteral("url.dll,FileProtocolHandler"), QString::fromStdString(url)});
+#else
   return QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(url)});
+#endif
 }
 
 }  // namespace
@@ -99,6 +108,14 @@ TAboutBox::TAboutBox(Desktop& desktop, QWidget* parent, StartBrowser startBrowse
   CreditLabel->setPalette(cp);
   CreditLabel->setGeometry(14, 84, 272, 30);
 
+  FolderLabel = new QLabel(Panel1);
+  FolderLabel->setObjectName(QStringLiteral("FolderLabel"));
+  FolderLabel->setFont(GothicFont(11));
+  FolderLabel->setStyleSheet(
+      QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 110); padding: 1px 3px; }"));
+  FolderLabel->setGeometry(6, 172, 288, 20);
+  FolderLabel->hide();
+
   Button1 = new QPushButton(Qs(Sj("作者のホームページ")), this);
   Button1->setObjectName(QStringLiteral("Button1"));
   Button1->setGeometry(9, 215, 150, 25);
@@ -115,6 +132,18 @@ TAboutBox::TAboutBox(Desktop& desktop, QWidget* parent, StartBrowser startBrowse
     const QRect a = screen->availableGeometry();
     move(a.center() - rect().center());
   }
+}
+
+void TAboutBox::ShowFolder(const std::string& layoutName, const std::filesystem::path& folder) {
+  const QString path = QString::fromStdU16String(folder.u16string());
+  const QString prefix = QString::fromUtf8("データ（") + QString::fromStdString(layoutName) +
+                         QString::fromUtf8("）: ");
+  // A long path keeps its end, where the folder's own name is.
+  const QFontMetrics fm(FolderLabel->font());
+  const int room = FolderLabel->width() - 8 - fm.horizontalAdvance(prefix);
+  FolderLabel->setText(prefix + fm.elidedText(path, Qt::ElideLeft, room));
+  FolderLabel->setToolTip(path);
+  FolderLabel->show();
 }
 
 void TAboutBox::Button1Click() {

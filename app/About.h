@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -25,10 +26,13 @@ class TAboutBox : public QDialog {
   explicit TAboutBox(Desktop& desktop, QWidget* parent = nullptr, StartBrowser startBrowser = {});
 
   void Button1Click();
+  // Shows where the program keeps its files: the layout's name (UTF-8) and the folder.
+  void ShowFolder(const std::string& layoutName, const std::filesystem::path& folder);
 
   QFrame* Panel1 = nullptr;  // the framed picture
   Label3D* Label3D1 = nullptr;
   QLabel* CreditLabel = nullptr;
+  QLabel* FolderLabel = nullptr;  // the application folder in use; empty until ShowFolder
   QPushButton* MsgBitBtn1 = nullptr;
   QPushButton* Button1 = nullptr;
 

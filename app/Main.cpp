@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSessionManager>
@@ -14,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/About.h"
+#include "app/ProgramIcon.h"
 #include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/KeibaFunc.h"
@@ -36,6 +38,9 @@ QToolButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
   b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   b->setAutoRaise(true);
   b->setFixedHeight(32);
+  // Tool-bar buttons never take the keyboard focus: a key meant for the race list must never
+  // press 終了 or open a window.
+  b->setFocusPolicy(Qt::NoFocus);
   if (hint) {
     b->setStatusTip(Qs(Sj(hint)));
     b->setToolTip(Qs(Sj(hint)));
@@ -48,6 +53,8 @@ Label3D* MakeLabel(QWidget* parent, const char* name, int pixels, Qt::Alignment 
   l->setObjectName(QString::fromLatin1(name));
   l->setFont(GothicFont(pixels, true));
   l->setAlignment(align ? align : Qt::AlignLeft | Qt::AlignVCenter);
+  // A long text is cut at the panel's edge; it never widens the window.
+  l->setMinimumWidth(1);
   return l;
 }
 
@@ -56,6 +63,23 @@ void SetTextColour(QWidget* w, const QColor& c) {
   p.setColor(QPalette::WindowText, c);
   w->setPalette(p);
 }
+
+// Calls back when the watched widget is shown or hidden, also while its window is not on
+// screen.
+class VisibilityWatch : public QObject {
+ public:
+  VisibilityWatch(QObject* parent, std::function<void()> changed)
+      : QObject(parent), changed_(std::move(changed)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::ShowToParent || e->type() == QEvent::HideToParent) changed_();
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  std::function<void()> changed_;
+};
 
 QAction* MakeAction(QObject* parent, const char* name, const char* caption,
                     const char* hint = nullptr) {
@@ -74,12 +98,14 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
       desktop_(deps.desktop),
       clock_(deps.clock),
       appFolder_(deps.appFolder),
+      folders_{deps.layout, deps.appFolder,
+               deps.resourceFolder.empty() ? deps.appFolder : deps.resourceFolder},
       runModal_(deps.runModal),
       quit_(deps.quit),
       errorLog_(deps.appFolder, deps.clock) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromLatin1(kCaption));
-  setWindowIcon(DrawGlyph(Glyph::Program, 64));
+  setWindowIcon(ProgramIcon());
   // The designed place; creation replaces it with the stored one.
   move(kDefaultLeft, kDefaultTop);
   resize(kDefaultWidth, kDefaultHeight);
@@ -103,6 +129,9 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   Timer4 = new QTimer(this);
   Timer4->setObjectName(QStringLiteral("Timer4"));
   connect(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
+  SetUpWatch();
+  // A check may have brought new changes of the race on the card.
+  connect(Timer4, &QTimer::timeout, this, [this] { RefreshCardChanges(); });
 
   if (qApp) {
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -244,9 +273,11 @@ void TMainForm::BuildInfoPanel(QWidget* parent) {
 void TMainForm::BuildClientArea() {
   ClientArea = new QWidget(this);
   ClientArea->setObjectName(QStringLiteral("ClientArea"));
+  // The race list stands beside the card area, not inside it: hiding the card (a new race, an
+  // incomplete race) leaves the list usable and keeps its keyboard focus.
   Panel1 = new QWidget(ClientArea);
   Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel5 = new QWidget(Panel1);
+  Panel5 = new QWidget(ClientArea);
   Panel5->setObjectName(QStringLiteral("Panel5"));
   DatList = new QListWidget(Panel5);
   DatList->setObjectName(QStringLiteral("DatList"));
@@ -259,19 +290,56 @@ void TMainForm::BuildClientArea() {
   StringGrid2 = new QTableWidget(Panel1);
   StringGrid2->setObjectName(QStringLiteral("StringGrid2"));
 
-  auto* h = new QHBoxLayout(Panel1);
-  h->setContentsMargins(0, 0, 0, 0);
+  auto* grid = new QHBoxLayout(Panel1);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->addWidget(StringGrid2, 1);
+  auto* h = new QHBoxLayout(ClientArea);
+  h->setContentsMargins(0, 2, 0, 0);
   h->setSpacing(2);
-  h->addWidget(Panel5);
-  h->addWidget(StringGrid2, 1);
-  auto* v = new QVBoxLayout(ClientArea);
-  v->setContentsMargins(0, 2, 0, 0);
-  v->addWidget(Panel1);
+  h->addWidget(Panel5, 0, Qt::AlignLeft);
+  h->addWidget(Panel1, 1);
+  // Nothing loaded yet: neither a list nor a card.
   Panel1->setVisible(false);
+  Panel5->setVisible(false);
+
+  GuideLabel = new QLabel(ClientArea);
+  GuideLabel->setObjectName(QStringLiteral("GuideLabel"));
+  GuideLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  GuideLabel->setFont(GothicFont(14));
+  GuideLabel->setStyleSheet(QStringLiteral("QLabel { color: #2a4a6a; }"));
+  h->addWidget(GuideLabel, 1, Qt::AlignCenter);  // a left-aligned block in the middle
+  // The guide follows the visibility of the race card area and the race list, and the date
+  // list's contents.
+  Panel1->installEventFilter(new VisibilityWatch(Panel1, [this] { UpdateGuide(); }));
+  Panel5->installEventFilter(new VisibilityWatch(Panel5, [this] { UpdateGuide(); }));
+  QAbstractItemModel* dates = DateCombo->model();
+  connect(dates, &QAbstractItemModel::rowsInserted, this, [this] { UpdateGuide(); });
+  connect(dates, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateGuide(); });
+  connect(dates, &QAbstractItemModel::modelReset, this, [this] { UpdateGuide(); });
+  UpdateGuide();
 
   connect(DatList, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row >= 0) DatListClick();
   });
+}
+
+void TMainForm::UpdateGuide() {
+  if (!GuideLabel) return;
+  if (DateCombo->count() == 0) {
+    GuideLabel->setText(
+        QString::fromUtf8("まだレースデータがありません。はじめに次の順で操作してください。\n\n"
+                          "1. ツールバーの「JVデータ取得」を押す\n"
+                          "2. 「データ取込み開始」を押し、完了したらウィンドウを閉じる\n"
+                          "3. 左上の日付リストで今日の日付を選ぶ\n"
+                          "4. 「常駐」を押すと、タスクトレイで変更情報を見張ります\n\n"
+                          "くわしくは「ﾍﾙﾌﾟ」をご覧ください。"));
+  } else {
+    GuideLabel->setText(
+        QString::fromUtf8("左上の日付リストで開催日を選んでください。\n"
+                          "今日の日付を選ぶと、変更情報の自動確認が始まります。"));
+  }
+  // A race list without a card (an incomplete race) needs no guide beside it.
+  GuideLabel->setVisible(Panel1->isHidden() && Panel5->isHidden());
 }
 
 void TMainForm::BuildMenus() {
@@ -289,8 +357,13 @@ void TMainForm::BuildMenus() {
   N5 = MakeAction(this, "N5", "読込後、ﾃﾞｰﾀﾘｽﾄを消す", "分析用ﾃﾞｰﾀ読込後、ﾃﾞｰﾀﾘｽﾄを消します");
   N5->setCheckable(true);
   N5->setVisible(false);
+  CardChangesItem =
+      MakeAction(this, "CardChangesItem", "変更情報を出馬表に表示",
+                 "出走取消・競争除外、騎手変更、発走時刻変更、コース変更を出馬表に表示します");
+  CardChangesItem->setCheckable(true);
   OptionMenu->addAction(N2);
   OptionMenu->addAction(N5);
+  OptionMenu->addAction(CardChangesItem);
 
   HelpMenu = menuBar()->addMenu(Qs(Sj("ﾍﾙﾌﾟ(&H)")));
   HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
@@ -304,6 +377,7 @@ void TMainForm::BuildMenus() {
   connect(FileExitItem, &QAction::triggered, this, [this] { SpeedButton4Click(); });
   connect(N2, &QAction::triggered, this, [this] { N2Click(); });
   // N5 is never shown; N5Click itself inverts the check mark.
+  connect(CardChangesItem, &QAction::triggered, this, [this] { CardChangesItemClick(); });
   connect(HelpContentsItem, &QAction::triggered, this, [this] { HelpContentsItemClick(); });
   connect(HelpAboutItem, &QAction::triggered, this, [this] { SpeedButton6Click(); });
 }
@@ -337,7 +411,7 @@ void TMainForm::BuildTrayMenu() {
 
 void TMainForm::FormCreate() {
   // 1. The application folder is given (start-up made it the current directory).
-  helpFile_ = appFolder_ / kHelpFileName;
+  helpFile_ = ResourceFile(folders_, kHelpFileName);
   try {
     // 2. The data folder, which every race and change file goes into, must be writable.
     if (FileStatus st = EnsureFolder(DataFolder()); !st) {
@@ -376,6 +450,7 @@ void TMainForm::FormCreate() {
     MakeDataListBtnClick();
     // 11. The hidden option N5.
     N5->setChecked(IniGT1.Read(Settings::DateListClose, false));
+    CardChangesItem->setChecked(IniGT1.Read(Settings::RaceCardChanges, false));
     creationCompleted_ = true;
   } catch (const std::exception& e) {
     desktop_.ErrorBox(Utf8ToSjis(e.what()));
@@ -428,7 +503,13 @@ void TMainForm::FormShow() {
   versionText_ = kVersion;
   // A change fetch that lets window messages run keeps its session; it has been initialised.
   if (jvSessionOpen) return;
-  const int r = JVLink1.JVInit(Wide(std::string(kSoftwareIdPrefix) + versionText_));
+  int r = 0;
+  try {
+    r = JVLink1.JVInit(Wide(std::string(kSoftwareIdPrefix) + versionText_));
+  } catch (const JVLinkFailure& e) {
+    desktop_.ErrorBox(e.message());
+    return;
+  }
   if (r != 0) desktop_.PlainBox(Sj("JVInitエラー：") + JVResultMessage("JVInit", r));
 }
 
@@ -471,6 +552,7 @@ void TMainForm::FormDestroy() {
   // The desktop outlives this window: it must not call back into it.
   desktop_.SetTrayDoubleClick({});
   desktop_.SetTrayMenu(nullptr);
+  desktop_.SetNotificationHandlers({}, {});  // a late click finds no window
 }
 
 void TMainForm::ShowHint(const QString& hint) {
@@ -531,6 +613,7 @@ void TMainForm::SpeedButton2Click() {
     return;
   }
   KaisaiReadBtnClick();
+  RefreshCardChanges();
   if (HenkoForm) HenkoForm->ShowWindow();
 }
 
@@ -543,20 +626,41 @@ void TMainForm::J1Click() {
 }
 
 void TMainForm::HelpContentsItemClick() {
-  if (!FileExists(helpFile_)) {
-    desktop_.InformationBox(Sj("ヘルプファイルが見つかりません。\n") + PathText(helpFile_));
-    return;
-  }
-  if (!desktop_.OpenHelpContents(helpFile_))
+  // A Tavolen.CHM the user supplies comes first; otherwise the program's own guide opens in
+  // the browser. A CHM that nothing on this desktop can show also falls back to the guide.
+  // Looked up at every command, so a file the user has just put in place is found.
+  helpFile_ = ResourceFile(folders_, kHelpFileName);
+  const fs::path guide = ResourceFile(folders_, kHelpGuide);
+  const bool hasGuide = FileExists(guide);
+  if (FileExists(helpFile_)) {
+    if (desktop_.OpenHelpContents(helpFile_)) return;
+    if (hasGuide && desktop_.OpenHelpContents(guide)) return;
     desktop_.InformationBox(
         Sj("ヘルプファイルを表示できませんでした。\nCHM 形式のファイルを表示できるプログラム"
            "（xCHM など）をインストールしてください。\n") +
         PathText(helpFile_));
+    return;
+  }
+  if (!hasGuide) {
+    desktop_.InformationBox(Sj("ヘルプファイルが見つかりません。\n") + PathText(helpFile_) +
+                            Sj("\n") + PathText(guide));
+    return;
+  }
+  if (!desktop_.OpenHelpContents(guide))
+    desktop_.InformationBox(
+        Sj("使い方を表示できませんでした。\nWeb ブラウザで次のファイルを開いてください。\n") +
+        PathText(guide));
 }
 
 void TMainForm::ShowAboutBox(bool withVersion) {
   TAboutBox box(desktop_, this);
+  box.ShowFolder(FolderLayoutName(folders_.layout), appFolder_);
   if (withVersion && !versionText_.empty()) box.Label3D1->setText(Qs(versionText_));
+  // Which JV-Link the program talks to.
+  if (const SjisString which = JVLink1.Description(); !which.empty()) {
+    box.CreditLabel->setText(box.CreditLabel->text() + QStringLiteral("\n") + Qs(which));
+    box.CreditLabel->resize(box.CreditLabel->width(), box.CreditLabel->height() + 16);
+  }
   RunModal(box);
 }
 

@@ -45,6 +45,7 @@
 #include <string>
 
 #include "acquire/AcquisitionSession.h"
+#include "app/AppFolders.h"
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
 #include "base/IniFile.h"
@@ -73,6 +74,11 @@ struct MainFormDeps {
   std::function<int(QDialog&)> runModal = {};
   // Ends the program's message loop; the default leaves QApplication::exec at once.
   std::function<void()> quit = {};
+  // Installed: appFolder is the per-user folder and the read-only files (notify.wav, the user
+  // guide, Tavolen.CHM) come from resourceFolder unless the user put a copy into appFolder.
+  // Portable (and an empty resourceFolder): everything lies in appFolder.
+  FolderLayout layout = FolderLayout::Portable;
+  fs::path resourceFolder = {};
 };
 
 // The invisible horizontal up-down control that mirrors the race list selection.
@@ -90,6 +96,8 @@ class TMainForm : public QMainWindow {
   static constexpr const char* kCaption = "Tavolen for JRA-VAN Data Lab.";
   static constexpr const char* kDataFolderName = "Data";
   static constexpr const char* kHelpFileName = "Tavolen.CHM";
+  // The program's own user guide (HTML), opened when there is no Tavolen.CHM.
+  static constexpr const char* kHelpGuide = "help/index.html";
 
   explicit TMainForm(const MainFormDeps& deps, QWidget* parent = nullptr);
   ~TMainForm() override;
@@ -138,6 +146,11 @@ class TMainForm : public QMainWindow {
   void DatListClick();
   void StringGrid2MouseUp(Qt::MouseButton button, const QPoint& pos);
   void N18Click();
+  // The option that marks the day's changes on the race card, chosen in the menu: stores its
+  // check mark and marks or unmarks the card shown.
+  void CardChangesItemClick();
+  // Reads the day's changes of the race shown again and marks them, when the option is on.
+  void RefreshCardChanges();
   // The loaded meeting: selected race file, race and runner tables, race slots, selected race
   // index and check interval. Only the race card handlers change it.
   const LoadedMeeting& meeting() const { return meeting_; }
@@ -145,17 +158,34 @@ class TMainForm : public QMainWindow {
   // ---- Change monitoring (MainChanges.cpp) ----
   // The change fetch; its read loop and close step are those of ChangeFetcher().
   void GetKaisaiBtnClick();
-  void KaisaiReadBtnClick();
+  // False when a change file could not be read (the error box was shown).
+  bool KaisaiReadBtnClick();
   void ShowBalloon1Click();
   void Timer4Timer();
   void N2Click();
   // The change fetch of this window's JV-Link control, made on first use.
   ChangeFetch& ChangeFetcher();
 
+  // ---- The watch keeps going (MainChanges.cpp) ----
+  // Made at creation: the watch's status label and the timer that notices a sleep.
+  void SetUpWatch();
+  // After the date list was rebuilt: the loaded day stays selected while its day file exists,
+  // so the automatic check goes on.
+  void KeepLoadedDaySelected();
+  // Every 30 seconds: after a sleep or a clock jump the check runs at once and the check timer
+  // starts its period afresh.
+  void WakeTimerTimer();
+  // The text of the watch's status label: last successful check, a failed check, a new day
+  // without race data.
+  SjisString WatchStatus() const;
+
   // ---- State ----
   const fs::path& AppFolder() const { return appFolder_; }
-  fs::path DataFolder() const { return appFolder_ / kDataFolderName; }
+  // "Data", or the folder of that name in another letter case ("DATA" from an older install).
+  fs::path DataFolder() const { return FindFolderAnyCase(appFolder_, kDataFolderName); }
   const fs::path& HelpFile() const { return helpFile_; }
+  const AppFolders& Folders() const { return folders_; }
+  fs::path SoundFile() const { return ResourceFile(folders_, "notify.wav"); }
   const SjisString& VersionText() const { return versionText_; }
   // False when a creation step failed and the later ones were skipped.
   bool CreationCompleted() const { return creationCompleted_; }
@@ -189,6 +219,9 @@ class TMainForm : public QMainWindow {
   QLabel* DLlabel = nullptr;  // hidden status label of the change fetch
   QWidget* ClientArea = nullptr;
   QWidget* Panel1 = nullptr;  // race card area, hidden at start
+  // Stands where the race card area is while that is hidden and says what to do next: fetch
+  // race data while the date list is empty, otherwise choose a date.
+  QLabel* GuideLabel = nullptr;
   QWidget* Panel5 = nullptr;  // race list panel
   QListWidget* DatList = nullptr;
   QTableWidget* StringGrid2 = nullptr;
@@ -196,7 +229,9 @@ class TMainForm : public QMainWindow {
   QAction* N18 = nullptr;       // copy the race card to the clipboard
   TUpDown UpDown1;
   QTimer* Timer4 = nullptr;
+  QTimer* WakeTimer = nullptr;  // notices a sleep or a clock jump while the watch runs
   QStatusBar* StatusLine = nullptr;
+  QLabel* WatchLabel = nullptr;  // in the status line: the watch's status
 
   QMenu* FileMenu = nullptr;
   QAction* J1 = nullptr;
@@ -204,6 +239,7 @@ class TMainForm : public QMainWindow {
   QMenu* OptionMenu = nullptr;
   QAction* N2 = nullptr;
   QAction* N5 = nullptr;
+  QAction* CardChangesItem = nullptr;  // "変更情報を出馬表に表示", off by default
   QMenu* HelpMenu = nullptr;
   QAction* HelpContentsItem = nullptr;
   QAction* HelpAboutItem = nullptr;
@@ -221,6 +257,7 @@ class TMainForm : public QMainWindow {
 
   // ---- State of the change monitoring, shared with its handlers ----
   SjisString balloonText;      // the text ShowBalloon1Click shows
+  Lines balloonDetails;        // the new changes it lists after that text, where room allows
   bool autoRun = false;        // true while the schedule runs a fetch
   bool jvSessionOpen = false;  // a change fetch holds a JV-Link session open
 
@@ -233,6 +270,7 @@ class TMainForm : public QMainWindow {
   void BuildToolBar();
   void BuildInfoPanel(QWidget* parent);
   void BuildClientArea();
+  void UpdateGuide();
   void BuildMenus();
   void BuildTrayMenu();
   void ShowTrayIcon();
@@ -246,6 +284,7 @@ class TMainForm : public QMainWindow {
   Desktop& desktop_;
   const Clock& clock_;
   fs::path appFolder_;
+  AppFolders folders_;
   fs::path helpFile_;
   std::function<int(QDialog&)> runModal_;
   std::function<void()> quit_;
@@ -256,6 +295,15 @@ class TMainForm : public QMainWindow {
   bool noTrayToldOnce_ = false;
   bool destroyed_ = false;
   LoadedMeeting meeting_;
+  // The watch: the day the automatic check last saw as today, the times of the last successful
+  // and failed checks ("hh:nn"), the new day already told to have no race data, and the clocks
+  // at the last WakeTimer tick.
+  bool FollowDateChange();  // false when this tick must not check
+  void RecordCheck(bool ok);
+  void ShowWatchStatus();
+  SjisString watchedDay_, lastCheckOk_, lastCheckFailed_, missingDayTold_;
+  LocalDateTime wakeWall_;
+  long long wakeMonoMs_ = -1;
   // The acquisition's cancel flag and session state outlive its window: a session left open
   // by a cancel during the download stays open until the next close step.
   AcquisitionState acquisition_;

@@ -5,10 +5,15 @@
 namespace tavolen {
 
 void TMainForm::OpenAcquisition() {
-  // Created anew on each opening and freed on close; closing rebuilds the date list.
+  // Created anew on each opening and freed on close; closing rebuilds the date list, where
+  // the day being watched stays selected.
   TGetDataForm form(
       JVLink1, desktop_, IniGT1, clock_, DataFolder(), acquisition_,
-      [this] { MakeDataListBtnClick(); }, this);
+      [this] {
+        MakeDataListBtnClick();
+        KeepLoadedDaySelected();
+      },
+      this);
   acquisitionWindowOpen_ = true;
   RunModal(form);
   acquisitionWindowOpen_ = false;

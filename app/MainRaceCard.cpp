@@ -1,14 +1,16 @@
 // Handlers of the race card viewer: meeting dates, meeting load, race list and race card. Each
 // handler reads its controls, calls the race card logic and writes the results back.
-#include <QCoreApplication>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "app/Main.h"
 #include "base/CheckInterval.h"
 #include "base/Widgets.h"
+#include "racecard/CardChanges.h"
 #include "racecard/RaceCard.h"
 #include "racecard/RaceCardDelegate.h"
 #include "racecard/prgrsUnit.h"
@@ -60,6 +62,14 @@ class MouseUpFilter : public QObject {
  private:
   std::function<void(Qt::MouseButton, QPoint)> onUp_;
 };
+
+// Hides a panel; when the keyboard focus was inside it, the focus goes to `keeper` (the race
+// list) instead of wandering to the next widget of the window.
+void HideKeepingFocus(QWidget* panel, QWidget* keeper) {
+  const bool hadFocus = panel->isAncestorOf(QApplication::focusWidget());
+  panel->setVisible(false);
+  if (hadFocus && keeper->isVisible()) keeper->setFocus(Qt::OtherFocusReason);
+}
 
 }  // namespace
 
@@ -120,6 +130,7 @@ void TMainForm::ReadBtnClick() {
     desktop_.InformationBox(MissingDayFileMessage());
     Panel1->setVisible(false);
     DatList->clear();
+    Panel5->setVisible(false);
     return;
   }
   if (result.outcome == MeetingLoadResult::Outcome::Failed) {
@@ -128,10 +139,11 @@ void TMainForm::ReadBtnClick() {
     meeting_.loadSucceeded = false;
     Panel1->setVisible(false);
     DatList->clear();
+    Panel5->setVisible(false);
     desktop_.ErrorBox(result.error);
     return;
   }
-  Panel1->setVisible(false);
+  HideKeepingFocus(Panel1, DatList);
 }
 
 // The user chose a date: load it, list its races, switch the check timer, show the first race.
@@ -150,6 +162,7 @@ void TMainForm::DateComboChange() {
       item->setData(Qt::UserRole, race.slot);
     }
   }
+  Panel5->setVisible(DatList->count() > 0);
   UpDown1.Min = 0;
   UpDown1.Max = DatList->count() - 1;
   UpDown1.Position = 0;
@@ -196,7 +209,8 @@ void TMainForm::SpeedButton8Click() {
 
 // Shows the race card of the race list's selected item.
 void TMainForm::DatListClick() {
-  Panel1->setVisible(false);
+  // The card area is hidden until the new card is known to be complete; a complete card
+  // replaces the old one in place, so the grid never loses the keyboard focus to a hide.
   const QListWidgetItem* item = DatList->currentItem();
   bool isSlot = false;
   const int slot = item ? item->data(Qt::UserRole).toInt(&isSlot) : -1;
@@ -204,15 +218,19 @@ void TMainForm::DatListClick() {
                                     Label3D6, Label3D7, Label3D8, Label3D9, Label3D10};
   if (!isSlot || slot < 0 || slot >= kMeetingRaces) {
     // No race chosen (an empty race list): no card, and no header of another race.
+    HideKeepingFocus(Panel1, DatList);
     for (Label3D* label : labels) label->clear();
     Label3D2->setAutoFillBackground(false);
     ShowCardInGrid(*StringGrid2, CardGrid{CardHeaderRow()});
+    RefreshCardChanges();
     return;
   }
   meeting_.selectedRaceIndex = slot;
 
   const RaceCard card = BuildRaceCard(meeting_, slot);
-  for (int i = 0; i < kHeaderLabels; ++i) labels[i]->setText(Qs(card.labels[i]));
+  if (!card.complete) HideKeepingFocus(Panel1, DatList);
+  for (int i = 0; i < kHeaderLabels; ++i)
+    labels[i]->setText(Qs(SjisString(WithoutTrailingPadding(card.labels[i]))));
   Label3D2->setAutoFillBackground(true);  // opaque: the black shows behind the white number
   ShowCardInGrid(*StringGrid2, card.grid);
 
@@ -222,8 +240,44 @@ void TMainForm::DatListClick() {
     desktop_.InformationBox(card.incompleteMessage);
 
   StringGrid2->selectionModel()->clear();
+  RefreshCardChanges();
   UpDown1.Position = DatList->currentRow();
   if (N5->isChecked()) Panel5->setVisible(false);
+}
+
+void TMainForm::CardChangesItemClick() {
+  if (FileStatus st = IniGT1.Write(Settings::RaceCardChanges, CardChangesItem->isChecked()); !st)
+    desktop_.ErrorBox(st.message);
+  RefreshCardChanges();
+}
+
+void TMainForm::RefreshCardChanges() {
+  auto* delegate = qobject_cast<RaceCardDelegate*>(StringGrid2->itemDelegate());
+  if (!delegate) return;
+  const QListWidgetItem* item = DatList->currentItem();
+  const bool raceShown = item && meeting_.selectedRaceIndex >= 0 &&
+                         meeting_.selectedRaceIndex < kMeetingRaces &&
+                         item->data(Qt::UserRole).toInt() == meeting_.selectedRaceIndex;
+  std::optional<RaceChanges> changes;
+  if (CardChangesItem->isChecked() && raceShown)
+    changes = ChangesOfRace(meeting_.SelectedSlot().raceKey,
+                            ReadDayChangeLines(meeting_.selectedRaceFile));
+  delegate->SetChanges(changes);
+  StringGrid2->viewport()->update();
+  if (!raceShown) return;
+
+  // The header: the race as entered, with a new post time and a course change in red.
+  const ChangedHeader header =
+      HeaderWithChanges(RaceHeaderTexts(meeting_.SelectedSlot()), changes.value_or(RaceChanges{}));
+  Label3D* labels[kHeaderLabels] = {Label3D1, Label3D2, Label3D3, Label3D4, Label3D5,
+                                    Label3D6, Label3D7, Label3D8, Label3D9, Label3D10};
+  for (int i : {6, 7, 8}) {
+    labels[i]->setText(Qs(SjisString(WithoutTrailingPadding(header.labels[i]))));
+    QPalette p = labels[i]->palette();
+    p.setColor(QPalette::WindowText,
+               header.changed[i] ? QColor(Qt::red) : HeaderLabelLooks()[i].colour);
+    labels[i]->setPalette(p);
+  }
 }
 
 void TMainForm::StringGrid2MouseUp(Qt::MouseButton, const QPoint&) {

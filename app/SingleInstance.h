@@ -1,11 +1,15 @@
-// One running copy per user session: an exclusive lock on a file named after the instance
-// name. The kernel drops the lock when the process ends, however it ends.
+// One running copy per user session: the named mutex of the log-on on Windows, an exclusive
+// lock on a file named after the instance name on Linux (base/InstanceLock.h). The system drops
+// it when the process ends, however it ends.
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace tavolen {
+
+class InstanceLock;
 
 inline constexpr const char* kInstanceName = "quorrintavolenhenko";
 
@@ -29,11 +33,12 @@ class SingleInstance {
   const std::filesystem::path& lockFile() const { return lockFile_; }
 
   // $XDG_RUNTIME_DIR when it is a folder; otherwise /tmp/tavolen-<uid>, created 0700 and used
-  // only when it belongs to this user and no one else may write to it. Empty when neither.
+  // only when it belongs to this user and no one else may write to it. Empty when neither (and
+  // on Windows, where the lock is a named mutex).
   static std::filesystem::path DefaultLockFolder();
 
  private:
-  int fd_ = -1;
+  std::unique_ptr<InstanceLock> lock_;
   State state_ = State::Unavailable;
   std::filesystem::path lockFile_;
 };

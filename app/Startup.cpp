@@ -1,15 +1,10 @@
 #include "app/Startup.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <QSocketNotifier>
-
 #include <cstdio>
 
 #include "app/Main.h"
 #include "changes/henkoUnit.h"
+#include "jvlink/Platform.h"
 #include "racecard/prgrsUnit.h"
 
 namespace tavolen {
@@ -66,12 +61,13 @@ StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramW
   // Temporary files of a write that a killed process never finished.
   Tell(deps, "cleanup");
   RemoveStaleTempFiles(deps.appFolder);
-  RemoveStaleTempFiles(deps.appFolder / TMainForm::kDataFolderName);
+  RemoveStaleTempFiles(FindFolderAnyCase(deps.appFolder, TMainForm::kDataFolderName));
 
   // 4. The windows: main, progress (never shown), change (hidden, at its stored place).
   Tell(deps, "main");
-  MainFormDeps md{deps.appFolder, deps.executableName, deps.desktop, deps.clock,
-                  *out.jvLink,    deps.runModal,       deps.quit};
+  MainFormDeps md{deps.appFolder, deps.executableName, deps.desktop,
+                  deps.clock,     *out.jvLink,         deps.runModal,
+                  deps.quit,      deps.layout,         deps.resourceFolder};
   out.mainForm = std::make_unique<TMainForm>(md);
   Tell(deps, "progress");
   out.prgrsForm = std::make_unique<TPrgrsForm>();
@@ -86,50 +82,37 @@ StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramW
   return StartOutcome::Running;
 }
 
-fs::path MakeApplicationFolderCurrent() {
+fs::path ExecutableFolder() {
   std::error_code ec;
-  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec && exe.has_parent_path()) fs::current_path(exe.parent_path(), ec);
-  fs::path current = fs::current_path(ec);
-  return ec ? exe.parent_path() : current;
+  const fs::path exe = ProgramFilePath();
+  if (!exe.has_parent_path()) return fs::current_path(ec);
+  return exe.parent_path();
 }
 
-namespace {
-int terminationPipe[2] = {-1, -1};
-
-void OnTerminationSignal(int) {
-  const char byte = 1;
-  // Only async-signal-safe calls here; the loop does the rest.
-  [[maybe_unused]] ssize_t n = ::write(terminationPipe[1], &byte, 1);
-}
-}  // namespace
-
-void InstallTerminationHandler(std::function<void()> onTerminate) {
-  static QSocketNotifier* notifier = nullptr;
-  static std::function<void()> handler;
-  handler = std::move(onTerminate);
-  if (notifier) return;
-  if (::pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read);
-  QObject::connect(notifier, &QSocketNotifier::activated, [] {
-    char buf[16];
-    while (::read(terminationPipe[0], buf, sizeof buf) > 0) {
-    }
-    if (handler) handler();
-  });
-  struct sigaction sa {};
-  sa.sa_handler = OnTerminationSignal;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESTART;
-  ::sigaction(SIGTERM, &sa, nullptr);
-  ::sigaction(SIGHUP, &sa, nullptr);
+std::optional<AppFolders> SetUpAppFolders(const fs::path& exeFolder, const fs::path& shareFromBin,
+                                          Desktop& desktop) {
+  const std::optional<AppFolders> folders =
+      ChooseAppFolders(ReadLayoutInputs(exeFolder, shareFromBin));
+  if (!folders) {
+    const SjisString text =
+        Sj("データを置くフォルダが決められません。\n環境変数 HOME か XDG_DATA_HOME "
+           "を設定してください。");
+    Note(text);
+    desktop.ErrorBox(text);
+    return std::nullopt;
+  }
+  if (FileStatus st = EnterAppFolder(*folders); !st) {
+    Note(st.message);
+    desktop.ErrorBox(st.message);
+    return std::nullopt;
+  }
+  return folders;
 }
 
 std::string ExecutableName() {
-  std::error_code ec;
-  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (ec || exe.filename().empty()) return "Tavolen";
-  return exe.filename().string();
+  const fs::path exe = ProgramFilePath();
+  if (exe.filename().empty()) return "Tavolen";
+  return Utf8Text(exe.filename());
 }
 
 }  // namespace tavolen

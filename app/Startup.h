@@ -5,8 +5,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "app/AppFolders.h"
 #include "base/Desktop.h"
 #include "jvlink/Clock.h"
 #include "jvlink/FileIO.h"
@@ -33,6 +35,9 @@ struct StartupDeps {
   // Told the name of each step as it starts: "instance", "jvlink", "cleanup", "main",
   // "progress", "change", "show".
   std::function<void(const char*)> trace = {};
+  // The layout appFolder belongs to, and where an installed program's read-only files are.
+  FolderLayout layout = FolderLayout::Portable;
+  fs::path resourceFolder = {};
 };
 
 enum class StartOutcome { Running, AlreadyRunning, NoJVLink };
@@ -55,15 +60,21 @@ struct ProgramWindows {
 // framework starts). On a refusal nothing is created and no file is touched.
 StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramWindows& out);
 
-// The folder of the running executable (/proc/self/exe), made the current directory; the
-// current directory is returned as the application folder.
-fs::path MakeApplicationFolderCurrent();
+// The folder of the running executable (ProgramFilePath).
+fs::path ExecutableFolder();
+// Decides the layout of the program in exeFolder (see AppFolders.h), creates the application
+// folder when it is the per-user one and makes it the current directory. On a failure the
+// desktop's error box says why and nothing is returned: the program cannot keep its files.
+std::optional<AppFolders> SetUpAppFolders(const fs::path& exeFolder, const fs::path& shareFromBin,
+                                          Desktop& desktop);
 // On SIGTERM or SIGHUP (the end of a log-on, a plain kill), runs onTerminate from the message
 // loop instead of dying at once, so that the program ends as by its exit command and stores
-// its window place. Installed once per process.
+// its window place. Installed once per process. One implementation per platform
+// (TerminationPosix.cpp, TerminationWin32.cpp).
 void InstallTerminationHandler(std::function<void()> onTerminate);
 
-// The executable's file name ("Tavolen"), which names the settings file.
+// The executable's file name ("Tavolen", "Tavolen.exe"), in UTF-8, which names the settings
+// file.
 std::string ExecutableName();
 
 }  // namespace tavolen

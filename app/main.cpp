@@ -1,12 +1,25 @@
 // Tavolen: watches a JRA race day for change information and shows race cards.
 #include <QApplication>
+#include <QSystemTrayIcon>
+#include <cstdio>
 
+#include "app/AppFolders.h"
+#include "app/InstanceActivation.h"
+#include "app/Main.h"
+#include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
+#include "app/Translations.h"
 #include "base/QtDesktop.h"
 #include "base/Widgets.h"
+#include "jvbridge/BridgeSettings.h"
 #include "standin/StandIn.h"
 #include "standin/StandInSettingsDialog.h"
+
+// Where an installed program's read-only files lie, relative to its own folder.
+#ifndef TAVOLEN_SHARE_FROM_BIN
+#define TAVOLEN_SHARE_FROM_BIN "../share/tavolen"
+#endif
 
 int main(int argc, char** argv) {
   using namespace tavolen;
@@ -15,21 +28,61 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tavolen"));
+  // Docks, window lists and notifications find the menu entry and its icon by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tavolen"));
+  QApplication::setWindowIcon(ProgramIcon());
   QApplication::setQuitOnLastWindowClosed(false);  // the program lives on in the tray
   InstallFontSubstitutions();
+  InstallJapaneseQtTranslations(app);
 
   QtDesktop desktop;
+  desktop.trayIcon()->setIcon(ProgramIcon());
   SystemClock clock;
-  fs::path appFolder;
-  if (!instance.AlreadyRunning()) appFolder = MakeApplicationFolderCurrent();
+  // Portable (a writable folder): everything beside the executable. Installed: the user's
+  // files in $XDG_DATA_HOME/tavolen, the program's own read-only files from the install.
+  AppFolders folders;
+  if (!instance.AlreadyRunning()) {
+    std::optional<AppFolders> chosen =
+        SetUpAppFolders(ExecutableFolder(), TAVOLEN_SHARE_FROM_BIN, desktop);
+    if (!chosen) return 1;
+    folders = *chosen;
+  }
 
-  // On this platform the JV-Link stand-in is the installed component.
-  RegisterStandIn(clock);
-  InstallStandInSettingsDialog();
+  // The JV-Link: the real component through the bridge when the settings say so, otherwise
+  // the stand-in, installed as the component.
+  StartupDeps deps{desktop, clock, folders.appFolder, ExecutableName()};
+  deps.layout = folders.layout;
+  deps.resourceFolder = folders.resourceFolder;
+  const bridge::JVLinkChoice choice =
+      bridge::ReadJVLinkChoice(IniFile(SettingsFilePath(folders.appFolder, ExecutableName())));
+  // Lives until the end of main: the windows' JV-Link goes back to it when they are destroyed.
+  std::unique_ptr<bridge::BridgeStarter> starter;
+  if (choice.useBridge) {
+    // Windows repaint while a call waits; no input reaches them, so no second call starts.
+    starter = std::make_unique<bridge::BridgeStarter>(
+        bridge::OptionsFor(choice, ExecutableFolder()),
+        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    deps.createJVLink = [&starter]() -> std::unique_ptr<JVLink> {
+      SjisString why;
+      auto link = starter->Create(why);
+      if (!link) std::fprintf(stderr, "Tavolen: %s\n", SjisToUtf8(why).c_str());
+      return link;
+    };
+  } else {
+    RegisterStandIn(clock);
+    InstallStandInSettingsDialog();
+  }
 
-  StartupDeps deps{desktop, clock, appFolder, ExecutableName()};
   ProgramWindows windows;
-  if (StartUp(deps, instance.AlreadyRunning(), windows) != StartOutcome::Running) return 1;
+  const StartOutcome outcome = StartUp(deps, instance.AlreadyRunning(), windows);
+  // After its message, a second copy brings the running copy's main window forward.
+  if (outcome == StartOutcome::AlreadyRunning) AskRunningCopyToShow(ActivationSocketPath(instance));
+  if (outcome != StartOutcome::Running) return 1;
+  InstanceActivation activation;
+  if (instance.state() == SingleInstance::State::Acquired)
+    activation.Listen(ActivationSocketPath(instance), [&windows] {
+      if (windows.mainForm) windows.mainForm->TrayIcon1DblClick();
+    });
   InstallTerminationHandler([] { QCoreApplication::exit(0); });
   const int code = app.exec();
   windows.Destroy();

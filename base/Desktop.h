@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "jvlink/Sjis.h"
 
@@ -43,10 +44,25 @@ class Desktop {
   // What a double-click on the tray icon does (a single click on desktops that deliver only
   // one activation); it replaces the one set before.
   virtual void SetTrayDoubleClick(std::function<void()> onDoubleClick) = 0;
-  // Shows a notification (title cut to 63 bytes, text to 255, an empty text sent as one blank).
-  // Returns false when neither the tray nor the desktop's notification service could show it.
+  // Shows a notification (title cut to 63 bytes, text to 255 on a balloon, an empty text sent
+  // as one blank). Returns false when it is known at once that neither the desktop's
+  // notification service nor the tray can show it; a notification sent to the service that
+  // turns out not to be shown calls the not-shown handler (SetNotificationHandlers).
   virtual bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                            int timeoutSeconds) = 0;
+  // A notification whose text comes first, byte for byte; where the platform allows more than
+  // the balloon's 255 bytes, the lines of `more` follow it. Returns false when it is known at
+  // once that nothing can show it; a notification that turns out later not to be shown calls
+  // the not-shown handler.
+  virtual bool ShowNotification(const SjisString& title, const SjisString& text,
+                                const std::vector<SjisString>& more, BalloonIcon icon,
+                                int timeoutSeconds) {
+    return ShowBalloon(title, text, icon, timeoutSeconds);
+  }
+  // What a click on a notification does, and what happens when a notification sent could not
+  // be shown after all.
+  virtual void SetNotificationHandlers(std::function<void()> clicked,
+                                       std::function<void()> notShown) {}
 };
 
 }  // namespace tavolen

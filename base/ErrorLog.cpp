@@ -5,11 +5,11 @@ namespace {
 
 constexpr size_t kKeptOldLines = 100;
 
-// The folder as text without a trailing separator (the root stays "/").
+// The folder as text without a trailing separator (a root, "/" or "C:\\", stays whole).
 SjisString FolderText(const fs::path& folder) {
-  SjisString text = PathText(folder);
-  while (text.size() > 1 && text.back() == '/') text.pop_back();
-  return text;
+  fs::path f = folder;
+  while (!f.empty() && !f.has_filename() && f != f.root_path()) f = f.parent_path();
+  return PathText(f);
 }
 
 // One error line is one line: line breaks inside the message become blanks.

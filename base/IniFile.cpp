@@ -235,7 +235,7 @@ FileStatus IniFile::WriteString(std::string_view section, std::string_view key,
 }
 
 fs::path SettingsFilePath(const fs::path& appFolder, const std::string& executableName) {
-  fs::path name = fs::path(executableName).filename();
+  fs::path name = Utf8Path(executableName).filename();
   if (name.empty() || name == "." || name == "..") name = "Tavolen";
   name.replace_extension(".ini");
   return appFolder / name;

@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QAudioDevice>
 #include <QClipboard>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDesktopServices>
 #include <QMediaDevices>
 #include <QMessageBox>
@@ -55,6 +58,15 @@ BalloonTexts PrepareBalloon(const SjisString& title, const SjisString& text) {
   return out;
 }
 
+QString NotificationBody(const SjisString& text, const std::vector<SjisString>& more) {
+  QString body = Qs(text);
+  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  body.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  if (!body.isEmpty() && !body.endsWith(QLatin1Char('\n')) && !more.empty()) body += u'\n';
+  for (const SjisString& line : more) body += Qs(line) + u'\n';
+  return body.isEmpty() ? QStringLiteral(" ") : body;
+}
+
 QtDesktop::QtDesktop(QObject* parent) : QObject(parent) {
   tray_ = new QSystemTrayIcon(DrawGlyph(Glyph::Program, 64), this);
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
@@ -62,6 +74,9 @@ QtDesktop::QtDesktop(QObject* parent) : QObject(parent) {
   });
   connect(this, &QtDesktop::trayActivated, this, [this] {
     if (onTrayDoubleClick_) onTrayDoubleClick_();
+  });
+  connect(tray_, &QSystemTrayIcon::messageClicked, this, [this] {
+    if (clicked_) clicked_();
   });
 }
 
@@ -139,7 +154,7 @@ void QtDesktop::PlaySoundAsync(const std::filesystem::path& wavFile) {
     sound_ = nullptr;
   }
   if (!sound_) sound_ = new QSoundEffect(QMediaDevices::defaultAudioOutput(), this);
-  const QUrl url = QUrl::fromLocalFile(QString::fromStdString(file.string()));
+  const QUrl url = QUrl::fromLocalFile(QString::fromStdU16String(file.u16string()));
   if (sound_->source() != url) sound_->setSource(url);
   sound_->stop();
   sound_->play();  // loading and playing run in the background
@@ -153,7 +168,8 @@ bool QtDesktop::OpenHelpContents(const std::filesystem::path& helpFile) {
   if (!FileExists(helpFile)) return false;
   std::error_code ec;
   const fs::path file = fs::absolute(helpFile, ec);
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+  return QDesktopServices::openUrl(
+      QUrl::fromLocalFile(QString::fromStdU16String(file.u16string())));
 }
 
 bool QtDesktop::OpenAddress(const std::string& url) {
@@ -174,37 +190,104 @@ void QtDesktop::SetTrayTip(const SjisString& tip) {
   tray_->setToolTip(QString::fromStdU16String(CutChars(SjisToUtf16(tip), 63)));
 }
 
-bool QtDesktop::ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
-                            int timeoutSeconds) {
-  const BalloonTexts b = PrepareBalloon(title, text);
-  const int ms = timeoutSeconds > 0 ? timeoutSeconds * 1000 : 10000;
-  if (QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
-    if (!tray_->isVisible()) tray_->show();
-    tray_->showMessage(
-        b.title, b.text,
-        icon == BalloonIcon::Information ? QSystemTrayIcon::Information : QSystemTrayIcon::NoIcon,
-        ms);
-    return true;
-  }
-  return Notify(b.title, b.text, icon, ms);
+void QtDesktop::SetNotificationBus(const QDBusConnection& bus) {
+  bus_ = bus;
+  listening_ = false;
 }
 
-bool QtDesktop::Notify(const QString& title, const QString& text, BalloonIcon icon, int timeoutMs) {
-  QDBusConnection bus = bus_ ? *bus_ : QDBusConnection::sessionBus();
+QDBusConnection QtDesktop::Bus() const {
+  return bus_ ? *bus_ : QDBusConnection::sessionBus();
+}
+
+void QtDesktop::SetNotificationHandlers(std::function<void()> clicked,
+                                        std::function<void()> notShown) {
+  clicked_ = std::move(clicked);
+  notShown_ = std::move(notShown);
+}
+
+bool QtDesktop::ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
+                            int timeoutSeconds) {
+  return ShowNotification(title, text, {}, icon, timeoutSeconds);
+}
+
+bool QtDesktop::ShowTrayBalloon(const QString& title, const QString& text, BalloonIcon icon,
+                                int ms) {
+  if (!QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages())
+    return false;
+#if !defined(Q_OS_WIN)
+  // A StatusNotifierItem tray hands its balloons to the notification service, which has just
+  // failed: only a tray that draws its own balloon can show it.
+  if (QDBusConnectionInterface* bus = Bus().isConnected() ? Bus().interface() : nullptr)
+    if (bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value())
+      return false;
+#endif
+  if (!tray_->isVisible()) tray_->show();
+  tray_->showMessage(
+      title, text,
+      icon == BalloonIcon::Information ? QSystemTrayIcon::Information : QSystemTrayIcon::NoIcon,
+      ms);
+  return true;
+}
+
+bool QtDesktop::ShowNotification(const SjisString& title, const SjisString& text,
+                                 const std::vector<SjisString>& more, BalloonIcon icon,
+                                 int timeoutSeconds) {
+  const BalloonTexts balloon = PrepareBalloon(title, text);
+  const int ms = timeoutSeconds > 0 ? timeoutSeconds * 1000 : 10000;
+#if defined(Q_OS_WIN)
+  // The Windows balloon takes 255 characters: the text as it is, no more.
+  const QString body = balloon.text;
+#else
+  const QString body = NotificationBody(text, more);
+#endif
+  // The desktop's service first; where it does not answer, Qt's own balloon; where neither
+  // can show it, the not-shown handler.
+  auto fallback = [this, title = balloon.title, body, icon, ms] {
+    if (!ShowTrayBalloon(title, body, icon, ms) && notShown_) notShown_();
+  };
+  if (Notify(balloon.title, body, icon, ms, fallback)) return true;
+  return ShowTrayBalloon(balloon.title, body, icon, ms);
+}
+
+bool QtDesktop::Notify(const QString& title, const QString& text, BalloonIcon icon, int timeoutMs,
+                       std::function<void()> fallback) {
+  QDBusConnection bus = Bus();
   if (!bus.isConnected()) return false;
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.Notifications"),
-      QStringLiteral("/org/freedesktop/Notifications"),
-      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+  const QString service = QStringLiteral("org.freedesktop.Notifications");
+  const QString path = QStringLiteral("/org/freedesktop/Notifications");
+  if (!listening_)
+    listening_ = bus.connect(service, path, service, QStringLiteral("ActionInvoked"), this,
+                             SLOT(NotificationActionInvoked(uint, QString)));
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
+  // The default action is the click on the notification; the desktop entry names the program.
+  const QStringList actions{QStringLiteral("default"), Qs(Sj("変更情報を表示"))};
+  QVariantMap hints;
+  hints.insert(QStringLiteral("desktop-entry"), QString::fromLatin1(kDesktopEntry));
   // Servers may read the body as simple markup; the text is meant literally.
   call << QStringLiteral("Tavolen") << notificationId_
        << (icon == BalloonIcon::Information ? QStringLiteral("dialog-information") : QString())
-       << title << text.toHtmlEscaped() << QStringList() << QVariantMap() << timeoutMs;
-  const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
-  if (reply.type() != QDBusMessage::ReplyMessage) return false;
-  // Reusing the id replaces a notification that is still showing, as a new balloon does.
-  if (!reply.arguments().isEmpty()) notificationId_ = reply.arguments().first().toUInt();
+       << title << text.toHtmlEscaped() << actions << hints << timeoutMs;
+  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
+  ++pending_;
+  connect(watcher, &QDBusPendingCallWatcher::finished, this,
+          [this, fallback = std::move(fallback)](QDBusPendingCallWatcher* w) {
+            --pending_;
+            const QDBusPendingReply<uint> reply = *w;
+            w->deleteLater();
+            if (reply.isError()) {
+              if (fallback) fallback();
+              return;
+            }
+            // Reusing the id replaces a notification still showing, as a new balloon does.
+            notificationId_ = reply.value();
+          });
   return true;
+}
+
+void QtDesktop::NotificationActionInvoked(uint id, const QString& action) {
+  if (id != notificationId_ || id == 0) return;
+  if (action == QStringLiteral("default") && clicked_) clicked_();
 }
 
 }  // namespace tavolen

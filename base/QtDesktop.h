@@ -1,6 +1,7 @@
 // The desktop services of a Qt desktop: message boxes, beep, sound, clipboard, help and web
-// addresses, the tray icon, and notifications through the desktop's notification service
-// where no tray can show them.
+// addresses, the tray icon, and notifications: sent asynchronously to the desktop's
+// notification service with the program's desktop-entry identity, Qt's tray balloon where no
+// service answers and the tray draws its own.
 #pragma once
 
 #include <QDBusConnection>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/Desktop.h"
 
@@ -28,6 +30,11 @@ struct BalloonTexts {
   QString text;
 };
 BalloonTexts PrepareBalloon(const SjisString& title, const SjisString& text);
+// The body of a notification where more than 255 bytes can be shown: the whole text, then the
+// further lines, each ending in a line feed.
+QString NotificationBody(const SjisString& text, const std::vector<SjisString>& more);
+// The desktop entry the notification service knows the program by ("tavolen.desktop").
+inline constexpr const char* kDesktopEntry = "tavolen";
 
 class QtDesktop : public QObject, public Desktop {
   Q_OBJECT
@@ -53,14 +60,26 @@ class QtDesktop : public QObject, public Desktop {
   void SetTrayDoubleClick(std::function<void()> onDoubleClick) override;
   bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                    int timeoutSeconds) override;
+  bool ShowNotification(const SjisString& title, const SjisString& text,
+                        const std::vector<SjisString>& more, BalloonIcon icon,
+                        int timeoutSeconds) override;
+  void SetNotificationHandlers(std::function<void()> clicked,
+                               std::function<void()> notShown) override;
 
   // The tray icon; it exists even where no tray can show it.
   QSystemTrayIcon* trayIcon() const { return tray_; }
-  // The bus on which notifications are sent where no tray shows them (the session bus unless
-  // set, for tests).
-  void SetNotificationBus(const QDBusConnection& bus) { bus_ = bus; }
-  // Sends a notification to org.freedesktop.Notifications; false when that fails.
-  bool Notify(const QString& title, const QString& text, BalloonIcon icon, int timeoutMs);
+  // The bus on which notifications are sent (the session bus unless set, for tests).
+  void SetNotificationBus(const QDBusConnection& bus);
+  // Sends a notification to org.freedesktop.Notifications without waiting for the answer;
+  // false when there is no bus. When the service does not answer with an id, fallback runs.
+  bool Notify(const QString& title, const QString& text, BalloonIcon icon, int timeoutMs,
+              std::function<void()> fallback = {});
+  // Notifications sent whose answer has not arrived yet.
+  int NotificationsPending() const { return pending_; }
+
+ public slots:
+  // The service's signal: an action of one of its notifications was invoked.
+  void NotificationActionInvoked(uint id, const QString& action);
 
  signals:
   // A double-click (or, on desktops that deliver only a single activation, a click) on the
@@ -70,12 +89,18 @@ class QtDesktop : public QObject, public Desktop {
  private:
   enum class BoxKind { Information, Plain, Error, Question };
   bool ShowBox(BoxKind kind, const SjisString& text);
+  QDBusConnection Bus() const;
+  // Qt's balloon at the tray icon, where the tray draws its own; false where it cannot show.
+  bool ShowTrayBalloon(const QString& title, const QString& text, BalloonIcon icon, int ms);
 
   QSystemTrayIcon* tray_ = nullptr;
   std::function<void()> onTrayDoubleClick_;
   QSoundEffect* sound_ = nullptr;
   std::optional<QDBusConnection> bus_;
+  bool listening_ = false;  // subscribed to the service's ActionInvoked on the bus
   unsigned notificationId_ = 0;
+  int pending_ = 0;
+  std::function<void()> clicked_, notShown_;
 };
 
 }  // namespace tavolen

@@ -29,6 +29,8 @@ inline constexpr Setting<int> CheckInterval{"Time", "AutoRdataGet"};
 inline constexpr Setting<SjisString> LastAcquisition{"JvDataGet", "LastTime"};
 // The date list's "close" menu item (N5) checked.
 inline constexpr Setting<bool> DateListClose{"datalist", "close"};
+// The race card marks the changes announced for its race (the card-changes menu item).
+inline constexpr Setting<bool> RaceCardChanges{"racecard", "changes"};
 }  // namespace Settings
 
 }  // namespace tavolen

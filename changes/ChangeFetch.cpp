@@ -49,6 +49,7 @@ void ChangeFetch::SetStatus(const SjisString& text) {
 }
 
 void ChangeFetch::LogError(const SjisString& message) {
+  failed_ = true;
   SetStatus(message);
   const FileStatus st = errorLog_.RecordError(status_);
   if (!st && pendingError_.empty())
@@ -70,6 +71,7 @@ ChangeFetchOutcome ChangeFetch::Fetch(const ChangeFetchRequest& request) {
   sessionOpen_ = true;
   automaticRun_ = request.automaticRun;
   pendingError_.clear();
+  failed_ = false;
   stored_ = 0;
   struct Done {
     ChangeFetch& f;
@@ -120,6 +122,7 @@ void ChangeFetch::ReadChangeRecords() {
       if (r.failed()) {
         // Every file stored so far is whole; the records not yet read are fetched next time.
         pendingError_ = Sj("変更情報を保存できませんでした。取得を中止します。\n") + r.error;
+        failed_ = true;
         return;
       }
       if (r.stored()) ++stored_;

@@ -59,6 +59,9 @@ class ChangeFetch {
   const SjisString& statusText() const { return status_; }
   // Records stored by the last fetch.
   int storedRecords() const { return stored_; }
+  // True when the last fetch logged a JV-Link error or could not store a record: the check
+  // did not see everything the service holds.
+  bool failed() const { return failed_; }
 
   // The JVRTOpen error text: course name and race number of the selected race (of the first
   // race when none is selected), "R:開催速報データ取得エラー：" and the result message.
@@ -88,6 +91,7 @@ class ChangeFetch {
   bool running_ = false;
   bool sessionOpen_ = false;
   bool automaticRun_ = false;
+  bool failed_ = false;
   SjisString status_;
   SjisString pendingError_;  // shown in the general error box once the session is closed
   int stored_ = 0;

@@ -23,6 +23,8 @@ TSpinEdit::TSpinEdit(Desktop& desktop, QWidget* parent) : QSpinBox(parent), desk
   setRange(kCheckIntervalMin, kCheckIntervalMax);
   setSingleStep(1);
   lineEdit()->setMaxLength(2);
+  // A value typed outside 2-59 goes to the nearer limit, not back to the last value.
+  setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
   // Keys reach the line edit first when it has the focus.
   lineEdit()->installEventFilter(this);
 }
@@ -30,14 +32,56 @@ TSpinEdit::TSpinEdit(Desktop& desktop, QWidget* parent) : QSpinBox(parent), desk
 bool TSpinEdit::Accept(QKeyEvent* event) {
   const QString text = event->text();
   if (text.isEmpty() || event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return true;
+  QString typed;
   for (QChar c : text) {
     if (c.category() == QChar::Other_Control) continue;  // Backspace, Enter, Tab, Escape
-    if (c.isDigit() && c.unicode() < 0x80) continue;
-    if (c == u'+' || c == u'-') continue;
+    if ((c.isDigit() && c.unicode() < 0x80) || c == u'+' || c == u'-') {
+      typed += c;
+      continue;
+    }
+    desktop_.Beep();
+    return false;
+  }
+  if (typed.isEmpty()) return true;
+  // What the field would hold: a sign after a digit is refused with a beep; a third character
+  // is dropped by the field's length, as a full edit control does.
+  QLineEdit* edit = lineEdit();
+  QString next = edit->text();
+  int at = edit->cursorPosition();
+  if (edit->hasSelectedText()) {
+    at = edit->selectionStart();
+    next.remove(at, static_cast<int>(edit->selectedText().size()));
+  }
+  next.insert(at, typed);
+  if (next.size() > edit->maxLength()) return true;
+  int pos = at;
+  if (validate(next, pos) == QValidator::Invalid) {
     desktop_.Beep();
     return false;
   }
   return true;
+}
+
+QValidator::State TSpinEdit::validate(QString& input, int&) const {
+  const QString t = input.trimmed();
+  if (t.size() > 2) return QValidator::Invalid;
+  for (qsizetype i = 0; i < t.size(); ++i) {
+    const QChar c = t[i];
+    const bool sign = (c == u'+' || c == u'-') && i == 0;
+    if (!sign && !(c.isDigit() && c.unicode() < 0x80)) return QValidator::Invalid;
+  }
+  bool number = false;
+  const int v = t.toInt(&number);
+  return number && v >= minimum() && v <= maximum() ? QValidator::Acceptable
+                                                    : QValidator::Intermediate;
+}
+
+int TSpinEdit::valueFromText(const QString& text) const {
+  return CheckIntervalFromText(text.toStdString());
+}
+
+void TSpinEdit::fixup(QString& input) const {
+  input = QString::number(CheckIntervalFromText(input.toStdString()));
 }
 
 bool TSpinEdit::eventFilter(QObject* watched, QEvent* event) {

@@ -14,8 +14,10 @@
 
 namespace tavolen {
 
-// The number field: 2 to 59, at most two characters; a key that is not a digit, "+" or "-"
-// is refused with a beep.
+// The number field: 2 to 59, at most two characters; a key that is not a digit, "+" or "-",
+// and a character that would not fit, are refused with a beep. Any number of two characters
+// may be typed ("60", "-5"); it is brought to the nearer limit when the field is left or
+// confirmed.
 class TSpinEdit : public QSpinBox {
   Q_OBJECT
  public:
@@ -25,6 +27,9 @@ class TSpinEdit : public QSpinBox {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  QValidator::State validate(QString& input, int& pos) const override;
+  int valueFromText(const QString& text) const override;
+  void fixup(QString& input) const override;
 
  private:
   // True when the key may reach the field; otherwise beeps.

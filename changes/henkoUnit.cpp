@@ -42,7 +42,7 @@ THenkoForm::THenkoForm(const fs::path& settingsFile, Desktop* desktop, QWidget* 
     QPalette pal = h->palette();
     pal.setColor(QPalette::WindowText, Qt::blue);
     h->setPalette(pal);
-    h->setGeometry(6, 3 + 62 * i, 400, 13);
+    h->setGeometry(6, 4 + 62 * i, 400, 12);
     Headings[i] = h;
 
     auto* list = new QListWidget(this);
@@ -101,8 +101,8 @@ QListWidget* THenkoForm::List(int list) const {
   }
 }
 
-void THenkoForm::SetLines(int list, const std::vector<SjisString>& lines) {
-  QListWidget* l = List(list);
+void THenkoForm::SetLines(ChangeType category, const std::vector<SjisString>& lines) {
+  QListWidget* l = List(static_cast<int>(category) + 1);
   if (!l) return;
   l->clear();
   for (const SjisString& line : lines) l->addItem(Qs(line));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/IniFile.h"
+#include "jvlink/ChangeFiles.h"
 #include "jvlink/Sjis.h"
 
 namespace tavolen {
@@ -26,9 +27,10 @@ class THenkoForm : public QWidget {
   explicit THenkoForm(const fs::path& settingsFile, Desktop* desktop = nullptr,
                       QWidget* parent = nullptr);
 
-  // Replaces the lines of list 1..5 (ListBox1 … ListBox5) with code page 932 lines, scrolls
-  // to the last line and leaves no line selected. Other numbers are ignored.
-  void SetLines(int list, const std::vector<SjisString>& lines);
+  // Replaces the lines of a category's list (WE: ListBox1 … CC: ListBox5) with code page 932
+  // lines, scrolls to the last line and leaves no line selected. A value outside the five
+  // categories is ignored.
+  void SetLines(ChangeType category, const std::vector<SjisString>& lines);
   void ClearLines(int list);
   // The lines of list 1..5 as code page 932 texts.
   std::vector<SjisString> Lines(int list) const;

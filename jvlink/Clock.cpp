@@ -1,5 +1,7 @@
 #include "jvlink/Clock.h"
 
+#include "jvlink/Platform.h"
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -130,8 +132,7 @@ bool ParseCompactDateTime(std::string_view s, LocalDateTime& out) {
 
 LocalDateTime SystemClock::Now() const {
   std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
+  const std::tm tm = LocalTime(now);
   return LocalDateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                        tm.tm_hour,        tm.tm_min,     tm.tm_sec};
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "jvlink/FileIO.h"
 #include "jvlink/JVData_Structure.h"
 #include "jvlink/TextLines.h"
 
@@ -37,7 +38,7 @@ SjisString DateFileName(std::string_view dateKey, std::string_view suffix) {
 }
 
 SjisString FileDateKey(const std::filesystem::path& dateFile) {
-  const SjisString name = Utf8ToSjis(dateFile.filename().string());
+  const SjisString name = PathText(dateFile.filename());
   return name.substr(0, std::min(name.size(), kDateKeyLength));
 }
 

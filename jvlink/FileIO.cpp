@@ -1,14 +1,14 @@
 #include "jvlink/FileIO.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <mutex>
+
+#include "jvlink/Platform.h"
 
 namespace tavolen {
 namespace {
@@ -20,7 +20,10 @@ WriteFault writeFault;
 // error is named by its number, never by the system's English text.
 SjisString Reason(int err) {
   static const std::map<int, const char*> texts = {
-      {ENOSPC, "ディスクの空き容量が足りません"}, {EDQUOT, "ディスクの空き容量が足りません"},
+      {ENOSPC, "ディスクの空き容量が足りません"},
+#ifdef EDQUOT
+      {EDQUOT, "ディスクの空き容量が足りません"},
+#endif
       {EACCES, "書き込みが許可されていません"},   {EPERM, "書き込みが許可されていません"},
       {EROFS, "読み取り専用のディスクです"},      {EFBIG, "ファイルが大きすぎます"},
       {EIO, "ディスクの読み書きに失敗しました"},  {ENOENT, "フォルダが見つかりません"},
@@ -73,11 +76,20 @@ SjisString FailureText(FileError reason, std::string_view detail, int systemErro
 }
 
 SjisString PathText(const fs::path& path) {
-  return Utf8ToSjis(path.string());
+  return Utf8ToSjis(Utf8Text(path));
 }
 
 fs::path SjisPath(std::string_view sjis) {
-  return fs::path(SjisToUtf8(sjis));
+  return Utf8Path(SjisToUtf8(sjis));
+}
+
+fs::path Utf8Path(std::string_view utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Text(const fs::path& path) {
+  const std::u8string u8 = path.u8string();
+  return std::string(u8.begin(), u8.end());
 }
 
 FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
@@ -85,27 +97,10 @@ FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
   if (FaultFor(path)) return FileStatus::Fail(FileError::Write, PathText(path), ENOSPC);
 
   fs::path temp = path;
-  temp +=
-      "." + std::to_string(getpid()) + "-" + std::to_string(counter++) + std::string(kTempSuffix);
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return FileStatus::Fail(FileError::Write, PathText(path), errno);
-  const char* p = bytes.data();
-  size_t left = bytes.size();
-  int err = 0;
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      break;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
+  temp += "." + std::to_string(ProcessId()) + "-" + std::to_string(counter++) +
+          std::string(kTempSuffix);
+  const int err = WriteTempAndReplace(temp, path, bytes);
   if (err != 0) {
-    ::unlink(temp.c_str());
     return FileStatus::Fail(FileError::Write, PathText(path), err);
   }
   return FileStatus::Ok();
@@ -137,9 +132,52 @@ bool FileExists(const fs::path& path) {
 FileStatus EnsureFolder(const fs::path& dir) {
   std::error_code ec;
   if (fs::is_directory(dir, ec)) return FileStatus::Ok();
-  if (!fs::create_directory(dir, ec) && !fs::is_directory(dir))
-    return FileStatus::Fail(FileError::Folder, PathText(dir), ec ? ec.value() : EEXIST);
-  return FileStatus::Ok();
+  if (fs::create_directory(dir, ec) || fs::is_directory(dir)) return FileStatus::Ok();
+  // The error as an errno value (Windows reports its own codes), and a file where a folder of
+  // the path belongs named as such on every system.
+  int err = ec ? ec.default_error_condition().value() : EEXIST;
+  std::error_code parentEc;
+  const fs::path parent = dir.parent_path();
+  if (fs::exists(parent, parentEc) && !fs::is_directory(parent, parentEc)) err = ENOTDIR;
+  return FileStatus::Fail(FileError::Folder, PathText(dir), err);
+}
+
+namespace {
+
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+fs::path FindFolderAnyCase(const fs::path& parent, std::string_view name) {
+  const fs::path exact = parent / Utf8Path(name);
+  std::error_code ec;
+  if (fs::is_directory(exact, ec)) return exact;
+  // Sorted, so that the same folder is chosen every time when several spellings exist.
+  std::vector<fs::path> others;
+  for (auto it = fs::directory_iterator(parent, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    std::error_code typeEc;
+    if (it->is_directory(typeEc) && EqualsIgnoringAsciiCase(Utf8Text(it->path().filename()), name))
+      others.push_back(it->path());
+  }
+  if (others.empty()) return exact;
+  std::sort(others.begin(), others.end());
+  return others.front();
+}
+
+bool MatchesExtension(std::string_view name, std::string_view ext) {
+  if (name.size() < ext.size()) return false;
+  const std::string_view tail = name.substr(name.size() - ext.size());
+  return FileNamesIgnoreCase() ? EqualsIgnoringAsciiCase(tail, ext) : tail == ext;
 }
 
 int RemoveStaleTempFiles(const fs::path& dir) {
@@ -147,7 +185,7 @@ int RemoveStaleTempFiles(const fs::path& dir) {
   std::error_code ec;
   for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = Utf8Text(it->path().filename());
     if (name.size() > kTempSuffix.size() && name.ends_with(kTempSuffix)) {
       std::error_code rm;
       if (fs::remove(it->path(), rm)) ++removed;

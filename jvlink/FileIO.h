@@ -62,6 +62,15 @@ bool FileExists(const fs::path& path);
 // Creates one folder level if it does not exist.
 FileStatus EnsureFolder(const fs::path& dir);
 
+// The folder named name inside parent, found whatever its letter case: an exact match first,
+// then the first other spelling ("DATA" from an older install, "data"); parent / name when
+// there is none, so that it can be created under its own spelling.
+fs::path FindFolderAnyCase(const fs::path& parent, std::string_view name);
+
+// Whether a file name (UTF-8) ends with ext, compared as the file system compares names:
+// without regard to letter case on Windows ("*.jvRA" lists "X.JVRA" there).
+bool MatchesExtension(std::string_view name, std::string_view ext);
+
 // Removes temporary files that a killed process left in dir; returns how many.
 int RemoveStaleTempFiles(const fs::path& dir);
 
@@ -77,5 +86,11 @@ SjisString PathText(const fs::path& path);
 
 // A path from a code page 932 name (file names are UTF-8 on disk).
 fs::path SjisPath(std::string_view sjis);
+
+// A path from a UTF-8 text, and the UTF-8 text of a path. Every name goes through these (or
+// SjisPath and PathText): on Windows, std::filesystem reads and writes a narrow text in the ANSI
+// code page, which cannot hold a name like "2024年01月06日.jvRA".
+fs::path Utf8Path(std::string_view utf8);
+std::string Utf8Text(const fs::path& path);
 
 }  // namespace tavolen

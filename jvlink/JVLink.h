@@ -6,15 +6,35 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "jvlink/Sjis.h"
 
 namespace tavolen {
 
+// A failing COM status of a call, or a component that can no longer be reached (the bridge
+// died or stopped answering). The caller shows the general error box with message and ends
+// only the running action; result codes stay the ordinary outcome of a call.
+class JVLinkFailure : public std::runtime_error {
+ public:
+  explicit JVLinkFailure(SjisString message)
+      : std::runtime_error(SjisToUtf8(message)), message_(std::move(message)) {}
+  const SjisString& message() const { return message_; }
+
+ private:
+  SjisString message_;
+};
+
 class JVLink {
  public:
   virtual ~JVLink() = default;
+
+  // True while a call waits for its answer and lets window messages run: a timer tick that
+  // would make another call is skipped then.
+  virtual bool Busy() const { return false; }
+  // Which JV-Link this is, for the version box and the status line (code page 932).
+  virtual SjisString Description() const { return {}; }
 
   virtual int JVInit(const std::u16string& sid) = 0;
   virtual int JVClose() = 0;

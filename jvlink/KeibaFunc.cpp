@@ -1,5 +1,6 @@
 #include "jvlink/KeibaFunc.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -166,6 +167,29 @@ SjisString RaceConditionName(std::string_view code) {
     default:
       return {};
   }
+}
+
+SjisString RaceConditionNameOn(std::string_view code, std::string_view yyyymmdd) {
+  static constexpr std::string_view kRenamedFrom = "20190601";
+  static const SjisString wins1 = Sj("1勝クラス"), wins2 = Sj("2勝クラス"), wins3 = Sj("3勝クラス");
+  const std::string_view date = yyyymmdd.substr(0, std::min<std::size_t>(yyyymmdd.size(), 8));
+  const bool datedRenamed =
+      date.size() == 8 &&
+      std::all_of(date.begin(), date.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+      date >= kRenamedFrom;
+  if (datedRenamed) {
+    switch (ReadNumber(code)) {
+      case 5:
+        return wins1;
+      case 10:
+        return wins2;
+      case 16:
+        return wins3;
+      default:
+        break;
+    }
+  }
+  return RaceConditionName(code);
 }
 
 SjisString ScratchKindName(std::string_view code) {

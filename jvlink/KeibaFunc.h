@@ -19,6 +19,11 @@ SjisString TrackName(std::string_view code);
 SjisString SexName(std::string_view code);
 SjisString WeightRuleName(std::string_view code);
 SjisString RaceConditionName(std::string_view code);
+// The race-condition text as it read on the race's date (yyyymmdd, the first eight characters
+// of a race key): from 1 June 2019 the classes 005, 010 and 016 are named "1勝クラス",
+// "2勝クラス" and "3勝クラス"; every other code, and every earlier or unreadable date, gives
+// RaceConditionName.
+SjisString RaceConditionNameOn(std::string_view code, std::string_view yyyymmdd);
 SjisString ScratchKindName(std::string_view code);
 SjisString ScratchReasonName(std::string_view code);
 SjisString CircledNumber(std::string_view number);

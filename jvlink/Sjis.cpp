@@ -1,9 +1,8 @@
 #include "jvlink/Sjis.h"
 
-#include <iconv.h>
+#include "jvlink/SjisTables.h"
 
-#include <array>
-#include <memory>
+#include <utility>
 
 namespace tavolen {
 namespace {
@@ -11,68 +10,32 @@ namespace {
 constexpr char16_t kUnmapped = 0;
 constexpr char16_t kReplacement = 0xFFFD;
 
-// Tables built once from glibc's "CP932", which is Microsoft's code page 932.
-struct Tables {
-  std::array<char16_t, 256> single{};
-  std::array<char16_t, 65536> pair{};
-  std::array<uint16_t, 65536> encode{};  // 0 = not representable (U+0000 itself is handled apart)
+// The points where the platforms' converters disagree, fixed to one answer: glibc also
+// encodes a few characters of older Shift-JIS converters (yen sign, overline, wave dash...);
+// Windows maps 0x80 and four private-use characters that glibc leaves undefined.
+void FixDisputedPoints(SjisTables& t) {
+  t.single[0x80] = kUnmapped;
+  t.encode[0x80] = 0;
+  for (char16_t u = 0xF8F0; u <= 0xF8F3; ++u) t.encode[u] = 0;
+  static constexpr std::pair<char16_t, uint16_t> kAlso[] = {
+      {0x00A2, 0x8191}, {0x00A3, 0x8192}, {0x00A5, 0x5C},   {0x00AC, 0x81CA}, {0x2014, 0x815C},
+      {0x2016, 0x8161}, {0x203E, 0x7E},   {0x2212, 0x817C}, {0x301C, 0x8160}};
+  for (auto [u, code] : kAlso) t.encode[u] = code;
+}
 
-  Tables() {
-    iconv_t dec = iconv_open("UTF-16LE", "CP932");
-    iconv_t enc = iconv_open("CP932", "UTF-16LE");
-    auto decode = [&](const char* in, size_t n) -> char16_t {
-      char out[8];
-      char* ip = const_cast<char*>(in);
-      char* op = out;
-      size_t il = n, ol = sizeof out;
-      iconv(dec, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(dec, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0 || op - out != 2)
-        return kUnmapped;
-      return static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
-                                   (static_cast<unsigned char>(out[1]) << 8));
-    };
-    for (int b = 0; b < 256; ++b) {
-      if (IsSjisLeadByte(static_cast<unsigned char>(b))) continue;
-      char c = static_cast<char>(b);
-      single[b] = b == 0 ? char16_t{0} : decode(&c, 1);
-    }
-    for (int lead = 0x81; lead <= 0xFC; ++lead) {
-      if (!IsSjisLeadByte(static_cast<unsigned char>(lead))) continue;
-      for (int trail = 0x40; trail <= 0xFC; ++trail) {
-        if (!IsSjisTrailByte(static_cast<unsigned char>(trail))) continue;
-        char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-        pair[(lead << 8) | trail] = decode(in, 2);
-      }
-    }
-    for (uint32_t cp = 1; cp < 0x10000; ++cp) {
-      if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-      char in[2] = {static_cast<char>(cp & 0xFF), static_cast<char>(cp >> 8)};
-      char out[8];
-      char* ip = in;
-      char* op = out;
-      size_t il = 2, ol = sizeof out;
-      iconv(enc, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(enc, &ip, &il, &op, &ol) == static_cast<size_t>(-1)) continue;
-      size_t n = op - out;
-      if (n == 1)
-        encode[cp] = static_cast<unsigned char>(out[0]);
-      else if (n == 2)
-        encode[cp] = static_cast<uint16_t>((static_cast<unsigned char>(out[0]) << 8) |
-                                           static_cast<unsigned char>(out[1]));
-    }
-    iconv_close(dec);
-    iconv_close(enc);
-  }
-};
-
-const Tables& T() {
-  static const auto* tables = new Tables();  // never destroyed: usable during static teardown
+const SjisTables& T() {
+  static const auto* tables = [] {
+    auto* t = new SjisTables();
+    BuildSjisTables(*t);
+    FixDisputedPoints(*t);
+    return t;
+  }();  // never destroyed: usable during static teardown
   return *tables;
 }
 
 template <typename Sink>
 void DecodeSjis(std::string_view s, Sink&& sink) {
-  const Tables& t = T();
+  const SjisTables& t = T();
   size_t i = 0;
   while (i < s.size()) {
     auto b = static_cast<unsigned char>(s[i]);

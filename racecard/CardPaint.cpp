@@ -43,6 +43,29 @@ PaintText Plain(SjisString text) {
   return t;
 }
 
+// Marks the day's change of runner on the painting of one of its cells.
+void MarkChange(CellPaint& paint, int column, const RunnerChange& change) {
+  if (change.scratch != Scratch::None) {
+    if (column == 0) return;  // the frame keeps its colours
+    paint.fill = kScratchedFill;
+    for (PaintText& t : paint.texts) t.colour = kScratchedText;
+    if (column == 7) {
+      PaintText mark = Plain(ScratchMark(change.scratch));
+      mark.colour = kChangeText;
+      mark.bold = true;
+      paint.texts = {std::move(mark)};
+    }
+    return;
+  }
+  if (column == 5 && !change.newJockey.empty()) {
+    paint.fill = kChangedJockeyFill;
+    PaintText name = Plain(change.newJockey);
+    name.colour = kChangeText;
+    name.bold = true;
+    paint.texts = {std::move(name)};
+  }
+}
+
 }  // namespace
 
 std::optional<FrameColours> FrameColoursOf(int frame) {
@@ -157,6 +180,7 @@ CellPaint DecideCellPaint(const LoadedMeeting& meeting, const CellToPaint& cell)
     default:
       break;
   }
+  if (cell.changes) MarkChange(paint, cell.column, cell.changes->runners[h - 1]);
   return paint;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jvlink/Sjis.h"
+#include "racecard/CardChanges.h"
 #include "racecard/Meeting.h"
 
 namespace tavolen {
@@ -28,6 +29,8 @@ struct PaintColour {
 
 inline constexpr PaintColour kBlack = PaintColour::Rgb(0, 0, 0);
 inline constexpr PaintColour kWhite = PaintColour::Rgb(255, 255, 255);
+// The grid's lines between columns.
+inline constexpr PaintColour kGridLineColour = PaintColour::Rgb(192, 192, 192);
 
 // The grid's font: "ＭＳ ゴシック" with a 12-pixel character height.
 inline constexpr int kGridFontPixels = 12;
@@ -47,10 +50,11 @@ struct CellPaint {
   PaintColour background = PaintColour::Of(PaintColour::Role::Window);
   SjisString defaultText;
   PaintColour defaultTextColour = PaintColour::Of(PaintColour::Role::WindowText);
-  // Painted over it: a fill of the whole cell, then the texts in order, then a line along the
-  // cell's bottom edge, from its left to its right.
+  // Painted over it: a fill of the whole cell, then the texts in order, then the grid line
+  // along the cell's right edge and the line along its bottom edge, from its left to its right.
   std::optional<PaintColour> fill;
   std::vector<PaintText> texts;
+  PaintColour gridLine = kGridLineColour;
   PaintColour bottomLine = kBlack;
 };
 
@@ -72,7 +76,16 @@ struct CellToPaint {
   bool selected = false;                   // drawn in the highlight colours by default
   int currentYear = 2000;                  // today's local year
   int headerTextHeight = kGridFontPixels;  // the height of "枠" in the grid's font
+  // The day's changes of the race to mark on its runners; null: the runners as entered.
+  const RaceChanges* changes = nullptr;
 };
+
+// The marks of the day's changes: a scratched or excluded runner's row greyed, with 取消 or
+// 除外 in red in the blinker column; a new jockey's name in red on a pale yellow cell.
+inline constexpr PaintColour kScratchedFill = PaintColour::Rgb(224, 224, 224);
+inline constexpr PaintColour kScratchedText = PaintColour::Rgb(128, 128, 128);
+inline constexpr PaintColour kChangeText = PaintColour::Rgb(255, 0, 0);
+inline constexpr PaintColour kChangedJockeyFill = PaintColour::Rgb(255, 255, 192);
 
 // The painting of one cell, for the race slot at the meeting's selected race index. The runner
 // is found by the number in the row's horse-number cell; a number outside 1-18 leaves the

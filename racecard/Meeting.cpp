@@ -58,8 +58,8 @@ std::vector<SjisString> MakeDateList(const fs::path& dataDir) {
        it.increment(ec)) {
     std::error_code typeEc;
     if (!it->is_regular_file(typeEc)) continue;
-    const std::string name = it->path().filename().string();
-    if (!name.ends_with(kDayFileSuffix)) continue;
+    const std::string name = Utf8Text(it->path().filename());
+    if (!MatchesExtension(name, kDayFileSuffix)) continue;
     names.push_back(Utf8ToSjis(name));
   }
   std::sort(names.begin(), names.end());

@@ -15,6 +15,19 @@ SjisString Shown(std::string_view field) {
 
 }  // namespace
 
+std::string_view WithoutTrailingPadding(std::string_view text) {
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const std::size_t len = IsSjisLeadByte(b) && i + 1 < text.size() ? 2 : 1;
+    const bool blank = (len == 1 && (b == ' ' || b == '\0')) ||
+                       (len == 2 && b == 0x81 && static_cast<unsigned char>(text[i + 1]) == 0x40);
+    i += len;
+    if (!blank) end = i;
+  }
+  return text.substr(0, end);
+}
+
 const CardRow& CardHeaderRow() {
   static const CardRow row = {Sj("枠"),   Sj("馬"),     Sj("馬名"),  Sj("性齢"), Sj("斤量"),
                               Sj("騎手"), Sj("調教師"), Sj("ﾌﾞﾘﾝｶ"), Sj("見習")};
@@ -38,7 +51,7 @@ std::array<SjisString, kHeaderLabels> RaceHeaderTexts(const RaceSlot& slot) {
               Cut(key, RaceKeyPart::DayNumber).substr(1) + day;
   labels[3] = Shown(slot.raceName);
   labels[4] = WeightRuleName(slot.weightRuleCode);
-  labels[5] = RaceConditionName(slot.raceConditionCode);
+  labels[5] = RaceConditionNameOn(slot.raceConditionCode, Cut(key, 1, 8));
   labels[6] = TrackName(slot.trackCode);
   labels[7] = PadNumber(slot.distance) + "m";
   labels[8] = Cut(post, RA::PostHour) + hour + Cut(post, RA::PostMinute) + postTime;

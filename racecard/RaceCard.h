@@ -23,7 +23,11 @@ using CardGrid = std::vector<CardRow>;
 // "枠", "馬", "馬名", "性齢", "斤量", "騎手", "調教師", "ﾌﾞﾘﾝｶ", "見習".
 const CardRow& CardHeaderRow();
 
-// The texts of Label3D1 .. Label3D10 (index 0 .. 9) for a race slot.
+// A text without the half-width and full-width blanks that pad it at its end.
+std::string_view WithoutTrailingPadding(std::string_view text);
+
+// The texts of Label3D1 .. Label3D10 (index 0 .. 9) for a race slot, the fields as stored (the
+// race name keeps its padding; the labels show the texts WithoutTrailingPadding).
 std::array<SjisString, kHeaderLabels> RaceHeaderTexts(const RaceSlot& slot);
 
 // The carried weight as shown: "55.0kg" for "550", empty when the field is blank.

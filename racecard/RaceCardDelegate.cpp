@@ -63,7 +63,10 @@ void SetUpRaceCardGrid(QTableWidget& grid) {
   grid.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   grid.horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   for (int c = 0; c < kCardColumns; ++c) grid.setColumnWidth(c, kColumnWidths[c]);
-  grid.setShowGrid(true);
+  // The grid lines are painted with the cells (StringGrid2DrawCell): a line of the grid's own
+  // on top of the black rule under each cell would give every row a double rule and take the
+  // bottom pixel row of the texts.
+  grid.setShowGrid(false);
   grid.setSelectionBehavior(QAbstractItemView::SelectRows);
   grid.setSelectionMode(QAbstractItemView::SingleSelection);
   grid.setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -142,9 +145,18 @@ void PaintCardCell(QPainter& painter, const QRect& rect, const CellPaint& paint,
     painter.setPen(ToQColor(t.colour, palette));
     DrawTextAt(painter, rect, t.x, t.y, ToQString(t.text));
   }
+  // The cell's grid lines: its right edge, then the rule along its bottom edge. Both lie on the
+  // cell's last pixel column and row, where a grid draws its lines.
+  painter.setPen(ToQColor(paint.gridLine, palette));
+  painter.drawLine(rect.right(), rect.top(), rect.right(), rect.bottom());
   painter.setPen(ToQColor(paint.bottomLine, palette));
   painter.drawLine(rect.left(), rect.bottom(), rect.right(), rect.bottom());
   painter.restore();
+}
+
+void StringGrid2DrawCell(QPainter& painter, const QRect& rect, const LoadedMeeting& meeting,
+                         const CellToPaint& cell, const QPalette& palette, const QFont& gridFont) {
+  PaintCardCell(painter, rect, DecideCellPaint(meeting, cell), palette, gridFont);
 }
 
 RaceCardDelegate::RaceCardDelegate(const LoadedMeeting& meeting, const Clock& clock,
@@ -166,8 +178,9 @@ void RaceCardDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   cell.selected = option.state.testFlag(QStyle::State_Selected);
   cell.currentYear = clock_.Now().year;
   cell.headerTextHeight = QFontMetrics(gridFont).height();
+  cell.changes = changes_ ? &*changes_ : nullptr;
 
-  PaintCardCell(*painter, option.rect, DecideCellPaint(meeting_, cell), option.palette, gridFont);
+  StringGrid2DrawCell(*painter, option.rect, meeting_, cell, option.palette, gridFont);
 }
 
 }  // namespace tavolen

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QPalette>
 #include <QStyledItemDelegate>
+#include <optional>
 
 #include "jvlink/Clock.h"
 #include "racecard/CardPaint.h"
@@ -21,7 +22,8 @@ QFont GridFont();
 
 // Sets up the grid once: 9 columns, the first two painted as fixed cells, row 0 the header
 // row (27 pixels; runner rows 15), column widths 20, 20, 150, 30, 45, 55, 55, 40, 55, grid
-// lines, whole-row selection, not editable, and the header texts in row 0.
+// lines (painted by StringGrid2DrawCell), whole-row selection, not editable, and the header
+// texts in row 0.
 void SetUpRaceCardGrid(QTableWidget& grid);
 
 // Puts a card's cell texts into the grid: one table row per card row, row 0 the header row.
@@ -37,6 +39,11 @@ QColor ToQColor(const PaintColour& colour, const QPalette& palette);
 void PaintCardCell(QPainter& painter, const QRect& rect, const CellPaint& paint,
                    const QPalette& palette, const QFont& gridFont);
 
+// The grid's painting of one cell: the cell of `cell` within rect (the whole cell, its grid
+// lines on its last pixel column and row), for the meeting's selected race slot.
+void StringGrid2DrawCell(QPainter& painter, const QRect& rect, const LoadedMeeting& meeting,
+                         const CellToPaint& cell, const QPalette& palette, const QFont& gridFont);
+
 // Paints every cell of StringGrid2 from the loaded meeting's selected race slot and the
 // clock's year.
 class RaceCardDelegate : public QStyledItemDelegate {
@@ -48,9 +55,14 @@ class RaceCardDelegate : public QStyledItemDelegate {
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
 
+  // The day's changes of the race shown, marked on its runners; nullopt: none are marked.
+  void SetChanges(std::optional<RaceChanges> changes) { changes_ = std::move(changes); }
+  const std::optional<RaceChanges>& changes() const { return changes_; }
+
  private:
   const LoadedMeeting& meeting_;
   const Clock& clock_;
+  std::optional<RaceChanges> changes_;
 };
 
 }  // namespace tavolen

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Writes PNG pictures of the program's windows into the folder given as argument (default
 # <build>/screenshots): the main window at start and with a race card, the acquisition window
-# while it reads, the change window after a change fetch, the interval dialog and the version
-# box. Everything shown comes from the JV-Link stand-in's demo race day, run through the real
-# windows. Runs on a virtual X display, so it works on a machine without a screen.
+# while it reads, the change window after a change fetch, the race card with the day's changes
+# marked, the interval dialog and the version box. Everything shown comes from the JV-Link
+# stand-in's demo race day, run through the real windows. Runs on a virtual X display, so it
+# works on a machine without a screen.
 # The build folder is TAVOLEN_BUILD_DIR (default build); it is configured when it is new.
 # Exits non-zero when a picture could not be made.
 set -euo pipefail
@@ -23,7 +24,7 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 cmake --build "$build" --target tavolen_screenshots
 
-pictures=(main-start acquisition main changes interval about)
+pictures=(main-start acquisition main changes main-changes interval about)
 for p in "${pictures[@]}"; do rm -f "$out/$p.png"; done
 
 unset QT_QPA_PLATFORM

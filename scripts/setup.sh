@@ -3,10 +3,12 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-multimedia-dev libgl-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  qt6-base-dev qt6-multimedia-dev qt6-translations-l10n libgl-dev
   clang libclang-rt-14-dev
   fonts-ipafont-gothic xvfb x11-apps imagemagick
+  file dpkg-dev desktop-file-utils appstream
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
 )
 missing=()
 for p in "${packages[@]}"; do

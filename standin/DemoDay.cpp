@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <set>
 #include <tuple>
 
@@ -14,7 +15,8 @@
 namespace tavolen {
 namespace {
 
-constexpr int kWeLength = 42;  // positions 1-40 and CR LF
+constexpr int kWeLength = 42;      // positions 1-40 and CR LF
+constexpr char kWeDataKind = '1';  // the data kind of every WE record, initial state or change
 constexpr int kRaces = 12;
 constexpr int kLastMinute = 23 * 60 + 59;
 
@@ -104,6 +106,7 @@ struct Race {
 struct WeatherChange {
   char kind;  // '2' weather, '3' going
   char weather, turf, dirt, weatherBefore, turfBefore, dirtBefore;
+  bool sameMinute = false;  // announced in the same minute as the change before it
 };
 
 struct Meeting {
@@ -362,12 +365,13 @@ Day PlanDay(const LocalDateTime& date) {
               specialWords[static_cast<size_t>(rng.Below(static_cast<int>(i)))]);
 
   // The day's weather stories: one course turns wet, the others clear up, stay wet or stay fair.
+  // The course that turns wet has its rain and its going change announced in one minute.
   const std::vector<std::vector<WeatherChange>> stories = {
       {{'2', '2', '0', '0', '1', '0', '0'},
        {'2', '4', '0', '0', '2', '0', '0'},
-       {'3', '0', '2', '2', '0', '1', '1'}},
+       {'3', '0', '2', '2', '0', '1', '1', true}},
       {{'2', '1', '0', '0', '2', '0', '0'}},
-      {{'2', '4', '0', '0', '3', '0', '0'}, {'3', '0', '2', '2', '0', '2', '3'}},
+      {{'2', '4', '0', '0', '3', '0', '0'}, {'3', '0', '2', '2', '0', '2', '3', true}},
       {},
   };
   const char initial[4][3] = {{'1', '1', '1'}, {'2', '1', '1'}, {'3', '2', '3'}, {'1', '1', '1'}};
@@ -473,13 +477,22 @@ std::vector<Event> PlanEvents(const Day& day, Rng& rng) {
   const int courses = static_cast<int>(day.meetings.size());
   for (int ci = 0; ci < courses; ++ci) {
     const Meeting& m = day.meetings[static_cast<size_t>(ci)];
+    // One event per announcement minute; the service sends the initial state and the changes
+    // with one data kind.
     int step = 0;
-    for (const WeatherChange& c : m.weatherChanges) {
-      events.push_back({ci, step++, [&day, &m, c](const std::string& stamp) {
-                          const char codes[6] = {c.weather,       c.turf,       c.dirt,
-                                                 c.weatherBefore, c.turfBefore, c.dirtBefore};
-                          return std::vector<SjisString>{
-                              WeRecord(day, m, '2', day.ymd, stamp, c.kind, codes)};
+    for (size_t k = 0; k < m.weatherChanges.size(); ++k) {
+      std::vector<WeatherChange> minute{m.weatherChanges[k]};
+      while (k + 1 < m.weatherChanges.size() && m.weatherChanges[k + 1].sameMinute)
+        minute.push_back(m.weatherChanges[++k]);
+      events.push_back({ci, step++, [&day, &m, minute](const std::string& stamp) {
+                          std::vector<SjisString> records;
+                          for (const WeatherChange& c : minute) {
+                            const char codes[6] = {c.weather,       c.turf,       c.dirt,
+                                                   c.weatherBefore, c.turfBefore, c.dirtBefore};
+                            records.push_back(
+                                WeRecord(day, m, kWeDataKind, day.ymd, stamp, c.kind, codes));
+                          }
+                          return records;
                         }});
     }
   }
@@ -648,7 +661,7 @@ std::vector<DemoFile> GenerateDemoDay(const LocalDateTime& date, const DemoDayOp
   DemoFile changes{DemoChangeFileName(day.date), {}};
   for (const Meeting& m : day.meetings) {
     const char codes[6] = {m.weather, m.turfGoing, m.dirtGoing, '0', '0', '0'};
-    changes.bytes += WeRecord(day, m, '1', day.createdBefore, "00000000", '1', codes);
+    changes.bytes += WeRecord(day, m, kWeDataKind, day.createdBefore, "00000000", '1', codes);
   }
   Rng rng(static_cast<uint64_t>(date.year) * 10000 + date.month * 100 + date.day + 7);
   std::vector<Event> events = PlanEvents(day, rng);
@@ -656,16 +669,46 @@ std::vector<DemoFile> GenerateDemoDay(const LocalDateTime& date, const DemoDayOp
   const int last = std::clamp(options.lastChangeMinute, first, kLastMinute);
   const int n = static_cast<int>(events.size());
   int previous = first;
+  std::vector<int> minutes;
+  std::vector<std::vector<SjisString>> records;
   for (int i = 0; i < n; ++i) {
     const int spacing = n > 1 ? (last - first) / (n - 1) : 0;
     int minute = first + (n > 1 ? (last - first) * i / (n - 1) : 0);
     if (i > 0 && i < n - 1 && spacing >= 8) minute += rng.Between(-2, 2);
     minute = std::clamp(minute, previous, last);
     previous = minute;
+    minutes.push_back(minute);
     const std::string when =
         ZeroFilled(day.date.month, 2) + ZeroFilled(day.date.day, 2) + Hhmm(minute);
-    for (const SjisString& r : events[static_cast<size_t>(i)].records(when)) changes.bytes += r;
+    records.push_back(events[static_cast<size_t>(i)].records(when));
   }
+
+  // As on the service, some records are published after their announcement time, in a file of
+  // their own: the second change of a weather minute five minutes later, and the first scratch
+  // only after a later scratch has been published.
+  std::vector<int> published(static_cast<size_t>(n), -1);  // -1: with the day's change file
+  std::vector<int> scratches;
+  for (int i = 0; i < n; ++i)
+    if (records[static_cast<size_t>(i)].front().starts_with("AV")) scratches.push_back(i);
+  if (scratches.size() >= 2)
+    published[static_cast<size_t>(scratches[0])] = minutes[static_cast<size_t>(scratches[1])] + 5;
+  std::map<int, std::string> lateFiles;  // publication minute -> records
+  for (int i = 0; i < n; ++i) {
+    const auto& recs = records[static_cast<size_t>(i)];
+    const int minute = minutes[static_cast<size_t>(i)];
+    for (size_t k = 0; k < recs.size(); ++k) {
+      int publish = published[static_cast<size_t>(i)];
+      if (events[static_cast<size_t>(i)].weatherCourse >= 0 && k > 0) publish = minute + 5;
+      publish = std::min(publish, kLastMinute);
+      if (publish > minute)
+        lateFiles[publish] += recs[k];
+      else
+        changes.bytes += recs[k];
+    }
+  }
+  for (const auto& [minute, bytes] : lateFiles)
+    files.push_back(
+        {day.ymd + Hhmm(minute) + "00-0B14-" + day.ymd + "-" + Hhmm(minute) + ".jvd", bytes});
   files.push_back(std::move(changes));
   return files;
 }

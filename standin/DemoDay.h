@@ -29,9 +29,10 @@ DemoDayOptions DemoOptionsFrom(const LocalDateTime& now);
 
 // The race day of date (its time of day is not used). The race data is the same for a date
 // every time; only the change times follow the options. Files: per course one of RA records
-// (1272 bytes) and one of SE records (555 bytes), stamped 17:00 of the previous day, and one
-// file of the day's change records (WE, AV, JC, TC, CC, with an updated RA after a course
-// change).
+// (1272 bytes) and one of SE records (555 bytes), stamped 17:00 of the previous day, the files
+// of change records published after their announcement (named after the minute they are
+// made), and last one file of the day's change records (WE, AV, JC, TC, CC, with an updated RA
+// after a course change).
 std::vector<DemoFile> GenerateDemoDay(const LocalDateTime& date,
                                       const DemoDayOptions& options = {});
 

@@ -1,21 +1,19 @@
 #include "standin/Feed.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <ctime>
 
 #include "jvlink/JVData_Structure.h"
+#include "jvlink/Platform.h"
 #include "jvlink/TextLines.h"
 
 namespace tavolen {
 namespace {
 
 std::string StampFromModificationTime(std::time_t seconds) {
-  std::tm tm{};
-  localtime_r(&seconds, &tm);
+  const std::tm tm = LocalTime(seconds);
   LocalDateTime t{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
   return FormatCompactDateTime(t);
 }
@@ -82,15 +80,15 @@ std::vector<FeedEntry> ListFeed(const fs::path& folder) {
   for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
     FeedEntry e;
-    e.name = it->path().filename().string();
+    e.name = Utf8Text(it->path().filename());
     if (!HasFeedExtension(e.name)) continue;
-    struct stat st {};
-    if (::stat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    FileStamp st;
+    if (!StatRegularFile(it->path(), st)) continue;
     e.path = it->path();
-    e.size = static_cast<unsigned long long>(st.st_size);
-    e.modified = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+    e.size = st.size;
+    e.modified = st.modifiedNs;
     e.stamp = FeedStampFromName(e.name);
-    if (e.stamp.empty()) e.stamp = StampFromModificationTime(st.st_mtim.tv_sec);
+    if (e.stamp.empty()) e.stamp = StampFromModificationTime(st.modifiedSec);
     entries.push_back(std::move(e));
   }
   std::sort(entries.begin(), entries.end(), [](const FeedEntry& a, const FeedEntry& b) {

@@ -1,12 +1,10 @@
 #include "standin/StandIn.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 
 #include "jvlink/JVData_Structure.h"
+#include "jvlink/Platform.h"
 #include "jvlink/TextLines.h"
 #include "standin/DemoDay.h"
 
@@ -56,20 +54,7 @@ StandInSettingsDialog& SharedDialog() {
 }  // namespace
 
 fs::path DefaultStandInFolder() {
-  fs::path base;
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && *xdg && fs::path(xdg).is_absolute()) {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-      const passwd* pw = getpwuid(getuid());
-      home = pw ? pw->pw_dir : nullptr;
-    }
-    std::error_code ec;
-    base = home && *home ? fs::path(home) / ".local" / "share" : fs::temp_directory_path(ec);
-  }
-  return base / "tavolen-jvlink-standin";
+  return UserDataFolder() / "tavolen-jvlink-standin";
 }
 
 StandInSettings LoadStandInSettings(const fs::path& folder) {
@@ -83,7 +68,7 @@ StandInSettings LoadStandInSettings(const fs::path& folder) {
     const std::string key(TrimBlanks(std::string_view(line).substr(0, eq)));
     const std::string value(TrimBlanks(std::string_view(line).substr(eq + 1)));
     if (key == "servicekey") s.serviceKey = value;
-    if (key == "feedfolder") s.feedFolder = value;
+    if (key == "feedfolder") s.feedFolder = Utf8Path(value);
   }
   return s;
 }
@@ -95,7 +80,7 @@ FileStatus SaveStandInSettings(const fs::path& folder, const StandInSettings& s)
   Lines lines = {
       "# Tavolen JV-Link stand-in settings (UTF-8). An empty feedfolder serves the "
       "built-in demo race day.",
-      "servicekey=" + s.serviceKey, "feedfolder=" + s.feedFolder.string()};
+      "servicekey=" + s.serviceKey, "feedfolder=" + Utf8Text(s.feedFolder)};
   return WriteFileAtomic(folder / kStandInSettingsFileName, JoinLinesCrLf(lines));
 }
 
@@ -104,6 +89,12 @@ StandInJVLink::StandInJVLink(const Clock& clock, StandInOptions options)
       options_(std::move(options)),
       folder_(options_.folder.empty() ? DefaultStandInFolder() : options_.folder),
       settings_(LoadStandInSettings(folder_)) {}
+
+SjisString StandInJVLink::Description() const {
+  return ServesDemo()
+             ? Sj("JV-Linkスタンドイン（デモ開催日）")
+             : Sj("JV-Linkスタンドイン（フィード：") + PathText(settings_.feedFolder) + Sj("）");
+}
 
 fs::path StandInJVLink::FeedFolder() const {
   return ServesDemo() ? folder_ / kStandInDemoFolderName : settings_.feedFolder;
@@ -133,7 +124,7 @@ std::vector<FeedFile> StandInJVLink::ReadFeedOfKind(FeedKind kind, const std::st
   std::vector<FeedFile> out;
   for (const FeedEntry& e : ListFeed(FeedFolder())) {
     if (!newerThan.empty() && e.stamp <= newerThan) continue;
-    const std::string key = e.path.string();
+    const std::string key = Utf8Text(e.path);
     auto known = kinds_.find(key);
     if (known != kinds_.end() && known->second.first.SameFile(e) && known->second.second != kind)
       continue;
@@ -331,9 +322,12 @@ int StandInJVLink::JVRTOpen(const std::u16string& dataspec, const std::u16string
   if (int st = CheckFeedFolder()) return st;
 
   const LocalDateTime now = clock_.Now();
+  const std::string nowStamp = FormatCompactDateTime(now);
   Session s;
   s.kind = SessionKind::RealTime;
   for (FeedFile& f : ReadFeedOfKind(FeedKind::Change, {})) {
+    // A file the service has not made yet is not delivered.
+    if (f.entry.stamp > nowStamp) continue;
     SessionFile sf{f.entry.name, {}, {}, false};
     bool previousServed = true;  // another record type rides with the change before it
     for (SjisString& r : f.records) {

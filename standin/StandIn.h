@@ -59,6 +59,7 @@ class StandInJVLink final : public JVLink {
   int JVRead(std::u16string& buff, int& size, std::u16string& filename) override;
   int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override;
   void JVCancel() override;
+  SjisString Description() const override;
 
   const fs::path& Folder() const { return folder_; }
   const StandInSettings& Settings() const { return settings_; }

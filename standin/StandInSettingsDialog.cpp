@@ -15,10 +15,10 @@ namespace tavolen {
 namespace {
 
 QString PathToQt(const fs::path& p) {
-  return QString::fromStdString(p.string());
+  return QString::fromStdU16String(p.u16string());
 }
 fs::path PathFromQt(const QString& s) {
-  return fs::path(s.toStdString());
+  return fs::path(s.toStdU16String());
 }
 
 // The limits the stand-in checks before storing, so the window can say what is wrong.

@@ -306,7 +306,7 @@ TEST_F(Acquisition, CancelWhileReadingEndsTheLoopBeforeTheNextReadAndKeepsWhatWa
   EXPECT_EQ(jv.Ops().back(), "JVClose");
   EXPECT_EQ(jv.Count("JVCancel"), 1);
   EXPECT_EQ(view.list.size(), 2u);
-  EXPECT_EQ(ReadFileBytes(data / "2024年01月06日.jvRA"),
+  EXPECT_EQ(ReadFileBytes(data / Utf8Path("2024年01月06日.jvRA")),
             DayLine(RaRecord("20240106", "06", "01")) + "\r\n" +
                 DayLine(RaRecord("20240106", "06", "02")) + "\r\n");
   EXPECT_EQ(view.label, Sj("JVCancel:キャンセルされました"));
@@ -363,12 +363,52 @@ TEST_F(Acquisition, ReadFailureEndsTheLoopKeepingBarsAndStoredFiles) {
   EXPECT_EQ(view.readPos, 1);
   EXPECT_EQ(view.downloadPos, 100);
   EXPECT_EQ(view.label, Sj("データ読込み中．．．(1/4)"));
-  EXPECT_EQ(ReadFileBytes(data / "2024年01月06日中山.jvSEr"),
+  EXPECT_EQ(ReadFileBytes(data / Utf8Path("2024年01月06日中山.jvSEr")),
             EntryFile({{40, SeRecord("20240106", "06", "03", "05")}}));
   EXPECT_EQ(view.list, (std::vector<SjisString>{Sj("作成済み:03R/05番/2024年01月06日中山.jvSEr")}));
   EXPECT_EQ(jv.Ops().back(), "JVClose");
   EXPECT_EQ(desktop.events.back().kind, "beep");
   EXPECT_EQ(StoredLastTime(), "2024/01/05 15:30:00");
+}
+
+// JV-Link out of reach while reading (a dead bridge): the general error box, the files stored so
+// far, the close step; the start time stays, as the records after the failure were not read.
+TEST_F(Acquisition, JVLinkFailureWhileReadingShowsTheErrorBoxAndRunsTheCloseStep) {
+  OpenWithoutDownload(4, "20240105153000");
+  jv.QueueRecord(SeRecord("20240106", "06", "03", "05"));
+  jv.QueueRecord(RaRecord("20240106", "06", "01"));
+  jv.onCall = [&](const std::string& op) {
+    if (op == "JVRead" && jv.Count("JVRead") == 2)
+      throw JVLinkFailure(Sj("JV-Linkの呼び出しに失敗しました（JVRead）。"));
+  };
+  session->Start();
+  EXPECT_EQ(jv.Ops().back(), "JVClose");
+  EXPECT_FALSE(state.sessionOpen);
+  ASSERT_EQ(desktop.Count("error"), 1);
+  EXPECT_EQ(desktop.Of("error")[0].text, Sj("JV-Linkの呼び出しに失敗しました（JVRead）。"));
+  EXPECT_EQ(desktop.events.back().kind, "beep");  // the close step's
+  EXPECT_EQ(ReadFileBytes(data / Utf8Path("2024年01月06日中山.jvSEr")),
+            EntryFile({{40, SeRecord("20240106", "06", "03", "05")}}));
+  EXPECT_EQ(StoredLastTime(), "(none)");
+}
+
+TEST_F(Acquisition, StatusTickWhileAJVLinkCallWaitsIsSkippedAndAFailureStopsTheTimer) {
+  jv.readCount = 3;
+  jv.downloadCount = 2;
+  session->Start();
+  ASSERT_TRUE(view.timerRunning);
+  jv.busy = true;
+  session->StatusTick();
+  EXPECT_EQ(jv.Count("JVStatus"), 0);
+  jv.busy = false;
+  jv.onCall = [&](const std::string& op) {
+    if (op == "JVStatus") throw JVLinkFailure(Sj("JV-Linkブリッジが応答しません。"));
+  };
+  session->StatusTick();
+  EXPECT_FALSE(view.timerRunning);
+  EXPECT_EQ(desktop.Count("error"), 1);
+  EXPECT_EQ(jv.Ops().back(), "JVClose");
+  EXPECT_FALSE(state.sessionOpen);
 }
 
 TEST_F(Acquisition, OnlyRaAndSeRecordsWithDivisionOneToSixAreStored) {
@@ -397,7 +437,7 @@ TEST_F(Acquisition, TwoRaRecordsOfOneRaceLeaveTheLaterLineAndTwoListLines) {
   jv.QueueRecord(later);
   session->Start();
 
-  EXPECT_EQ(ReadFileBytes(data / "2024年01月06日.jvRA"),
+  EXPECT_EQ(ReadFileBytes(data / Utf8Path("2024年01月06日.jvRA")),
             DayLine(race1) + "\r\n" + DayLine(later) + "\r\n");
   const SjisString line = Sj("作成済み:11R/2024年01月06日.jvRA");
   EXPECT_EQ(view.list,
@@ -428,8 +468,8 @@ TEST_F(Acquisition, FailingDiskShowsTheErrorEndsTheLoopAndLosesNothingStored) {
   EXPECT_FALSE(errors[0].text.empty());
   EXPECT_EQ(desktop.events.back().kind, "beep");
   EXPECT_LT(beforeSecond, desktop.events.size());
-  EXPECT_EQ(ReadFileBytes(data / "2024年01月06日.jvRA"), DayLine(ra) + "\r\n");
-  EXPECT_FALSE(fs::exists(data / "2024年01月06日中山.jvSEr"));
+  EXPECT_EQ(ReadFileBytes(data / Utf8Path("2024年01月06日.jvRA")), DayLine(ra) + "\r\n");
+  EXPECT_FALSE(fs::exists(data / Utf8Path("2024年01月06日中山.jvSEr")));
   for (const auto& e : fs::directory_iterator(data))
     EXPECT_EQ(e.path().extension(), ".jvRA") << e.path();  // no temporary file left
   EXPECT_EQ(view.list, (std::vector<SjisString>{}));       // the second start emptied it

@@ -3,12 +3,18 @@
 #include <QApplication>
 #include <QDateTimeEdit>
 #include <QElapsedTimer>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRawFont>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 #include "acquire/GetDataUnit.h"
 #include "base/IniFile.h"
@@ -174,6 +180,67 @@ TEST_F(GetDataForm, SettingsButtonCallsJVLinksDialog) {
   form->SpeedButton1->click();
   EXPECT_EQ(jv.Ops(), (std::vector<std::string>{"JVSetUIProperties"}));
   EXPECT_EQ(desktop.Messages().size(), 1u);
+}
+
+// The list of stored records as the screen shows it while the records are read: each line
+// appears as its record is stored, not only after the completion message.
+TEST_F(GetDataForm, StoredLinesAppearOnScreenWhileTheRecordsAreRead) {
+  jv.readCount = 1;
+  for (const char* course : {"05", "06"})
+    for (const char* race : {"01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11"})
+      jv.QueueRecord(RaRecord("20240106", course, race));
+  // The screen is looked at before each read from the third on: the list's area must show
+  // lines nearly every time.
+  int looks = 0, shown = 0;
+  jv.onCall = [&](const std::string& op) {
+    if (op != "JVRead" || jv.Count("JVRead") < 3) return;
+    // What the window last painted: its picture on the (offscreen) screen.
+    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(form->winId()).toImage();
+    QWidget* vp = form->ListBox1->viewport();
+    const QRect area(vp->mapTo(form.get(), QPoint(0, 0)), vp->size());
+    int ink = 0;
+    for (int y = area.top(); y <= area.bottom() && y < shot.height(); ++y)
+      for (int x = area.left(); x <= area.right() && x < shot.width(); ++x)
+        if (qGray(shot.pixel(x, y)) < 128) ++ink;
+    ++looks;
+    if (ink > 50) ++shown;
+  };
+  form->show();
+  QApplication::processEvents();
+  form->ButtonStart->click();
+  ASSERT_EQ(form->ListBox1->count(), 22);
+  ASSERT_EQ(looks, 21);
+  EXPECT_GE(shown, 18) << "the list was blank " << looks - shown << " times of " << looks;
+  // Soon after the records are read, the list shows its newest line.
+  QListWidget* list = form->ListBox1;
+  ASSERT_TRUE(RunUntil([&] { return list->viewport()->updatesEnabled(); }));
+  EXPECT_TRUE(list->viewport()->rect().intersects(list->visualItemRect(list->item(21))));
+}
+
+// A start that finds nothing does not leave the last session's status standing.
+TEST_F(GetDataForm, NextStartClearsTheLastStatus) {
+  jv.readCount = 1;
+  jv.QueueRecord(RaRecord("20240106", "06", "11"));
+  form->ButtonStart->click();
+  ASSERT_EQ(form->ProgressLabel->text(), Q("データ読込み完了(0/1)"));
+  jv.openResults = {-1};
+  form->ButtonStart->click();
+  EXPECT_EQ(desktop.Messages().back(), Sj("最新のデータがありません。"));
+  EXPECT_TRUE(form->ProgressLabel->text().isEmpty()) << form->ProgressLabel->text().toStdString();
+}
+
+// The list's lines mix digits, letters and kanji: one Japanese font draws them all, so the
+// digits never come from another fallback face.
+TEST_F(GetDataForm, ListDrawsDigitsAndKanjiInOneFont) {
+  const QRawFont kanji = QRawFont::fromFont(form->ListBox1->font(), QFontDatabase::Japanese);
+  const QRawFont digits = QRawFont::fromFont(form->ListBox1->font(), QFontDatabase::Latin);
+  ASSERT_TRUE(kanji.isValid());
+  ASSERT_TRUE(digits.isValid());
+  EXPECT_EQ(digits.familyName(), kanji.familyName());
+  for (char16_t c : std::u16string(u"作成済み:11R/05番/2024年01月06日中山.jvSEr"))
+    EXPECT_TRUE(kanji.supportsCharacter(QChar(c))) << static_cast<int>(c);
+  EXPECT_EQ(QRawFont::fromFont(form->ProgressLabel->font(), QFontDatabase::Latin).familyName(),
+            kanji.familyName());
 }
 
 }  // namespace

@@ -67,12 +67,13 @@ TEST_F(ErrorLogTest, EmptyOrAbsentLogBecomesTwoLines) {
 }
 
 TEST_F(ErrorLogTest, FolderLineIsCodePage932WithoutTrailingSeparator) {
-  fs::path jp = dir / "\xE7\xAB\xB6\xE9\xA6\xAC";  // 競馬 in UTF-8 on disk
+  fs::path jp = dir / Utf8Path("\xE7\xAB\xB6\xE9\xA6\xAC");  // 競馬 in UTF-8 on disk
   fs::create_directories(jp);
   ErrorLog el(jp / "", clock);
   ASSERT_TRUE(el.RecordStartup());
-  EXPECT_EQ(ReadFileBytes(jp / "ErrorLog.txt"),
-            kStart + "2024/01/05 09:03:07\r\n" + dir.string() + "/\x8B\xA3\x94\x6E\r\n");
+  const std::string separator(1, static_cast<char>(fs::path::preferred_separator));
+  EXPECT_EQ(ReadFileBytes(jp / "ErrorLog.txt"), kStart + "2024/01/05 09:03:07\r\n" + Utf8Text(dir) +
+                                                    separator + "\x8B\xA3\x94\x6E\r\n");
 }
 
 TEST_F(ErrorLogTest, ErrorsAreAddedOneLineEachAndNeverMerged) {

@@ -56,6 +56,15 @@ TEST_F(HenkoForm, HasTheFixedLayoutAndHeadings) {
   EXPECT_EQ(m.horizontalAdvance(QString::fromUtf8("⇒")), 2 * half);
 }
 
+TEST_F(HenkoForm, HeadingsStandAtTheirPlacesAboveTheirLists) {
+  THenkoForm f(ini, &desktop);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(f.Headings[i]->pos(), QPoint(6, 4 + 62 * i)) << i;
+    // A heading ends where its list begins.
+    EXPECT_LE(f.Headings[i]->geometry().bottom(), f.List(i + 1)->geometry().top() - 1) << i;
+  }
+}
+
 TEST_F(HenkoForm, PositionIsRestoredAndStoredWhenClosed) {
   {
     THenkoForm f(ini, &desktop);
@@ -75,7 +84,7 @@ TEST_F(HenkoForm, PositionIsRestoredAndStoredWhenClosed) {
 
 TEST_F(HenkoForm, ClosingOnlyHidesAndTheListsKeepTheirLines) {
   THenkoForm f(ini, &desktop);
-  f.SetLines(3, {Sj("中山 1R 01/08 09:10 騎手Ａ⇒騎手Ｂ")});
+  f.SetLines(ChangeType::JC, {Sj("中山 1R 01/08 09:10 騎手Ａ⇒騎手Ｂ")});
   f.ShowWindow();
   f.close();
   EXPECT_FALSE(f.isVisible());
@@ -89,7 +98,7 @@ TEST_F(HenkoForm, SetLinesFillsScrollsToTheEndAndSelectsNothing) {
   f.show();
   std::vector<SjisString> lines;
   for (int i = 1; i <= 7; ++i) lines.push_back(Sj("中山") + std::to_string(i) + "R");
-  f.SetLines(2, lines);
+  f.SetLines(ChangeType::AV, lines);
   EXPECT_EQ(f.Lines(2), lines);
   EXPECT_EQ(f.ListBox2->currentRow(), -1);
   EXPECT_TRUE(f.ListBox2->selectedItems().isEmpty());
@@ -113,17 +122,17 @@ TEST_F(HenkoForm, SetLinesFillsScrollsToTheEndAndSelectsNothing) {
   EXPECT_EQ(f.ListBox2->currentRow(), -1);
 
   // Replacing the lines replaces them all; other lists and bad numbers are left alone.
-  f.SetLines(2, {Sj("阪神11R")});
+  f.SetLines(ChangeType::AV, {Sj("阪神11R")});
   EXPECT_EQ(f.Lines(2), std::vector<SjisString>{Sj("阪神11R")});
-  f.SetLines(0, {"x"});
-  f.SetLines(6, {"x"});
+  f.SetLines(static_cast<ChangeType>(-1), {"x"});
+  f.SetLines(static_cast<ChangeType>(5), {"x"});
   for (int i : {1, 3, 4, 5}) EXPECT_TRUE(f.Lines(i).empty());
 }
 
 TEST_F(HenkoForm, ACutDoubleByteCharacterIsNotShown) {
   THenkoForm f(ini, &desktop);
   // "ア" followed by the lead byte of a cut character, then a blank.
-  f.SetLines(1, {std::string("\x83\x41\x83 ", 4)});
+  f.SetLines(ChangeType::WE, {std::string("\x83\x41\x83 ", 4)});
   EXPECT_EQ(f.ListBox1->item(0)->text(), QString::fromUtf8("ア "));
 }
 

@@ -119,6 +119,23 @@ TEST_F(MainFormCreation, DataFolderThatCannotBeMadeStopsCreationButTheWindowOpen
   EXPECT_EQ(jv.Count("JVInit"), 1);
 }
 
+// An application folder copied from Windows, where an older install named the folder "DATA"
+// or a tool wrote "data": that folder is the data folder, and no second one is made.
+TEST_F(MainFormCreation, DataFolderOfAnotherLetterCaseIsTheDataFolder) {
+  for (const char* spelling : {"DATA", "data"}) {
+    fs::remove_all(dir);
+    fs::create_directories(dir / spelling);
+    WriteFileBytes(dir / spelling / SjisPath(Sj("2005年01月08日.jvRA")), "");
+    Build();
+    EXPECT_TRUE(form->CreationCompleted()) << spelling;
+    EXPECT_EQ(testsupport::Names(dir / spelling), std::vector<std::string>{"2005年01月08日.jvRA"})
+        << spelling;
+    EXPECT_FALSE(fs::exists(dir / "Data")) << spelling;
+    ASSERT_EQ(form->DateCombo->count(), 1) << spelling;
+    TearDown();
+  }
+}
+
 TEST_F(MainFormCreation, UnwritableErrorLogStopsBeforeTheDateList) {
   fs::create_directories(dir / "Data");
   WriteFileBytes(dir / "Data" / (Sj("2005年01月08日") + ".jvRA"), "");
@@ -147,7 +164,8 @@ TEST_F(MainFormCreation, MenusHoldTheirItemsInOrder) {
   EXPECT_EQ(texts(form->FileMenu),
             (QStringList{Qs(Sj("ＪＶデータ取得(&J)")), "-", Qs(Sj("終了(&X)"))}));
   EXPECT_EQ(texts(form->OptionMenu),
-            (QStringList{Qs(Sj("情報ﾁｪｯｸ間隔指定")), Qs(Sj("読込後、ﾃﾞｰﾀﾘｽﾄを消す"))}));
+            (QStringList{Qs(Sj("情報ﾁｪｯｸ間隔指定")), Qs(Sj("読込後、ﾃﾞｰﾀﾘｽﾄを消す")),
+                         Qs(Sj("変更情報を出馬表に表示"))}));
   EXPECT_FALSE(form->N5->isVisible());
   EXPECT_EQ(texts(form->HelpMenu),
             (QStringList{Qs(Sj("使い方(&U)")), "-", Qs(Sj("ﾊﾞｰｼﾞｮﾝ情報(&A)..."))}));

@@ -4,14 +4,18 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QToolButton>
 #include <cstdlib>
 #include <memory>
 
 #include "app/Main.h"
 #include "base/Widgets.h"
+#include "jvlink/ChangeFiles.h"
 #include "jvlink/RaceFiles.h"
 #include "racecard/CardPaint.h"
+#include "racecard/RaceCardDelegate.h"
 #include "racecard/prgrsUnit.h"
 #include "standin/DemoDay.h"
 #include "tests/support/Files.h"
@@ -47,7 +51,13 @@ class MainRaceCardTest : public ::testing::Test {
 
   TMainForm& Form() {
     if (!form_) {
-      form_ = std::make_unique<TMainForm>(testsupport::TestDeps(app_, desktop_, clock_, jv_));
+      form_ = std::make_unique<TMainForm>(testsupport::TestDeps(
+          app_, desktop_, clock_, jv_,
+          [this](QDialog&) {
+            ++modals_;
+            return 0;
+          },
+          [this] { ++quits_; }));
       form_->PrgrsForm = prgrs_.get();
     }
     return *form_;
@@ -58,7 +68,50 @@ class MainRaceCardTest : public ::testing::Test {
     Form().DateComboChange();
   }
 
+  // Shows the form on the screen as the active window, as a user meets it.
+  TMainForm& ShowActive() {
+    TMainForm& f = Form();
+    f.show();
+    f.activateWindow();
+    QApplication::setActiveWindow(&f);
+    for (int i = 0; i < 50 && QApplication::activeWindow() != &f; ++i)
+      QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return f;
+  }
+  // A key pressed and released on the keyboard: it goes to the widget with the focus.
+  static void Key(int key, const QString& text = {}) {
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_NE(target, nullptr);
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(QApplication::focusWidget(), &release);
+    QApplication::processEvents();
+  }
+  // A click with the left button on a row of the race list.
+  void ClickRace(int row) {
+    QListWidget* list = Form().DatList;
+    QWidget* vp = list->viewport();
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    // The press gives the keyboard focus to the widget clicked, as the window system's press
+    // does.
+    for (QWidget* w = vp; w; w = w->isWindow() ? nullptr : w->parentWidget())
+      if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus)) {
+        w->setFocus(Qt::MouseFocusReason);
+        break;
+      }
+    QMouseEvent press(QEvent::MouseButtonPress, at, vp->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, vp->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &release);
+    QApplication::processEvents();
+  }
+
   fs::path app_, data_;
+  int modals_ = 0;  // modal windows opened
+  int quits_ = 0;   // exits asked for
   RecordingDesktop desktop_;
   FakeClock clock_{LocalDateTime{2005, 1, 8, 9, 0, 0}};
   ScriptedJVLink jv_;
@@ -267,6 +320,162 @@ TEST_F(MainRaceCardTest, DemoDayShowsAFullRaceCard) {
   if (const char* dir = std::getenv("TAVOLEN_SCREENSHOT_DIR")) {
     EXPECT_TRUE(f.grab().save(QString::fromLocal8Bit(dir) + "/racecard.png"));
   }
+}
+
+// Stepping through the races by keyboard: the race list keeps the focus through every card,
+// and no key typed there reaches a tool-bar button (Space once pressed 終了).
+TEST_F(MainRaceCardTest, RaceListKeepsTheKeyboardFocusFromCardToCard) {
+  TMainForm& f = ShowActive();
+  Choose("2005年01月08日");
+  ClickRace(2);
+  EXPECT_EQ(f.meeting().selectedRaceIndex, 2);
+  EXPECT_EQ(QApplication::focusWidget(), f.DatList)
+      << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString()
+                                      : "none")
+      << " active " << (QApplication::activeWindow() == &f);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(f.meeting().selectedRaceIndex, 3);
+  EXPECT_EQ(f.Label3D2->text(), "4");
+  EXPECT_EQ(QApplication::focusWidget(), f.DatList);
+  Key(Qt::Key_Space, QStringLiteral(" "));
+  Key(Qt::Key_Return, QStringLiteral("\r"));
+  EXPECT_EQ(quits_, 0);
+  EXPECT_EQ(modals_, 0);
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_EQ(QApplication::focusWidget(), f.DatList);
+  // Tabbing away from the list never lands on a tool-bar button.
+  for (int i = 0; i < 8; ++i) {
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(qobject_cast<QToolButton*>(QApplication::focusWidget()), nullptr) << i;
+  }
+  for (QToolButton* b : f.ToolBar1->findChildren<QToolButton*>())
+    EXPECT_EQ(b->focusPolicy(), Qt::NoFocus) << b->objectName().toStdString();
+}
+
+// A race whose runners are not all there hides only the card: the race list stays, so the
+// user can go on to the next race by keyboard.
+TEST_F(MainRaceCardTest, IncompleteRaceLeavesTheRaceListUsable) {
+  RaceSpec first, second;
+  first.date = second.date = "20050110";
+  second.race = 2;
+  std::vector<std::string> entries;
+  for (int h = 1; h <= 16; ++h) {
+    RunnerSpec r;
+    r.horse = h;
+    entries.push_back(SeRecord(second, r));  // race 1 has no runner records
+  }
+  WriteFileBytes(data_ / RaceFileName("20050110", ".jvRA"), RaRecord(first) + RaRecord(second));
+  WriteFileBytes(data_ / RaceFileName("20050110", "中山.jvSEr"), EntryFileBytes(entries));
+  TMainForm& f = ShowActive();
+  f.MakeDataListBtnClick();
+  Choose("2005年01月10日");
+  EXPECT_EQ(desktop_.Messages(), std::vector<SjisString>{Sj("中山 1Rはデータ作成が未完了です。")});
+  EXPECT_TRUE(f.Panel1->isHidden());
+  ASSERT_TRUE(f.DatList->isVisible());
+  ASSERT_EQ(f.DatList->count(), 2);
+  ClickRace(0);
+  EXPECT_EQ(QApplication::focusWidget(), f.DatList);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(f.meeting().selectedRaceIndex, 1);
+  EXPECT_TRUE(f.Panel1->isVisible());
+  EXPECT_EQ(f.StringGrid2->rowCount(), 17);
+  EXPECT_EQ(QApplication::focusWidget(), f.DatList);
+}
+
+// The race name's padding (full-width blanks to 60 bytes) is not shown, and a long header never
+// widens the window: it keeps its 630-pixel default, can be made as narrow as before the first
+// card, and stores the width it has.
+TEST_F(MainRaceCardTest, HeaderTextsNeverWidenTheWindow) {
+  RaceSpec race;
+  race.date = "20050110";
+  SjisString name = Sj("３歳以上１勝クラス");
+  while (name.size() < 60) name += Sj("　");
+  race.raceName = name;
+  std::vector<std::string> entries;
+  for (int h = 1; h <= 16; ++h) {
+    RunnerSpec r;
+    r.horse = h;
+    entries.push_back(SeRecord(race, r));
+  }
+  WriteFileBytes(data_ / RaceFileName("20050110", ".jvRA"), RaRecord(race));
+  WriteFileBytes(data_ / RaceFileName("20050110", "中山.jvSEr"), EntryFileBytes(entries));
+  TMainForm& f = ShowActive();
+  f.MakeDataListBtnClick();
+  QApplication::processEvents();
+  ASSERT_EQ(f.width(), 630);
+  const int narrowest = f.minimumSizeHint().width();
+  Choose("2005年01月10日");
+  QApplication::processEvents();
+  ASSERT_FALSE(f.Panel1->isHidden());
+  EXPECT_EQ(f.Label3D4->text(), U("３歳以上１勝クラス"));
+  EXPECT_EQ(f.width(), 630);
+  EXPECT_LE(f.minimumSizeHint().width(), narrowest);
+  EXPECT_LE(f.minimumWidth(), narrowest);
+  f.resize(narrowest, 450);
+  QApplication::processEvents();
+  EXPECT_EQ(f.width(), narrowest);
+  f.resize(630, 450);
+  QApplication::processEvents();
+  form_.reset();
+  std::string ini;
+  ASSERT_TRUE(ReadWholeFile(SettingsFilePath(app_, "Tavolen"), ini).ok);
+  EXPECT_NE(ini.find("width=630\r\n"), std::string::npos) << ini;
+}
+
+// The option of the ｵﾌﾟｼｮﾝ menu that marks the day's changes on the card: off by default, stored
+// in the settings file, marking the post time and the course in the header and the runners in
+// the grid, while the copy keeps the cell texts as entered.
+TEST_F(MainRaceCardTest, ChangesOptionMarksTheDaysChangesOnTheCard) {
+  const std::string race1 = "2005010806010101";
+  for (const std::string& record :
+       {ChangeAv(race1, "01081000", "02", '1'), ChangeJc(race1, "01081000", "05", Sj("新騎手")),
+        ChangeTc(race1, "01081000", "1005"), ChangeCc(race1, "01081000", "1800", "24")})
+    ASSERT_TRUE(StoreChangeRecord(data_, record).stored());
+  TMainForm& f = Form();
+  ASSERT_TRUE(f.OptionMenu->actions().contains(f.CardChangesItem));
+  EXPECT_TRUE(f.CardChangesItem->isVisible());
+  EXPECT_EQ(f.CardChangesItem->text(), U("変更情報を出馬表に表示"));
+  EXPECT_FALSE(f.CardChangesItem->isChecked());  // the card as entered, by default
+  Choose("2005年01月08日");
+  auto* delegate = qobject_cast<RaceCardDelegate*>(f.StringGrid2->itemDelegate());
+  ASSERT_NE(delegate, nullptr);
+  EXPECT_FALSE(delegate->changes().has_value());
+  EXPECT_EQ(f.Label3D9->text(), U("09時50分発走"));
+  f.N18Click();
+  const SjisString copyAsEntered = desktop_.clipboard;
+
+  f.CardChangesItem->trigger();  // the user chooses the menu item
+  ASSERT_TRUE(f.CardChangesItem->isChecked());
+  std::string ini;
+  ASSERT_TRUE(ReadWholeFile(SettingsFilePath(app_, "Tavolen"), ini).ok);
+  EXPECT_NE(ini.find("[racecard]\r\nchanges=1\r\n"), std::string::npos) << ini;
+  ASSERT_TRUE(delegate->changes().has_value());
+  EXPECT_EQ(delegate->changes()->runners[1].scratch, Scratch::Scratched);
+  EXPECT_EQ(delegate->changes()->runners[4].newJockey, Sj("新騎手"));
+  EXPECT_EQ(f.Label3D9->text(), U("10時05分発走"));
+  EXPECT_EQ(f.Label3D9->palette().color(QPalette::WindowText), QColor(Qt::red));
+  EXPECT_EQ(f.Label3D7->text(), U("ﾀﾞ右"));
+  EXPECT_EQ(f.Label3D8->text(), U("1800m"));
+  EXPECT_EQ(f.Label3D10->text(), U("16頭"));
+  f.N18Click();
+  EXPECT_EQ(desktop_.clipboard, copyAsEntered);
+
+  // Another race of the day has no changes; the option stays on through a new start.
+  f.DatList->setCurrentRow(1);
+  ASSERT_TRUE(delegate->changes().has_value());
+  EXPECT_FALSE(delegate->changes()->Any());
+  EXPECT_EQ(f.Label3D9->palette().color(QPalette::WindowText), QColor(Qt::blue));
+  form_.reset();
+  EXPECT_TRUE(Form().CardChangesItem->isChecked());
+  Choose("2005年01月08日");
+  EXPECT_EQ(Form().Label3D9->text(), U("10時05分発走"));
+
+  Form().CardChangesItem->trigger();  // off again: the card as entered
+  EXPECT_EQ(Form().Label3D9->text(), U("09時50分発走"));
+  EXPECT_EQ(Form().Label3D9->palette().color(QPalette::WindowText), QColor(Qt::blue));
+  EXPECT_EQ(Form().Label3D7->text(), U("芝右"));
+  EXPECT_FALSE(
+      qobject_cast<RaceCardDelegate*>(Form().StringGrid2->itemDelegate())->changes().has_value());
 }
 
 }  // namespace

@@ -19,9 +19,11 @@
 #include "acquire/GetDataUnit.h"
 #include "app/About.h"
 #include "app/Main.h"
+#include "app/Translations.h"
 #include "base/Widgets.h"
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
+#include "racecard/RaceCardDelegate.h"
 #include "standin/DemoDay.h"
 #include "standin/StandIn.h"
 #include "tests/support/RecordingDesktop.h"
@@ -128,6 +130,30 @@ bool ChooseFullRace(TMainForm& form) {
   return Fail("main.png: no race with 16 to 18 runners");
 }
 
+// Selects a complete race with a scratched or excluded runner or a new jockey, preferring one
+// that has both.
+bool ChooseRaceWithRunnerChanges(TMainForm& form) {
+  auto* delegate = qobject_cast<RaceCardDelegate*>(form.StringGrid2->itemDelegate());
+  int best = -1, bestScore = 0;
+  for (int row = 0; delegate && row < form.DatList->count(); ++row) {
+    form.DatList->setCurrentRow(row);
+    if (!form.Panel1->isVisible() || !delegate->changes()) continue;
+    bool scratch = false, jockey = false;
+    for (const RunnerChange& r : delegate->changes()->runners) {
+      scratch |= r.scratch != Scratch::None;
+      jockey |= !r.newJockey.empty();
+    }
+    const int score = (scratch ? 2 : 0) + (jockey ? 1 : 0);
+    if (score > bestScore) {
+      best = row;
+      bestScore = score;
+    }
+  }
+  if (best < 0) return Fail("main-changes.png: no race with changes of its runners");
+  form.DatList->setCurrentRow(best);
+  return true;
+}
+
 // Every message box the program showed, so a run that went wrong says why.
 void ReportBoxes(const RecordingDesktop& desktop) {
   for (const auto& e : desktop.events) {
@@ -141,6 +167,7 @@ void ReportBoxes(const RecordingDesktop& desktop) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   InstallFontSubstitutions();
+  InstallJapaneseQtTranslations(app);
   out = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"))
             .absolutePath();
   if (!QDir().mkpath(out)) {
@@ -196,6 +223,11 @@ int main(int argc, char** argv) {
       if (henko.Lines(list).empty()) Fail("changes.png: a change list is empty");
     Grab(henko, "changes.png");
     henko.hide();
+
+    // The day's changes on the race card (the option of the ｵﾌﾟｼｮﾝ menu).
+    form.CardChangesItem->trigger();
+    if (ChooseRaceWithRunnerChanges(form)) Grab(form, "main-changes.png");
+    form.CardChangesItem->trigger();
   }
 
   form.N2Click();

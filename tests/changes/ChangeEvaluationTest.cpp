@@ -18,12 +18,12 @@ class Evaluation : public ::testing::Test {
   void SetUp() override {
     data_ = TempDir("evaluation") / "Data";
     fs::create_directories(data_);
-    raceFile_ = data_ / "2024年01月05日.jvRA";
+    raceFile_ = data_ / Utf8Path("2024年01月05日.jvRA");
   }
   void Write(const char* ext, const std::string& bytes) {
-    ASSERT_TRUE(WriteFileAtomic(data_ / (std::string("2024年01月05日") + ext), bytes));
+    ASSERT_TRUE(WriteFileAtomic(data_ / Utf8Path(std::string("2024年01月05日") + ext), bytes));
   }
-  std::string RenewBytes() { return ReadFileBytes(data_ / "2024年01月05日.renew"); }
+  std::string RenewBytes() { return ReadFileBytes(data_ / Utf8Path("2024年01月05日.renew")); }
 
   fs::path data_, raceFile_;
 };
@@ -63,14 +63,15 @@ TEST_F(Evaluation, EveryCategoryLineAndTheFullBalloon) {
   Write(".jvCC", CcRecord(kNakayama, "09", "01051010", "1800", "17", "2000", "11"));
   ChangeEvaluation ev = EvaluateChanges(raceFile_);
   ASSERT_TRUE(ev.status);
-  EXPECT_EQ(ev.lists[0], (Lines{Sj("中山 00/00 00:00 晴   芝:良 ダ:良")}));
+  // The day's initial state is no announcement at 00:00.
+  EXPECT_EQ(ev.lists[0], (Lines{Sj("中山 初期状態    晴   芝:良 ダ:良")}));
   EXPECT_EQ(ev.lists[2],
             (Lines{Sj("中山11R 01/05 12:00 武豊    ⇒デムーロ[570] ③ テスト            ")}));
   EXPECT_EQ(ev.lists[3], (Lines{Sj("中山 5R 01/05 09:30 12:00⇒12:15")}));
   EXPECT_EQ(ev.lists[4], (Lines{Sj("中山 9R 01/05 10:10 芝左2000m⇒芝右1800m")}));
   const SjisString balloon =
       Sj("本日の開催で変更情報が発生しました。\r\n"
-         "[天候馬場]更新時刻：00/00 00:00\r\n"
+         "[天候馬場]更新時刻：初期状態\r\n"
          "[取消除外]更新時刻：01/05 10:30\r\n"
          "[騎手変更]更新時刻：01/05 12:00\r\n"
          "[発走時刻]更新時刻：01/05 09:30\r\n"
@@ -84,11 +85,17 @@ TEST_F(Evaluation, EveryCategoryLineAndTheFullBalloon) {
 TEST_F(Evaluation, OnlyLaterStampsAreNewsAndStampsNeverGoBack) {
   Write(".jvAV", AvRecord(kNakayama, "01", "01051030", "05", "テスト"));
   Write(".jvJC", JcRecord(kNakayama, "11", "01051200", "03", "テスト", "570", "A", "B"));
-  // The user has been told of an AV stamp later than every AV record.
+  // The user has been told of an AV stamp later than every AV record, by a renew file without
+  // the memory of what was announced (as an earlier version leaves it): the changes are
+  // announced once more rather than perhaps never, and the stamps do not go back.
   Write(".renew", "\r\n01051100\r\n01051200\r\n\r\n\r\n");
   ChangeEvaluation ev = EvaluateChanges(raceFile_);
   ASSERT_TRUE(ev.status);
   EXPECT_EQ(ev.lists[1].size(), 1u);
+  EXPECT_TRUE(ev.hasNews());
+  EXPECT_EQ(ev.stamps[1], "01051100");
+  ASSERT_TRUE(SaveRenewFile(raceFile_, ev));
+  ev = EvaluateChanges(raceFile_);
   EXPECT_FALSE(ev.hasNews());
   EXPECT_EQ(ev.stamps[1], "01051100");
 
@@ -121,7 +128,7 @@ TEST_F(Evaluation, LiveWeatherChangesMergeIntoTheStateOfTheirCourseAndDay) {
   ChangeEvaluation ev = EvaluateChanges(raceFile_);
   ASSERT_TRUE(ev.status);
   EXPECT_EQ(ev.lists[0], (Lines{Sj("東京 01/05 11:30 曇   芝:稍重 ダ:良"),
-                                Sj("中山 00/00 00:00 晴   芝:良 ダ:良")}));
+                                Sj("中山 初期状態    晴   芝:良 ダ:良")}));
   EXPECT_EQ(ev.newsLines, (Lines{Sj("[天候馬場]更新時刻：01/05 11:30")}));
 }
 
@@ -181,7 +188,7 @@ TEST(ChangeLines, NumbersOutsideTheRunnersAndUnknownKindsKeepTheColumns) {
 
 TEST_F(Evaluation, AChangeFileThatCannotBeReadEndsTheEvaluationWithAnError) {
   Write(".jvAV", AvRecord(kNakayama, "01", "01051030", "05", "テスト"));
-  fs::create_directories(data_ / "2024年01月05日.jvJC");
+  fs::create_directories(data_ / Utf8Path("2024年01月05日.jvJC"));
   ChangeEvaluation ev = EvaluateChanges(raceFile_);
   EXPECT_FALSE(ev.status);
   EXPECT_FALSE(ev.status.message.empty());

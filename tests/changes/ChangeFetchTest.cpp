@@ -39,7 +39,7 @@ class Fetch : public ::testing::Test {
   std::string ErrorLine(const std::string& messageUtf8) {
     return Sj("【エラー】09:03:07：" + messageUtf8) + "\r\n";
   }
-  fs::path File(const char* ext) { return data_ / (std::string("2024年01月05日") + ext); }
+  fs::path File(const char* ext) { return data_ / Utf8Path(std::string("2024年01月05日") + ext); }
 
   fs::path data_ = AppDir() / "Data";
   std::vector<std::string> races_;

@@ -231,6 +231,43 @@ TEST_F(MainChanges, ATickDuringARunningFetchIsSkipped) {
   EXPECT_EQ(jv_.calls.back().op, "JVClose");
 }
 
+TEST_F(MainChanges, ATickWhileAJVLinkCallWaitsForItsAnswerIsSkipped) {
+  LoadMeeting("1005");
+  At(9, 30);
+  jv_.busy = true;
+  form_->Timer4Timer();
+  EXPECT_TRUE(jv_.calls.empty());
+  jv_.busy = false;
+  form_->Timer4Timer();
+  EXPECT_EQ(jv_.Count("JVRTOpen"), 1);
+}
+
+// JV-Link out of reach in the middle of a fetch (a dead bridge): the general error box, the
+// close step, no evaluation and no log line; the next tick fetches again.
+TEST_F(MainChanges, AJVLinkFailureInAFetchEndsItWithTheErrorBoxAndItsCloseStep) {
+  LoadMeeting("1005");
+  WriteChangeFile(".jvAV", AvRecord(kNakayama, "01", "01050902", "05", "テスト"));
+  At(9, 30);
+  jv_.QueueRecord(AvRecord(kNakayama, "02", "01050903", "07", "テスト"));
+  jv_.onCall = [&](const std::string& op) {
+    if (op == "JVRead" && jv_.Count("JVRead") == 2)
+      throw JVLinkFailure(Sj("JV-Linkブリッジが終了しました。"));
+  };
+  form_->Timer4Timer();
+  EXPECT_EQ(jv_.Ops(), (std::vector<std::string>{"JVRTOpen", "JVRead", "JVRead", "JVClose"}));
+  ASSERT_EQ(desktop_.Count("error"), 1);
+  EXPECT_EQ(desktop_.Of("error")[0].text, Sj("JV-Linkブリッジが終了しました。"));
+  EXPECT_EQ(desktop_.Count("balloon"), 0);  // no evaluation
+  EXPECT_TRUE(Renew().empty());
+  jv_.onCall = nullptr;
+  desktop_.Clear();
+  At(9, 35);
+  form_->Timer4Timer();
+  EXPECT_EQ(jv_.Count("JVRTOpen"), 2);
+  EXPECT_EQ(desktop_.Count("error"), 0);
+  EXPECT_EQ(desktop_.Count("balloon"), 1);
+}
+
 TEST_F(MainChanges, ShowingTheWindowDuringAFetchInitialisesJVLinkAfterTheClose) {
   LoadMeeting("1005");
   form_->show();

@@ -98,6 +98,43 @@ TEST_F(IntervalDialog, EnterConfirmsWithTheDefaultButton) {
   EXPECT_EQ(Stored(), 12);
 }
 
+TEST_F(IntervalDialog, ATypedValueOutsideTheRangeGoesToTheNearerLimit) {
+  struct Case {
+    const char* typed;
+    int stored;
+    int beeps;
+  };
+  // "60" is kept as typed (not cut to "6") and stored as 59; a sign is typed as the field
+  // would take it; a sign after a digit is refused with a beep.
+  for (Case c : {Case{"60", 59, 0}, Case{"99", 59, 0}, Case{"1", 2, 0}, Case{"-5", 2, 0},
+                 Case{"-", 2, 0}, Case{"+7", 7, 0}, Case{"5-", 5, 1}}) {
+    desktop_.Clear();
+    TOzGetTimeForm form(ini_, desktop_);
+    form.SetInterval(10);
+    form.show();
+    form.SpinEdit1->setFocus();
+    form.SpinEdit1->lineEdit()->selectAll();
+    QTest::keyClicks(form.SpinEdit1, c.typed);
+    EXPECT_EQ(desktop_.Count("beep"), c.beeps) << c.typed;
+    if (c.beeps == 0) {
+      EXPECT_EQ(form.SpinEdit1->lineEdit()->text(), QString::fromLatin1(c.typed));
+    }
+    QTest::keyClick(form.SpinEdit1, Qt::Key_Return);
+    EXPECT_EQ(form.result(), QDialog::Accepted) << c.typed;
+    EXPECT_EQ(Stored(), c.stored) << c.typed;
+  }
+  // Leaving the field brings it into the range too.
+  TOzGetTimeForm form(ini_, desktop_);
+  form.show();
+  form.SpinEdit1->setFocus();
+  form.SpinEdit1->lineEdit()->selectAll();
+  QTest::keyClicks(form.SpinEdit1, "75");
+  QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+  QApplication::sendEvent(form.SpinEdit1, &out);
+  EXPECT_EQ(form.SpinEdit1->value(), 59);
+  EXPECT_EQ(form.SpinEdit1->lineEdit()->text(), QStringLiteral("59"));
+}
+
 TEST(NotifySound, IsAValidShortPcmWave) {
   std::string w = ReadFileBytes(TAVOLEN_NOTIFY_WAV);
   ASSERT_GE(w.size(), 44u);

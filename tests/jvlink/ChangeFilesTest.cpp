@@ -30,7 +30,7 @@ class ChangeFilesTest : public ::testing::Test {
  protected:
   void SetUp() override { data_ = FreshTestDir("changes") / "Data"; }
   fs::path FileOf(const char* ext, const char* date = "2024年01月06日") {
-    return data_ / (std::string(date) + ext);
+    return data_ / Utf8Path(std::string(date) + ext);
   }
   void Store(const std::string& record) {
     StoreResult r = StoreChangeRecord(data_, record);
@@ -252,7 +252,7 @@ TEST(ChangeLineOrder, LettersWithoutCaseOutsideDoubleByteCharacters) {
 
 TEST(RenewFile, FiveLinesOrNothing) {
   const fs::path data = FreshDir("renew") / "Data";
-  const fs::path renew = data / "2024年01月06日.renew";
+  const fs::path renew = data / Utf8Path("2024年01月06日.renew");
   EXPECT_EQ(ReadRenewFile(renew), RenewStamps{});
 
   const RenewStamps stamps{"01060830", "", "01061000", "", "01061115"};

@@ -134,6 +134,22 @@ TEST(KeibaFunc, RaceConditionName) {
     EXPECT_EQ(RaceConditionName(c), "") << c;
 }
 
+TEST(KeibaFunc, RaceConditionNameFollowsTheRaceDate) {
+  // The classes renamed from June 2019; the day before keeps the old names.
+  EXPECT_EQ(RaceConditionNameOn("005", "20190601"), Sj("1勝クラス"));
+  EXPECT_EQ(RaceConditionNameOn("010", "2024010606"), Sj("2勝クラス"));  // a whole race key
+  EXPECT_EQ(RaceConditionNameOn("016", "20190602"), Sj("3勝クラス"));
+  EXPECT_EQ(RaceConditionNameOn("005", "20190531"), Sj(" 500万下"));
+  EXPECT_EQ(RaceConditionNameOn("016", "20050108"), Sj("1600万下"));
+  // Other codes read as before on any date; a date that is not digits keeps the old names.
+  EXPECT_EQ(RaceConditionNameOn("703", "20240106"), Sj("未勝利"));
+  EXPECT_EQ(RaceConditionNameOn("999", "20240106"), Sj("オープン"));
+  EXPECT_EQ(RaceConditionNameOn("020", "20240106"), Sj("2000万下"));
+  EXPECT_EQ(RaceConditionNameOn("000", "20240106"), "");
+  EXPECT_EQ(RaceConditionNameOn("005", "2024  06"), Sj(" 500万下"));
+  EXPECT_EQ(RaceConditionNameOn("010", ""), Sj("1000万下"));
+}
+
 TEST(KeibaFunc, ScratchKindAndReason) {
   EXPECT_EQ(ScratchKindName("1"), Bytes({0x8F, 0x6F, 0x91, 0x96, 0x8E, 0xE6, 0x8F, 0xC1}));
   EXPECT_EQ(ScratchKindName("2"), Sj("競争除外"));

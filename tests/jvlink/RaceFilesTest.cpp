@@ -13,8 +13,8 @@ namespace {
 
 using namespace tavolen::testsupport;
 
-const fs::path kDayFile = "2024年01月06日.jvRA";
-const fs::path kNakayama = "2024年01月06日中山.jvSEr";
+const fs::path kDayFile = Utf8Path("2024年01月06日.jvRA");
+const fs::path kNakayama = Utf8Path("2024年01月06日中山.jvSEr");
 
 // The day-file line of an RA record: without CR LF, positions 3-11 zeroed.
 std::string DayLine(const std::string& ra) {
@@ -111,7 +111,7 @@ TEST(StoreRa, SameRaceKeyReplacesItsLine) {
             DayLine(again) + DayLine(other) + DayLine(otherMeeting));
   // Another date goes to its own day file.
   ASSERT_TRUE(StoreRaRecord(data, MakeRa("20240107", "06", "01", "1")).stored());
-  EXPECT_TRUE(FileExists(data / "2024年01月07日.jvRA"));
+  EXPECT_TRUE(FileExists(data / Utf8Path("2024年01月07日.jvRA")));
   EXPECT_EQ(ReadFileBytes(data / kDayFile).size(), 3u * 1272u);
 }
 
@@ -250,7 +250,7 @@ TEST(RaceFiles, ReadersStayInsideTheFile) {
   ASSERT_TRUE(ReadDayRecords(data / kDayFile, records));
   EXPECT_TRUE(records.empty());
   records.push_back("stale");
-  EXPECT_FALSE(ReadDayRecords(data / "2024年01月07日.jvRA", records));
+  EXPECT_FALSE(ReadDayRecords(data / Utf8Path("2024年01月07日.jvRA"), records));
   EXPECT_TRUE(records.empty());
 
   const std::string se = MakeSe("20240106", "06", "12", "18", "1");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "jvlink/Platform.h"
 #include "racecard/Meeting.h"
 #include "tests/support/Files.h"
 #include "tests/support/Records.h"
@@ -23,6 +24,24 @@ TEST(DateList, NewestFirstFromDayFilesOnly) {
   EXPECT_EQ(MakeDateList(dir), (std::vector<SjisString>{Sj("2005年01月09日"), Sj("2005年01月08日"),
                                                         Sj("2004年12月28日")}));
   EXPECT_TRUE(MakeDateList(dir / "missing").empty());
+}
+
+// "*.jvRA" lists as the file system compares names: on Windows a day file copied as ".JVRA"
+// is a meeting date too, and its meeting loads; on Linux it is another file.
+TEST(DateList, MaskFollowsTheFileSystemsLetterCase) {
+  fs::path dir = TempDir("racecard-datelist-case");
+  WriteMeeting(dir, "20050108", {{"06", "中山"}}, 1);
+  fs::rename(dir / RaceFileName("20050108", ".jvRA"), dir / RaceFileName("20050108", ".JVRA"));
+  WriteFileBytes(dir / RaceFileName("20050109", ".jvRA"), "");
+  LoadedMeeting m;
+  if (FileNamesIgnoreCase()) {
+    EXPECT_EQ(MakeDateList(dir), (std::vector<SjisString>{Sj("2005年01月09日"), kDate}));
+    EXPECT_TRUE(LoadMeeting(m, dir, kDate).loaded());
+    EXPECT_EQ(m.loadedRaceCount, 12);
+  } else {
+    EXPECT_EQ(MakeDateList(dir), std::vector<SjisString>{Sj("2005年01月09日")});
+    EXPECT_FALSE(LoadMeeting(m, dir, kDate).loaded());
+  }
 }
 
 TEST(MeetingLoad, TwoCoursesListedInFileOrder) {

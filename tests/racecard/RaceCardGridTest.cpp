@@ -97,5 +97,119 @@ TEST_F(RaceCardGridTest, PaintsFrameColoursAndLines) {
   EXPECT_TRUE(hasColour(3, Qt::white));
 }
 
+// Dark pixels of an image within a rectangle.
+int Ink(const QImage& image, const QRect& area) {
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      if (qGray(image.pixel(x, y)) < 160) ++n;
+  return n;
+}
+
+// One rule per row: from the top of a row to the top of the next, a column shows the black
+// rule and nothing else of a line; the rows keep their heights of 27 and 15 pixels.
+TEST_F(RaceCardGridTest, EveryRowEndsInOneBlackRule) {
+  for (int row : {0, 1, 2, 9}) {
+    const QRect r = grid_.visualRect(grid_.model()->index(row, 2));
+    const int nextTop = grid_.visualRect(grid_.model()->index(row + 1, 2)).top();
+    EXPECT_EQ(nextTop - r.top(), row == 0 ? 27 : 15);
+    const int x = r.right() - 4;  // beyond the text
+    std::vector<int> ruled;
+    for (int y = r.top(); y < nextTop; ++y)
+      if (image_.pixelColor(x, y) != QColor(Qt::white) &&
+          image_.pixelColor(x, y) != grid_.palette().color(QPalette::Button))
+        ruled.push_back(y);
+    ASSERT_EQ(ruled.size(), 1u) << "row " << row;
+    EXPECT_EQ(ruled[0], nextTop - 1);
+    EXPECT_EQ(image_.pixelColor(x, ruled[0]), QColor(Qt::black));
+  }
+}
+
+// The 9-point texts are whole above the rule: the weight "55.0kg" in a cell shows as many dark
+// pixels as the same text painted with room to spare.
+TEST_F(RaceCardGridTest, NinePointTextsKeepTheirBottomRow) {
+  const QRect cell = grid_.visualRect(grid_.model()->index(1, 4));
+  ASSERT_EQ(grid_.item(1, 4)->text(), QStringLiteral("55.0kg"));
+  const int inCell = Ink(image_, cell.adjusted(0, 0, -1, -1));  // without the cell's lines
+
+  // The same cell painted by the grid's painting, in a rectangle with room below the text.
+  CellToPaint same;
+  same.column = 4;
+  same.row = 1;
+  const std::string text = "55.0kg", horse = "01";
+  same.text = text;
+  same.horseNumberText = horse;
+  same.currentYear = 2005;
+  QImage roomy(200, 60, QImage::Format_RGB32);
+  roomy.fill(Qt::white);
+  {
+    QPainter p(&roomy);
+    StringGrid2DrawCell(p, QRect(0, 0, 200, 60), meeting_, same, grid_.palette(), grid_.font());
+  }
+  const int whole = Ink(roomy, QRect(0, 0, 199, 59));
+  EXPECT_GT(whole, 20);
+  EXPECT_EQ(inCell, whole);
+}
+
+// With the day's changes given to the grid, the scratched runner's row is painted grey with
+// 取消 in red, the new jockey's cell pale yellow with the name in red; the other rows and the
+// cell texts stay as they were.
+TEST_F(RaceCardGridTest, PaintsTheDaysChangesOnTheRunners) {
+  auto render = [&] {
+    QImage image(grid_.viewport()->size(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    grid_.viewport()->render(&image);
+    return image;
+  };
+  const QImage before = render();
+  auto* delegate = qobject_cast<RaceCardDelegate*>(grid_.itemDelegate());
+  ASSERT_NE(delegate, nullptr);
+  RaceChanges changes;
+  changes.runners[2].scratch = Scratch::Scratched;  // horse 3
+  changes.runners[4].newJockey = Sj("新騎手");      // horse 5
+  delegate->SetChanges(changes);
+  const QImage after = render();
+
+  auto at = [&](const QImage& image, int row, int column, int dx, int dy) {
+    const QRect r = grid_.visualRect(grid_.model()->index(row, column));
+    return image.pixelColor(dx >= 0 ? r.left() + dx : r.right() + dx + 1,
+                            dy >= 0 ? r.top() + dy : r.bottom() + dy + 1);
+  };
+  auto redPixels = [&](const QImage& image, int row, int column) {
+    const QRect r = grid_.visualRect(grid_.model()->index(row, column));
+    int n = 0;
+    for (int y = r.top(); y < r.bottom(); ++y)
+      for (int x = r.left(); x < r.right(); ++x) {
+        const QColor c = image.pixelColor(x, y);
+        if (c.red() > 180 && c.green() < 100 && c.blue() < 100) ++n;
+      }
+    return n;
+  };
+  const QColor scratched(224, 224, 224), paleYellow(255, 255, 192);
+  for (int column = 2; column <= 8; ++column) {
+    EXPECT_EQ(at(after, 3, column, -2, -3), scratched) << column;
+    EXPECT_EQ(at(before, 3, column, -2, -3), QColor(Qt::white)) << column;
+  }
+  EXPECT_EQ(at(after, 3, 0, -2, -3), QColor(128, 128, 128));  // frame 2 keeps its grey
+  EXPECT_GT(redPixels(after, 3, 7), 10);                      // 取消
+  EXPECT_EQ(redPixels(before, 3, 7), 0);
+  EXPECT_EQ(at(after, 5, 5, -2, -3), paleYellow);
+  EXPECT_GT(redPixels(after, 5, 5), 10);
+  EXPECT_EQ(redPixels(before, 5, 5), 0);
+  // The black rule under the marked rows, and the rows without changes, as before.
+  EXPECT_EQ(at(after, 3, 4, 5, -1), QColor(Qt::black));
+  for (int row : {1, 4, 9})
+    for (int column = 0; column < 9; ++column)
+      EXPECT_EQ(at(after, row, column, -2, -3), at(before, row, column, -2, -3)) << row << column;
+  EXPECT_EQ(grid_.item(3, 7)->text(), QString());
+  EXPECT_EQ(grid_.item(5, 5)->text(), QStringLiteral("Jockey  "));
+
+  delegate->SetChanges(std::nullopt);
+  // Without changes again, the cells are painted as before.
+  const QRect cells = grid_.visualRect(grid_.model()->index(0, 0))
+                          .united(grid_.visualRect(grid_.model()->index(16, 8)));
+  EXPECT_EQ(render().copy(cells), before.copy(cells));
+}
+
 }  // namespace
 }  // namespace tavolen

@@ -43,8 +43,10 @@ class RaceCardTest : public ::testing::Test {
     return out;
   }
 
-  CellPaint Paint(int column, int row, const RaceCard& card, int year = 2005) {
+  CellPaint Paint(int column, int row, const RaceCard& card, int year = 2005,
+                  const RaceChanges* changes = nullptr) {
     CellToPaint cell;
+    cell.changes = changes;
     cell.column = column;
     cell.row = row;
     cell.text = card.grid[row][column];
@@ -70,6 +72,23 @@ TEST_F(RaceCardTest, HeaderLabels) {
   EXPECT_EQ(card.labels[7], "1200m");
   EXPECT_EQ(card.labels[8], Sj("09時50分発走"));
   EXPECT_EQ(card.labels[9], Sj("16頭"));
+}
+
+TEST_F(RaceCardTest, LabelsShowTodaysClassNamesAndNoPadding) {
+  race_.date = "20240106";
+  Load(Field(16));
+  RaceCard card = BuildRaceCard(meeting_, 0);
+  EXPECT_EQ(card.labels[5], Sj("1勝クラス"));
+  // The race name as stored, and as shown: padded with full-width blanks to 60 bytes.
+  const SjisString padded = Sj("３歳以上１勝クラス　　") + "  ";
+  EXPECT_EQ(WithoutTrailingPadding(padded), Sj("３歳以上１勝クラス"));
+  EXPECT_EQ(WithoutTrailingPadding(card.labels[3]), Sj("テレビ東京杯"));
+  // A blank inside the name stays; a trail byte 0x81 followed by 0x40 is no full-width blank.
+  EXPECT_EQ(WithoutTrailingPadding(Sj("有馬 記念　")), Sj("有馬 記念"));
+  EXPECT_EQ(WithoutTrailingPadding(Sj("・@")), Sj("・@"));
+  const SjisString trailByte81 = "\x88\x81@";
+  EXPECT_EQ(WithoutTrailingPadding(trailByte81), trailByte81);
+  EXPECT_EQ(WithoutTrailingPadding("      "), "");
 }
 
 TEST_F(RaceCardTest, SixteenRunnersGiveSeventeenRows) {
@@ -299,6 +318,48 @@ TEST_F(RaceCardTest, PaintFindsTheRunnerByItsHorseNumberCell) {
   meeting_.selectedRaceIndex = 40;
   card.grid[2][1] = "02";
   EXPECT_TRUE(Paint(2, 2, card).texts.empty());
+}
+
+// The day's changes on the card: a scratched or excluded runner's row greyed with its mark in
+// the blinker column, a new jockey's name in red; the other runners and the cell texts as
+// entered.
+TEST_F(RaceCardTest, PaintsTheDaysChangesWhenGivenThem) {
+  Load(Field(16));
+  meeting_.selectedRaceIndex = 0;
+  const RaceCard card = BuildRaceCard(meeting_, 0);
+  RaceChanges changes;
+  changes.runners[2].scratch = Scratch::Scratched;  // horse 3
+  changes.runners[6].scratch = Scratch::Excluded;   // horse 7
+  changes.runners[4].newJockey = Sj("新騎手");      // horse 5
+
+  const CellPaint mark = Paint(7, 3, card, 2005, &changes);
+  ASSERT_EQ(mark.texts.size(), 1u);
+  EXPECT_EQ(mark.texts[0].text, Sj("取消"));
+  EXPECT_EQ(mark.texts[0].colour, kChangeText);
+  EXPECT_TRUE(mark.texts[0].bold);
+  EXPECT_EQ(mark.fill, kScratchedFill);
+  EXPECT_EQ(Paint(7, 7, card, 2005, &changes).texts.at(0).text, Sj("除外"));
+  for (int column = 1; column <= 6; ++column) {
+    const CellPaint greyed = Paint(column, 3, card, 2005, &changes);
+    EXPECT_EQ(greyed.fill, kScratchedFill) << column;
+    ASSERT_FALSE(greyed.texts.empty()) << column;
+    EXPECT_EQ(greyed.texts[0].colour, kScratchedText) << column;
+    EXPECT_EQ(greyed.texts[0].text, Paint(column, 3, card).texts.at(0).text) << column;
+  }
+  // The frame keeps its colours.
+  EXPECT_EQ(Paint(0, 3, card, 2005, &changes).fill, Paint(0, 3, card).fill);
+
+  const CellPaint jockey = Paint(5, 5, card, 2005, &changes);
+  EXPECT_EQ(jockey.texts.at(0).text, Sj("新騎手"));
+  EXPECT_EQ(jockey.texts[0].colour, kChangeText);
+  EXPECT_EQ(jockey.fill, kChangedJockeyFill);
+  EXPECT_EQ(jockey.defaultText, card.grid[5][5]);  // the cell keeps the entered name
+  EXPECT_EQ(Paint(6, 5, card, 2005, &changes).fill, kWhite);
+
+  // No changes at all: painted as entered.
+  const RaceChanges none;
+  EXPECT_EQ(Paint(7, 3, card, 2005, &none).texts.at(0).text, " ");
+  EXPECT_EQ(Paint(5, 5, card, 2005, &none).texts.at(0).text, "Jockey  ");
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ class LogicStream {
   }
 
   // The day file the fetch reads its race table from.
-  fs::path DayFile() const { return data_ / (DateName("20240106") + ".jvRA"); }
+  fs::path DayFile() const { return data_ / Utf8Path(DateName("20240106") + ".jvRA"); }
 
  private:
   bool Acquire() {

@@ -4,8 +4,6 @@
 // part-way can be compared with the same stream run to the same point without being killed.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "jvlink/Clock.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/JVLink.h"
+#include "jvlink/Platform.h"
 #include "jvlink/RaceFiles.h"
 #include "standin/StandIn.h"
 #include "tests/reliability/ReliabilityFiles.h"
@@ -88,7 +87,7 @@ inline bool ApplyMixedOp(const fs::path& app, uint64_t seed, uint64_t index, int
   if (kind < 90) {
     RenewStamps stamps;
     for (auto& s : stamps) s = r.Below(3) ? Stamp(date, r) : std::string();
-    return WriteRenewFile(data / (DateName(date) + ".renew"), stamps).ok;
+    return WriteRenewFile(data / Utf8Path(DateName(date) + ".renew"), stamps).ok;
   }
   if (kind < 95) {
     IniFile ini(app / std::string(kCrashSettingsName));
@@ -107,7 +106,7 @@ inline const std::vector<SjisString>& StandInDayRecords() {
   static const std::vector<SjisString> records = [] {
     std::vector<SjisString> out;
     const fs::path folder =
-        fs::temp_directory_path() / ("tavolen-crash-standin-" + std::to_string(getpid()));
+        fs::temp_directory_path() / ("tavolen-crash-standin-" + std::to_string(ProcessId()));
     FakeClock clock(LocalDateTime{2024, 1, 6, 23, 0, 0});
     {
       StandInJVLink jv(clock, StandInOptions{folder, 0});

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "changes/AnnouncementMemory.h"
 #include "jvlink/FileIO.h"
 #include "tests/reliability/CrashLogic.h"
 #include "tests/reliability/CrashOps.h"
@@ -113,6 +114,10 @@ std::vector<std::string> ShapeProblems(const fs::path& app, const Snapshot& s) {
       note(name, EntryFileProblem(bytes));
     } else if (ext == ".renew") {
       if (!CrLfLines(bytes, lines) || lines.size() != 5) note(name, "not five lines");
+    } else if (ext == ".announced") {
+      // The memory of announced changes: its header line, then one change a line.
+      if (!CrLfLines(bytes, lines) || lines.empty() || lines[0] != kAnnouncedHeader)
+        note(name, "no memory of announced changes");
     } else if (ext == ".jvWE" || ext == ".jvAV" || ext == ".jvJC" || ext == ".jvTC" ||
                ext == ".jvCC") {
       note(name, ChangeFileProblem(ext, bytes));

@@ -24,14 +24,17 @@ namespace tavolen::reliability {
 struct DemoFeed {
   std::vector<std::string> raceRecords;  // RA and SE records of the race data, CR LF
   std::vector<std::string> changes;      // the day's real-time records, CR LF
+  std::vector<std::string> published;    // for each change record: its file's "yyyymmddhhnnss"
 };
 
 inline DemoFeed DemoFeedOf(const LocalDateTime& day) {
   DemoFeed feed;
   for (const DemoFile& f : GenerateDemoDay(day)) {
     const bool changes = f.name.find("-0B14-") != std::string::npos;
-    for (const std::string& line : SplitLines(f.bytes))
+    for (const std::string& line : SplitLines(f.bytes)) {
       (changes ? feed.changes : feed.raceRecords).push_back(line + "\r\n");
+      if (changes) feed.published.push_back(f.name.substr(0, 14));
+    }
   }
   return feed;
 }
@@ -88,6 +91,7 @@ struct Announced {
   std::map<std::string, std::string> courseWeather;  // course code -> latest WE stamp
   std::array<std::set<std::string>, 5> identities;   // one list line each (AV..CC)
   std::array<std::vector<std::string>, 5> records;   // the records (AV..CC)
+  std::vector<std::string> served;                   // every change record served, in order
 };
 
 inline Announced AnnouncedBy(const std::vector<std::string>& changes, const LocalDateTime& t) {
@@ -99,6 +103,7 @@ inline Announced AnnouncedBy(const std::vector<std::string>& changes, const Loca
     if (type < 0) continue;
     const std::string stamp = ChangeStampOf(r);
     if (stamp != "00000000" && stamp > nowText) continue;
+    a.served.push_back(r);
     a.latest[type] = std::max(a.latest[type], stamp);
     if (type == 0) {
       std::string& w = a.courseWeather[r.substr(19, 2)];
@@ -113,6 +118,14 @@ inline Announced AnnouncedBy(const std::vector<std::string>& changes, const Loca
     a.records[type].push_back(r);
   }
   return a;
+}
+
+// What the service has announced by a time, of the records published by then.
+inline Announced AnnouncedBy(const DemoFeed& feed, const LocalDateTime& t) {
+  std::vector<std::string> made;
+  for (size_t i = 0; i < feed.changes.size(); ++i)
+    if (feed.published[i] <= FormatCompactDateTime(t)) made.push_back(feed.changes[i]);
+  return AnnouncedBy(made, t);
 }
 
 // Passes every call on and counts the sessions opened and closed.

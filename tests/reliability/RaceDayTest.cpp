@@ -123,6 +123,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
   const long startKb = ResidentKilobytes();
 
   std::array<std::string, 5> announced{};
+  std::set<std::string> told;  // every record announced so far
   int balloons = 0, fetches = 0, ticks = 0;
   for (LocalDateTime t{2024, 1, 6, 7, 0, 0}; t.hour * 100 + t.minute <= endHhnn;
        t = t.AddSeconds(300)) {
@@ -140,7 +141,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
     EXPECT_EQ(desktop.Count("info"), 0) << FormatHhnn(t);
     EXPECT_EQ(desktop.Count("beep"), 0) << FormatHhnn(t);
 
-    const Announced now = AnnouncedBy(feed.changes, t);
+    const Announced now = AnnouncedBy(feed, t);
     if (!fetched) {
       EXPECT_EQ(desktop.Count("balloon"), 0) << FormatHhnn(t);
       continue;
@@ -165,11 +166,23 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
             << FormatHhnn(t) << " " << r.substr(0, 40);
       }
     }
-    // One balloon exactly when something is new, naming exactly the news since the last one.
+    // One balloon exactly when something is new, naming exactly the news since the last one:
+    // the categories of the records served for the first time, with the latest of their times.
+    std::array<std::string, 5> newest{};
+    std::array<bool, 5> fresh{};
+    for (const std::string& r : now.served) {
+      if (!told.insert(r).second) continue;
+      const int c = ChangeTypeIndex(r);
+      fresh[c] = true;
+      newest[c] = std::max(newest[c], ChangeStampOf(r));
+    }
     SjisString expected;
     for (int c = 0; c < 5; ++c)
-      if (now.latest[c] > announced[c])
-        expected += Sj(kLabels[c]) + Sj("更新時刻：") + ShownStamp(now.latest[c]) + "\r\n";
+      if (fresh[c])
+        expected += Sj(kLabels[c]) + Sj("更新時刻：") + ShownInBalloon(newest[c]) + "\r\n";
+    for (int list = 1; list <= 5; ++list)
+      for (const SjisString& l : henko.Lines(list))
+        EXPECT_EQ(l.find("00/00 00:00"), std::string::npos) << FormatHhnn(t);
     if (expected.empty()) {
       EXPECT_EQ(desktop.Count("balloon"), 0) << FormatHhnn(t);
       EXPECT_EQ(desktop.Count("sound"), 0) << FormatHhnn(t);
@@ -200,7 +213,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
 
   if (endHhnn >= 1730) {
     // The whole day was announced.
-    const Announced all = AnnouncedBy(feed.changes, LocalDateTime{2024, 1, 6, 23, 59, 0});
+    const Announced all = AnnouncedBy(feed, LocalDateTime{2024, 1, 6, 23, 59, 0});
     for (int c = 0; c < 5; ++c) EXPECT_EQ(announced[c], all.latest[c]) << kLabels[c];
     EXPECT_GE(balloons, 5);
 #if !defined(__SANITIZE_ADDRESS__)

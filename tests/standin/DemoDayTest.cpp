@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -91,8 +92,14 @@ void CheckDay(const LocalDateTime& date, const DemoDayOptions& options) {
   SCOPED_TRACE(FormatCompactDateTime(date));
   const std::string ymd = Ymd(date), before = Ymd(date.AddDays(-1));
   const std::vector<DemoFile> files = GenerateDemoDay(date, options);
-  ASSERT_TRUE(files.size() == 5 || files.size() == 7) << files.size();
-  const int courses = static_cast<int>(files.size() - 1) / 2;
+  // Race files per course, files of changes published late, the day's change file.
+  std::vector<const DemoFile*> lateFiles;
+  for (const DemoFile& f : files)
+    if (f.name.find("-0B14-") != std::string::npos && f.name != DemoChangeFileName(date))
+      lateFiles.push_back(&f);
+  const size_t main = files.size() - lateFiles.size();
+  ASSERT_TRUE(main == 5 || main == 7) << files.size();
+  const int courses = static_cast<int>(main - 1) / 2;
 
   std::map<std::string, std::string> races;                   // race key -> RA
   std::map<std::string, std::map<int, std::string>> runners;  // race key -> horse -> SE
@@ -245,7 +252,8 @@ void CheckDay(const LocalDateTime& date, const DemoDayOptions& options) {
     return se == race->second.end() ? nullptr : &se->second;
   };
 
-  std::map<std::string, std::string> state;  // course day -> weather, turf, dirt
+  std::map<std::string, std::string> state;        // course day -> weather, turf, dirt
+  std::map<std::string, std::string> minuteKinds;  // course day and stamp -> change kinds
   std::string previous = "00000000";
   std::map<std::string, int> kinds;
   for (size_t i = 0; i < changes.size(); ++i) {
@@ -274,12 +282,13 @@ void CheckDay(const LocalDateTime& date, const DemoDayOptions& options) {
         EXPECT_TRUE(state.emplace(courseDay, codes.substr(0, 3)).second);
         continue;
       }
-      EXPECT_EQ(Cut(r, WE::DataKind), "2");
+      EXPECT_EQ(Cut(r, WE::DataKind), "1") << "one data kind for the state and its changes";
       EXPECT_EQ(Cut(r, Header::CreationDate), ymd);
       checkStamp(Cut(r, WE::Stamp), previous);
       ASSERT_TRUE(state.count(courseDay)) << "a change after the course's initial state";
       std::string& now = state[courseDay];
       const std::string kind = Cut(r, WE::ChangeKind);
+      minuteKinds[courseDay + Cut(r, WE::Stamp)] += kind;
       if (kind == "2") {
         EXPECT_TRUE(codes[0] >= '1' && codes[0] <= '6');
         EXPECT_EQ(codes[3], now[0]) << "changes from the weather it was";
@@ -347,7 +356,24 @@ void CheckDay(const LocalDateTime& date, const DemoDayOptions& options) {
       EXPECT_TRUE(i > 0 && changes[i - 1].starts_with("CC"));
     }
   }
+  // Records published after their announcement, each in a file made later than it was
+  // announced: a weather minute's second change and an early scratch.
+  for (const DemoFile* f : lateFiles) {
+    const std::string made = FeedStampFromName(f->name);
+    ASSERT_EQ(made.substr(0, 8), ymd) << f->name;
+    for (const SjisString& r : SplitRecords(f->bytes)) {
+      const std::string type = r.substr(0, 2);
+      ++kinds[type];
+      const std::string stamp = type == "WE" ? Cut(r, WE::Stamp) : Cut(r, AV::Stamp);
+      EXPECT_TRUE(type == "WE" || type == "AV") << type;
+      EXPECT_LT(stamp.substr(4), made.substr(8, 4)) << "published after its announcement";
+      if (type == "WE") minuteKinds[Cut(r, WE::CourseDay) + stamp] += Cut(r, WE::ChangeKind);
+    }
+  }
   EXPECT_GE(kinds["WE"], courses + 1);
+  // A weather change and a going change of one course share a minute, as on the service.
+  EXPECT_TRUE(std::any_of(minuteKinds.begin(), minuteKinds.end(),
+                          [](const auto& m) { return m.second == "23"; }));
   EXPECT_GE(kinds["AV"], 3);
   EXPECT_GE(kinds["JC"], 2);
   EXPECT_EQ(kinds["TC"], 1);
@@ -366,14 +392,21 @@ TEST(DemoDay, SameDateSameRaceDataWhateverTheChangeTimes) {
   EXPECT_EQ(a, Files(GenerateDemoDay({2024, 6, 1, 15, 30, 0})));
   auto b = Files(GenerateDemoDay(date, DemoOptionsFrom({2024, 6, 1, 13, 0, 0})));
   ASSERT_EQ(a.size(), b.size());
+  // The change files (named after their publication) differ only in their times.
+  size_t changesA = 0, changesB = 0;
   for (const auto& [name, bytes] : a) {
-    if (name == DemoChangeFileName(date)) {
-      EXPECT_NE(bytes, b[name]);
-      EXPECT_EQ(bytes.size(), b[name].size());
+    if (name.find("-0B14-") != std::string::npos) {
+      changesA += bytes.size();
+      if (name == DemoChangeFileName(date)) {
+        EXPECT_NE(bytes, b[name]);
+      }
     } else {
       EXPECT_EQ(bytes, b[name]) << name;
     }
   }
+  for (const auto& [name, bytes] : b)
+    if (name.find("-0B14-") != std::string::npos) changesB += bytes.size();
+  EXPECT_EQ(changesA, changesB);
   EXPECT_NE(a, Files(GenerateDemoDay({2024, 6, 2, 0, 0, 0})));
 }
 

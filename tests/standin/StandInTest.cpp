@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "jvlink/JVData_Structure.h"
@@ -377,6 +378,17 @@ TEST_F(StandIn, MissingFeedFolderIsReported) {
   EXPECT_EQ(link_->JVRTOpen(u"0B14", u"20240106"), -211);
 }
 
+#ifdef _WIN32
+// On Windows the stand-in keeps its folder in the user's local application data.
+TEST(StandInFolder, LocalAppData) {
+  const wchar_t* saved = _wgetenv(L"LOCALAPPDATA");
+  const std::wstring keep = saved ? saved : L"";
+  _wputenv_s(L"LOCALAPPDATA", L"C:\\Users\\u\\AppData\\Local");
+  EXPECT_EQ(DefaultStandInFolder(),
+            fs::path(L"C:\\Users\\u\\AppData\\Local\\tavolen-jvlink-standin"));
+  _wputenv_s(L"LOCALAPPDATA", keep.c_str());
+}
+#else
 TEST(StandInFolder, DataHomeOrHome) {
   const char* savedXdg = std::getenv("XDG_DATA_HOME");
   const std::string keep = savedXdg ? savedXdg : "";
@@ -393,6 +405,7 @@ TEST(StandInFolder, DataHomeOrHome) {
     unsetenv("XDG_DATA_HOME");
   }
 }
+#endif
 
 TEST(StandInRegistry, RegistersUnderTheProgId) {
   FakeClock clock({2024, 1, 6, 12, 0, 0});
@@ -479,7 +492,13 @@ TEST_F(DemoStandIn, ChangeSessionIsTheWholeDaySoFar) {
     ASSERT_EQ(link_->JVRTOpen(u"0B14", u"20240512"), 0);
     int fileEnds = 0;
     answers.push_back(ReadRecords(fileEnds));
-    EXPECT_EQ(fileEnds, 1);
+    // The day's change file, and the files of records published late once they are made.
+    if (minutes == 0) {
+      EXPECT_EQ(fileEnds, 1);
+    }
+    if (minutes == 14 * 60) {
+      EXPECT_GT(fileEnds, 1);
+    }
     EXPECT_EQ(link_->JVClose(), 0);
   }
   // At first only each course's initial state; then ever more, each answer holding the last.
@@ -490,7 +509,10 @@ TEST_F(DemoStandIn, ChangeSessionIsTheWholeDaySoFar) {
   EXPECT_GT(answers[1].size(), answers[0].size());
   for (size_t i = 1; i < answers.size(); ++i) {
     ASSERT_GE(answers[i].size(), answers[i - 1].size());
-    EXPECT_TRUE(std::equal(answers[i - 1].begin(), answers[i - 1].end(), answers[i].begin()));
+    std::vector<SjisString> before = answers[i - 1], now = answers[i];
+    std::sort(before.begin(), before.end());
+    std::sort(now.begin(), now.end());
+    EXPECT_TRUE(std::includes(now.begin(), now.end(), before.begin(), before.end()));
   }
   EXPECT_GT(answers.back().size(), answers[2].size());
   std::set<std::string> types;

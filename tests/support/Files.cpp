@@ -4,8 +4,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 
 namespace tavolen::testsupport {
+namespace {
+
+std::string Utf8(const std::u8string& s) {
+  return std::string(s.begin(), s.end());
+}
+std::string Utf8(const fs::path& p) {
+  return Utf8(p.u8string());
+}
+
+}  // namespace
 
 fs::path TempRoot() {
   const char* base = std::getenv("TAVOLEN_TEST_TMP");
@@ -31,27 +42,23 @@ fs::path FreshDir(const std::string& name) {
 }
 
 std::string ReadFileBytes(const fs::path& path) {
-  std::string out;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return out;
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  std::fclose(f);
-  return out;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool WriteFileBytes(const fs::path& path, std::string_view bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && written;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return !out.fail();
 }
 
 std::vector<std::string> Names(const fs::path& dir) {
   std::vector<std::string> out;
   std::error_code ec;
-  for (const auto& e : fs::directory_iterator(dir, ec)) out.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(dir, ec)) out.push_back(Utf8(e.path().filename()));
   std::sort(out.begin(), out.end());
   return out;
 }
@@ -68,7 +75,7 @@ Snapshot TakeSnapshot(const fs::path& root) {
   Snapshot s;
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
        ++it)
-    s[fs::relative(it->path(), root).string()] =
+    s[Utf8(fs::relative(it->path(), root).generic_u8string())] =
         it->is_directory() ? std::string("<dir>") : ReadFileBytes(it->path());
   return s;
 }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "jvlink/FileIO.h"
+
 namespace tavolen::testsupport {
 
 namespace fs = std::filesystem;
@@ -54,7 +56,7 @@ std::string DateName(std::string_view date8);
 
 // DateName(date8) + suffix (UTF-8), e.g. ".jvRA", "東京.jvSEr", ".jvWE", ".renew".
 inline fs::path RaceFileName(std::string_view date8, std::string_view suffixUtf8) {
-  return fs::path(DateName(date8) + std::string(suffixUtf8));
+  return Utf8Path(DateName(date8) + std::string(suffixUtf8));
 }
 
 }  // namespace tavolen::testsupport

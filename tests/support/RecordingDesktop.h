@@ -22,6 +22,8 @@ class RecordingDesktop : public Desktop {
   };
 
   std::vector<Event> events;
+  // The whole paths of the sound and help files asked for, in order (events keep the names).
+  std::vector<std::filesystem::path> soundPaths, helpPaths;
   std::deque<bool> answers;  // answers for AskYesNo, first in first out; No when empty
   bool trayAvailable = true;
   bool balloonShown = true;  // what ShowBalloon returns
@@ -47,6 +49,7 @@ class RecordingDesktop : public Desktop {
   void Beep() override { events.push_back({"beep", {}, {}, BalloonIcon::None, 0}); }
   void PlaySoundAsync(const std::filesystem::path& wav) override {
     events.push_back({"sound", wav.filename().string(), {}, BalloonIcon::None, 0});
+    soundPaths.push_back(wav);
   }
   void SetClipboardText(const SjisString& text) override {
     clipboard = text;
@@ -54,6 +57,7 @@ class RecordingDesktop : public Desktop {
   }
   bool OpenHelpContents(const std::filesystem::path& help) override {
     events.push_back({"help", help.filename().string(), {}, BalloonIcon::None, 0});
+    helpPaths.push_back(help);
     return openSucceeds;
   }
   bool OpenAddress(const std::string& url) override {
@@ -75,6 +79,22 @@ class RecordingDesktop : public Desktop {
     events.push_back({"balloon", text, title, icon, timeout});
     return balloonShown;
   }
+  // Recorded as a balloon; the lines after its text are kept in notificationMore.
+  bool ShowNotification(const SjisString& title, const SjisString& text,
+                        const std::vector<SjisString>& more, BalloonIcon icon,
+                        int timeout) override {
+    notificationMore.push_back(more);
+    return ShowBalloon(title, text, icon, timeout);
+  }
+  void SetNotificationHandlers(std::function<void()> clicked,
+                               std::function<void()> notShown) override {
+    notificationClicked = std::move(clicked);
+    notificationNotShown = std::move(notShown);
+  }
+  // The lines each notification listed after its text, in order.
+  std::vector<std::vector<SjisString>> notificationMore;
+  // What the program asked a click on a notification, and a notification not shown, to do.
+  std::function<void()> notificationClicked, notificationNotShown;
 
   // The events of one kind, in order.
   std::vector<Event> Of(const std::string& kind) const {
@@ -92,7 +112,12 @@ class RecordingDesktop : public Desktop {
     return out;
   }
   int Count(const std::string& kind) const { return static_cast<int>(Of(kind).size()); }
-  void Clear() { events.clear(); }
+  void Clear() {
+    events.clear();
+    soundPaths.clear();
+    helpPaths.clear();
+    notificationMore.clear();
+  }
 
  private:
   void Box(const char* kind, const SjisString& text) {

@@ -94,8 +94,13 @@ std::string Concat(const std::vector<std::string>& records) {
 }
 
 std::string ShownStamp(const std::string& stamp) {
+  if (stamp == "00000000") return Sj("初期状態   ");
   return stamp.substr(0, 2) + "/" + stamp.substr(2, 2) + " " + stamp.substr(4, 2) + ":" +
          stamp.substr(6, 2);
+}
+
+std::string ShownInBalloon(const std::string& stamp) {
+  return stamp == "00000000" ? Sj("初期状態") : ShownStamp(stamp);
 }
 
 // ---- race and runner records, short form ----
@@ -329,6 +334,29 @@ std::string MakeTc(std::string_view date, int race, std::string_view stamp,
 
 std::string MakeCc(std::string_view date, int race, std::string_view stamp) {
   return MakeCc(RaceKey(date, "06", race), stamp, "1800", "24", "1600", "24");
+}
+
+std::string ChangeAv(const std::string& race, const std::string& stamp, const std::string& horse,
+                     char kind) {
+  return Rec(kAv, KeyChangeHead("AV" + std::string(1, kind), race, stamp) +
+                      Fields{{36, horse}, {38, "Horse"}, {74, "001"}});
+}
+
+std::string ChangeJc(const std::string& race, const std::string& stamp, const std::string& horse,
+                     const SjisString& after) {
+  return Rec(kJc, KeyChangeHead("JC1", race, stamp) +
+                      Fields{{36, horse}, {74, "570"}, {82, after}, {125, "Jockey"}});
+}
+
+std::string ChangeTc(const std::string& race, const std::string& stamp,
+                     const std::string& newTime) {
+  return Rec(kTc, KeyChangeHead("TC1", race, stamp) + Fields{{36, newTime}, {40, "0950"}});
+}
+
+std::string ChangeCc(const std::string& race, const std::string& stamp, const std::string& distance,
+                     const std::string& track) {
+  return Rec(kCc, KeyChangeHead("CC1", race, stamp) +
+                      Fields{{36, distance}, {40, track}, {42, "1200"}, {46, "17"}});
 }
 
 std::string Ra(const std::string& key) {

@@ -50,8 +50,11 @@ std::string Line(std::string_view record);
 std::string Concat(const std::vector<std::string>& records);
 
 // "mm/dd hh:nn" of an announcement stamp (month, day, hour, minute), as the change window's
-// lines and the notification show it.
+// lines show it; the day's initial state ("00000000") is no time but "初期状態" padded to the
+// same width.
 std::string ShownStamp(const std::string& stamp);
+// The time of a category line of the notification: "初期状態" unpadded for the initial state.
+std::string ShownInBalloon(const std::string& stamp);
 
 // ---- race and runner records, short form: meeting "01", day number "02" ----
 
@@ -179,6 +182,17 @@ std::string MakeJc(std::string_view date, int race, int horse, std::string_view 
 std::string MakeTc(std::string_view date, int race, std::string_view stamp,
                    std::string_view newTime);
 std::string MakeCc(std::string_view date, int race, std::string_view stamp);
+
+// Change records of a race key (positions 12-27) with the fields the race card reads: an AV of
+// the given kind ('1' scratch, '2' exclusion), a JC with the jockey after the change, a TC with
+// the new post time, a CC with the new distance and track.
+std::string ChangeAv(const std::string& race, const std::string& stamp, const std::string& horse,
+                     char kind);
+std::string ChangeJc(const std::string& race, const std::string& stamp, const std::string& horse,
+                     const SjisString& after);
+std::string ChangeTc(const std::string& race, const std::string& stamp, const std::string& newTime);
+std::string ChangeCc(const std::string& race, const std::string& stamp, const std::string& distance,
+                     const std::string& track);
 
 // Bare forms from a key: the type with its kind digit, the key and the named fields only.
 std::string Ra(const std::string& key);                            // key: 16-digit race key

@@ -33,8 +33,12 @@ class ScriptedJVLink : public JVLink {
   std::u16string lastFileTimestamp;
   // JVRead answers, in order; when empty, JVRead returns 0 (end of data).
   std::deque<ReadResult> reads;
-  // Called at the start of every call, for tests that act in the middle of a session.
+  // Called at the start of every call, for tests that act in the middle of a session (it may
+  // throw JVLinkFailure, as a JV-Link that can no longer be reached does).
   std::function<void(const std::string& op)> onCall;
+  // What Busy() answers: true as while a call through the bridge waits for its answer.
+  bool busy = false;
+  bool Busy() const override { return busy; }
 
   void QueueRecord(const SjisString& record) { reads.push_back({1, record}); }
   void QueueRead(int code) { reads.push_back({code, {}}); }

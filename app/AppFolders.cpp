@@ -1,0 +1,60 @@
+#include "app/AppFolders.h"
+
+#include "jvlink/Platform.h"
+
+namespace tavolen {
+
+std::optional<AppFolders> ChooseAppFolders(const LayoutInputs& in) {
+  if (in.exeFolderWritable && !in.installedMarker)
+    return AppFolders{FolderLayout::Portable, in.exeFolder, in.exeFolder};
+  fs::path dataHome;
+  // A relative $XDG_DATA_HOME is invalid and ignored, as the base directory rules say.
+  if (!in.xdgDataHome.empty() && Utf8Path(in.xdgDataHome).is_absolute())
+    dataHome = Utf8Path(in.xdgDataHome);
+  else if (!in.home.empty() && Utf8Path(in.home).is_absolute())
+    dataHome = Utf8Path(in.home) / ".local" / "share";
+  else
+    return std::nullopt;
+  return AppFolders{FolderLayout::Installed, (dataHome / kUserFolderName).lexically_normal(),
+                    in.shareFolder};
+}
+
+LayoutInputs ReadLayoutInputs(const fs::path& exeFolder, const fs::path& shareFromBin) {
+  LayoutInputs in;
+  in.exeFolder = exeFolder;
+  in.shareFolder = (exeFolder / shareFromBin).lexically_normal();
+  in.exeFolderWritable = FolderWritable(exeFolder);
+  std::error_code ec;
+  in.installedMarker = fs::is_regular_file(in.shareFolder / kInstalledMarker, ec);
+  in.xdgDataHome = UserDataHomeSetting();
+  in.home = Utf8Text(HomeFolder());
+  return in;
+}
+
+FileStatus EnterAppFolder(const AppFolders& folders) {
+  std::error_code ec;
+  if (folders.appFolder.empty())
+    return FileStatus::Fail(Sj("アプリケーションフォルダがありません。"));
+  fs::create_directories(folders.appFolder, ec);
+  if (ec || !fs::is_directory(folders.appFolder))
+    return FileStatus::Fail(Sj("アプリケーションフォルダを作成できません。\n") +
+                            PathText(folders.appFolder));
+  fs::current_path(folders.appFolder, ec);
+  if (ec)
+    return FileStatus::Fail(Sj("アプリケーションフォルダに移動できません。\n") +
+                            PathText(folders.appFolder));
+  return {};
+}
+
+fs::path ResourceFile(const AppFolders& folders, const fs::path& name) {
+  std::error_code ec;
+  const fs::path own = folders.appFolder / name;
+  if (folders.layout == FolderLayout::Portable || fs::exists(own, ec)) return own;
+  return folders.resourceFolder / name;
+}
+
+std::string FolderLayoutName(FolderLayout layout) {
+  return layout == FolderLayout::Installed ? "インストール版" : "ポータブル";
+}
+
+}  // namespace tavolen

@@ -1,0 +1,294 @@
+#include "jvbridge/BridgeJVLink.h"
+
+#include <chrono>
+
+namespace tavolen::bridge {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A quick answer is awaited without letting window messages run, so that a record costs only
+// the round trip; after this the windows get their turn every slice.
+constexpr int kQuietMs = 20;
+constexpr int kSliceMs = 10;
+
+bool MayShowDialog(Op op) {
+  return op == Op::JVOpen || op == Op::JVRTOpen || op == Op::JVSetUIProperties;
+}
+
+SjisString Named(const char* text, Op op) {
+  return Sj(text) + Sj("（") + OpName(op) + Sj("）");
+}
+
+}  // namespace
+
+BridgeJVLink::BridgeJVLink(BridgeOptions options) : options_(std::move(options)) {}
+
+BridgeJVLink::~BridgeJVLink() {
+  Stop();
+}
+
+void BridgeJVLink::Stop() {
+  if (!transport_) return;
+  transport_->Write(EncodeQuit());
+  transport_.reset();  // waits a moment for the bridge to end, then ends it
+  reader_ = FrameReader();
+}
+
+bool BridgeJVLink::Start(SjisString& why) {
+  if (transport_) return true;
+  reader_ = FrameReader();
+  transport_ = options_.factory(options_.launch, why);
+  if (!transport_) return false;
+  ++starts_;
+  Frame frame;
+  if (!NextFrame(frame, options_.startTimeoutMs, nullptr, why)) {
+    why = Sj("JV-Linkブリッジが起動しませんでした。\n") + why;
+    transport_->Kill();
+    transport_.reset();
+    return false;
+  }
+  Hello h;
+  SjisString error;
+  if (frame.kind != Kind::Hello || !DecodeHello(frame.payload, h, error)) {
+    why =
+        frame.kind != Kind::Hello ? Sj("JV-Linkブリッジから不正なデータを受け取りました。") : error;
+    transport_->Kill();
+    transport_.reset();
+    return false;
+  }
+  hello_ = h;
+  if (!h.created) {
+    why = Sj("JV-Linkを作成できませんでした：") + Utf16ToSjis(h.message);
+    Stop();
+    return false;
+  }
+  return true;
+}
+
+SjisString BridgeJVLink::Description() const {
+  if (hello_.bits == 0) return Sj("JV-Link（ブリッジ）");
+  return Sj("JV-Link（ブリッジ ") + std::to_string(hello_.bits) + Sj("ビット、コードページ ") +
+         std::to_string(hello_.codePage) + Sj("、") + Utf16ToSjis(hello_.locale) + Sj("）");
+}
+
+bool BridgeJVLink::NextFrame(Frame& frame, int timeoutMs, const char* what, SjisString& why) {
+  const auto start = Clock::now();
+  for (;;) {
+    switch (reader_.Next(frame)) {
+      case FrameReader::State::HaveFrame:
+        return true;
+      case FrameReader::State::Broken:
+        why = reader_.error();
+        return false;
+      case FrameReader::State::NeedMore:
+        break;
+    }
+    const auto waited =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    if (waited >= timeoutMs) {
+      why = Sj("JV-Linkブリッジが応答しません") +
+            (what ? Sj("（") + what + Sj("、") + std::to_string(timeoutMs / 1000) + Sj("秒）")
+                  : SjisString()) +
+            Sj("。");
+      return false;
+    }
+    const bool quiet = waited < kQuietMs;
+    if (!quiet && pump_) pump_();
+    std::string bytes;
+    const int slice = static_cast<int>(
+        std::min<long long>(quiet ? kQuietMs - waited : kSliceMs, timeoutMs - waited));
+    const bool open = transport_->Read(std::max(slice, 1), bytes);
+    reader_.Feed(bytes);
+    if (!open) {
+      // Whatever whole frames arrived before the end still count.
+      if (reader_.Next(frame) == FrameReader::State::HaveFrame) return true;
+      why = reader_.Partial() ? Sj("JV-Linkブリッジが応答の途中で終了しました。")
+                              : Sj("JV-Linkブリッジが終了しました。");
+      return false;
+    }
+  }
+}
+
+void BridgeJVLink::Fail(const SjisString& message) {
+  if (transport_) {
+    transport_->Kill();
+    transport_.reset();
+  }
+  reader_ = FrameReader();
+  throw JVLinkFailure(message);
+}
+
+Result BridgeJVLink::Exchange(const Call& call) {
+  if (!transport_->Write(EncodeCall(call)))
+    Fail(Named("JV-Linkブリッジが終了しました", call.op) + Sj("。"));
+  Frame frame;
+  SjisString why;
+  const int timeout = MayShowDialog(call.op) ? options_.dialogTimeoutMs : options_.callTimeoutMs;
+  if (!NextFrame(frame, timeout, OpName(call.op), why))
+    Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") + why);
+  Result result;
+  SjisString error;
+  if (frame.kind != Kind::Result)
+    Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") +
+         Sj("JV-Linkブリッジから不正なデータを受け取りました。"));
+  if (!DecodeResult(frame.payload, call, result, error))
+    Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") + error);
+  if (result.hresult < 0)
+    Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") +
+         Utf16ToSjis(result.hresultText));
+  return result;
+}
+
+Result BridgeJVLink::Transact(const Call& call) {
+  if (busy_) throw JVLinkFailure(Named("JV-Linkは前の呼び出しを処理中です", call.op) + Sj("。"));
+  busy_ = true;
+  struct Done {
+    bool& busy;
+    ~Done() { busy = false; }
+  } done{busy_};
+  if (!transport_) {
+    SjisString why;
+    if (!Start(why))
+      Fail(Named("JV-Linkブリッジを起動できませんでした", call.op) + Sj("。\n") + why);
+    // A new bridge holds a new component: it gets the identifier the program gave last.
+    if (haveSid_ && call.op != Op::JVInit) {
+      Call init;
+      init.op = Op::JVInit;
+      init.text1 = sid_;
+      Exchange(init);
+    }
+  }
+  return Exchange(call);
+}
+
+int BridgeJVLink::JVInit(const std::u16string& sid) {
+  sid_ = sid;
+  haveSid_ = true;
+  Call c;
+  c.op = Op::JVInit;
+  c.text1 = sid;
+  return Transact(c).result;
+}
+
+int BridgeJVLink::JVClose() {
+  // No bridge runs after a failure: no session is open anywhere, so there is nothing to close.
+  if (!transport_ && !busy_) return 0;
+  Call c;
+  c.op = Op::JVClose;
+  return Transact(c).result;
+}
+
+int BridgeJVLink::JVSetUIProperties() {
+  Call c;
+  c.op = Op::JVSetUIProperties;
+  return Transact(c).result;
+}
+
+int BridgeJVLink::JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
+                         int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) {
+  Call c;
+  c.op = Op::JVOpen;
+  c.text1 = dataspec;
+  c.text2 = fromtime;
+  c.number = option;
+  const Result r = Transact(c);
+  readcount = r.count1;
+  downloadcount = r.count2;
+  lastfiletimestamp = r.text;
+  return r.result;
+}
+
+int BridgeJVLink::JVStatus() {
+  Call c;
+  c.op = Op::JVStatus;
+  return Transact(c).result;
+}
+
+int BridgeJVLink::JVRead(std::u16string& buff, int& size, std::u16string& filename) {
+  Call c;
+  c.op = Op::JVRead;
+  c.number = size;
+  const Result r = Transact(c);
+  buff = SjisToUtf16(r.record);
+  size = r.count1;
+  filename = r.text;
+  return r.result;
+}
+
+int BridgeJVLink::JVRTOpen(const std::u16string& dataspec, const std::u16string& key) {
+  Call c;
+  c.op = Op::JVRTOpen;
+  c.text1 = dataspec;
+  c.text2 = key;
+  return Transact(c).result;
+}
+
+void BridgeJVLink::JVCancel() {
+  if (!transport_ && !busy_) return;  // nothing is open without a bridge
+  Call c;
+  c.op = Op::JVCancel;
+  Transact(c);
+}
+
+std::unique_ptr<BridgeJVLink> StartBridgeJVLink(BridgeOptions options, SjisString& why) {
+  auto link = std::make_unique<BridgeJVLink>(std::move(options));
+  if (!link->Start(why)) return nullptr;
+  return link;
+}
+
+namespace {
+
+// A JV-Link over a bridge that goes back to its starter's pool when released.
+class PooledJVLink final : public JVLink {
+ public:
+  PooledJVLink(std::unique_ptr<BridgeJVLink> inner, std::weak_ptr<void> pool,
+               std::unique_ptr<BridgeJVLink>* slot)
+      : inner_(std::move(inner)), pool_(std::move(pool)), slot_(slot) {}
+  ~PooledJVLink() override {
+    if (auto alive = pool_.lock(); alive && !*slot_) *slot_ = std::move(inner_);
+  }
+  bool Busy() const override { return inner_->Busy(); }
+  SjisString Description() const override { return inner_->Description(); }
+  int JVInit(const std::u16string& sid) override { return inner_->JVInit(sid); }
+  int JVClose() override { return inner_->JVClose(); }
+  int JVSetUIProperties() override { return inner_->JVSetUIProperties(); }
+  int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
+             int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) override {
+    return inner_->JVOpen(dataspec, fromtime, option, readcount, downloadcount, lastfiletimestamp);
+  }
+  int JVStatus() override { return inner_->JVStatus(); }
+  int JVRead(std::u16string& buff, int& size, std::u16string& filename) override {
+    return inner_->JVRead(buff, size, filename);
+  }
+  int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
+    return inner_->JVRTOpen(dataspec, key);
+  }
+  void JVCancel() override { inner_->JVCancel(); }
+
+ private:
+  std::unique_ptr<BridgeJVLink> inner_;
+  std::weak_ptr<void> pool_;
+  std::unique_ptr<BridgeJVLink>* slot_;
+};
+
+}  // namespace
+
+BridgeStarter::BridgeStarter(BridgeOptions options, std::function<void()> waitPump)
+    : options_(std::move(options)),
+      waitPump_(std::move(waitPump)),
+      pool_(std::make_shared<Pool>()) {}
+
+BridgeStarter::~BridgeStarter() = default;
+
+std::unique_ptr<JVLink> BridgeStarter::Create(SjisString& why) {
+  std::unique_ptr<BridgeJVLink> link = std::move(pool_->spare);
+  if (!link) {
+    link = StartBridgeJVLink(options_, why);
+    if (!link) return nullptr;
+    if (waitPump_) link->SetWaitPump(waitPump_);
+  }
+  return std::make_unique<PooledJVLink>(std::move(link), std::weak_ptr<void>(pool_), &pool_->spare);
+}
+
+}  // namespace tavolen::bridge

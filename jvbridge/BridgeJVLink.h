@@ -1,0 +1,97 @@
+// The JV-Link of the program when the real component is used: every call goes to the bridge
+// program that hosts the component, one call at a time. The bridge is started once and kept;
+// after a failure (a failing COM status, a bridge that died, stopped answering or sent a
+// broken answer) the call throws JVLinkFailure and the next call starts a new bridge and
+// repeats JVInit with the identifier last given.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "jvbridge/BridgeProcess.h"
+#include "jvbridge/Protocol.h"
+#include "jvlink/JVLink.h"
+
+namespace tavolen::bridge {
+
+struct BridgeOptions {
+  BridgeLaunch launch;
+  TransportFactory factory = StartBridgeProcess;
+  int startTimeoutMs = 60000;     // until the bridge has said hello
+  int callTimeoutMs = 60000;      // JVInit, JVClose, JVStatus, JVRead, JVCancel
+  int dialogTimeoutMs = 1800000;  // JVOpen, JVRTOpen, JVSetUIProperties: may wait for a dialog
+};
+
+class BridgeJVLink final : public JVLink {
+ public:
+  explicit BridgeJVLink(BridgeOptions options);
+  ~BridgeJVLink() override;
+  BridgeJVLink(const BridgeJVLink&) = delete;
+  BridgeJVLink& operator=(const BridgeJVLink&) = delete;
+
+  // Starts the bridge unless it runs, and reads what it says on start. False with a Japanese
+  // reason when it cannot be started or cannot create the component.
+  bool Start(SjisString& why);
+  // Called about every 10 ms while a call waits for its answer, so the windows can repaint.
+  void SetWaitPump(std::function<void()> pump) { pump_ = std::move(pump); }
+
+  bool Busy() const override { return busy_; }
+  SjisString Description() const override;
+  const Hello& hello() const { return hello_; }
+  long ProcessId() const { return transport_ ? transport_->ProcessId() : 0; }
+  // How many bridges were started so far.
+  int starts() const { return starts_; }
+
+  int JVInit(const std::u16string& sid) override;
+  int JVClose() override;
+  int JVSetUIProperties() override;
+  int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
+             int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) override;
+  int JVStatus() override;
+  int JVRead(std::u16string& buff, int& size, std::u16string& filename) override;
+  int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override;
+  void JVCancel() override;
+
+ private:
+  Result Transact(const Call& call);
+  Result Exchange(const Call& call);
+  bool NextFrame(Frame& frame, int timeoutMs, const char* what, SjisString& why);
+  [[noreturn]] void Fail(const SjisString& message);
+  void Stop();
+
+  BridgeOptions options_;
+  std::unique_ptr<BridgeTransport> transport_;
+  FrameReader reader_;
+  Hello hello_;
+  std::function<void()> pump_;
+  bool busy_ = false;
+  bool haveSid_ = false;
+  std::u16string sid_;
+  int starts_ = 0;
+};
+
+// A started bridge whose component was created, as a JV-Link of the program; nullptr with a
+// Japanese reason when the bridge cannot be started or the component cannot be created.
+std::unique_ptr<BridgeJVLink> StartBridgeJVLink(BridgeOptions options, SjisString& why);
+
+// Creates the program's JV-Links over one bridge: an object that is released leaves its
+// started bridge to the next one created, so the start-up's presence test and the main
+// window's instance share one start of the bridge.
+class BridgeStarter {
+ public:
+  explicit BridgeStarter(BridgeOptions options, std::function<void()> waitPump = {});
+  ~BridgeStarter();
+  // A JV-Link whose bridge runs and whose component was created; nullptr with a Japanese
+  // reason otherwise.
+  std::unique_ptr<JVLink> Create(SjisString& why);
+
+ private:
+  struct Pool {
+    std::unique_ptr<BridgeJVLink> spare;
+  };
+  BridgeOptions options_;
+  std::function<void()> waitPump_;
+  std::shared_ptr<Pool> pool_;
+};
+
+}  // namespace tavolen::bridge

@@ -1,0 +1,233 @@
+// tavolen-jvlink-bridge: hosts the JV-Link component ("JVDTLab.JVLink") in a single-threaded
+// apartment and answers the program's calls, framed on standard input and output. A reader
+// thread takes the frames; the main thread keeps the Windows message loop running while it
+// waits, so that the component's own windows (settings dialog, update prompts) work.
+//
+//   tavolen-jvlink-bridge            serve the program (started by it)
+//   tavolen-jvlink-bridge --describe print the installed component's type information
+#include <windows.h>
+// windows.h first: the COM headers need it.
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "jvbridge/Dispatch.h"
+#include "jvbridge/Protocol.h"
+
+using namespace tavolen;
+using namespace tavolen::bridge;
+
+namespace {
+
+constexpr wchar_t kProgId[] = L"JVDTLab.JVLink";
+
+// Frames from the parent, handed from the reader thread to the main thread.
+class Inbox {
+ public:
+  Inbox() : event_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+  HANDLE event() const { return event_; }
+  void Push(Frame f) {
+    {
+      std::lock_guard lock(mutex_);
+      frames_.push_back(std::move(f));
+    }
+    SetEvent(event_);
+  }
+  void End(std::string why) {
+    {
+      std::lock_guard lock(mutex_);
+      ended_ = true;
+      why_ = std::move(why);
+    }
+    SetEvent(event_);
+  }
+  // The next frame, or false when none is waiting.
+  bool Pop(Frame& f, bool& ended) {
+    std::lock_guard lock(mutex_);
+    ended = ended_ && frames_.empty();
+    if (frames_.empty()) return false;
+    f = std::move(frames_.front());
+    frames_.pop_front();
+    return true;
+  }
+
+ private:
+  HANDLE event_;
+  std::mutex mutex_;
+  std::deque<Frame> frames_;
+  bool ended_ = false;
+  std::string why_;
+};
+
+void ReadInput(Inbox& inbox) {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  FrameReader reader;
+  char buf[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(in, buf, sizeof buf, &got, nullptr) || got == 0) {
+      inbox.End("end of input");
+      return;
+    }
+    reader.Feed(std::string_view(buf, got));
+    Frame f;
+    FrameReader::State s;
+    while ((s = reader.Next(f)) == FrameReader::State::HaveFrame) inbox.Push(std::move(f));
+    if (s == FrameReader::State::Broken) {
+      inbox.End("broken input");
+      return;
+    }
+  }
+}
+
+bool WriteAll(const std::string& bytes) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  const char* p = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    DWORD written = 0;
+    if (!WriteFile(out, p, static_cast<DWORD>(left), &written, nullptr) || written == 0)
+      return false;
+    p += written;
+    left -= written;
+  }
+  return true;
+}
+
+void Say(const std::wstring& text) {
+  // Diagnostics go to the error output as UTF-8.
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), n,
+                      nullptr, nullptr);
+  std::fprintf(stderr, "tavolen-jvlink-bridge: %s\n", utf8.c_str());
+  std::fflush(stderr);
+}
+
+std::wstring Wide(const std::u16string& s) {
+  return std::wstring(s.begin(), s.end());
+}
+
+HRESULT CreateComponent(IDispatch** out) {
+  *out = nullptr;
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(kProgId, &clsid);
+  if (FAILED(hr)) return hr;
+  return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                          reinterpret_cast<void**>(out));
+}
+
+Hello Describe(HRESULT hr) {
+  Hello h;
+  h.bits = sizeof(void*) * 8;
+  h.codePage = GetACP();
+  wchar_t locale[LOCALE_NAME_MAX_LENGTH] = L"";
+  if (GetUserDefaultLocaleName(locale, LOCALE_NAME_MAX_LENGTH) <= 0) locale[0] = 0;
+  const std::wstring l = locale;
+  h.locale.assign(l.begin(), l.end());
+  h.created = SUCCEEDED(hr);
+  h.hresult = static_cast<std::int32_t>(hr);
+  h.message = SUCCEEDED(hr) ? u"JVDTLab.JVLink created" : StatusText(hr);
+  return h;
+}
+
+std::wstring HelloLine(const Hello& h) {
+  return std::to_wstring(h.bits) + L"-bit, code page " + std::to_wstring(h.codePage) +
+         L", locale " + (h.locale.empty() ? L"?" : Wide(h.locale)) + L", " + Wide(h.message);
+}
+
+int Serve() {
+  IDispatch* component = nullptr;
+  const HRESULT created = CreateComponent(&component);
+  const Hello hello = Describe(created);
+  Say(HelloLine(hello));
+  if (!WriteAll(EncodeHello(hello))) return 3;
+  if (!component) return 2;
+
+  Inbox inbox;
+  std::thread reader(ReadInput, std::ref(inbox));
+  reader.detach();  // it ends with the process; a blocked ReadFile cannot be interrupted
+  int code = 0;
+  {
+    ComponentCaller caller(component);
+    bool running = true;
+    while (running) {
+      // Wait for a frame while window messages of the component keep running.
+      HANDLE event = inbox.event();
+      MsgWaitForMultipleObjectsEx(1, &event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+      Frame f;
+      bool ended = false;
+      while (running && inbox.Pop(f, ended)) {
+        if (f.kind == Kind::Quit) {
+          running = false;
+          break;
+        }
+        Call call;
+        SjisString error;
+        if (f.kind != Kind::Call || !DecodeCall(f.payload, call, error)) {
+          Say(L"malformed request; ending");
+          code = 4;
+          running = false;
+          break;
+        }
+        if (!WriteAll(EncodeResult(caller.Run(call)))) {
+          code = 3;
+          running = false;
+        }
+      }
+      if (ended) running = false;
+    }
+  }
+  component->Release();
+  return code;
+}
+
+int DescribeMain() {
+  IDispatch* component = nullptr;
+  const HRESULT hr = CreateComponent(&component);
+  const Hello hello = Describe(hr);
+  std::wstring text = L"tavolen-jvlink-bridge: " + HelloLine(hello) + L"\n";
+  if (component) {
+    text += DescribeComponent(component);
+    component->Release();
+  }
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), n,
+                      nullptr, nullptr);
+  WriteAll(utf8);
+  return component || SUCCEEDED(hr) ? 0 : 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (FAILED(init)) {
+    Say(L"CoInitializeEx failed: " + Wide(StatusText(init)));
+    return 5;
+  }
+  int code = 0;
+  if (argc > 1 && std::wstring(argv[1]) == L"--describe") {
+    code = DescribeMain();
+  } else if (argc > 1) {
+    Say(L"usage: tavolen-jvlink-bridge [--describe]");
+    code = 64;
+  } else {
+    code = Serve();
+  }
+  CoUninitialize();
+  return code;
+}

@@ -1,0 +1,328 @@
+#include "jvbridge/Protocol.h"
+
+#include <algorithm>
+
+namespace tavolen::bridge {
+namespace {
+
+constexpr char kMagic[3] = {'T', 'V', 'B'};
+
+class Writer {
+ public:
+  void U32(std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out_.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  }
+  void I32(std::int32_t v) { U32(static_cast<std::uint32_t>(v)); }
+  void Text(std::u16string_view t) {
+    U32(static_cast<std::uint32_t>(t.size()));
+    for (char16_t c : t) {
+      out_.push_back(static_cast<char>(c & 0xFF));
+      out_.push_back(static_cast<char>(c >> 8));
+    }
+  }
+  void Bytes(std::string_view b) {
+    U32(static_cast<std::uint32_t>(b.size()));
+    out_.append(b);
+  }
+  std::string Frame(Kind kind) const {
+    std::string f(kMagic, sizeof kMagic);
+    f.push_back(static_cast<char>(kind));
+    const auto n = static_cast<std::uint32_t>(out_.size());
+    for (int i = 0; i < 4; ++i) f.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
+    return f + out_;
+  }
+
+ private:
+  std::string out_;
+};
+
+// Reads fields from a payload; any read past its end makes the whole payload bad.
+class Reader {
+ public:
+  explicit Reader(std::string_view p) : p_(p) {}
+  bool U32(std::uint32_t& v) {
+    if (p_.size() - pos_ < 4) return ok_ = false;
+    v = 0;
+    for (int i = 0; i < 4; ++i)
+      v |= static_cast<std::uint32_t>(static_cast<unsigned char>(p_[pos_ + i])) << (8 * i);
+    pos_ += 4;
+    return true;
+  }
+  bool I32(std::int32_t& v) {
+    std::uint32_t u = 0;
+    if (!U32(u)) return false;
+    v = static_cast<std::int32_t>(u);
+    return true;
+  }
+  bool Text(std::u16string& t) {
+    std::uint32_t n = 0;
+    if (!U32(n)) return false;
+    if (n > (p_.size() - pos_) / 2) return ok_ = false;
+    t.resize(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      t[i] = static_cast<char16_t>(static_cast<unsigned char>(p_[pos_]) |
+                                   (static_cast<unsigned char>(p_[pos_ + 1]) << 8));
+      pos_ += 2;
+    }
+    return true;
+  }
+  bool Bytes(std::string& b) {
+    std::uint32_t n = 0;
+    if (!U32(n)) return false;
+    if (n > p_.size() - pos_) return ok_ = false;
+    b.assign(p_.substr(pos_, n));
+    pos_ += n;
+    return true;
+  }
+  // Every field was there and nothing is left over.
+  bool Complete() const { return ok_ && pos_ == p_.size(); }
+
+ private:
+  std::string_view p_;
+  size_t pos_ = 0;
+  bool ok_ = true;
+};
+
+SjisString LengthError() {
+  return Sj("JV-Linkブリッジの応答の長さが不正です。");
+}
+
+}  // namespace
+
+const char* OpName(Op op) {
+  switch (op) {
+    case Op::JVInit:
+      return "JVInit";
+    case Op::JVClose:
+      return "JVClose";
+    case Op::JVSetUIProperties:
+      return "JVSetUIProperties";
+    case Op::JVOpen:
+      return "JVOpen";
+    case Op::JVStatus:
+      return "JVStatus";
+    case Op::JVRead:
+      return "JVRead";
+    case Op::JVRTOpen:
+      return "JVRTOpen";
+    case Op::JVCancel:
+      return "JVCancel";
+  }
+  return "?";
+}
+
+bool IsOp(std::uint32_t v) {
+  return v >= static_cast<std::uint32_t>(Op::JVInit) &&
+         v <= static_cast<std::uint32_t>(Op::JVCancel);
+}
+
+std::string EncodeHello(const Hello& h) {
+  Writer w;
+  w.U32(h.version);
+  w.U32(h.bits);
+  w.U32(h.codePage);
+  w.Text(h.locale);
+  w.U32(h.created ? 1 : 0);
+  w.I32(h.hresult);
+  w.Text(h.message);
+  return w.Frame(Kind::Hello);
+}
+
+std::string EncodeCall(const Call& c) {
+  Writer w;
+  w.U32(static_cast<std::uint32_t>(c.op));
+  switch (c.op) {
+    case Op::JVInit:
+      w.Text(c.text1);
+      break;
+    case Op::JVOpen:
+      w.Text(c.text1);
+      w.Text(c.text2);
+      w.I32(c.number);
+      break;
+    case Op::JVRead:
+      w.I32(c.number);
+      break;
+    case Op::JVRTOpen:
+      w.Text(c.text1);
+      w.Text(c.text2);
+      break;
+    default:
+      break;
+  }
+  return w.Frame(Kind::Call);
+}
+
+std::string EncodeResult(const Result& r) {
+  Writer w;
+  w.U32(static_cast<std::uint32_t>(r.op));
+  w.I32(r.hresult);
+  w.Text(r.hresultText);
+  w.I32(r.result);
+  if (r.op == Op::JVOpen) {
+    w.I32(r.count1);
+    w.I32(r.count2);
+    w.Text(r.text);
+  } else if (r.op == Op::JVRead) {
+    w.I32(r.count1);
+    w.Bytes(r.record);
+    w.Text(r.text);
+  }
+  return w.Frame(Kind::Result);
+}
+
+std::string EncodeQuit() {
+  return Writer().Frame(Kind::Quit);
+}
+
+void FrameReader::Feed(std::string_view bytes) {
+  if (error_.empty()) buffer_.append(bytes);
+}
+
+FrameReader::State FrameReader::Next(Frame& frame) {
+  if (!error_.empty()) return State::Broken;
+  // The magic is checked as soon as its bytes are here: garbage is found without waiting.
+  const size_t have = std::min(buffer_.size(), sizeof kMagic);
+  if (!std::equal(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(have), kMagic)) {
+    error_ = Sj("JV-Linkブリッジから不正なデータを受け取りました。");
+    buffer_.clear();
+    return State::Broken;
+  }
+  if (buffer_.size() < kHeaderSize) return State::NeedMore;
+  const char kind = buffer_[3];
+  if (kind != static_cast<char>(Kind::Hello) && kind != static_cast<char>(Kind::Call) &&
+      kind != static_cast<char>(Kind::Result) && kind != static_cast<char>(Kind::Quit)) {
+    error_ = Sj("JV-Linkブリッジから不正なデータを受け取りました。");
+    buffer_.clear();
+    return State::Broken;
+  }
+  std::uint32_t n = 0;
+  for (int i = 0; i < 4; ++i)
+    n |= static_cast<std::uint32_t>(static_cast<unsigned char>(buffer_[4 + i])) << (8 * i);
+  if (n > kMaxPayload) {
+    error_ = LengthError();
+    buffer_.clear();
+    return State::Broken;
+  }
+  if (buffer_.size() - kHeaderSize < n) return State::NeedMore;
+  frame.kind = static_cast<Kind>(kind);
+  frame.payload.assign(buffer_, kHeaderSize, n);
+  buffer_.erase(0, kHeaderSize + n);
+  return State::HaveFrame;
+}
+
+bool DecodeHello(std::string_view payload, Hello& h, SjisString& error) {
+  Reader r(payload);
+  // The version comes first, so that a bridge of another version is named as such.
+  if (!r.U32(h.version)) {
+    error = LengthError();
+    return false;
+  }
+  if (h.version != kProtocolVersion) {
+    error = Sj("JV-Linkブリッジの版が合いません（プロトコル ") + std::to_string(h.version) +
+            Sj("、必要なのは ") + std::to_string(kProtocolVersion) + Sj("）。");
+    return false;
+  }
+  std::uint32_t created = 0;
+  r.U32(h.bits) && r.U32(h.codePage) && r.Text(h.locale) && r.U32(created) && r.I32(h.hresult) &&
+      r.Text(h.message);
+  if (!r.Complete()) {
+    error = LengthError();
+    return false;
+  }
+  if (created > 1) {
+    error = Sj("JV-Linkブリッジから不正なデータを受け取りました。");
+    return false;
+  }
+  h.created = created != 0;
+  return true;
+}
+
+bool DecodeCall(std::string_view payload, Call& c, SjisString& error) {
+  Reader r(payload);
+  std::uint32_t op = 0;
+  if (!r.U32(op) || !IsOp(op)) {
+    error = Sj("不正な呼び出しです。");
+    return false;
+  }
+  c = Call{};
+  c.op = static_cast<Op>(op);
+  switch (c.op) {
+    case Op::JVInit:
+      r.Text(c.text1);
+      break;
+    case Op::JVOpen:
+      r.Text(c.text1) && r.Text(c.text2) && r.I32(c.number);
+      break;
+    case Op::JVRead:
+      r.I32(c.number);
+      break;
+    case Op::JVRTOpen:
+      r.Text(c.text1) && r.Text(c.text2);
+      break;
+    default:
+      break;
+  }
+  if (!r.Complete()) {
+    error = Sj("呼び出しの長さが不正です。");
+    return false;
+  }
+  return true;
+}
+
+bool DecodeResult(std::string_view payload, const Call& call, Result& out, SjisString& error) {
+  Reader r(payload);
+  Result res;
+  std::uint32_t op = 0;
+  if (!r.U32(op) || !IsOp(op)) {
+    error = LengthError();
+    return false;
+  }
+  res.op = static_cast<Op>(op);
+  r.I32(res.hresult) && r.Text(res.hresultText) && r.I32(res.result);
+  if (res.op == Op::JVOpen) {
+    r.I32(res.count1) && r.I32(res.count2) && r.Text(res.text);
+  } else if (res.op == Op::JVRead) {
+    r.I32(res.count1) && r.Bytes(res.record) && r.Text(res.text);
+  }
+  if (!r.Complete()) {
+    error = LengthError();
+    return false;
+  }
+  if (res.op != call.op) {
+    error = Sj("JV-Linkブリッジが別の呼び出しに応答しました（") + OpName(call.op) + Sj("に対して") +
+            OpName(res.op) + Sj("）。");
+    return false;
+  }
+  if (res.op == Op::JVRead) {
+    // A record must fit the buffer the call offered (its size counts the closing NUL).
+    if (call.number > 0 && res.record.size() >= static_cast<size_t>(call.number)) {
+      error = Sj("JV-Linkブリッジから長すぎるレコードを受け取りました（") +
+              std::to_string(res.record.size()) + Sj("バイト）。");
+      return false;
+    }
+    if (!IsWellFormedSjis(res.record)) {
+      error = Sj("JV-Linkブリッジから受け取ったレコードにShift-JISでない文字があります。");
+      return false;
+    }
+  }
+  out = std::move(res);
+  return true;
+}
+
+bool IsWellFormedSjis(std::string_view s) {
+  size_t units = 0;
+  for (size_t i = 0; i < s.size(); ++units) {
+    if (IsSjisLeadByte(static_cast<unsigned char>(s[i]))) {
+      if (i + 1 >= s.size() || !IsSjisTrailByte(static_cast<unsigned char>(s[i + 1]))) return false;
+      i += 2;
+    } else {
+      ++i;
+    }
+  }
+  const std::u16string decoded = SjisToUtf16(s);
+  return decoded.size() == units &&
+         std::find(decoded.begin(), decoded.end(), u'\xFFFD') == decoded.end();
+}
+
+}  // namespace tavolen::bridge

@@ -1,0 +1,115 @@
+// The protocol between the program and the JV-Link bridge, over the bridge's standard input
+// and output. Pure C++, the same on both sides. Described in jvbridge/README.md.
+//
+// Every message is one frame: "TVB", a kind byte, the payload length (32-bit little endian,
+// at most kMaxPayload) and the payload. Integers in a payload are 32-bit little endian; a text
+// is a count of UTF-16 units and the units (little endian), exactly as the component gave or
+// takes them; a record is a byte count and the record's code page 932 bytes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "jvlink/Sjis.h"
+
+namespace tavolen::bridge {
+
+inline constexpr std::uint32_t kProtocolVersion = 1;
+inline constexpr std::uint32_t kMaxPayload = 256 * 1024;
+inline constexpr std::size_t kHeaderSize = 8;
+
+enum class Kind : char {
+  Hello = 'H',   // bridge -> program, once at start
+  Call = 'C',    // program -> bridge
+  Result = 'R',  // bridge -> program, one per call
+  Quit = 'Q',    // program -> bridge: release the component and end
+};
+
+// The operations of the component, in the order of its interface.
+enum class Op : std::uint32_t {
+  JVInit = 1,
+  JVClose = 2,
+  JVSetUIProperties = 3,
+  JVOpen = 4,
+  JVStatus = 5,
+  JVRead = 6,
+  JVRTOpen = 7,
+  JVCancel = 8,
+};
+const char* OpName(Op op);
+bool IsOp(std::uint32_t value);
+
+// What the bridge says on start.
+struct Hello {
+  std::uint32_t version = kProtocolVersion;
+  std::uint32_t bits = 0;      // 32 or 64
+  std::uint32_t codePage = 0;  // the process's ANSI code page
+  std::u16string locale;       // the user's locale name, e.g. "ja-JP"
+  bool created = false;        // the component could be created
+  std::int32_t hresult = 0;    // its creation's status
+  std::u16string message;      // the status in words
+};
+
+// One call: the operation and its in-arguments (the others stay empty).
+struct Call {
+  Op op = Op::JVInit;
+  std::u16string text1;     // JVInit sid; JVOpen, JVRTOpen dataspec
+  std::u16string text2;     // JVOpen fromtime; JVRTOpen key
+  std::int32_t number = 0;  // JVOpen option; JVRead size
+};
+
+// One answer: a failing COM status (hresult < 0) or the result and the out-values.
+struct Result {
+  Op op = Op::JVInit;
+  std::int32_t hresult = 0;
+  std::u16string hresultText;
+  std::int32_t result = 0;
+  std::int32_t count1 = 0;  // JVOpen readcount; JVRead size
+  std::int32_t count2 = 0;  // JVOpen downloadcount
+  SjisString record;        // JVRead buffer, code page 932 bytes
+  std::u16string text;      // JVOpen lastfiletimestamp; JVRead file name
+};
+
+std::string EncodeHello(const Hello& h);
+std::string EncodeCall(const Call& c);
+std::string EncodeResult(const Result& r);
+std::string EncodeQuit();
+
+// A frame cut from the stream.
+struct Frame {
+  Kind kind = Kind::Hello;
+  std::string payload;
+};
+
+// Cuts frames from the bytes of a stream. A broken stream (not a frame, a length beyond
+// kMaxPayload) is a lasting error: nothing after it is trusted.
+class FrameReader {
+ public:
+  void Feed(std::string_view bytes);
+  enum class State { NeedMore, HaveFrame, Broken };
+  // The next whole frame into frame, or why there is none.
+  State Next(Frame& frame);
+  // The error of a Broken stream, in Japanese (code page 932).
+  const SjisString& error() const { return error_; }
+  // Bytes of an unfinished frame are waiting (a stream that ends now was cut mid-frame).
+  bool Partial() const { return !buffer_.empty(); }
+
+ private:
+  std::string buffer_;
+  SjisString error_;
+};
+
+// Payload decoders: false with a Japanese message when the payload is not exactly one
+// well-formed message. A Result is also checked against the call it answers: the same
+// operation, a record no longer than the size the call offered, every record byte valid
+// code page 932.
+bool DecodeHello(std::string_view payload, Hello& h, SjisString& error);
+bool DecodeCall(std::string_view payload, Call& c, SjisString& error);
+bool DecodeResult(std::string_view payload, const Call& call, Result& r, SjisString& error);
+
+// True when every byte of s is a defined code page 932 character (single bytes and pairs).
+bool IsWellFormedSjis(std::string_view s);
+
+}  // namespace tavolen::bridge

@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include "jvbridge/BridgeJVLink.h"
+#include "tests/jvbridge/FakeBridge.h"
+
+namespace tavolen::bridge {
+namespace {
+
+using testing::Answer;
+using testing::FakeBridgeScript;
+
+const SjisString kRecord = "RA1" + Sj("①Ⅱ～－髙") + "\r\n";
+
+class BridgeClient : public ::testing::Test {
+ protected:
+  BridgeClient() {
+    script.answer = [this](const Call& c, bool& end) { return Reply(c, end); };
+  }
+  std::unique_ptr<BridgeJVLink> Make(int callTimeoutMs = 300) {
+    BridgeOptions o;
+    o.factory = testing::FakeFactory(script);
+    o.startTimeoutMs = 300;
+    o.callTimeoutMs = callTimeoutMs;
+    o.dialogTimeoutMs = callTimeoutMs;
+    return std::make_unique<BridgeJVLink>(o);
+  }
+  // The good answers of a component; a test replaces single ones through next.
+  std::string Reply(const Call& c, bool& end) {
+    if (next) {
+      auto n = std::move(next);
+      next = nullptr;
+      return n(c, end);
+    }
+    switch (c.op) {
+      case Op::JVOpen:
+        return Answer(c, 0, {}, u"20240105153000", 3, 1);
+      case Op::JVRead:
+        return Answer(c, static_cast<int>(kRecord.size()), kRecord, u"file.jvd", c.number);
+      case Op::JVStatus:
+        return Answer(c, 1);
+      default:
+        return Answer(c, 0);
+    }
+  }
+  // Expects the call to fail with a message that contains part.
+  template <typename F>
+  void ExpectFailure(F&& call, const char* part) {
+    try {
+      call();
+      ADD_FAILURE() << "no failure";
+    } catch (const JVLinkFailure& e) {
+      EXPECT_NE(e.message().find(Sj(part)), std::string::npos) << e.what();
+    }
+  }
+
+  FakeBridgeScript script;
+  std::function<std::string(const Call&, bool&)> next;
+};
+
+TEST_F(BridgeClient, CallsCarryArgumentsAndOutValuesExactly) {
+  auto link = Make();
+  SjisString why;
+  ASSERT_TRUE(link->Start(why)) << SjisToUtf8(why);
+  EXPECT_EQ(link->Description(), Sj("JV-Link（ブリッジ 32ビット、コードページ 932、ja-JP）"));
+  EXPECT_EQ(link->JVInit(u"SA418207/SD530946/Tavolen/Ver.1.01"), 0);
+  int readCount = 0, downloadCount = 0;
+  std::u16string stamp;
+  EXPECT_EQ(link->JVOpen(u"RACE", u"20240101000000", 2, readCount, downloadCount, stamp), 0);
+  EXPECT_EQ(readCount, 3);
+  EXPECT_EQ(downloadCount, 1);
+  EXPECT_EQ(stamp, u"20240105153000");
+  std::u16string buff, name;
+  int size = 60000;
+  EXPECT_EQ(link->JVRead(buff, size, name), static_cast<int>(kRecord.size()));
+  EXPECT_EQ(RecordToSjis(buff), kRecord);  // the code page 932 only characters survive
+  EXPECT_EQ(name, u"file.jvd");
+  EXPECT_EQ(link->JVStatus(), 1);
+  EXPECT_EQ(link->JVRTOpen(u"0B14", u"20240106"), 0);
+  link->JVCancel();
+  EXPECT_EQ(link->JVClose(), 0);
+
+  ASSERT_EQ(script.calls.size(), 7u);
+  EXPECT_EQ(script.calls[0].text1, u"SA418207/SD530946/Tavolen/Ver.1.01");
+  EXPECT_EQ(script.calls[1].text2, u"20240101000000");
+  EXPECT_EQ(script.calls[1].number, 2);
+  EXPECT_EQ(script.calls[2].number, 60000);
+  EXPECT_EQ(script.calls[4].text2, u"20240106");
+  EXPECT_EQ(script.started, 1);
+}
+
+// Every kind of bad answer fails the call with its own message; the next call starts a new
+// bridge and gives it the program's identifier again before the call itself.
+TEST_F(BridgeClient, BadAnswersFailTheCallAndTheNextCallRestartsTheBridge) {
+  struct Case {
+    const char* name;
+    std::function<std::string(const Call&, bool&)> reply;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"garbage", [](const Call&, bool&) { return std::string("<html>garbage"); }, "不正なデータ"},
+      {"wrong length",
+       [](const Call& c, bool&) {
+         std::string f = Answer(c, 5, "RA\r\n");
+         f[4] = static_cast<char>(f[4] + 1);  // one byte more than the fields hold
+         return f + "x";
+       },
+       "長さが不正"},
+      {"60000-byte record",
+       [](const Call& c, bool&) { return Answer(c, 60000, std::string(60000, 'A'), {}, 60000); },
+       "長すぎるレコード"},
+      {"non-932 byte",
+       [](const Call& c, bool&) { return Answer(c, 4, std::string("RA\x85\x40", 4)); },
+       "Shift-JISでない文字"},
+      {"half a frame then exit",
+       [](const Call& c, bool& end) {
+         end = true;
+         const std::string f = Answer(c, 4, "RA\r\n");
+         return f.substr(0, f.size() / 2);
+       },
+       "応答の途中で終了"},
+      {"exit",
+       [](const Call&, bool& end) {
+         end = true;
+         return std::string();
+       },
+       "終了しました"},
+      {"silence", [](const Call&, bool&) { return std::string(); }, "応答しません"},
+      {"failing COM status",
+       [](const Call& c, bool&) {
+         Result r;
+         r.op = c.op;
+         r.hresult = static_cast<std::int32_t>(0x80020009u);
+         r.hresultText = u"0x80020009 例外が発生しました";
+         return EncodeResult(r);
+       },
+       "例外が発生しました"},
+  };
+  auto link = Make();
+  SjisString why;
+  ASSERT_TRUE(link->Start(why));
+  ASSERT_EQ(link->JVInit(u"SID"), 0);
+  int starts = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    next = c.reply;
+    std::u16string buff, name;
+    int size = 60000;
+    ExpectFailure([&] { link->JVRead(buff, size, name); }, c.message);
+    EXPECT_TRUE(buff.empty());  // nothing of a broken answer is handed on
+    EXPECT_FALSE(link->Busy());
+    const size_t before = script.calls.size();
+    size = 60000;
+    EXPECT_EQ(link->JVRead(buff, size, name), static_cast<int>(kRecord.size()));
+    EXPECT_EQ(script.started, ++starts);
+    ASSERT_EQ(script.calls.size(), before + 2);
+    EXPECT_EQ(script.calls[before].op, Op::JVInit);
+    EXPECT_EQ(script.calls[before].text1, u"SID");
+    EXPECT_EQ(script.calls[before + 1].op, Op::JVRead);
+  }
+}
+
+TEST_F(BridgeClient, CloseAndCancelWithoutABridgeTouchNothing) {
+  auto link = Make();
+  SjisString why;
+  ASSERT_TRUE(link->Start(why));
+  next = [](const Call&, bool& end) {
+    end = true;
+    return std::string();
+  };
+  ExpectFailure([&] { link->JVStatus(); }, "終了しました");
+  // The close step after the failure: no session is open anywhere, so nothing is started.
+  EXPECT_EQ(link->JVClose(), 0);
+  link->JVCancel();
+  EXPECT_EQ(script.started, 1);
+}
+
+TEST_F(BridgeClient, StartFailsWhenTheComponentOrTheBridgeIsMissing) {
+  {
+    script.hello = EncodeHello(Hello{kProtocolVersion, 32, 932, u"ja-JP", false,
+                                     static_cast<std::int32_t>(0x800401F3u),
+                                     u"0x800401F3 無効なクラス文字列"});
+    auto link = Make();
+    SjisString why;
+    EXPECT_FALSE(link->Start(why));
+    EXPECT_NE(why.find(Sj("無効なクラス文字列")), std::string::npos);
+  }
+  {
+    script.hello = "MZ\x90";  // not the bridge at all
+    auto link = Make();
+    SjisString why;
+    EXPECT_FALSE(link->Start(why));
+  }
+  {
+    script.hello.clear();  // says nothing
+    auto link = Make();
+    SjisString why;
+    EXPECT_FALSE(link->Start(why));
+    EXPECT_NE(why.find(Sj("応答しません")), std::string::npos);
+  }
+  {
+    script.refuseStart = true;
+    auto link = Make();
+    SjisString why;
+    EXPECT_FALSE(link->Start(why));
+    ExpectFailure([&] { link->JVInit(u"SID"); }, "起動できませんでした");
+  }
+}
+
+// While a call waits, the windows get their turn; a call made from there is refused rather
+// than mixed into the waiting one.
+TEST_F(BridgeClient, WaitingCallLetsWindowsRunButAdmitsNoSecondCall) {
+  auto link = Make(2000);
+  SjisString why;
+  ASSERT_TRUE(link->Start(why));
+  int slow = 0;
+  next = [&](const Call&, bool&) { return std::string(); };  // the answer comes late
+  int pumps = 0;
+  bool refused = false;
+  link->SetWaitPump([&] {
+    ++pumps;
+    EXPECT_TRUE(link->Busy());
+    if (pumps == 3) {
+      try {
+        link->JVStatus();
+      } catch (const JVLinkFailure& e) {
+        refused = e.message().find(Sj("処理中")) != std::string::npos;
+      }
+    }
+    if (pumps == 5) ++slow;
+  });
+  ExpectFailure([&] { link->JVRTOpen(u"0B14", u"20240106"); }, "応答しません");
+  EXPECT_GT(pumps, 5);
+  EXPECT_TRUE(refused);
+  EXPECT_EQ(slow, 1);
+  // The refused call never reached the bridge.
+  for (const Call& c : script.calls) EXPECT_NE(c.op, Op::JVStatus);
+}
+
+// The start-up's presence test releases its object and the main window creates its own: both
+// use one start of the bridge; objects alive at once have a bridge each.
+TEST_F(BridgeClient, StarterHandsAReleasedBridgeToTheNextObject) {
+  BridgeOptions o;
+  o.factory = testing::FakeFactory(script);
+  o.startTimeoutMs = 300;
+  int pumps = 0;
+  auto starter = std::make_unique<BridgeStarter>(o, [&] { ++pumps; });
+  SjisString why;
+  ASSERT_NE(starter->Create(why), nullptr);
+  std::unique_ptr<JVLink> main = starter->Create(why);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(script.started, 1);
+  std::unique_ptr<JVLink> second = starter->Create(why);
+  EXPECT_EQ(script.started, 2);
+  EXPECT_EQ(main->JVInit(u"SID"), 0);
+  EXPECT_EQ(main->Description(), Sj("JV-Link（ブリッジ 32ビット、コードページ 932、ja-JP）"));
+  second.reset();
+  starter.reset();  // the object outlives its starter and still works
+  EXPECT_EQ(main->JVStatus(), 1);
+  main.reset();
+
+  script.refuseStart = true;
+  BridgeStarter refusing(o);
+  EXPECT_EQ(refusing.Create(why), nullptr);
+  EXPECT_FALSE(why.empty());
+}
+
+}  // namespace
+}  // namespace tavolen::bridge

@@ -1,0 +1,536 @@
+// The program over the JV-Link bridge under Wine, with the COM stand-in registered as
+// "JVDTLab.JVLink" in the test run's throwaway prefix, against the same program over the
+// in-process stand-in: the same race day must give the same files, boxes and log lines.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "acquire/GetDataUnit.h"
+#include "app/Main.h"
+#include "app/Startup.h"
+#include "base/Widgets.h"
+#include "changes/henkoUnit.h"
+#include "jvbridge/BridgeJVLink.h"
+#include "jvlink/FileIO.h"
+#include "jvlink/TextLines.h"
+#include "standin/StandIn.h"
+#include "tests/jvbridge/WineHarness.h"
+#include "tests/reliability/RaceDayParts.h"
+#include "tests/support/RecordingDesktop.h"
+
+namespace tavolen {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TheWine;
+using testing::WindowsPath;
+
+const LocalDateTime kDay{2024, 1, 6, 0, 0, 0};
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "tavolen_jvbridge_tests";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: a QApplication torn down by the exit handlers, after the windows' own
+  // statics, crashes in Qt's post routines.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::map<std::string, std::string> FilesOf(const fs::path& dir) {
+  std::map<std::string, std::string> out;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(dir, ec))
+    out[e.path().filename().string()] = Slurp(e.path());
+  return out;
+}
+
+fs::path Scratch(const std::string& name) {
+  const char* tmp = std::getenv("TAVOLEN_TEST_TMP");
+  const fs::path dir = fs::path(tmp && *tmp ? tmp : "/tmp") / "jvbridge" / name;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+// The COM stand-in registered in the prefix, once per test program.
+bool Registered(std::string& why) {
+  static int state = 0;  // 0 not tried, 1 registered, 2 failed
+  static std::string reason;
+  if (state == 0) {
+    const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
+    std::string out;
+    if (dll.empty()) {
+      reason = "the COM stand-in was not built";
+    } else if (TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}, &out) != 0) {
+      reason = "regsvr32 failed: " + out;
+    }
+    state = reason.empty() ? 1 : 2;
+  }
+  why = reason;
+  return state == 1;
+}
+
+// The time of both stand-ins: the test's fake clock and the file the COM stand-in reads.
+struct Clocks {
+  FakeClock clock{LocalDateTime{2024, 1, 6, 7, 0, 0}};
+  fs::path file;
+  void Set(const LocalDateTime& t) {
+    clock.Set(t);
+    if (!file.empty()) WriteFileAtomic(file, FormatCompactDateTime(t));
+  }
+};
+
+struct Side {
+  fs::path app;
+  fs::path standin;
+  Clocks clocks;
+  std::unique_ptr<StandInJVLink> inProcess;
+  std::unique_ptr<bridge::BridgeJVLink> bridged;
+  JVLink& link() { return inProcess ? static_cast<JVLink&>(*inProcess) : *bridged; }
+};
+
+bridge::BridgeOptions BridgeOptionsFor(const fs::path& standin, const fs::path& clockFile,
+                                       int callsPerFile) {
+  bridge::BridgeOptions o;
+  o.launch.command = {TheWine().loader.string(),
+                      WindowsPath(TheWine().Built("jvbridge/tavolen-jvlink-bridge.exe"))};
+  o.launch.environment = TheWine().Environment();
+  o.launch.environment.push_back("TAVOLEN_STANDIN_FOLDER=" + WindowsPath(standin));
+  o.launch.environment.push_back("TAVOLEN_STANDIN_CLOCK=" + WindowsPath(clockFile));
+  o.launch.environment.push_back("TAVOLEN_STANDIN_CALLS_PER_FILE=" + std::to_string(callsPerFile));
+  o.callTimeoutMs = 20000;
+  return o;
+}
+
+// One side of a comparison: the in-process stand-in or the bridge with the COM stand-in, each
+// with its own folders.
+std::unique_ptr<Side> MakeSide(const std::string& name, bool overBridge, int callsPerFile = 0) {
+  auto s = std::make_unique<Side>();
+  const fs::path root = Scratch(name + (overBridge ? "-bridge" : "-inprocess"));
+  s->app = root / "app";
+  s->standin = root / "standin";
+  fs::create_directories(s->app);
+  fs::create_directories(s->standin);
+  if (!overBridge) {
+    s->inProcess =
+        std::make_unique<StandInJVLink>(s->clocks.clock, StandInOptions{s->standin, callsPerFile});
+    return s;
+  }
+  s->clocks.file = root / "clock.txt";
+  s->clocks.Set(s->clocks.clock.Now());
+  SjisString why;
+  s->bridged =
+      bridge::StartBridgeJVLink(BridgeOptionsFor(s->standin, s->clocks.file, callsPerFile), why);
+  EXPECT_TRUE(s->bridged) << SjisToUtf8(why);
+  if (!s->bridged) return nullptr;
+  s->bridged->SetWaitPump(
+      [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  return s;
+}
+
+// What a person saw: every box, beep, balloon and sound, in order.
+std::vector<std::string> Seen(const RecordingDesktop& d) {
+  std::vector<std::string> out;
+  for (const auto& e : d.events)
+    if (e.kind != "tip" && e.kind != "tray")
+      out.push_back(e.kind + ":" + SjisToUtf8(e.title) + ":" + SjisToUtf8(e.text));
+  return out;
+}
+
+// The acquisition window run as the modal loop would run it: start, then the status ticks
+// until the reading has ended.
+int RunAcquisition(QDialog& dialog, RecordingDesktop& desktop) {
+  auto* form = qobject_cast<TGetDataForm*>(&dialog);
+  if (!form) return 0;
+  form->ButtonStartClick();
+  for (int i = 0; i < 20000 && form->TimerJVStatus->isActive(); ++i) {
+    form->TimerJVStatusTimer();
+    QCoreApplication::processEvents();
+  }
+  form->done(QDialog::Accepted);
+  (void)desktop;
+  return 0;
+}
+
+struct DayResult {
+  std::map<std::string, std::string> files;
+  std::vector<std::string> seen;
+  std::string errorLog;
+};
+
+// The race day: the acquisition in the morning, then the main window's checks.
+DayResult RunDay(Side& s) {
+  RecordingDesktop desktop;
+  auto runModal = [&](QDialog& d) { return RunAcquisition(d, desktop); };
+  TMainForm form(
+      MainFormDeps{s.app, "Tavolen", desktop, s.clocks.clock, s.link(), runModal, [] {}});
+  THenkoForm henko(form.IniGT1.path(), &desktop);
+  form.HenkoForm = &henko;
+  form.show();  // JVInit
+  form.J1Click();
+  const int at = form.DateCombo->findText(Qs(DateKey(kDay)));
+  EXPECT_GE(at, 0);
+  form.DateCombo->setCurrentIndex(at);
+  form.DateComboChange();
+  form.Timer4->stop();  // ticked by hand
+  for (int hhnn : {900, 1005, 1130, 1300, 1440, 1610}) {
+    s.clocks.Set(LocalDateTime{2024, 1, 6, hhnn / 100, hhnn % 100, 0});
+    form.Timer4Timer();
+    QCoreApplication::processEvents();
+  }
+  DayResult r;
+  r.files = FilesOf(s.app / "Data");
+  r.seen = Seen(desktop);
+  r.errorLog = Slurp(s.app / "ErrorLog.txt");
+  return r;
+}
+
+class BridgeEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    if (!TheWine().usable()) return;
+    std::string why;
+    if (!Registered(why)) FAIL() << why;
+  }
+};
+
+TEST_F(BridgeEndToEnd, RaceDayOverTheBridgeGivesTheFilesOfTheInProcessStandIn) {
+  TAVOLEN_REQUIRE_WINE();
+  auto local = MakeSide("day", false);
+  auto remote = MakeSide("day", true);
+  ASSERT_TRUE(remote);
+  EXPECT_EQ(remote->bridged->hello().bits, 64u);
+  const DayResult expected = RunDay(*local);
+  const DayResult got = RunDay(*remote);
+
+  // The day gave race files, change files of every kind and a renew file.
+  for (const char* ext :
+       {".jvRA", ".jvSEr", ".jvWE", ".jvAV", ".jvJC", ".jvTC", ".jvCC", ".renew"}) {
+    bool found = false;
+    for (const auto& [name, bytes] : expected.files) found |= name.ends_with(ext) && !bytes.empty();
+    EXPECT_TRUE(found) << ext;
+  }
+  ASSERT_EQ(got.files.size(), expected.files.size());
+  for (const auto& [name, bytes] : expected.files) {
+    ASSERT_TRUE(got.files.count(name)) << name;
+    EXPECT_TRUE(got.files.at(name) == bytes) << name << " differs";
+  }
+  EXPECT_EQ(got.seen, expected.seen);
+  EXPECT_GT(std::count_if(got.seen.begin(), got.seen.end(),
+                          [](const std::string& s) { return s.starts_with("balloon:"); }),
+            0);
+  // The error logs differ only in the application folder named in their start lines.
+  EXPECT_EQ(SplitLines(got.errorLog).size(), SplitLines(expected.errorLog).size());
+  EXPECT_EQ(remote->bridged->starts(), 1);
+}
+
+}  // namespace
+}  // namespace tavolen
+
+namespace tavolen {
+namespace {
+
+// One fault of faults.txt and the action of the program that meets it.
+struct FaultCase {
+  enum Where { Show, Settings, Acquire, Fetch } where;
+  std::string line;
+};
+
+std::vector<FaultCase> FaultCases() {
+  std::vector<FaultCase> cases;
+  for (int c : {-101, -102, -103, -999})
+    cases.push_back({FaultCase::Show, "JVInit " + std::to_string(c)});
+  for (int c : {-100, -101, -999})
+    cases.push_back({FaultCase::Settings, "JVSetUIProperties " + std::to_string(c)});
+  const std::vector<int> openCodes = {-1,   -2,   -111, -112, -113, -114, -115, -116,
+                                      -117, -201, -202, -211, -301, -302, -303, -401,
+                                      -411, -412, -413, -421, -431, -501, -504, -999};
+  for (int c : openCodes) cases.push_back({FaultCase::Acquire, "JVOpen " + std::to_string(c)});
+  for (int c : {-201, -203, -502, -999})
+    cases.push_back({FaultCase::Acquire, "JVStatus " + std::to_string(c)});
+  for (int c : {-201, -203, -402, -403, -502, -503, -999})
+    cases.push_back({FaultCase::Acquire, "JVRead " + std::to_string(c) + " after 5"});
+  cases.push_back({FaultCase::Acquire, "JVClose -999"});
+  for (int c : openCodes) cases.push_back({FaultCase::Fetch, "JVRTOpen " + std::to_string(c)});
+  for (int c : {-402, -503})
+    cases.push_back({FaultCase::Fetch, "JVRead " + std::to_string(c) + " after 3"});
+  cases.push_back({FaultCase::Fetch, "JVClose -999"});
+  return cases;
+}
+
+// What each fault case showed and logged.
+std::vector<std::string> RunFaults(Side& s, const std::vector<FaultCase>& cases) {
+  RecordingDesktop desktop;
+  const FaultCase* current = nullptr;
+  auto runModal = [&](QDialog& d) {
+    auto* form = qobject_cast<TGetDataForm*>(&d);
+    if (form && current && current->where == FaultCase::Settings) {
+      form->SpeedButton1Click();
+      form->done(QDialog::Accepted);
+      return 0;
+    }
+    return RunAcquisition(d, desktop);
+  };
+  TMainForm form(
+      MainFormDeps{s.app, "Tavolen", desktop, s.clocks.clock, s.link(), runModal, [] {}});
+  form.show();
+  form.J1Click();  // the day's race data, without faults
+  // Today's meeting loaded (closing an acquisition window leaves no date selected).
+  const auto selectToday = [&] {
+    const int at = form.DateCombo->findText(Qs(DateKey(kDay)));
+    EXPECT_GE(at, 0);
+    form.DateCombo->setCurrentIndex(at);
+    form.DateComboChange();
+    form.Timer4->stop();
+  };
+  s.clocks.Set(LocalDateTime{2024, 1, 6, 15, 0, 0});
+
+  const fs::path faults = s.standin / std::string(kStandInDemoFolderName) / "faults.txt";
+  std::vector<std::string> out;
+  for (const FaultCase& c : cases) {
+    current = &c;
+    EXPECT_TRUE(WriteFileAtomic(faults, c.line + "\r\n"));
+    fs::remove_all(s.standin / std::string(kStandInCacheFolderName));  // a download every time
+    desktop.Clear();
+    const size_t logLines = SplitLines(Slurp(s.app / "ErrorLog.txt")).size();
+    switch (c.where) {
+      case FaultCase::Show:
+        form.FormShow();
+        break;
+      case FaultCase::Settings:
+      case FaultCase::Acquire:
+        form.J1Click();
+        break;
+      case FaultCase::Fetch:
+        selectToday();
+        desktop.Clear();
+        form.GetKaisaiBtnClick();
+        break;
+    }
+    QCoreApplication::processEvents();
+    std::string text = c.line + " =>";
+    for (const std::string& seen : Seen(desktop)) text += "\n  " + seen;
+    const auto log = SplitLines(Slurp(s.app / "ErrorLog.txt"));
+    for (size_t i = logLines; i < log.size(); ++i) text += "\n  log:" + SjisToUtf8(log[i]);
+    out.push_back(text);
+    current = nullptr;
+  }
+  WriteFileAtomic(faults, "");
+  return out;
+}
+
+TEST_F(BridgeEndToEnd, EveryInjectedResultCodeGivesTheInProcessTextsAndLogLines) {
+  TAVOLEN_REQUIRE_WINE();
+  const std::vector<FaultCase> cases = FaultCases();
+  auto local = MakeSide("faults", false);
+  auto remote = MakeSide("faults", true);
+  ASSERT_TRUE(remote);
+  const std::vector<std::string> expected = RunFaults(*local, cases);
+  const std::vector<std::string> got = RunFaults(*remote, cases);
+  ASSERT_EQ(got.size(), cases.size());
+  ASSERT_EQ(expected.size(), cases.size());
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(got[i], expected[i]);
+    // The fault was met: its code is in a box or a log line ("-1" is "no newer data").
+    const std::string code = cases[i].line.substr(cases[i].line.find(' ') + 1);
+    const std::string number = code.substr(0, code.find(' '));
+    if (number != "-1") {
+      EXPECT_NE(expected[i].find("(" + number + ")"), std::string::npos) << expected[i];
+    }
+  }
+  EXPECT_EQ(remote->bridged->starts(), 1);  // result codes are no failures of the bridge
+}
+
+// Passes every call on; kills the bridge just before the n-th JVRead.
+class KillingLink : public JVLink {
+ public:
+  explicit KillingLink(bridge::BridgeJVLink& inner) : inner_(inner) {}
+  int killAtRead = 0;  // 0: never
+  int reads = 0;
+
+  bool Busy() const override { return inner_.Busy(); }
+  int JVInit(const std::u16string& sid) override { return inner_.JVInit(sid); }
+  int JVClose() override { return inner_.JVClose(); }
+  int JVSetUIProperties() override { return inner_.JVSetUIProperties(); }
+  int JVOpen(const std::u16string& spec, const std::u16string& from, int option, int& rc, int& dc,
+             std::u16string& last) override {
+    return inner_.JVOpen(spec, from, option, rc, dc, last);
+  }
+  int JVStatus() override { return inner_.JVStatus(); }
+  int JVRead(std::u16string& buff, int& size, std::u16string& name) override {
+    if (++reads == killAtRead && inner_.ProcessId() > 0) {
+      ::kill(static_cast<pid_t>(inner_.ProcessId()), SIGKILL);
+      killAtRead = 0;
+    }
+    return inner_.JVRead(buff, size, name);
+  }
+  int JVRTOpen(const std::u16string& spec, const std::u16string& key) override {
+    return inner_.JVRTOpen(spec, key);
+  }
+  void JVCancel() override { inner_.JVCancel(); }
+
+ private:
+  bridge::BridgeJVLink& inner_;
+};
+
+// Every race file in the folder is whole: day files of whole 1272-byte lines, entry files of
+// 216 lines of 555 bytes, no temporary file left.
+void ExpectWholeRaceFiles(const fs::path& data) {
+  for (const auto& [name, bytes] : FilesOf(data)) {
+    EXPECT_FALSE(name.ends_with(std::string(kTempSuffix))) << name;
+    if (name.ends_with(".jvRA")) {
+      EXPECT_EQ(bytes.size() % 1272, 0u) << name;
+    }
+    if (name.ends_with(".jvSEr")) {
+      EXPECT_EQ(bytes.size(), 216u * 555) << name;
+    }
+  }
+}
+
+bool Showed(const RecordingDesktop& d, const std::string& kind, const char* part) {
+  for (const auto& e : d.events)
+    if (e.kind == kind && e.text.find(Sj(part)) != std::string::npos) return true;
+  return false;
+}
+
+TEST_F(BridgeEndToEnd, KilledOrSilentBridgeEndsOnlyTheActionAndTheNextActionWorks) {
+  TAVOLEN_REQUIRE_WINE();
+  auto remote = MakeSide("killed", true);
+  ASSERT_TRUE(remote);
+  KillingLink link(*remote->bridged);
+  RecordingDesktop desktop;
+  auto runModal = [&](QDialog& d) { return RunAcquisition(d, desktop); };
+  TMainForm form(
+      MainFormDeps{remote->app, "Tavolen", desktop, remote->clocks.clock, link, runModal, [] {}});
+  form.show();
+  const auto expectedFiles =
+      reliability::ExpectedRaceFiles(reliability::DemoFeedOf(kDay).raceRecords);
+
+  // Killed in the middle of the reading: the general error box, whole files, a closed session.
+  link.killAtRead = 40;
+  form.J1Click();
+  EXPECT_TRUE(Showed(desktop, "error", "JV-Linkブリッジが終了しました")) << Seen(desktop).back();
+  EXPECT_FALSE(Showed(desktop, "info", "データ作成が完了しました。"));
+  ExpectWholeRaceFiles(remote->app / "Data");
+  EXPECT_FALSE(form.AcquisitionHoldsSession());
+
+  // The next acquisition starts a new bridge, initialises it and reads the whole day.
+  desktop.Clear();
+  form.J1Click();
+  EXPECT_TRUE(Showed(desktop, "info", "データ作成が完了しました。"));
+  EXPECT_EQ(desktop.Count("error"), 0);
+  EXPECT_EQ(remote->bridged->starts(), 2);
+  for (const auto& [name, bytes] : expectedFiles)
+    EXPECT_TRUE(Slurp(remote->app / "Data" / SjisPath(name)) == bytes) << PathText(name);
+
+  // A change check killed in its reading: the error box, no evaluation; the next tick works.
+  const int at = form.DateCombo->findText(Qs(DateKey(kDay)));
+  ASSERT_GE(at, 0);
+  form.DateCombo->setCurrentIndex(at);
+  form.DateComboChange();
+  form.Timer4->stop();
+  remote->clocks.Set(LocalDateTime{2024, 1, 6, 15, 0, 0});
+  desktop.Clear();
+  link.reads = 0;
+  link.killAtRead = 3;
+  form.GetKaisaiBtnClick();
+  EXPECT_TRUE(Showed(desktop, "error", "JV-Linkブリッジが終了しました"));
+  EXPECT_EQ(desktop.Count("balloon"), 0);
+  desktop.Clear();
+  form.Timer4Timer();
+  EXPECT_EQ(desktop.Count("error"), 0);
+  EXPECT_EQ(desktop.Count("balloon"), 1);
+  EXPECT_EQ(remote->bridged->starts(), 3);
+
+  // A bridge that stops answering (the component hangs in its 30th JVRead).
+  bridge::BridgeOptions o = BridgeOptionsFor(remote->standin, remote->clocks.file, 0);
+  o.callTimeoutMs = 3000;
+  SjisString why;
+  auto silent = bridge::StartBridgeJVLink(o, why);
+  ASSERT_TRUE(silent) << SjisToUtf8(why);
+  KillingLink link2(*silent);
+  const fs::path app2 = remote->app.parent_path() / "app2";
+  fs::create_directories(app2);
+  TMainForm form2(
+      MainFormDeps{app2, "Tavolen", desktop, remote->clocks.clock, link2, runModal, [] {}});
+  form2.show();
+  ASSERT_TRUE(WriteFileAtomic(remote->standin / "trip.txt", "JVRead 30 hang\r\n"));
+  desktop.Clear();
+  form2.J1Click();
+  EXPECT_TRUE(Showed(desktop, "error", "応答しません")) << ::testing::PrintToString(Seen(desktop));
+  ExpectWholeRaceFiles(app2 / "Data");
+  desktop.Clear();
+  form2.J1Click();
+  EXPECT_TRUE(Showed(desktop, "info", "データ作成が完了しました。"));
+  for (const auto& [name, bytes] : expectedFiles)
+    EXPECT_TRUE(Slurp(app2 / "Data" / SjisPath(name)) == bytes) << PathText(name);
+}
+
+// --describe names the bridge's bitness and every operation with its parameters' directions.
+TEST_F(BridgeEndToEnd, DescribePrintsTheComponentsOperationsAndDirections) {
+  TAVOLEN_REQUIRE_WINE();
+  std::string out;
+  ASSERT_EQ(
+      TheWine().Run(
+          {WindowsPath(TheWine().Built("jvbridge/tavolen-jvlink-bridge.exe")), "--describe"}, &out),
+      0)
+      << out;
+  EXPECT_NE(out.find("64-bit"), std::string::npos) << out;
+  EXPECT_NE(out.find("JVDTLab.JVLink created"), std::string::npos) << out;
+  for (const char* line :
+       {"[id 1] long JVInit([in] BSTR sid)",
+        "long JVOpen([in] BSTR dataspec, [in] BSTR fromtime, [in] long option, "
+        "[in, by reference] long* readcount, [in, by reference] long* downloadcount, "
+        "[in, by reference] BSTR* lastfiletimestamp)",
+        "long JVRead([in, by reference] BSTR* buff, [in, by reference] long* size, "
+        "[in, by reference] BSTR* filename)",
+        "long JVRTOpen([in] BSTR dataspec, [in] BSTR key)", "void JVCancel()"})
+    EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+}
+
+TEST_F(BridgeEndToEnd, ComponentNotRegisteredEndsTheStartWithTheMessageAndWritesNothing) {
+  TAVOLEN_REQUIRE_WINE();
+  const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
+  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", "/u", WindowsPath(dll)}), 0);
+  const fs::path root = Scratch("unregistered");
+  const fs::path app = root / "app";
+  fs::create_directories(app);
+  RecordingDesktop desktop;
+  FakeClock clock{LocalDateTime{2024, 1, 6, 7, 0, 0}};
+  StartupDeps deps{desktop, clock, app, "Tavolen"};
+  const bridge::BridgeOptions options = BridgeOptionsFor(root / "standin", root / "clock.txt", 0);
+  std::string reason;
+  deps.createJVLink = [&]() -> std::unique_ptr<JVLink> {
+    SjisString why;
+    auto link = bridge::StartBridgeJVLink(options, why);
+    reason = SjisToUtf8(why);
+    return link;
+  };
+  ProgramWindows windows;
+  const StartOutcome outcome = StartUp(deps, false, windows);
+  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}), 0);  // for the other tests
+  EXPECT_EQ(outcome, StartOutcome::NoJVLink);
+  EXPECT_NE(reason.find("JV-Linkを作成できませんでした"), std::string::npos) << reason;
+  ASSERT_EQ(desktop.events.size(), 2u);
+  EXPECT_EQ(desktop.events[0].kind, "beep");
+  EXPECT_EQ(desktop.events[1].text,
+            Sj("JRA-VANのホームページより【JV-Link】を入手し、インストールしてください。"));
+  EXPECT_TRUE(fs::is_empty(app));
+}
+
+}  // namespace
+}  // namespace tavolen

@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "jvbridge/BridgeSettings.h"
+
+namespace tavolen::bridge {
+namespace {
+
+fs::path Ini(const std::string& name, const std::string& text) {
+  const char* tmp = std::getenv("TAVOLEN_TEST_TMP");
+  const fs::path dir = fs::path(tmp && *tmp ? tmp : "/tmp") / "jvbridge-settings";
+  fs::create_directories(dir);
+  const fs::path p = dir / name;
+  std::ofstream(p, std::ios::binary) << text;
+  return p;
+}
+
+TEST(BridgeSettings, NothingSetOnLinuxKeepsTheStandIn) {
+  const JVLinkChoice c = ReadJVLinkChoice(IniFile(Ini("none.ini", "[locate]\r\ntop=10\r\n")));
+  EXPECT_FALSE(c.useBridge);
+  EXPECT_FALSE(
+      ReadJVLinkChoice(IniFile(Ini("standin.ini", "[JVLink]\r\nuse=standin\r\n"))).useBridge);
+  EXPECT_FALSE(ReadJVLinkChoice(IniFile(Ini("other.ini", "[JVLink]\r\nuse=maybe\r\n"))).useBridge);
+}
+
+TEST(BridgeSettings, BridgeThroughWineWithItsPrefixLocaleAndTimeout) {
+  const JVLinkChoice c = ReadJVLinkChoice(
+      IniFile(Ini("bridge.ini",
+                  "[JVLink]\r\nuse= Bridge "
+                  "\r\nbridge=/opt/jv/tavolen-jvlink-bridge.exe\r\nwine=/usr/bin/wine\r\n"
+                  "wineprefix=/home/u/.wine-jvlink\r\ntimeout=5\r\n")));
+  ASSERT_TRUE(c.useBridge);
+  const BridgeOptions o = OptionsFor(c, "/app");
+  EXPECT_EQ(o.launch.command,
+            (std::vector<std::string>{"/usr/bin/wine", "/opt/jv/tavolen-jvlink-bridge.exe"}));
+  EXPECT_EQ(o.launch.environment,
+            (std::vector<std::string>{"WINEPREFIX=/home/u/.wine-jvlink", "LC_ALL=ja_JP.UTF-8"}));
+  EXPECT_EQ(o.callTimeoutMs, 5000);
+}
+
+TEST(BridgeSettings, DefaultsPutTheBridgeBesideTheProgramAndRunItWithWine) {
+  const JVLinkChoice c = ReadJVLinkChoice(
+      IniFile(Ini("short.ini", "[JVLink]\r\nuse=bridge\r\nwine=\r\ntimeout=0\r\nlocale=\r\n")));
+  const BridgeOptions o = OptionsFor(c, "/app");
+  EXPECT_EQ(o.launch.command, (std::vector<std::string>{"wine", "/app/tavolen-jvlink-bridge.exe"}));
+  EXPECT_TRUE(o.launch.environment.empty());  // Wine's own prefix, the program's locale
+  EXPECT_EQ(o.callTimeoutMs, 60000);
+}
+
+}  // namespace
+}  // namespace tavolen::bridge

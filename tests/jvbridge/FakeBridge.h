@@ -1,0 +1,92 @@
+// A bridge for tests without Wine: answers each call frame with the bytes a script returns,
+// so that a test can send good answers, garbage, cut frames or nothing at all.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "jvbridge/BridgeProcess.h"
+#include "jvbridge/Protocol.h"
+
+namespace tavolen::testing {
+
+struct FakeBridgeScript {
+  std::string hello = bridge::EncodeHello(bridge::Hello{1, 32, 932, u"ja-JP", true, 0, u"ok"});
+  // The bytes answering one call; end = true closes the output after them.
+  std::function<std::string(const bridge::Call&, bool& end)> answer;
+  std::vector<bridge::Call> calls;  // every call received, over every started bridge
+  int started = 0;
+  bool refuseStart = false;
+};
+
+class FakeTransport final : public bridge::BridgeTransport {
+ public:
+  explicit FakeTransport(FakeBridgeScript& s) : s_(s) { out_ = s.hello; }
+  bool Write(std::string_view bytes) override {
+    if (ended_) return false;
+    in_.Feed(bytes);
+    bridge::Frame f;
+    while (in_.Next(f) == bridge::FrameReader::State::HaveFrame) {
+      if (f.kind == bridge::Kind::Quit) {
+        ended_ = true;
+        return true;
+      }
+      bridge::Call c;
+      SjisString error;
+      if (!bridge::DecodeCall(f.payload, c, error)) return false;
+      s_.calls.push_back(c);
+      bool end = false;
+      out_ += s_.answer(c, end);
+      if (end) closing_ = true;
+    }
+    return true;
+  }
+  bool Read(int waitMs, std::string& out) override {
+    if (!out_.empty()) {
+      out += out_;
+      out_.clear();
+      return true;
+    }
+    if (closing_ || ended_) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    return true;
+  }
+  void Kill() override { ended_ = true; }
+  long ProcessId() const override { return 1; }
+
+ private:
+  FakeBridgeScript& s_;
+  bridge::FrameReader in_;
+  std::string out_;
+  bool closing_ = false;
+  bool ended_ = false;
+};
+
+inline bridge::TransportFactory FakeFactory(FakeBridgeScript& s) {
+  return [&s](const bridge::BridgeLaunch&,
+              SjisString& error) -> std::unique_ptr<bridge::BridgeTransport> {
+    if (s.refuseStart) {
+      error = Sj("起動できません");
+      return nullptr;
+    }
+    ++s.started;
+    return std::make_unique<FakeTransport>(s);
+  };
+}
+
+// The well-formed answer of a call with result r.
+inline std::string Answer(const bridge::Call& c, int r, SjisString record = {},
+                          std::u16string text = {}, int count1 = 0, int count2 = 0) {
+  bridge::Result res;
+  res.op = c.op;
+  res.result = r;
+  res.record = std::move(record);
+  res.text = std::move(text);
+  res.count1 = count1;
+  res.count2 = count2;
+  return bridge::EncodeResult(res);
+}
+
+}  // namespace tavolen::testing
