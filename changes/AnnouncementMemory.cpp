@@ -19,7 +19,11 @@ bool IsChangeTypeTag(std::string_view s) {
 
 std::string ChangeIdentity(ChangeType type, std::string_view record) {
   if (record.ends_with("\r\n")) record.remove_suffix(2);
-  std::string id = Cut(record, Header::RecordType);
+  // The type comes from the file the record was read from: a damaged record whose own type
+  // bytes are no type would otherwise make the whole memory file unreadable, and every change
+  // would be announced again at every check.
+  static constexpr const char* kTags[] = {"WE", "AV", "JC", "TC", "CC"};
+  std::string id = kTags[static_cast<int>(type)];
   if (type == ChangeType::WE) {
     id += Cut(record, kWeatherIdentity);
   } else {
