@@ -13,8 +13,6 @@
 namespace tavolen {
 namespace {
 
-constexpr const char* kSection = "JvDataGet";
-constexpr const char* kLastTimeKey = "LastTime";
 constexpr int kReadBufferSize = 60000;
 
 // 'yyyy"年"mm"月"dd"日"hh"時"nn"分"ss"秒"'
@@ -72,7 +70,7 @@ AcquisitionSession::AcquisitionSession(AcquireView& view, Desktop& desktop, JVLi
 
 void AcquisitionSession::Create() {
   const LocalDateTime fallback = clock_.Now().AddDays(-8);
-  const SjisString stored = ini_.ReadString(kSection, kLastTimeKey, FormatSlashDateTime(fallback));
+  const SjisString stored = ini_.Read(Settings::LastAcquisition, FormatSlashDateTime(fallback));
   LocalDateTime t;
   // A value that is empty or not a date and time gives the default, so the window always has
   // a start date to offer.
@@ -237,7 +235,7 @@ void AcquisitionSession::SaveLastTime(const SjisString& stamp) {
   LocalDateTime picked;
   ParseSlashDateTime(t, picked);
   view_.SetPickerDateTime(picked);
-  const FileStatus saved = ini_.WriteString(kSection, kLastTimeKey, t);
+  const FileStatus saved = ini_.Write(Settings::LastAcquisition, t);
   if (!saved) desktop_.ErrorBox(saved.message);
 }
 

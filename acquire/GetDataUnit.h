@@ -2,6 +2,11 @@
 // and writes the race files. Created anew for each opening and shown modally; the owner frees
 // it after exec() returns (Open does all three). Its behaviour is AcquisitionSession; the window
 // only shows it.
+//
+// Controls: ButtonStart starts the acquisition and ButtonCancel cancels it; SpeedButton1 opens
+// JV-Link's own settings; DateTimePicker1 is the date and time from which data is asked for;
+// ProgressBar1 shows the download and ProgressBar2 the reading, ProgressLabel says which step
+// runs; ListBox1 lists the stored records; TimerJVStatus (10 ms) polls the download.
 #pragma once
 
 #include <QDialog>

@@ -16,7 +16,6 @@
 
 #include "app/About.h"
 #include "app/ProgramIcon.h"
-#include "base/QtDesktop.h"
 #include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/KeibaFunc.h"
@@ -432,18 +431,16 @@ void TMainForm::FormCreate() {
     // 3. Hints reach the status line through event() and ShowHint.
     // 4. The help file is HelpFile().
     // 5. The stored place and size.
-    PlaceWindow(IniGT1.ReadInteger("locate", "left", kDefaultLeft),
-                IniGT1.ReadInteger("locate", "top", kDefaultTop),
-                IniGT1.ReadInteger("locate", "width", kDefaultWidth),
-                IniGT1.ReadInteger("locate", "height", kDefaultHeight));
+    PlaceWindow(IniGT1.Read(Settings::MainLeft, kDefaultLeft),
+                IniGT1.Read(Settings::MainTop, kDefaultTop),
+                IniGT1.Read(Settings::MainWidth, kDefaultWidth),
+                IniGT1.Read(Settings::MainHeight, kDefaultHeight));
     // 6. The tray icon.
     ShowTrayIcon();
     // 7. The race card grid.
     SetupRaceCardGrid();
-    // 8. The working lists start empty.
-    changeWorkList_.clear();
-    stateList_.clear();
-    newsList_.clear();
+    // 8. The working lists start empty: the evaluation hands its lists to the change window
+    //    and the renew file, so the window keeps none of its own.
     // 9. The start lines of the error log.
     if (FileStatus st = errorLog_.RecordStartup(); !st) {
       desktop_.ErrorBox(st.message);
@@ -452,8 +449,8 @@ void TMainForm::FormCreate() {
     // 10. The meeting date list; no date is selected afterwards.
     MakeDataListBtnClick();
     // 11. The hidden option N5.
-    N5->setChecked(IniGT1.ReadBool("datalist", "close", false));
-    CardChangesItem->setChecked(IniGT1.ReadBool("racecard", "changes", false));
+    N5->setChecked(IniGT1.Read(Settings::DateListClose, false));
+    CardChangesItem->setChecked(IniGT1.Read(Settings::RaceCardChanges, false));
     creationCompleted_ = true;
   } catch (const std::exception& e) {
     desktop_.ErrorBox(Utf8ToSjis(e.what()));
@@ -463,12 +460,8 @@ void TMainForm::FormCreate() {
 void TMainForm::ShowTrayIcon() {
   desktop_.SetTrayTip(Sj(kCaption));
   desktop_.SetTrayVisible(true);
-  if (auto* qt = dynamic_cast<QtDesktop*>(&desktop_)) {
-    qt->trayIcon()->setIcon(ProgramIcon());
-    qt->trayIcon()->setContextMenu(PopupMenuTrayIcon1);
-    connect(qt, &QtDesktop::trayActivated, this, &TMainForm::TrayIcon1DblClick,
-            Qt::UniqueConnection);
-  }
+  desktop_.SetTrayMenu(PopupMenuTrayIcon1);
+  desktop_.SetTrayDoubleClick([this] { TrayIcon1DblClick(); });
   trayShown_ = true;
 }
 
@@ -499,17 +492,17 @@ void TMainForm::StorePosition() {
     const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
     r = QRect(normalGeometry().topLeft() - frameOffset, normalGeometry().size());
   }
-  FileStatus st = IniGT1.WriteInteger("locate", "top", r.y());
-  if (st) st = IniGT1.WriteInteger("locate", "left", r.x());
-  if (st) st = IniGT1.WriteInteger("locate", "width", r.width());
-  if (st) st = IniGT1.WriteInteger("locate", "height", r.height());
+  FileStatus st = IniGT1.Write(Settings::MainTop, r.y());
+  if (st) st = IniGT1.Write(Settings::MainLeft, r.x());
+  if (st) st = IniGT1.Write(Settings::MainWidth, r.width());
+  if (st) st = IniGT1.Write(Settings::MainHeight, r.height());
   if (!st) desktop_.ErrorBox(st.message);
 }
 
 void TMainForm::FormShow() {
   versionText_ = kVersion;
   // A change fetch that lets window messages run keeps its session; it has been initialised.
-  if (jvSessionOpen_) return;
+  if (jvSessionOpen) return;
   int r = 0;
   try {
     r = JVLink1.JVInit(Wide(std::string(kSoftwareIdPrefix) + versionText_));
@@ -554,11 +547,11 @@ void TMainForm::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
   if (Timer4) Timer4->stop();
-  changeWorkList_.clear();
-  stateList_.clear();
-  newsList_.clear();
   StorePosition();
   desktop_.SetTrayVisible(false);
+  // The desktop outlives this window: it must not call back into it.
+  desktop_.SetTrayDoubleClick({});
+  desktop_.SetTrayMenu(nullptr);
   desktop_.SetNotificationHandlers({}, {});  // a late click finds no window
 }
 

@@ -1,7 +1,34 @@
 // The main window: tool bar, menus, the meeting date list, the header labels and the race card
-// area, the status line and the tray icon. It owns the program's one JV-Link control, the
-// automatic check timer and the working lists, and hosts the handlers of the race card viewer
-// (MainRaceCard.cpp) and of the change monitoring (MainChanges.cpp).
+// area, the status line and the tray icon. It owns the program's one JV-Link control and the
+// automatic check timer, and hosts the handlers of the race card viewer (MainRaceCard.cpp) and
+// of the change monitoring (MainChanges.cpp).
+//
+// What the controls do (their names are the original program's):
+//   JVLink1        the one JV-Link control; every JV-Link call of every window goes through it
+//   IniGT1         the settings file
+//   Timer4         the automatic check timer: every check interval it may run the change fetch
+//   DateCombo      the meeting dates (the date keys of the day files); choosing one loads it
+//   DatList        the race list of the loaded meeting; choosing a race shows its race card
+//   UpDown1        an invisible up-down control that mirrors the race list's selection
+//   StringGrid2    the race card grid
+//   PopupMenu1     the grid's right-button menu; N18 copies the race card to the clipboard
+//   Panel1         the race card area (hidden until a card is shown); Panel5 the race list
+//                  panel; Panel2 the panel of the header labels Label3D1..Label3D10
+//   DLlabel        the hidden status label of the change fetch; error-log lines take its text
+//   JVBtn, J1      open the acquisition window
+//   SpeedButton1   resident mode: closes the window into the tray
+//   SpeedButton2   runs the change evaluation and shows the change window
+//   SpeedButton4, FileExitItem, PopupMenuTrayIcon1Exit   end the program
+//   SpeedButton5, HelpContentsItem, utorial1   open the help
+//   SpeedButton6, HelpAboutItem, PopupMenuTrayIcon1About   the version box
+//   SpeedButton8   shows or hides the race list panel
+//   N2             the check-interval dialog; N4 (tray menu) shows the change window as it is
+//   N5             hidden option "読込後、ﾃﾞｰﾀﾘｽﾄを消す", stored as datalist/close
+//   PopupMenuTrayIcon1   the tray icon's right-button menu
+// Invisible buttons of the original are kept as named operations: MakeDataListBtnClick (the
+// date list), IniBtnClick (clear the race slots), ReadBtnClick (load the chosen date),
+// GetKaisaiBtnClick (the change fetch), KaisaiReadBtnClick (the change evaluation),
+// ShowBalloon1Click (the notification).
 #pragma once
 
 #include <QComboBox>
@@ -228,14 +255,11 @@ class TMainForm : public QMainWindow {
   THenkoForm* HenkoForm = nullptr;
   TPrgrsForm* PrgrsForm = nullptr;
 
-  // ---- Working lists of the change fetch and evaluation ----
-  Lines changeWorkList_;
-  Lines stateList_;
-  Lines newsList_;
-  SjisString balloonText_;      // the text ShowBalloon1Click shows
-  Lines balloonDetails_;        // the new changes it lists after that text, where room allows
-  bool autoRun_ = false;        // true while the schedule runs a fetch
-  bool jvSessionOpen_ = false;  // a change fetch holds a JV-Link session open
+  // ---- State of the change monitoring, shared with its handlers ----
+  SjisString balloonText;      // the text ShowBalloon1Click shows
+  Lines balloonDetails;        // the new changes it lists after that text, where room allows
+  bool autoRun = false;        // true while the schedule runs a fetch
+  bool jvSessionOpen = false;  // a change fetch holds a JV-Link session open
 
  protected:
   bool event(QEvent* event) override;

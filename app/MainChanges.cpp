@@ -52,7 +52,7 @@ ChangeFetch& TMainForm::ChangeFetcher() {
           if (DLlabel) DLlabel->setText(Qs(status));
         },
         [] { QCoreApplication::processEvents(); });
-    changeFetch_->SetSessionClosedHook([this] { jvSessionOpen_ = false; });
+    changeFetch_->SetSessionClosedHook([this] { jvSessionOpen = false; });
     new DeferredJVInit(*this);
   }
   return *changeFetch_;
@@ -61,18 +61,18 @@ ChangeFetch& TMainForm::ChangeFetcher() {
 void TMainForm::GetKaisaiBtnClick() {
   ChangeFetch& fetch = ChangeFetcher();
   const ChangeFetchRequest request{DateCombo->currentIndex() >= 0, meeting_.raceTable,
-                                   meeting_.selectedRaceIndex, autoRun_};
-  jvSessionOpen_ = true;  // before the fetch lets window messages run
+                                   meeting_.selectedRaceIndex, autoRun};
+  jvSessionOpen = true;  // before the fetch lets window messages run
   ChangeFetchOutcome outcome = ChangeFetchOutcome::Failed;
   try {
     outcome = fetch.Fetch(request);
   } catch (const JVLinkFailure& e) {
     // JV-Link could not be reached: the fetch has run its close step; no evaluation follows.
-    jvSessionOpen_ = fetch.fetchSessionOpen();
+    jvSessionOpen = fetch.fetchSessionOpen();
     desktop_.ErrorBox(e.message());
     return;
   }
-  jvSessionOpen_ = fetch.fetchSessionOpen();
+  jvSessionOpen = fetch.fetchSessionOpen();
   if (outcome == ChangeFetchOutcome::Failed) RecordCheck(false);
   if (outcome != ChangeFetchOutcome::Evaluate) return;
   const bool evaluated = KaisaiReadBtnClick();
@@ -88,13 +88,11 @@ bool TMainForm::KaisaiReadBtnClick() {
   if (HenkoForm)
     for (int i = 0; i < kChangeTypes; ++i)
       HenkoForm->SetLines(static_cast<ChangeType>(i), ev.lists[i]);
-  stateList_.assign(ev.stamps.begin(), ev.stamps.end());
-  newsList_ = ev.newsLines;
   if (!ev.hasNews()) return true;
 
   const FileStatus saved = SaveRenewFile(meeting_.selectedRaceFile, ev);
-  balloonText_ = ev.balloonText;
-  balloonDetails_ = NewChangeDetails(ev.newChanges);
+  balloonText = ev.balloonText;
+  balloonDetails = NewChangeDetails(ev.newChanges);
   // The news is announced even when the renew file could not be saved; it is then announced
   // again by the next evaluation.
   ShowBalloon1Click();
@@ -106,7 +104,7 @@ void TMainForm::ShowBalloon1Click() {
   desktop_.PlaySoundAsync(SoundFile());
   // Where neither the tray nor the notification service can show it, the change window
   // itself comes forward, so the news is not missed.
-  if (!desktop_.ShowNotification(Sj("新着開催情報"), balloonText_, balloonDetails_,
+  if (!desktop_.ShowNotification(Sj("新着開催情報"), balloonText, balloonDetails,
                                  BalloonIcon::Information, 10) &&
       HenkoForm)
     HenkoForm->ShowWindow();
@@ -125,13 +123,13 @@ void TMainForm::Timer4Timer() {
     bool& flag;
     explicit AutomaticRun(bool& f) : flag(f) { flag = true; }
     ~AutomaticRun() { flag = false; }
-  } automatic{autoRun_};
+  } automatic{autoRun};
   GetKaisaiBtnClick();
 }
 
 void TMainForm::N2Click() {
   TOzGetTimeForm form(IniGT1, desktop_, this);
-  form.SetInterval(IniGT1.ReadInteger("Time", "AutoRdataGet", kCheckIntervalDefault));
+  form.SetInterval(IniGT1.Read(Settings::CheckInterval, kCheckIntervalDefault));
   RunModal(form);
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/Main.h"
+#include "base/CheckInterval.h"
 #include "base/Widgets.h"
 #include "racecard/CardChanges.h"
 #include "racecard/RaceCard.h"
@@ -120,11 +121,10 @@ void TMainForm::IniBtnClick() {
 void TMainForm::ReadBtnClick() {
   IniBtnClick();
   const SjisString date = SjisOf(DateCombo->currentText());
-  meeting_.selectedRaceFile = DayFilePathFor(DataFolder(), date);
-  if (PrgrsForm) PrgrsForm->SetText(date);
-  QCoreApplication::processEvents();
-
-  const MeetingLoadResult result = ReadSelectedMeeting(meeting_);
+  const MeetingLoadResult result = LoadMeeting(meeting_, DataFolder(), date, [&] {
+    if (PrgrsForm) PrgrsForm->SetText(date);
+    QCoreApplication::processEvents();
+  });
   if (result.outcome == MeetingLoadResult::Outcome::DayFileMissing) {
     desktop_.Beep();
     desktop_.InformationBox(MissingDayFileMessage());
@@ -169,7 +169,7 @@ void TMainForm::DateComboChange() {
   setEnabled(true);
 
   meeting_.checkInterval =
-      CheckIntervalOf(IniGT1.ReadInteger("Time", "AutoRdataGet", kDefaultCheckInterval));
+      ClampCheckInterval(IniGT1.Read(Settings::CheckInterval, kCheckIntervalDefault));
   Timer4->setInterval(CheckTimerMilliseconds(meeting_.checkInterval));
   const SjisString date = SjisOf(DateCombo->currentText());
   if (IsToday(clock_, date)) Timer4->start();
@@ -198,7 +198,7 @@ void TMainForm::UpDown1Click() {
 
 void TMainForm::N5Click() {
   N5->setChecked(!N5->isChecked());
-  if (FileStatus st = IniGT1.WriteBool("datalist", "close", N5->isChecked()); !st)
+  if (FileStatus st = IniGT1.Write(Settings::DateListClose, N5->isChecked()); !st)
     desktop_.ErrorBox(st.message);
 }
 
@@ -246,7 +246,7 @@ void TMainForm::DatListClick() {
 }
 
 void TMainForm::CardChangesItemClick() {
-  if (FileStatus st = IniGT1.WriteBool("racecard", "changes", CardChangesItem->isChecked()); !st)
+  if (FileStatus st = IniGT1.Write(Settings::RaceCardChanges, CardChangesItem->isChecked()); !st)
     desktop_.ErrorBox(st.message);
   RefreshCardChanges();
 }

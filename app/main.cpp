@@ -1,5 +1,6 @@
 // Tavolen: watches a JRA race day for change information and shows race cards.
 #include <QApplication>
+#include <QSystemTrayIcon>
 #include <cstdio>
 
 #include "app/AppFolders.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
   InstallJapaneseQtTranslations(app);
 
   QtDesktop desktop;
+  desktop.trayIcon()->setIcon(ProgramIcon());
   SystemClock clock;
   // Portable (a writable folder): everything beside the executable. Installed: the user's
   // files in $XDG_DATA_HOME/tavolen, the program's own read-only files from the install.

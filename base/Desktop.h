@@ -1,7 +1,8 @@
 // Everything the program asks of the desktop, behind one small interface: message boxes,
 // beep, tray icon and notification, sound, clipboard, help and web addresses. The Qt
-// implementation shows real windows; tests use a recording fake. No Qt types here, so the
-// logic of every folder can talk to the desktop.
+// implementation shows real windows; tests use a recording fake. No Qt headers here, so the
+// logic of every folder can talk to the desktop; the tray's menu is the window's own menu
+// object, only declared here.
 #pragma once
 
 #include <filesystem>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "jvlink/Sjis.h"
+
+class QMenu;
 
 namespace tavolen {
 
@@ -36,6 +39,11 @@ class Desktop {
   virtual bool TrayAvailable() const = 0;
   virtual void SetTrayVisible(bool visible) = 0;
   virtual void SetTrayTip(const SjisString& tip) = 0;  // cut to 63 characters
+  // The tray icon's right-button menu (owned by the window that passes it).
+  virtual void SetTrayMenu(QMenu* menu) = 0;
+  // What a double-click on the tray icon does (a single click on desktops that deliver only
+  // one activation); it replaces the one set before.
+  virtual void SetTrayDoubleClick(std::function<void()> onDoubleClick) = 0;
   // Shows a notification (title cut to 63 bytes, text to 255 on a balloon, an empty text sent
   // as one blank). Returns false when it is known at once that neither the desktop's
   // notification service nor the tray can show it; a notification sent to the service that

@@ -32,14 +32,14 @@ FileStatus ErrorLog::Load() {
   std::string bytes;
   // A folder or a device in place of the log is not read.
   if (!FileExists(path_) || !ReadWholeFile(path_, bytes))
-    return FileStatus::Fail(Sj("エラーログを読み込めませんでした：") + PathText(path_));
+    return FileStatus::Fail(FileError::LogRead, PathText(path_));
   lines_ = SplitLines(bytes);
   return FileStatus::Ok();
 }
 
 FileStatus ErrorLog::Save() const {
   FileStatus st = WriteFileAtomic(path_, JoinLinesCrLf(lines_));
-  if (!st) return FileStatus::Fail(Sj("エラーログを保存できませんでした。") + st.message);
+  if (!st) return FileStatus::Fail(FileError::LogSave, st.message, st.systemError);
   return st;
 }
 

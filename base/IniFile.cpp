@@ -117,7 +117,7 @@ FileStatus LoadLines(const fs::path& path, Lines& lines) {
   std::error_code ec;
   if (!fs::exists(path, ec) && !ec) return FileStatus::Ok();
   if (!FileExists(path))  // a folder or a device in its place is not read
-    return FileStatus::Fail(Sj("設定ファイルを読み込めませんでした：") + PathText(path));
+    return FileStatus::Fail(FileError::SettingsRead, PathText(path));
   std::string bytes;
   FileStatus st = ReadWholeFile(path, bytes);
   if (!st) return st;
@@ -164,7 +164,6 @@ bool HasLineBreak(std::string_view s) {
 // no line breaks, no "]" in the section, no "=" in the key, no key that would read as a
 // header or comment, no stray lead byte that would swallow the "]" or "=" after it.
 FileStatus CheckWritable(std::string_view section, std::string_view key, std::string_view value) {
-  static const SjisString prefix = Sj("設定ファイルに書き込めない項目です：");
   const std::string_view sec = TrimBlanks(section);
   const std::string_view k = TrimBlanks(key);
   bool ok = !HasLineBreak(section) && !HasLineBreak(key) && !HasLineBreak(value) && !k.empty();
@@ -179,7 +178,8 @@ FileStatus CheckWritable(std::string_view section, std::string_view key, std::st
     ok = p.kind == LineKind::Key && p.name == k && p.value == TrimBlanks(value);
   }
   if (ok) return FileStatus::Ok();
-  return FileStatus::Fail(prefix + "[" + std::string(section) + "] " + std::string(key));
+  return FileStatus::Fail(FileError::SettingsEntry,
+                          "[" + std::string(section) + "] " + std::string(key));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/SettingsKeys.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/Sjis.h"
 
@@ -38,6 +39,22 @@ class IniFile {
   // break, "]" in the section, "=" in the key, a key starting with "[" or ";", an empty key) is
   // refused, as is a write to a file that exists but cannot be read; the file stays as it was.
   FileStatus WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+  // The same by the settings table's names.
+  int Read(const Setting<int>& s, int def) const { return ReadInteger(s.section, s.key, def); }
+  bool Read(const Setting<bool>& s, bool def) const { return ReadBool(s.section, s.key, def); }
+  SjisString Read(const Setting<SjisString>& s, const SjisString& def) const {
+    return ReadString(s.section, s.key, def);
+  }
+  FileStatus Write(const Setting<int>& s, int value) {
+    return WriteInteger(s.section, s.key, value);
+  }
+  FileStatus Write(const Setting<bool>& s, bool value) {
+    return WriteBool(s.section, s.key, value);
+  }
+  FileStatus Write(const Setting<SjisString>& s, std::string_view value) {
+    return WriteString(s.section, s.key, value);
+  }
 
  private:
   fs::path path_;

@@ -72,9 +72,20 @@ QtDesktop::QtDesktop(QObject* parent) : QObject(parent) {
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
     if (r == QSystemTrayIcon::DoubleClick || r == QSystemTrayIcon::Trigger) emit trayActivated();
   });
+  connect(this, &QtDesktop::trayActivated, this, [this] {
+    if (onTrayDoubleClick_) onTrayDoubleClick_();
+  });
   connect(tray_, &QSystemTrayIcon::messageClicked, this, [this] {
     if (clicked_) clicked_();
   });
+}
+
+void QtDesktop::SetTrayMenu(QMenu* menu) {
+  tray_->setContextMenu(menu);
+}
+
+void QtDesktop::SetTrayDoubleClick(std::function<void()> onDoubleClick) {
+  onTrayDoubleClick_ = std::move(onDoubleClick);
 }
 
 QtDesktop::~QtDesktop() {

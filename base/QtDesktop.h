@@ -56,6 +56,8 @@ class QtDesktop : public QObject, public Desktop {
   bool TrayAvailable() const override;
   void SetTrayVisible(bool visible) override;
   void SetTrayTip(const SjisString& tip) override;
+  void SetTrayMenu(QMenu* menu) override;
+  void SetTrayDoubleClick(std::function<void()> onDoubleClick) override;
   bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                    int timeoutSeconds) override;
   bool ShowNotification(const SjisString& title, const SjisString& text,
@@ -64,7 +66,7 @@ class QtDesktop : public QObject, public Desktop {
   void SetNotificationHandlers(std::function<void()> clicked,
                                std::function<void()> notShown) override;
 
-  // The tray icon, for the main window's menu; it exists even where no tray can show it.
+  // The tray icon; it exists even where no tray can show it.
   QSystemTrayIcon* trayIcon() const { return tray_; }
   // The bus on which notifications are sent (the session bus unless set, for tests).
   void SetNotificationBus(const QDBusConnection& bus);
@@ -92,6 +94,7 @@ class QtDesktop : public QObject, public Desktop {
   bool ShowTrayBalloon(const QString& title, const QString& text, BalloonIcon icon, int ms);
 
   QSystemTrayIcon* tray_ = nullptr;
+  std::function<void()> onTrayDoubleClick_;
   QSoundEffect* sound_ = nullptr;
   std::optional<QDBusConnection> bus_;
   bool listening_ = false;  // subscribed to the service's ActionInvoked on the bus

@@ -11,13 +11,14 @@
 #include "changes/ChangeFetch.h"
 #include "jvlink/Clock.h"
 #include "standin/StandIn.h"
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 std::string Two(int v) {
   char b[8];

@@ -5,12 +5,13 @@
 #include "racecard/CardPaint.h"
 #include "racecard/Meeting.h"
 #include "racecard/RaceCard.h"
-#include "tests/racecard/RaceFileBuilder.h"
+#include "tests/support/Files.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 const fs::path& MeetingDir() {
   static const fs::path dir = [] {

@@ -17,6 +17,7 @@
 #include "jvlink/FileIO.h"
 #include "jvlink/RaceFiles.h"
 #include "jvlink/Sjis.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
@@ -26,49 +27,35 @@ constexpr int kRaces = 12;
 constexpr int kRunners = 16;
 const char* const kCourseCodes[kCourses] = {"05", "06", "09"};
 
-void Put(std::string& r, int pos, std::string_view text) {
-  r.replace(static_cast<size_t>(pos - 1), text.size(), text);
-}
-
-std::string Blank(std::string_view type, size_t size) {
-  std::string r(size - 2, ' ');
-  r += "\r\n";
-  Put(r, 1, type);
-  return r;
-}
-
+using testsupport::MakeAv;
+using testsupport::MakeCc;
+using testsupport::MakeJc;
+using testsupport::MakeTc;
+using testsupport::Rec;
 std::string Two(int n) {
-  char b[16];
-  std::snprintf(b, sizeof b, "%02d", n);
-  return b;
+  return testsupport::TwoDigits(n);
 }
 
 std::string Ra(const char* course, int race) {
-  std::string r = Blank("RA", 1272);
-  Put(r, 3, "1");
-  Put(r, 4, "20240105");
-  Put(r, 12, std::string("20240106") + course + "0102" + Two(race));
-  Put(r, 33, Sj("ベンチマーク記念ステークス"));
-  Put(r, 605, Sj("ベンチ"));
-  Put(r, 698, "1800");
-  Put(r, 706, "11");
-  Put(r, 874, "1" + Two(race) + "0");
-  Put(r, 882, Two(kRunners));
-  return r;
+  return Rec(1272, {{1, "RA120240105"},
+                    {12, std::string("20240106") + course + "0102" + Two(race)},
+                    {33, Sj("ベンチマーク記念ステークス")},
+                    {605, Sj("ベンチ")},
+                    {698, "1800"},
+                    {706, "11"},
+                    {874, "1" + Two(race) + "0"},
+                    {882, Two(kRunners)}});
 }
 
 std::string Se(const char* course, int race, int horse) {
-  std::string r = Blank("SE", 555);
-  Put(r, 3, "1");
-  Put(r, 4, "20240105");
-  Put(r, 12, std::string("20240106") + course + "0102" + Two(race));
-  Put(r, 28, std::to_string((horse + 1) / 2 > 8 ? 8 : (horse + 1) / 2));
-  Put(r, 29, Two(horse));
-  Put(r, 41, Sj("ベンチマークウマ") + Two(horse));
-  Put(r, 91, Sj("調教師"));
-  Put(r, 289, "560");
-  Put(r, 307, Sj("騎手名"));
-  return r;
+  return Rec(555, {{1, "SE120240105"},
+                   {12, std::string("20240106") + course + "0102" + Two(race)},
+                   {28, std::to_string((horse + 1) / 2 > 8 ? 8 : (horse + 1) / 2)},
+                   {29, Two(horse)},
+                   {41, Sj("ベンチマークウマ") + Two(horse)},
+                   {91, Sj("調教師")},
+                   {289, "560"},
+                   {307, Sj("騎手名")}});
 }
 
 struct RaceDay {
@@ -224,61 +211,27 @@ std::vector<std::string> ChangeRecords() {
     const int c = i % kCourses, r = 1 + (i / kCourses) % kRaces;
     const std::string stamp = "0106" + Two(9 + i / 60) + Two(i % 60);
     switch (i % 7) {
-      case 0: {
-        std::string we = Blank("WE", 42);
-        Put(we, 3, "1");
-        Put(we, 12, std::string("20240106") + kCourseCodes[c] + "0102");
-        Put(we, 26, stamp);
-        Put(we, 34, std::to_string(1 + i % 3));
-        Put(we, 35, "121000");
-        out.push_back(we);
+      case 0:
+        out.push_back(Rec(42, {{1, "WE1"},
+                               {12, std::string("20240106") + kCourseCodes[c] + "0102"},
+                               {26, stamp},
+                               {34, std::to_string(1 + i % 3)},
+                               {35, "121000"}}));
         break;
-      }
       case 1:
-      case 4: {
-        std::string av = Blank("AV", 78);
-        Put(av, 3, "1");
-        Put(av, 12, race(c, r));
-        Put(av, 28, stamp);
-        Put(av, 36, Two(1 + i % 16));
-        Put(av, 38, Sj("トリケシウマ"));
-        Put(av, 74, "001");
-        out.push_back(av);
+      case 4:
+        out.push_back(MakeAv(race(c, r), stamp, Two(1 + i % 16)));
         break;
-      }
       case 2:
-      case 5: {
-        std::string jc = Blank("JC", 161);
-        Put(jc, 12, race(c, r));
-        Put(jc, 28, stamp);
-        Put(jc, 36, Two(1 + i % 16));
-        Put(jc, 38, Sj("ノリカエウマ"));
-        Put(jc, 74, "570");
-        Put(jc, 82, Sj("新騎手"));
-        Put(jc, 125, Sj("旧騎手"));
-        out.push_back(jc);
+      case 5:
+        out.push_back(MakeJc(race(c, r), stamp, Two(1 + i % 16), Sj("新騎手"), Sj("旧騎手")));
         break;
-      }
-      case 3: {
-        std::string tc = Blank("TC", 45);
-        Put(tc, 12, race(c, r));
-        Put(tc, 28, stamp);
-        Put(tc, 36, "1" + Two(r) + "5");
-        Put(tc, 40, "1" + Two(r) + "0");
-        out.push_back(tc);
+      case 3:
+        out.push_back(MakeTc(race(c, r), stamp, "1" + Two(r) + "5", "1" + Two(r) + "0"));
         break;
-      }
-      case 6: {
-        std::string cc = Blank("CC", 50);
-        Put(cc, 12, race(c, r));
-        Put(cc, 28, stamp);
-        Put(cc, 36, "1600");
-        Put(cc, 40, "17");
-        Put(cc, 42, "1800");
-        Put(cc, 46, "11");
-        out.push_back(cc);
+      case 6:
+        out.push_back(MakeCc(race(c, r), stamp, "1600", "17", "1800", "11"));
         break;
-      }
     }
     if (i % 10 == 9 && out.size() < 200) out.push_back(out[out.size() / 2]);  // a repeat
     ++i;

@@ -121,17 +121,11 @@ SjisString ShownStamp(std::string_view stamp) {
 }
 
 fs::path ChangeFilePath(const fs::path& selectedRaceFile, ChangeType type) {
-  if (selectedRaceFile.empty()) return {};
-  fs::path p = selectedRaceFile;
-  p.replace_extension(ChangeExtension(type));
-  return p;
+  return SiblingDateFile(selectedRaceFile, ChangeExtension(type));
 }
 
 fs::path RenewFilePath(const fs::path& selectedRaceFile) {
-  if (selectedRaceFile.empty()) return {};
-  fs::path p = selectedRaceFile;
-  p.replace_extension(".renew");
-  return p;
+  return SiblingDateFile(selectedRaceFile, kRenewFileSuffix);
 }
 
 fs::path AnnouncedFilePath(const fs::path& selectedRaceFile) {

@@ -25,10 +25,6 @@ TickAction DecideTick(std::string_view nowHhnn, std::string_view firstPostTime, 
   return TickAction::Fetch;
 }
 
-int ClampCheckInterval(int minutes) {
-  return std::clamp(minutes, kCheckIntervalMin, kCheckIntervalMax);
-}
-
 int CheckIntervalFromText(std::string_view text) {
   std::string_view t = TrimBlanks(text);
   bool negative = false;

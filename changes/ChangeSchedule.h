@@ -6,13 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/CheckInterval.h"
 #include "jvlink/Sjis.h"
 
 namespace tavolen {
-
-inline constexpr int kCheckIntervalMin = 2;
-inline constexpr int kCheckIntervalMax = 59;
-inline constexpr int kCheckIntervalDefault = 5;
 
 // The first post time "hhnn" of the loaded meeting (RA position 874 of the first record);
 // blanks for an empty table.
@@ -34,8 +31,6 @@ enum class TickAction {
 TickAction DecideTick(std::string_view nowHhnn, std::string_view firstPostTime, int intervalMinutes,
                       bool fetchRunning, bool acquisitionSessionOpen);
 
-// A check interval brought into 2-59.
-int ClampCheckInterval(int minutes);
 // The interval dialog's field text as the interval to store: a whole number brought into
 // 2-59, the minimum when the text is not a number.
 int CheckIntervalFromText(std::string_view text);

@@ -148,7 +148,7 @@ void TOzGetTimeForm::SetInterval(int minutes) {
 
 void TOzGetTimeForm::BitBtn1Click() {
   const int minutes = CheckIntervalFromText(SpinEdit1->lineEdit()->text().toStdString());
-  const FileStatus st = ini_.WriteInteger("Time", "AutoRdataGet", minutes);
+  const FileStatus st = ini_.Write(Settings::CheckInterval, minutes);
   if (!st) desktop_.ErrorBox(st.message);
   accept();
 }

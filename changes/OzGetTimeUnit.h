@@ -1,4 +1,7 @@
 // The check-interval dialog: how many minutes lie between two automatic change checks.
+//
+// Controls: SpinEdit1 holds the check interval in minutes (2-59); BitBtn1 stores it and closes
+// the dialog.
 #pragma once
 
 #include <QDialog>

@@ -67,14 +67,14 @@ THenkoForm::THenkoForm(const fs::path& settingsFile, Desktop* desktop, QWidget* 
 }
 
 void THenkoForm::FormCreate() {
-  const int top = IniGT1.ReadInteger("Henkolocate", "top", 10);
-  const int left = IniGT1.ReadInteger("Henkolocate", "left", 10);
+  const int top = IniGT1.Read(Settings::ChangeWindowTop, 10);
+  const int left = IniGT1.Read(Settings::ChangeWindowLeft, 10);
   move(left, top);
 }
 
 void THenkoForm::FormClose() {
-  FileStatus s = IniGT1.WriteInteger("Henkolocate", "top", y());
-  if (s) s = IniGT1.WriteInteger("Henkolocate", "left", x());
+  FileStatus s = IniGT1.Write(Settings::ChangeWindowTop, y());
+  if (s) s = IniGT1.Write(Settings::ChangeWindowLeft, x());
   if (!s && desktop_) desktop_->ErrorBox(s.message);
   hide();
 }

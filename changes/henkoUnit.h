@@ -1,6 +1,9 @@
 // The change window: a small stay-on-top window with five fixed lists, one per change
 // category. The change evaluation fills the lists; the window only shows them and keeps its
 // position in the settings file.
+//
+// Controls: ListBox1..ListBox5 list the changes of one category each, in the order weather and
+// going, scratches and exclusions, jockey changes, post-time changes, course changes.
 #pragma once
 
 #include <QListWidget>

@@ -28,7 +28,7 @@ constexpr std::array<size_t, 5> kSizes = {0, 78, 161, 45, 50};  // record bytes 
 void Run(std::string_view input) {
   static ScratchApp app("fuzz-evaluation");
   app.Reset();
-  const std::string day = DateKeyUtf8("20240106");
+  const std::string day = DateName("20240106");
   const fs::path raceFile = app.data / (day + ".jvRA");
   std::string renewBytes;
   bool renewExists = false;

@@ -31,31 +31,10 @@ constexpr size_t kSeLength = 555;
 constexpr size_t kEntrySlots = 216;
 constexpr std::string_view kDate = "20240106";
 
-constexpr std::string_view kJraCodes[] = {"01", "02", "03", "04", "05",
-                                          "06", "07", "08", "09", "10"};
-constexpr std::string_view kJraNames[] = {"札幌", "函館", "福島", "新潟", "東京",
-                                          "中山", "中京", "京都", "阪神", "小倉"};
-
-std::optional<std::string> JraName(std::string_view code) {
-  for (size_t i = 0; i < std::size(kJraCodes); ++i)
-    if (kJraCodes[i] == code) return std::string(kJraNames[i]);
-  return std::nullopt;
-}
-
-unsigned CourseIndex(char ch) {
-  const unsigned char c = static_cast<unsigned char>(ch);
-  return c >= '0' && c <= '9' ? c - '0' : c % 10;
-}
-
 // A two-byte number field as the loader reads it: blanks around, an optional sign, digits.
 int NumberOf(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   bool neg = false;
-  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-    neg = s[0] == '-';
-    s.remove_prefix(1);
-  }
+  s = WithoutSign(s, neg);
   if (!AllDigits(s)) return 0;
   int v = 0;
   for (char c : s) v = v * 10 + (c - '0');
@@ -105,7 +84,7 @@ struct Harness {
   LoadedMeeting meeting;
   int copyLeft = 0, copyTop = 0, copyRight = kCardColumns - 1, copyBottom = 18;
 
-  fs::path DayFile() const { return app.data / (DateKeyUtf8(kDate) + ".jvRA"); }
+  fs::path DayFile() const { return app.data / (DateName(kDate) + ".jvRA"); }
 
   void PutDayFile(std::string_view payload, bool generated) {
     std::string bytes;
@@ -126,19 +105,13 @@ struct Harness {
     payload.remove_prefix(1);
     std::string bytes;
     if (generated) {
-      const size_t lines = std::min<size_t>(TakeNumber(payload, 3), 400);
-      const size_t length = std::min<size_t>(TakeNumber(payload, 3), 700);
-      const size_t offset = TakeNumber(payload, 6);
-      for (size_t i = 0; i < lines; ++i) {
-        std::string line = SeLine(c, i % kEntrySlots).substr(0, std::min(length, kSeLength - 2));
-        line.resize(length, ' ');
-        bytes += line + "\r\n";
-      }
-      if (offset < bytes.size()) Overlay(bytes, offset + 1, payload, bytes.size());
+      bytes = GeneratedLines(payload, [&](size_t i, size_t length) {
+        return SeLine(c, i % kEntrySlots).substr(0, std::min(length, kSeLength - 2));
+      });
     } else {
       bytes.assign(payload);
     }
-    PutFile(app.data / (DateKeyUtf8(kDate) + std::string(kJraNames[c]) + ".jvSEr"), bytes);
+    PutFile(app.data / (DateName(kDate) + std::string(kJraNames[c]) + ".jvSEr"), bytes);
   }
 
   void PutOtherName(std::string_view name) {
@@ -160,7 +133,7 @@ struct Harness {
         meeting.selectedRaceFile.parent_path() / (dayUtf8Prefix + *course + ".jvSEr");
     std::error_code ec;
     const bool exists = fs::is_regular_file(entry, ec);
-    const std::string bytes = exists ? FileBytes(entry) : std::string();
+    const std::string bytes = exists ? ReadFileBytes(entry) : std::string();
     const int count = std::clamp(NumberOf(Field(ra, 882, 2)), 0, 18);
     const int race = NumberOf(Field(ra, 26, 2));
     for (int i = 0; i < 18; ++i) {
@@ -206,7 +179,7 @@ struct Harness {
 
   void Load(std::string_view dateText) {
     const Snapshot before = TakeSnapshot(app.root);
-    const SjisString date = dateText.empty() ? Sj(DateKeyUtf8(kDate)) : SjisString(dateText);
+    const SjisString date = dateText.empty() ? Sj(DateName(kDate)) : SjisString(dateText);
     const MeetingLoadResult result = LoadMeeting(meeting, app.data, date);
     FUZZ_CHECK(Changed(before, TakeSnapshot(app.root)).empty());
 
@@ -218,7 +191,7 @@ struct Harness {
       return;
     }
     FUZZ_CHECK(result.loaded() && meeting.loadSucceeded);
-    const std::string bytes = FileBytes(dayFile);
+    const std::string bytes = ReadFileBytes(dayFile);
     const int count = static_cast<int>(std::min<size_t>(bytes.size() / kRaLength, 36));
     FUZZ_CHECK(meeting.loadedRaceCount == count);
     int listed = 0;
@@ -262,43 +235,24 @@ struct Harness {
     app.Reset();
     meeting = LoadedMeeting{};
     copyLeft = 0, copyTop = 0, copyRight = kCardColumns - 1, copyBottom = 18;
-    for (std::string_view chunk : SplitChunks(input)) {
-      if (chunk.empty()) continue;
-      const char kind = chunk[0];
-      std::string_view payload = chunk.substr(1);
-      switch (kind) {
-        case 'D':
-        case 'd':
-          PutDayFile(payload, kind == 'd');
-          break;
-        case 'E':
-        case 'e':
-          PutEntryFile(payload, kind == 'e');
-          break;
-        case 'N':
-          PutOtherName(payload);
-          break;
-        case 'L':
-          Load(payload);
-          break;
-        case 'G':
-          if (payload.size() >= 4) {
-            copyLeft = payload[0] - '0', copyTop = payload[1] - '0';
-            copyRight = payload[2] - '0', copyBottom = payload[3] - '0';
-          }
-          break;
-        default:
-          break;
+    ForEachChunk(input, [&](const char kind, std::string_view payload) {
+      if (kind == 'D' || kind == 'd') {
+        PutDayFile(payload, kind == 'd');
+      } else if (kind == 'E' || kind == 'e') {
+        PutEntryFile(payload, kind == 'e');
+      } else if (kind == 'N') {
+        PutOtherName(payload);
+      } else if (kind == 'L') {
+        Load(payload);
+      } else if (kind == 'G' && payload.size() >= 4) {
+        copyLeft = payload[0] - '0', copyTop = payload[1] - '0';
+        copyRight = payload[2] - '0', copyBottom = payload[3] - '0';
       }
-    }
+    });
   }
 };
 
 }  // namespace
 }  // namespace tavolen::fuzzing
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static tavolen::fuzzing::Harness harness;
-  harness.Run(std::string_view(reinterpret_cast<const char*>(data), size));
-  return 0;
-}
+TAVOLEN_FUZZ_ENTRY(tavolen::fuzzing::Harness)

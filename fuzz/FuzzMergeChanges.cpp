@@ -30,6 +30,7 @@
 #include "jvlink/ChangeFiles.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/Sjis.h"
+#include "tests/support/Records.h"
 
 namespace tavolen::fuzzing {
 namespace {
@@ -151,66 +152,28 @@ std::vector<std::string> Merged(const TypeInfo& t, std::optional<std::vector<std
   return lines;
 }
 
-// A valid record of the type for 6 January 2024 at Nakayama, race 11.
+// A valid record of the type for 6 January 2024 at Nakayama, race 11, from the shared record
+// builders.
 std::string Template(const TypeInfo& t) {
-  const size_t size = t.size ? t.size : 42;
-  std::string r(size - 2, ' ');
-  r += "\r\n";
-  const size_t limit = size - 2;
-  Overlay(r, 1, t.code, limit);
-  Overlay(r, 3,
-          "120240105"
-          "2024010606010211",
-          limit);
+  using namespace testsupport;
+  const Day day{"20240106", "06", "01", "02"};
   switch (t.letter) {
     case 'W':
-      Overlay(r, 26,
-              "01060930"
-              "1"
-              "111"
-              "000",
-              limit);
-      break;
+      return WeRecord(day, "1", "20240105", "01060930", '1', '1', '1', '1', '0', '0', '0');
     case 'A':
-      Overlay(r, 28,
-              "01061230"
-              "05",
-              limit);
-      Overlay(r, 38, Sj("ウマノナマエ"), limit);
-      Overlay(r, 74, "001", limit);
-      break;
+      return AvRecord(day, "11", "01061230", "05", "ウマノナマエ", '1', "001");
     case 'J':
-      Overlay(r, 28,
-              "01061230"
-              "05",
-              limit);
-      Overlay(r, 38, Sj("ウマノナマエ"), limit);
-      Overlay(r, 74, "550", limit);
-      Overlay(r, 82, Sj("キシュアト"), limit);
-      Overlay(r, 125, Sj("キシュマエ"), limit);
-      break;
+      return JcRecord(day, "11", "01061230", "05", "ウマノナマエ", "550", "キシュアト",
+                      "キシュマエ");
     case 'T':
-      Overlay(r, 28,
-              "01061230"
-              "1545"
-              "1530",
-              limit);
-      break;
-    case 'C':
-      Overlay(r, 28,
-              "01061230"
-              "1800"
-              "24"
-              "1600"
-              "24",
-              limit);
-      break;
+      return TcRecord(day, "11", "01061230", "1545", "1530");
+    default:
+      return CcRecord(day, "11", "01061230", "1800", "24", "1600", "24");
   }
-  return r;
 }
 
 std::string FileName(const TypeInfo& t, std::string_view date8) {
-  return "Data/" + DateKeyUtf8(date8) + std::string(t.extension);
+  return "Data/" + DateName(date8) + std::string(t.extension);
 }
 
 struct Harness {
@@ -318,7 +281,7 @@ struct Harness {
 
   void RenewRead(std::string_view payload) {
     if (payload.size() < 8 || !AllDigits(payload.substr(0, 8))) return;
-    const fs::path path = app.data / (DateKeyUtf8(payload.substr(0, 8)) + ".renew");
+    const fs::path path = app.data / (DateName(payload.substr(0, 8)) + ".renew");
     payload.remove_prefix(8);
     PutFile(path, payload);
     const RenewStamps stamps = ReadRenewFile(path);
@@ -329,7 +292,7 @@ struct Harness {
 
   void RenewWrite(std::string_view payload) {
     if (payload.size() < 8 || !AllDigits(payload.substr(0, 8))) return;
-    const std::string name = "Data/" + DateKeyUtf8(payload.substr(0, 8)) + ".renew";
+    const std::string name = "Data/" + DateName(payload.substr(0, 8)) + ".renew";
     payload.remove_prefix(8);
     RenewStamps stamps;
     for (auto& s : stamps) {
@@ -363,16 +326,13 @@ struct Harness {
   void Run(std::string_view input) {
     app.Reset();
     faultNext = false;
-    for (std::string_view chunk : SplitChunks(input)) {
-      if (chunk.empty()) continue;
-      const char kind = chunk[0];
-      std::string_view payload = chunk.substr(1);
+    ForEachChunk(input, [&](const char kind, std::string_view payload) {
       if (kind == 'R') {
         Merge(payload);
       } else if (kind == 'M') {
-        if (payload.empty()) continue;
+        if (payload.empty()) return;
         const TypeInfo* t = TypeOfLetter(payload[0]);
-        if (!t) continue;
+        if (!t) return;
         std::string r = Template(*t);
         Overlay(r, 3, payload.substr(1), r.size() - 2);
         Merge(r);
@@ -385,15 +345,11 @@ struct Harness {
       } else if (const TypeInfo* t = TypeOfLetter(kind)) {
         ChangeFile(*t, payload, kind >= 'a');
       }
-    }
+    });
   }
 };
 
 }  // namespace
 }  // namespace tavolen::fuzzing
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static tavolen::fuzzing::Harness harness;
-  harness.Run(std::string_view(reinterpret_cast<const char*>(data), size));
-  return 0;
-}
+TAVOLEN_FUZZ_ENTRY(tavolen::fuzzing::Harness)

@@ -30,12 +30,6 @@ struct ScratchFolder {
   }
 };
 
-std::string FileBytes(const fs::path& path) {
-  std::string bytes;
-  ReadWholeFile(path, bytes);
-  return bytes;
-}
-
 std::vector<std::string_view> SplitAtNul(std::string_view s) {
   std::vector<std::string_view> parts;
   size_t start = 0;
@@ -89,7 +83,7 @@ void Run(std::string_view input) {
   if (fault) SetWriteFaultForTesting([](const fs::path&) { return true; });
   FileStatus st = ini.WriteString(section, key, value);
   SetWriteFaultForTesting(nullptr);
-  const std::string after = FileBytes(file);
+  const std::string after = fuzzing::ReadFileBytes(file);
   if (!st) {
     FUZZ_CHECK(!st.message.empty());
     FUZZ_CHECK(after == content);

@@ -25,6 +25,7 @@
 #include "jvlink/FileIO.h"
 #include "jvlink/RaceFiles.h"
 #include "jvlink/Sjis.h"
+#include "tests/support/Records.h"
 
 namespace tavolen::fuzzing {
 namespace {
@@ -35,27 +36,10 @@ constexpr size_t kDayLine = 1270;
 constexpr size_t kEntryLine = 553;
 constexpr size_t kEntrySlots = 216;
 
-// JRA course codes 01-10 and the names their entry files carry.
-constexpr std::string_view kJraCodes[] = {"01", "02", "03", "04", "05",
-                                          "06", "07", "08", "09", "10"};
-constexpr std::string_view kJraNames[] = {"札幌", "函館", "福島", "新潟", "東京",
-                                          "中山", "中京", "京都", "阪神", "小倉"};
-
-std::optional<std::string> JraName(std::string_view code) {
-  for (size_t i = 0; i < std::size(kJraCodes); ++i)
-    if (kJraCodes[i] == code) return std::string(kJraNames[i]);
-  return std::nullopt;
-}
-
 // A number field as the stores read it: blanks around it, an optional sign, digits.
 std::optional<int> LooseNumber(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   bool neg = false;
-  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-    neg = s[0] == '-';
-    s.remove_prefix(1);
-  }
+  s = WithoutSign(s, neg);
   if (!AllDigits(s)) return s.empty() ? std::optional<int>(0) : std::nullopt;
   int v = 0;
   for (char c : s) v = v * 10 + (c - '0');
@@ -81,24 +65,13 @@ bool StoredDivision(std::string_view record) {
   return d.size() == 1 && d[0] >= '1' && d[0] <= '6';
 }
 
+// A stored race record and runner record of race 11, from the shared record builders.
 std::string RaTemplate() {
-  std::string r(kRaLength - 2, ' ');
-  r += "\r\n";
-  Overlay(r, 1, "RA1202401052024010606010211", kRaLength);
-  Overlay(r, 33, Sj("テスト記念"), kRaLength);
-  Overlay(r, 874, "1025", kRaLength);
-  Overlay(r, 882, "16", kRaLength);
-  Overlay(r, 1268, "END", kRaLength);
-  return r;
+  return testsupport::MakeRa("20240106", "06", "11", "1", "");
 }
 
 std::string SeTemplate() {
-  std::string r(kSeLength - 2, ' ');
-  r += "\r\n";
-  Overlay(r, 1, "SE1202401052024010606010211105", kSeLength);
-  Overlay(r, 41, Sj("ウマノナマエ"), kSeLength);
-  Overlay(r, 551, "END", kSeLength);
-  return r;
+  return testsupport::MakeSe("20240106", "06", "11", "05", "1", "");
 }
 
 // The stored day line of an RA record: without CR LF, "000000000" over positions 3-11.
@@ -109,7 +82,7 @@ std::string DayLineOf(std::string_view record) {
 }
 
 std::string DayFileName(std::string_view date8) {
-  return "Data/" + DateKeyUtf8(date8) + ".jvRA";
+  return "Data/" + DateName(date8) + ".jvRA";
 }
 
 std::string BlankEntryFile() {
@@ -229,7 +202,7 @@ struct Harness {
     FUZZ_CHECK(!result.listLine.empty());
     // Only the record's own race file changes (storing what it already holds changes nothing).
     FUZZ_CHECK(changed.size() <= 1);
-    const std::string dateKey = DateKeyUtf8(date);
+    const std::string dateKey = DateName(date);
     if (isRa) {
       const std::string name = DayFileName(date);
       FUZZ_CHECK(changed.empty() ? before.count(name) == 1 : changed[0] == name);
@@ -272,43 +245,31 @@ struct Harness {
   void EntryFile(std::string_view payload, bool generated) {
     if (payload.size() < 9 || !AllDigits(payload.substr(0, 8))) return;
     const std::string_view date = payload.substr(0, 8);
-    const unsigned char ch = static_cast<unsigned char>(payload[8]);
-    const unsigned c = ch >= '0' && ch <= '9' ? ch - '0' : ch % 10;
+    const unsigned c = CourseIndex(payload[8]);
     payload.remove_prefix(9);
     std::string bytes;
     if (generated) {
-      const size_t lines = std::min<size_t>(TakeNumber(payload, 3), 400);
-      const size_t length = std::min<size_t>(TakeNumber(payload, 3), 700);
-      const size_t offset = TakeNumber(payload, 6);
-      for (size_t i = 0; i < lines; ++i) {
-        std::string line(length, ' ');
-        // Every fifth line a runner of its slot (lines past 216 name slots from the start).
-        if (i % 5 == 0) {
-          std::string r = SeTemplate();
-          Overlay(r, 12, date, kSeLength);
-          Overlay(r, 20, kJraCodes[c], kSeLength);
-          const size_t slot = i % kEntrySlots;
-          Overlay(r, 26, std::to_string(101 + slot / 18).substr(1), kSeLength);
-          Overlay(r, 29, std::to_string(101 + slot % 18).substr(1), kSeLength);
-          line = r.substr(0, std::min(length, kEntryLine));
-          line.resize(length, ' ');
-        }
-        bytes += line + "\r\n";
-      }
-      if (offset < bytes.size()) Overlay(bytes, offset + 1, payload, bytes.size());
+      // Every fifth line a runner of its slot (lines past 216 name slots from the start).
+      bytes = GeneratedLines(payload, [&](size_t i, size_t length) {
+        if (i % 5 != 0) return std::string();
+        std::string r = SeTemplate();
+        Overlay(r, 12, date, kSeLength);
+        Overlay(r, 20, kJraCodes[c], kSeLength);
+        const size_t slot = i % kEntrySlots;
+        Overlay(r, 26, std::to_string(101 + slot / 18).substr(1), kSeLength);
+        Overlay(r, 29, std::to_string(101 + slot % 18).substr(1), kSeLength);
+        return r.substr(0, std::min(length, kEntryLine));
+      });
     } else {
       bytes.assign(payload);
     }
-    PutFile(app.data / (DateKeyUtf8(date) + std::string(kJraNames[c]) + ".jvSEr"), bytes);
+    PutFile(app.data / (DateName(date) + std::string(kJraNames[c]) + ".jvSEr"), bytes);
   }
 
   void Run(std::string_view input) {
     app.Reset();
     faultNext = false;
-    for (std::string_view chunk : SplitChunks(input)) {
-      if (chunk.empty()) continue;
-      const char kind = chunk[0];
-      std::string_view payload = chunk.substr(1);
+    ForEachChunk(input, [&](const char kind, std::string_view payload) {
       switch (kind) {
         case 'D':
         case 'd':
@@ -342,15 +303,11 @@ struct Harness {
         default:
           break;
       }
-    }
+    });
   }
 };
 
 }  // namespace
 }  // namespace tavolen::fuzzing
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static tavolen::fuzzing::Harness harness;
-  harness.Run(std::string_view(reinterpret_cast<const char*>(data), size));
-  return 0;
-}
+TAVOLEN_FUZZ_ENTRY(tavolen::fuzzing::Harness)

@@ -1,5 +1,6 @@
 // Shared helpers of the file fuzz targets: checks that abort, a scratch application folder,
-// snapshots of a folder tree, the chunked input format and an independent line splitter.
+// the chunked input format and an independent line splitter, on top of the shared test support
+// (snapshots, file bytes).
 //
 // Input format of the file targets: chunks separated by "@@@"; the first byte of a chunk says
 // what it is, the rest is its payload (see each target).
@@ -7,13 +8,17 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "tests/support/Files.h"
 
 namespace tavolen::fuzzing {
 
@@ -27,6 +32,15 @@ namespace fs = std::filesystem;
     }                                                                        \
   } while (0)
 
+// The libFuzzer entry point of a target whose Harness type has Run(std::string_view); one
+// harness lives for the whole run.
+#define TAVOLEN_FUZZ_ENTRY(Harness)                                           \
+  extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {   \
+    static Harness harness;                                                   \
+    harness.Run(std::string_view(reinterpret_cast<const char*>(data), size)); \
+    return 0;                                                                 \
+  }
+
 inline constexpr std::string_view kChunkSeparator = "@@@";
 inline constexpr size_t kMaxChunks = 64;
 
@@ -39,6 +53,13 @@ inline std::vector<std::string_view> SplitChunks(std::string_view input) {
     input.remove_prefix(at + kChunkSeparator.size());
   }
   return chunks;
+}
+
+// Calls handle(kind, payload) for every non-empty chunk: its first byte and the rest.
+template <typename Handler>
+void ForEachChunk(std::string_view input, Handler&& handle) {
+  for (std::string_view chunk : SplitChunks(input))
+    if (!chunk.empty()) handle(chunk[0], chunk.substr(1));
 }
 
 // An application folder with an empty Data folder, emptied again before every input.
@@ -61,47 +82,13 @@ struct ScratchApp {
   }
 };
 
-// Every entry under a folder: files with their bytes, folders with the marker "<dir>".
-using Snapshot = std::map<std::string, std::string>;
-
-inline std::string FileBytes(const fs::path& p) {
-  std::string out;
-  FILE* f = std::fopen(p.c_str(), "rb");
-  if (!f) return out;
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  std::fclose(f);
-  return out;
-}
+using testsupport::Changed;
+using testsupport::ReadFileBytes;
+using testsupport::Snapshot;
+using testsupport::TakeSnapshot;
 
 inline void PutFile(const fs::path& p, std::string_view bytes) {
-  FILE* f = std::fopen(p.c_str(), "wb");
-  FUZZ_CHECK(f != nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
-
-inline Snapshot TakeSnapshot(const fs::path& root) {
-  Snapshot s;
-  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-       ++it) {
-    const std::string rel = fs::relative(it->path(), root).string();
-    s[rel] = it->is_directory() ? std::string("<dir>") : FileBytes(it->path());
-  }
-  return s;
-}
-
-// The entries whose bytes differ between two snapshots, or that exist in only one.
-inline std::vector<std::string> Changed(const Snapshot& before, const Snapshot& after) {
-  std::vector<std::string> out;
-  for (const auto& [name, bytes] : after) {
-    auto it = before.find(name);
-    if (it == before.end() || it->second != bytes) out.push_back(name);
-  }
-  for (const auto& [name, bytes] : before)
-    if (!after.count(name)) out.push_back(name);
-  return out;
+  FUZZ_CHECK(testsupport::WriteFileBytes(p, bytes));
 }
 
 // Nothing but the Data folder and plain files directly inside it; no temporary file is left.
@@ -119,18 +106,23 @@ inline void CheckOnlyDataFiles(const Snapshot& s) {
 }
 
 // Lines split at CR LF, LF or CR, as a file of text lines is read; a final line end does not
-// start another line.
+// start another line. Worked out apart from the program's splitter: every CR LF and every lone
+// CR becomes LF first, then the text is cut at each LF.
 inline std::vector<std::string> TextLinesOf(std::string_view text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
+  std::string unified;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      lines.emplace_back(text.substr(start, i - start));
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      start = i + 1;
-    }
+    const bool crLf = text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
+    if (crLf) continue;  // the LF that follows stands for both
+    unified += text[i] == '\r' ? '\n' : text[i];
   }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
+  std::vector<std::string> lines;
+  std::string_view rest = unified;
+  while (!rest.empty()) {
+    const size_t lf = rest.find('\n');
+    lines.emplace_back(rest.substr(0, lf));
+    if (lf == std::string_view::npos) break;
+    rest.remove_prefix(lf + 1);
+  }
   return lines;
 }
 
@@ -164,11 +156,7 @@ inline std::string_view Field(std::string_view record, size_t pos, size_t len) {
   return record.substr(pos - 1, len);
 }
 
-// "yyyy年mm月dd日" as a file-system (UTF-8) name from eight digits.
-inline std::string DateKeyUtf8(std::string_view date8) {
-  return std::string(date8.substr(0, 4)) + "年" + std::string(date8.substr(4, 2)) + "月" +
-         std::string(date8.substr(6, 2)) + "日";
-}
+using testsupport::DateName;
 
 // Overlays bytes onto a record from 1-based position pos, never past limit bytes.
 inline void Overlay(std::string& record, size_t pos, std::string_view bytes, size_t limit) {
@@ -184,6 +172,55 @@ inline size_t TakeNumber(std::string_view& payload, size_t digits) {
     payload.remove_prefix(1);
   }
   return n;
+}
+
+// A number field without blanks around it and without its sign: negative tells whether the
+// sign was "-".
+inline std::string_view WithoutSign(std::string_view s, bool& negative) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  negative = !s.empty() && s[0] == '-';
+  if (!s.empty() && (s[0] == '+' || s[0] == '-')) s.remove_prefix(1);
+  return s;
+}
+
+// JRA course codes 01-10 and the names their entry files carry, written here apart from the
+// program's code tables.
+inline constexpr std::string_view kJraCodes[] = {"01", "02", "03", "04", "05",
+                                                 "06", "07", "08", "09", "10"};
+inline constexpr std::string_view kJraNames[] = {"札幌", "函館", "福島", "新潟", "東京",
+                                                 "中山", "中京", "京都", "阪神", "小倉"};
+
+inline std::optional<std::string> JraName(std::string_view code) {
+  for (size_t i = 0; i < std::size(kJraCodes); ++i)
+    if (kJraCodes[i] == code) return std::string(kJraNames[i]);
+  return std::nullopt;
+}
+
+// A course index 0-9 from any byte of a payload: a digit is itself, anything else its value
+// modulo 10.
+inline unsigned CourseIndex(char ch) {
+  const unsigned char c = static_cast<unsigned char>(ch);
+  return c >= '0' && c <= '9' ? c - '0' : c % 10;
+}
+
+// A generated file of text lines from a payload: three digits of line count (at most 400),
+// three digits of line length (at most 700), six digits of an offset, then bytes laid over the
+// lines from that offset. line(i, length) makes line i; it is cut or padded to the length and
+// ends in CR LF.
+template <typename MakeLine>
+std::string GeneratedLines(std::string_view payload, MakeLine&& line) {
+  const size_t lines = std::min<size_t>(TakeNumber(payload, 3), 400);
+  const size_t length = std::min<size_t>(TakeNumber(payload, 3), 700);
+  const size_t offset = TakeNumber(payload, 6);
+  std::string bytes;
+  for (size_t i = 0; i < lines; ++i) {
+    std::string text = line(i, length);
+    text.resize(length, ' ');
+    bytes += text + "\r\n";
+  }
+  if (offset < bytes.size()) Overlay(bytes, offset + 1, payload, bytes.size());
+  return bytes;
 }
 
 }  // namespace tavolen::fuzzing

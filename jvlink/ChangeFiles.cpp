@@ -9,10 +9,6 @@
 namespace tavolen {
 namespace {
 
-bool AllDigits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 bool HasLineBreak(std::string_view s) {
   return s.find_first_of("\r\n") != std::string_view::npos;
 }
@@ -76,22 +72,6 @@ std::optional<ChangeType> ChangeTypeOf(std::string_view record) {
   return std::nullopt;
 }
 
-const char* ChangeExtension(ChangeType type) {
-  switch (type) {
-    case ChangeType::WE:
-      return ".jvWE";
-    case ChangeType::AV:
-      return ".jvAV";
-    case ChangeType::JC:
-      return ".jvJC";
-    case ChangeType::TC:
-      return ".jvTC";
-    case ChangeType::CC:
-      return ".jvCC";
-  }
-  return "";
-}
-
 int ChangeRecordSize(ChangeType type) {
   switch (type) {
     case ChangeType::AV:
@@ -128,14 +108,12 @@ bool ChangeLineLess(std::string_view a, std::string_view b) {
 StoreResult StoreChangeRecord(const fs::path& dataDir, std::string_view record) {
   const std::optional<ChangeType> type = ChangeTypeOf(record);
   if (!type) return {};
-  if (!AllDigits(Cut(record, Header::Date))) return {};
+  const SjisString dateKey = RecordDateKey(record);
+  if (dateKey.empty()) return {};
   std::string line;
   if (!LineOf(*type, record, line)) return {};
 
-  static const SjisString year = Sj("年"), month = Sj("月"), day = Sj("日");
-  const SjisString name = Cut(record, Header::Year) + year + Cut(record, Header::Month) + month +
-                          Cut(record, Header::Day) + day + ChangeExtension(*type);
-  const fs::path path = dataDir / SjisPath(name);
+  const fs::path path = dataDir / SjisPath(DateFileName(dateKey, ChangeExtension(*type)));
 
   StoreResult result;
   Lines lines;
@@ -202,8 +180,7 @@ RenewStamps ReadRenewFile(const fs::path& renewFile) {
 FileStatus WriteRenewFile(const fs::path& renewFile, const RenewStamps& stamps) {
   // A stamp with a line break in it would change the number of lines and void the file.
   for (const auto& s : stamps)
-    if (HasLineBreak(s))
-      return FileStatus::Fail(Sj("更新ファイルに書けない文字があります：") + PathText(renewFile));
+    if (HasLineBreak(s)) return FileStatus::Fail(FileError::RenewText, PathText(renewFile));
   return WriteFileAtomic(renewFile, JoinLinesCrLf(Lines(stamps.begin(), stamps.end())));
 }
 

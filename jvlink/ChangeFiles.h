@@ -6,20 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "jvlink/DateFiles.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/RaceFiles.h"
 #include "jvlink/Sjis.h"
 
 namespace tavolen {
 
-// The change categories, always in this order.
-enum class ChangeType { WE = 0, AV = 1, JC = 2, TC = 3, CC = 4 };
-inline constexpr int kChangeTypes = 5;
-
 // The type of a delivered record, or none for any other record type.
 std::optional<ChangeType> ChangeTypeOf(std::string_view record);
-// ".jvWE", ".jvAV", ".jvJC", ".jvTC", ".jvCC"
-const char* ChangeExtension(ChangeType type);
 // Fixed record size (CR LF included) of AV, JC, TC, CC files; 0 for WE.
 int ChangeRecordSize(ChangeType type);
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <mutex>
 
 #include "jvlink/Platform.h"
@@ -15,27 +16,27 @@ namespace {
 std::mutex faultMutex;
 WriteFault writeFault;
 
-// The reason of a failed write in words the user can act on; rarer errors keep the system's
-// own text.
+// The reason of a failed file or folder operation in Japanese words the user can act on; a rare
+// error is named by its number, never by the system's English text.
 SjisString Reason(int err) {
-  switch (err) {
-    case ENOSPC:
+  static const std::map<int, const char*> texts = {
+      {ENOSPC, "ディスクの空き容量が足りません"},
 #ifdef EDQUOT
-    case EDQUOT:
+      {EDQUOT, "ディスクの空き容量が足りません"},
 #endif
-      return Sj("ディスクの空き容量が足りません");
-    case EACCES:
-    case EPERM:
-      return Sj("書き込みが許可されていません");
-    case EROFS:
-      return Sj("読み取り専用のディスクです");
-    case EFBIG:
-      return Sj("ファイルが大きすぎます");
-    case EIO:
-      return Sj("ディスクの読み書きに失敗しました");
-    default:
-      return Utf8ToSjis(std::strerror(err));
-  }
+      {EACCES, "書き込みが許可されていません"},   {EPERM, "書き込みが許可されていません"},
+      {EROFS, "読み取り専用のディスクです"},      {EFBIG, "ファイルが大きすぎます"},
+      {EIO, "ディスクの読み書きに失敗しました"},  {ENOENT, "フォルダが見つかりません"},
+      {ENOTDIR, "同じ名前のファイルがあります"},  {EEXIST, "同じ名前のファイルがあります"},
+      {ENAMETOOLONG, "名前が長すぎます"},         {EMFILE, "開いているファイルが多すぎます"},
+      {ENFILE, "開いているファイルが多すぎます"},
+  };
+  const auto it = texts.find(err);
+  return it != texts.end() ? Sj(it->second) : Sj("システムエラー ") + std::to_string(err);
+}
+
+SjisString WithReason(const char* what, std::string_view detail, int systemError) {
+  return Sj(what) + SjisString(detail) + Sj("（") + Reason(systemError) + Sj("）");
 }
 
 bool FaultFor(const fs::path& path) {
@@ -44,6 +45,35 @@ bool FaultFor(const fs::path& path) {
 }
 
 }  // namespace
+
+SjisString FailureText(FileError reason, std::string_view detail, int systemError) {
+  const SjisString d(detail);
+  switch (reason) {
+    case FileError::None:
+      return {};
+    case FileError::Open:
+      return Sj("ファイルを開けませんでした：") + d;
+    case FileError::Read:
+      return Sj("ファイルを読み込めませんでした：") + d;
+    case FileError::Write:
+      return WithReason("ファイルを保存できませんでした：", d, systemError);
+    case FileError::Folder:
+      return WithReason("フォルダを作成できませんでした：", d, systemError);
+    case FileError::SettingsRead:
+      return Sj("設定ファイルを読み込めませんでした：") + d;
+    case FileError::SettingsEntry:
+      return Sj("設定ファイルに書き込めない項目です：") + d;
+    case FileError::LogRead:
+      return Sj("エラーログを読み込めませんでした：") + d;
+    case FileError::LogSave:
+      return Sj("エラーログを保存できませんでした。") + d;
+    case FileError::RenewText:
+      return Sj("更新ファイルに書けない文字があります：") + d;
+    case FileError::Other:
+      break;
+  }
+  return d;
+}
 
 SjisString PathText(const fs::path& path) {
   return Utf8ToSjis(Utf8Text(path));
@@ -64,15 +94,14 @@ std::string Utf8Text(const fs::path& path) {
 
 FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
   static std::atomic<unsigned> counter{0};
-  const SjisString failText = Sj("ファイルを保存できませんでした：") + PathText(path);
-  if (FaultFor(path)) return FileStatus::Fail(failText + Sj("（") + Reason(ENOSPC) + Sj("）"));
+  if (FaultFor(path)) return FileStatus::Fail(FileError::Write, PathText(path), ENOSPC);
 
   fs::path temp = path;
   temp += "." + std::to_string(ProcessId()) + "-" + std::to_string(counter++) +
           std::string(kTempSuffix);
   const int err = WriteTempAndReplace(temp, path, bytes);
   if (err != 0) {
-    return FileStatus::Fail(failText + Sj("（") + Reason(err) + Sj("）"));
+    return FileStatus::Fail(FileError::Write, PathText(path), err);
   }
   return FileStatus::Ok();
 }
@@ -80,20 +109,17 @@ FileStatus WriteFileAtomic(const fs::path& path, std::string_view bytes) {
 FileStatus ReadWholeFile(const fs::path& path, std::string& out) {
   out.clear();
   std::error_code ec;
-  if (!fs::is_regular_file(path, ec))
-    return FileStatus::Fail(Sj("ファイルを開けませんでした：") + PathText(path));
+  if (!fs::is_regular_file(path, ec)) return FileStatus::Fail(FileError::Open, PathText(path));
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return FileStatus::Fail(Sj("ファイルを開けませんでした：") + PathText(path));
-  }
+  if (!in) return FileStatus::Fail(FileError::Open, PathText(path));
   in.seekg(0, std::ios::end);
   std::streamoff size = in.tellg();
-  if (size < 0) return FileStatus::Fail(Sj("ファイルを読み込めませんでした：") + PathText(path));
+  if (size < 0) return FileStatus::Fail(FileError::Read, PathText(path));
   in.seekg(0, std::ios::beg);
   out.resize(static_cast<size_t>(size));
   if (size > 0 && !in.read(out.data(), size)) {
     out.clear();
-    return FileStatus::Fail(Sj("ファイルを読み込めませんでした：") + PathText(path));
+    return FileStatus::Fail(FileError::Read, PathText(path));
   }
   return FileStatus::Ok();
 }
@@ -106,10 +132,14 @@ bool FileExists(const fs::path& path) {
 FileStatus EnsureFolder(const fs::path& dir) {
   std::error_code ec;
   if (fs::is_directory(dir, ec)) return FileStatus::Ok();
-  if (!fs::create_directory(dir, ec) && !fs::is_directory(dir))
-    return FileStatus::Fail(Sj("フォルダを作成できませんでした：") + PathText(dir) + Sj("（") +
-                            Utf8ToSjis(ec.message()) + Sj("）"));
-  return FileStatus::Ok();
+  if (fs::create_directory(dir, ec) || fs::is_directory(dir)) return FileStatus::Ok();
+  // The error as an errno value (Windows reports its own codes), and a file where a folder of
+  // the path belongs named as such on every system.
+  int err = ec ? ec.default_error_condition().value() : EEXIST;
+  std::error_code parentEc;
+  const fs::path parent = dir.parent_path();
+  if (fs::exists(parent, parentEc) && !fs::is_directory(parent, parentEc)) err = ENOTDIR;
+  return FileStatus::Fail(FileError::Folder, PathText(dir), err);
 }
 
 namespace {

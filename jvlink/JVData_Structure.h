@@ -40,6 +40,18 @@ constexpr FieldDef RaceNumber{26, 2};
 constexpr FieldDef RaceKey{12, 16};
 }  // namespace Header
 
+// The parts of a race key as the loaded meeting keeps it (positions 12-27 of a record), by
+// position within the key.
+namespace RaceKeyPart {
+constexpr FieldDef Year{1, 4};
+constexpr FieldDef Month{5, 2};
+constexpr FieldDef Day{7, 2};
+constexpr FieldDef CourseCode{9, 2};
+constexpr FieldDef MeetingNumber{11, 2};
+constexpr FieldDef DayNumber{13, 2};
+constexpr FieldDef RaceNumber{15, 2};
+}  // namespace RaceKeyPart
+
 namespace RA {
 constexpr int kLength = 1272;  // CR LF included
 constexpr FieldDef RaceName{33, 60};
@@ -51,6 +63,9 @@ constexpr FieldDef Distance{698, 4};
 constexpr FieldDef TrackCode{706, 2};
 constexpr FieldDef PostTime{874, 4};
 constexpr FieldDef RunnerCount{882, 2};
+// Within the post time (hhmm).
+constexpr FieldDef PostHour{1, 2};
+constexpr FieldDef PostMinute{3, 2};
 }  // namespace RA
 
 namespace SE {
@@ -63,7 +78,9 @@ constexpr FieldDef SexCode{79, 1};
 constexpr FieldDef Age{83, 2};
 constexpr FieldDef TrainerCode{86, 5};
 constexpr FieldDef TrainerName{91, 8};
-constexpr FieldDef CarriedWeight{289, 3};
+constexpr FieldDef CarriedWeight{289, 3};  // tenths of a kilogram
+constexpr FieldDef WeightKilograms{1, 2};  // within the carried weight
+constexpr FieldDef WeightTenths{3, 1};
 constexpr FieldDef BlinkerFlag{295, 1};
 constexpr FieldDef JockeyCode{297, 5};
 constexpr FieldDef JockeyName{307, 8};

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "jvlink/DateFiles.h"
 #include "jvlink/JVData_Structure.h"
 #include "jvlink/KeibaFunc.h"
 #include "jvlink/TextLines.h"
@@ -17,21 +18,8 @@ constexpr size_t kEntryRecord = kEntryLineLength + 2;
 constexpr int kRacesPerCourse = 12;
 constexpr int kHorsesPerRace = 18;
 
-bool AllDigits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 bool HasLineBreak(std::string_view s) {
   return s.find_first_of("\r\n") != std::string_view::npos;
-}
-
-// "yyyy年mm月dd日" from positions 12-19, or empty when they are not all digits (the name
-// must never carry a folder separator or "..").
-SjisString DateKeyOf(std::string_view record) {
-  static const SjisString year = Sj("年"), month = Sj("月"), day = Sj("日");
-  if (!AllDigits(Cut(record, Header::Date))) return {};
-  return Cut(record, Header::Year) + year + Cut(record, Header::Month) + month +
-         Cut(record, Header::Day) + day;
 }
 
 // The data division read as a number must be 1 to 6.
@@ -115,17 +103,17 @@ std::string NewEntryFile() {
 }  // namespace
 
 SjisString DayFileName(std::string_view record) {
-  SjisString key = DateKeyOf(record);
+  const SjisString key = RecordDateKey(record);
   if (key.empty()) return {};
-  return key + ".jvRA";
+  return DateFileName(key, kDayFileSuffix);
 }
 
 SjisString EntryFileName(std::string_view record) {
-  SjisString key = DateKeyOf(record);
+  const SjisString key = RecordDateKey(record);
   if (key.empty()) return {};
-  SjisString course = CourseName(Cut(record, Header::CourseCode), 2);
+  const SjisString course = CourseName(Cut(record, Header::CourseCode), 2);
   if (course.empty()) return {};
-  return key + course + ".jvSEr";
+  return DateFileName(key, course + std::string(kEntryFileSuffix));
 }
 
 StoreResult StoreRaRecord(const fs::path& dataDir, std::string_view record) {

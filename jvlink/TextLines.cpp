@@ -1,5 +1,7 @@
 #include "jvlink/TextLines.h"
 
+#include <algorithm>
+
 namespace tavolen {
 
 Lines SplitLines(std::string_view text) {
@@ -34,6 +36,10 @@ std::string_view TrimBlanks(std::string_view s) {
   while (b < e && blank(s[b])) ++b;
   while (e > b && blank(s[e - 1])) --e;
   return s.substr(b, e - b);
+}
+
+bool AllDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace tavolen

@@ -19,4 +19,7 @@ std::string JoinLinesCrLf(const Lines& lines);
 // The text without blanks and control characters at either end.
 std::string_view TrimBlanks(std::string_view s);
 
+// True for a text of ASCII digits only; an empty text is not a number, so it is false.
+bool AllDigits(std::string_view s);
+
 }  // namespace tavolen

@@ -27,13 +27,6 @@ SjisString Shown(std::string_view field) {
   return SjisString(WithoutTrailingPadding(DropCutLeadByte(field)));
 }
 
-bool AllDigits(std::string_view s) {
-  if (s.empty()) return false;
-  for (char c : s)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
-
 }  // namespace
 
 DayChangeLines ReadDayChangeLines(const fs::path& selectedRaceFile) {

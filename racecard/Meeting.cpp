@@ -4,6 +4,7 @@
 #include <fstream>
 #include <map>
 
+#include "jvlink/DateFiles.h"
 #include "jvlink/JVData_Structure.h"
 #include "jvlink/KeibaFunc.h"
 #include "jvlink/RaceFiles.h"
@@ -11,8 +12,6 @@
 
 namespace tavolen {
 namespace {
-
-constexpr std::size_t kDateKeyLength = 14;
 
 const std::string& BlankRace() {
   static const std::string blank(RA::kLength, ' ');
@@ -22,12 +21,6 @@ const std::string& BlankRace() {
 const std::string& BlankRunner() {
   static const std::string blank(SE::kLength, ' ');
   return blank;
-}
-
-// Characters pos..pos+len-1 (1-based) of a text, as far as it has them.
-std::string_view Mid(std::string_view s, std::size_t pos, std::size_t len) {
-  if (pos < 1 || pos > s.size()) return {};
-  return s.substr(pos - 1, len);
 }
 
 void FillRunnerSlot(RunnerSlot& runner, std::string_view se) {
@@ -66,7 +59,7 @@ std::vector<SjisString> MakeDateList(const fs::path& dataDir) {
     std::error_code typeEc;
     if (!it->is_regular_file(typeEc)) continue;
     const std::string name = Utf8Text(it->path().filename());
-    if (!MatchesExtension(name, ".jvRA")) continue;
+    if (!MatchesExtension(name, kDayFileSuffix)) continue;
     names.push_back(Utf8ToSjis(name));
   }
   std::sort(names.begin(), names.end());
@@ -82,21 +75,16 @@ void ClearRaceSlots(LoadedMeeting& meeting) {
 }
 
 fs::path DayFilePathFor(const fs::path& dataDir, std::string_view dateText) {
-  return dataDir / SjisPath(SjisString(dateText) + ".jvRA");
+  return dataDir / SjisPath(DateFileName(dateText, kDayFileSuffix));
 }
 
 fs::path EntryFilePathFor(const fs::path& dayFile, std::string_view raRecord) {
-  const SjisString dayName = PathText(dayFile.filename());
-  SjisString name = dayName.substr(0, std::min(dayName.size(), kDateKeyLength));
-  name += CourseName(Cut(raRecord, Header::CourseCode), 2);
-  name += ".jvSEr";
-  return dayFile.parent_path() / SjisPath(name);
+  const SjisString course = CourseName(Cut(raRecord, Header::CourseCode), 2);
+  return dayFile.parent_path() /
+         SjisPath(DateFileName(FileDateKey(dayFile), course + std::string(kEntryFileSuffix)));
 }
 
-void BeginMeetingLoad(LoadedMeeting& meeting, const fs::path& dataDir, std::string_view dateText) {
-  ClearRaceSlots(meeting);
-  meeting.selectedRaceFile = DayFilePathFor(dataDir, dateText);
-}
+namespace {
 
 MeetingLoadResult ReadSelectedMeeting(LoadedMeeting& meeting) {
   meeting.loadSucceeded = true;
@@ -150,9 +138,13 @@ MeetingLoadResult ReadSelectedMeeting(LoadedMeeting& meeting) {
   return {};
 }
 
+}  // namespace
+
 MeetingLoadResult LoadMeeting(LoadedMeeting& meeting, const fs::path& dataDir,
-                              std::string_view dateText) {
-  BeginMeetingLoad(meeting, dataDir, dateText);
+                              std::string_view dateText, const std::function<void()>& beforeRead) {
+  ClearRaceSlots(meeting);
+  meeting.selectedRaceFile = DayFilePathFor(dataDir, dateText);
+  if (beforeRead) beforeRead();
   return ReadSelectedMeeting(meeting);
 }
 
@@ -176,8 +168,8 @@ void FillRaceSlot(RaceSlot& slot, std::string_view ra,
 
 SjisString RaceListItem(std::string_view raceKey) {
   char number[16];
-  std::snprintf(number, sizeof number, "%2d", ReadNumber(Mid(raceKey, 15, 2)));
-  return CourseName(Mid(raceKey, 9, 2), 2) + number + "R";
+  std::snprintf(number, sizeof number, "%2d", ReadNumber(Cut(raceKey, RaceKeyPart::RaceNumber)));
+  return CourseName(Cut(raceKey, RaceKeyPart::CourseCode), 2) + number + "R";
 }
 
 std::vector<RaceListEntry> RaceListItems(const LoadedMeeting& meeting) {
@@ -196,10 +188,6 @@ const SjisString& MissingDayFileMessage() {
 
 bool IsToday(const Clock& clock, std::string_view dateText) {
   return DateKey(clock.Now()) == dateText;
-}
-
-int CheckIntervalOf(int storedMinutes) {
-  return std::clamp(storedMinutes, 2, 59);
 }
 
 SjisString MeetingTrayTip(std::string_view dateText) {

@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/CheckInterval.h"
 #include "jvlink/Clock.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/Sjis.h"
@@ -17,7 +19,6 @@ namespace tavolen {
 
 inline constexpr int kMeetingRaces = 36;     // three courses of twelve races
 inline constexpr int kRunnerPositions = 18;  // horse numbers 1 to 18
-inline constexpr int kDefaultCheckInterval = 5;
 
 // A text field of a race slot with a fixed capacity in bytes: a longer text is cut to the
 // capacity. The cut may end inside a double-byte character; the bytes are kept as they are.
@@ -88,7 +89,7 @@ struct LoadedMeeting {
   std::array<RaceSlot, kMeetingRaces> raceSlots;
   int selectedRaceIndex = 0;  // always within 0..35
   bool loadSucceeded = false;
-  int checkInterval = kDefaultCheckInterval;
+  int checkInterval = kCheckIntervalDefault;
 
   // The slot at the selected race index.
   const RaceSlot& SelectedSlot() const { return raceSlots[std::clamp(selectedRaceIndex, 0, 35)]; }
@@ -117,18 +118,15 @@ struct MeetingLoadResult {
   bool loaded() const { return outcome == Outcome::Loaded; }
 };
 
-// The first steps of a load: clear the race slots and name the selected race file.
-void BeginMeetingLoad(LoadedMeeting& meeting, const fs::path& dataDir, std::string_view dateText);
-
-// The rest of the load, from the selected race file: blank-fill the tables, read at most 36
-// race records and the runner records of each race from its course's entry file, and fill the
-// race slots. A missing day file leaves the tables as they were and clears the load-succeeded
-// flag; a missing entry file leaves its races' runners blank.
-MeetingLoadResult ReadSelectedMeeting(LoadedMeeting& meeting);
-
-// BeginMeetingLoad followed by ReadSelectedMeeting.
+// Loads the meeting of a date, the one path of the program: clear the race slots and name the
+// selected race file; run beforeRead (the window shows its progress text and lets pending
+// messages run); then blank-fill the tables, read at most 36 race records and the runner
+// records of each race from its course's entry file, and fill the race slots. A missing day
+// file leaves the tables as they were and clears the load-succeeded flag; a missing entry file
+// leaves its races' runners blank.
 MeetingLoadResult LoadMeeting(LoadedMeeting& meeting, const fs::path& dataDir,
-                              std::string_view dateText);
+                              std::string_view dateText,
+                              const std::function<void()>& beforeRead = {});
 
 // Fills one race slot from a race record and the runner records of that race.
 void FillRaceSlot(RaceSlot& slot, std::string_view raRecord,
@@ -153,10 +151,6 @@ const SjisString& MissingDayFileMessage();
 // Whether the date text is today's date key by the clock.
 bool IsToday(const Clock& clock, std::string_view dateText);
 
-// The check interval in minutes from the stored setting, brought into 2..59 as the interval
-// dialog shows it: 0 or a negative value would make the check timer fire without pause, and a
-// huge one would overflow its period.
-int CheckIntervalOf(int storedMinutes);
 // The check timer's period: the interval x 60000 milliseconds.
 inline int CheckTimerMilliseconds(int minutes) {
   return minutes * 60000;

@@ -9,12 +9,6 @@
 namespace tavolen {
 namespace {
 
-// Characters pos..pos+len-1 (1-based) of a text, as far as it has them.
-std::string_view Mid(std::string_view s, std::size_t pos, std::size_t len) {
-  if (pos < 1 || pos > s.size()) return {};
-  return s.substr(pos - 1, len);
-}
-
 SjisString Shown(std::string_view field) {
   return SjisString(DropCutLeadByte(field));
 }
@@ -45,28 +39,29 @@ std::array<SjisString, kHeaderLabels> RaceHeaderTexts(const RaceSlot& slot) {
                           day = Sj("日"), hour = Sj("時"), postTime = Sj("分発走"),
                           heads = Sj("頭");
   const std::string_view key = slot.raceKey;
-  const SjisString course = CourseName(Mid(key, 9, 2), 2);
+  const SjisString course = CourseName(Cut(key, RaceKeyPart::CourseCode), 2);
   const std::string_view post = slot.postTime;
 
   std::array<SjisString, kHeaderLabels> labels;
   labels[0] = course;
-  labels[1] = SjisString(TrimBlanks(PadNumber(Mid(key, 15, 2))));
-  labels[2] = SjisString(Mid(key, 1, 4)) + year + PadNumber(Mid(key, 5, 2)) + month +
-              PadNumber(Mid(key, 7, 2)) + dayBlank + course + " " + SjisString(Mid(key, 12, 1)) +
-              kai + SjisString(Mid(key, 14, 1)) + day;
+  labels[1] = SjisString(TrimBlanks(PadNumber(Cut(key, RaceKeyPart::RaceNumber))));
+  labels[2] = Cut(key, RaceKeyPart::Year) + year + PadNumber(Cut(key, RaceKeyPart::Month)) + month +
+              PadNumber(Cut(key, RaceKeyPart::Day)) + dayBlank + course + " " +
+              Cut(key, RaceKeyPart::MeetingNumber).substr(1) + kai +
+              Cut(key, RaceKeyPart::DayNumber).substr(1) + day;
   labels[3] = Shown(slot.raceName);
   labels[4] = WeightRuleName(slot.weightRuleCode);
-  labels[5] = RaceConditionNameOn(slot.raceConditionCode, Mid(key, 1, 8));
+  labels[5] = RaceConditionNameOn(slot.raceConditionCode, Cut(key, 1, 8));
   labels[6] = TrackName(slot.trackCode);
   labels[7] = PadNumber(slot.distance) + "m";
-  labels[8] = SjisString(Mid(post, 1, 2)) + hour + SjisString(Mid(post, 3, 2)) + postTime;
+  labels[8] = Cut(post, RA::PostHour) + hour + Cut(post, RA::PostMinute) + postTime;
   labels[9] = PadNumber(slot.runnerCount) + heads;
   return labels;
 }
 
 SjisString CarriedWeightText(std::string_view weight) {
   if (TrimBlanks(weight).empty()) return {};
-  return SjisString(Mid(weight, 1, 2)) + "." + SjisString(Mid(weight, 3, 1)) + "kg";
+  return Cut(weight, SE::WeightKilograms) + "." + Cut(weight, SE::WeightTenths) + "kg";
 }
 
 SjisString BlinkerText(std::string_view flag) {
@@ -123,7 +118,8 @@ RaceCard BuildRaceCard(const LoadedMeeting& meeting, int slotIndex) {
 
 SjisString CardCopyTitle(std::string_view label3Text, const RaceSlot& slot) {
   char number[16];
-  std::snprintf(number, sizeof number, "%2dR", ReadNumber(Mid(slot.raceKey, 15, 2)));
+  std::snprintf(number, sizeof number, "%2dR",
+                ReadNumber(Cut(slot.raceKey, RaceKeyPart::RaceNumber)));
   return SjisString(label3Text) + number;
 }
 

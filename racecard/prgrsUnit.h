@@ -1,5 +1,7 @@
 // The progress window: a small window with one text line. It is created at start-up and stays
 // hidden; the meeting load writes the name of the date being loaded into it.
+//
+// Controls: Label1 shows the date being loaded.
 #pragma once
 
 #include <QLabel>

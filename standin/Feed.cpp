@@ -12,10 +12,6 @@
 namespace tavolen {
 namespace {
 
-bool AllDigits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 std::string StampFromModificationTime(std::time_t seconds) {
   const std::tm tm = LocalTime(seconds);
   LocalDateTime t{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};

@@ -42,10 +42,6 @@ bool OneOf(std::string_view id, const std::string_view (&list)[N]) {
   return std::find(std::begin(list), std::end(list), id) != std::end(list);
 }
 
-bool AllDigits(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 std::u16string WideName(const std::string& utf8Name) {
   return Wide(Utf8ToSjis(utf8Name));
 }

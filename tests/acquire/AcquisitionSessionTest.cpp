@@ -2,25 +2,25 @@
 
 #include "acquire/AcquisitionSession.h"
 #include "base/IniFile.h"
-#include "tests/acquire/AcquireTestSupport.h"
+#include "tests/acquire/FakeView.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedJVLink.h"
 
 namespace tavolen {
 namespace {
 
-using testing::DayLine;
-using testing::EntryFile;
-using testing::RaRecord;
-using testing::SeRecord;
-using testing::Slurp;
+using testsupport::DayLine;
+using testsupport::EntryFile;
+using testsupport::RaRecord;
+using testsupport::ReadFileBytes;
+using testsupport::SeRecord;
 
 const LocalDateTime kNow{2024, 1, 13, 9, 41, 7};
 
 class Acquisition : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = testing::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = testsupport::FreshTestDir("acquire");
     data = dir / "Data";
     ini = std::make_unique<IniFile>(dir / "Tavolen.ini");
     session = std::make_unique<AcquisitionSession>(view, desktop, jv, *ini, clock, data, state);
@@ -53,7 +53,7 @@ class Acquisition : public ::testing::Test {
   }
 
   fs::path dir, data;
-  testing::FakeView view;
+  testsupport::FakeView view;
   RecordingDesktop desktop;
   ScriptedJVLink jv;
   FakeClock clock{kNow};
@@ -273,7 +273,7 @@ TEST_F(Acquisition, CancelDuringDownloadLeavesTheSessionOpenUntilTheNextStartClo
   EXPECT_EQ(state.CancelFlag, 1);  // kept until the next start
 
   // A new window on the same program state sees the session still open.
-  testing::FakeView view2;
+  testsupport::FakeView view2;
   AcquisitionSession next(view2, desktop, jv, *ini, clock, data, state);
   next.Create();
   EXPECT_TRUE(next.SessionOpen());
@@ -306,7 +306,7 @@ TEST_F(Acquisition, CancelWhileReadingEndsTheLoopBeforeTheNextReadAndKeepsWhatWa
   EXPECT_EQ(jv.Ops().back(), "JVClose");
   EXPECT_EQ(jv.Count("JVCancel"), 1);
   EXPECT_EQ(view.list.size(), 2u);
-  EXPECT_EQ(Slurp(data / Utf8Path("2024年01月06日.jvRA")),
+  EXPECT_EQ(ReadFileBytes(data / Utf8Path("2024年01月06日.jvRA")),
             DayLine(RaRecord("20240106", "06", "01")) + "\r\n" +
                 DayLine(RaRecord("20240106", "06", "02")) + "\r\n");
   EXPECT_EQ(view.label, Sj("JVCancel:キャンセルされました"));
@@ -363,7 +363,7 @@ TEST_F(Acquisition, ReadFailureEndsTheLoopKeepingBarsAndStoredFiles) {
   EXPECT_EQ(view.readPos, 1);
   EXPECT_EQ(view.downloadPos, 100);
   EXPECT_EQ(view.label, Sj("データ読込み中．．．(1/4)"));
-  EXPECT_EQ(Slurp(data / Utf8Path("2024年01月06日中山.jvSEr")),
+  EXPECT_EQ(ReadFileBytes(data / Utf8Path("2024年01月06日中山.jvSEr")),
             EntryFile({{40, SeRecord("20240106", "06", "03", "05")}}));
   EXPECT_EQ(view.list, (std::vector<SjisString>{Sj("作成済み:03R/05番/2024年01月06日中山.jvSEr")}));
   EXPECT_EQ(jv.Ops().back(), "JVClose");
@@ -387,7 +387,7 @@ TEST_F(Acquisition, JVLinkFailureWhileReadingShowsTheErrorBoxAndRunsTheCloseStep
   ASSERT_EQ(desktop.Count("error"), 1);
   EXPECT_EQ(desktop.Of("error")[0].text, Sj("JV-Linkの呼び出しに失敗しました（JVRead）。"));
   EXPECT_EQ(desktop.events.back().kind, "beep");  // the close step's
-  EXPECT_EQ(Slurp(data / Utf8Path("2024年01月06日中山.jvSEr")),
+  EXPECT_EQ(ReadFileBytes(data / Utf8Path("2024年01月06日中山.jvSEr")),
             EntryFile({{40, SeRecord("20240106", "06", "03", "05")}}));
   EXPECT_EQ(StoredLastTime(), "(none)");
 }
@@ -437,7 +437,7 @@ TEST_F(Acquisition, TwoRaRecordsOfOneRaceLeaveTheLaterLineAndTwoListLines) {
   jv.QueueRecord(later);
   session->Start();
 
-  EXPECT_EQ(Slurp(data / Utf8Path("2024年01月06日.jvRA")),
+  EXPECT_EQ(ReadFileBytes(data / Utf8Path("2024年01月06日.jvRA")),
             DayLine(race1) + "\r\n" + DayLine(later) + "\r\n");
   const SjisString line = Sj("作成済み:11R/2024年01月06日.jvRA");
   EXPECT_EQ(view.list,
@@ -468,7 +468,7 @@ TEST_F(Acquisition, FailingDiskShowsTheErrorEndsTheLoopAndLosesNothingStored) {
   EXPECT_FALSE(errors[0].text.empty());
   EXPECT_EQ(desktop.events.back().kind, "beep");
   EXPECT_LT(beforeSecond, desktop.events.size());
-  EXPECT_EQ(Slurp(data / Utf8Path("2024年01月06日.jvRA")), DayLine(ra) + "\r\n");
+  EXPECT_EQ(ReadFileBytes(data / Utf8Path("2024年01月06日.jvRA")), DayLine(ra) + "\r\n");
   EXPECT_FALSE(fs::exists(data / Utf8Path("2024年01月06日中山.jvSEr")));
   for (const auto& e : fs::directory_iterator(data))
     EXPECT_EQ(e.path().extension(), ".jvRA") << e.path();  // no temporary file left
@@ -485,10 +485,11 @@ TEST_F(Acquisition, UsableStampIsSavedAsLastTimeAndPutIntoThePicker) {
   OpenWithoutDownload(1, "20240105153000");
   session->Start();
   EXPECT_EQ(StoredLastTime(), "2024/01/05 15:30:00");
-  EXPECT_NE(Slurp(dir / "Tavolen.ini").find("LastTime=2024/01/05 15:30:00"), std::string::npos);
+  EXPECT_NE(ReadFileBytes(dir / "Tavolen.ini").find("LastTime=2024/01/05 15:30:00"),
+            std::string::npos);
   EXPECT_EQ(view.picker, (LocalDateTime{2024, 1, 5, 15, 30, 0}));
   // The next window offers it.
-  testing::FakeView view2;
+  testsupport::FakeView view2;
   AcquisitionSession next(view2, desktop, jv, *ini, clock, data, state);
   next.Create();
   EXPECT_EQ(view2.picker, (LocalDateTime{2024, 1, 5, 15, 30, 0}));

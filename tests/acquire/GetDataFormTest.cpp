@@ -18,33 +18,24 @@
 
 #include "acquire/GetDataUnit.h"
 #include "base/IniFile.h"
-#include "tests/acquire/AcquireTestSupport.h"
+#include "tests/acquire/FakeView.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedJVLink.h"
 
 namespace tavolen {
 namespace {
 
-using testing::RaRecord;
-using testing::SeRecord;
+using testsupport::Q;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_acquire_ui_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
-
-QString Q(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
+using testsupport::RaRecord;
+using testsupport::SeRecord;
 
 class GetDataForm : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
-    dir = testing::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    testsupport::EnsureApplication("tavolen_acquire_ui_tests");
+    dir = testsupport::FreshTestDir("acquire");
     ini = std::make_unique<IniFile>(dir / "Tavolen.ini");
     form = std::make_unique<TGetDataForm>(jv, desktop, *ini, clock, dir / "Data", state,
                                           [this] { closings.push_back(jv.calls.size()); });

@@ -14,19 +14,12 @@
 #include "base/IniFile.h"
 #include "jvlink/RaceFiles.h"
 #include "standin/StandIn.h"
-#include "tests/acquire/AcquireTestSupport.h"
+#include "tests/acquire/FakeView.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavolen {
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_acquire_standin_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
 
 // Passes every call on and keeps the records JVRead delivered.
 class RecordingLink : public JVLink {
@@ -59,15 +52,15 @@ class RecordingLink : public JVLink {
 std::map<std::string, std::string> FilesOf(const fs::path& dir) {
   std::map<std::string, std::string> out;
   for (const auto& e : fs::directory_iterator(dir))
-    out[e.path().filename().string()] = testing::Slurp(e.path());
+    out[e.path().filename().string()] = testsupport::ReadFileBytes(e.path());
   return out;
 }
 
 class StandInEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
-    dir = testing::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    testsupport::EnsureApplication("tavolen_acquire_standin_tests");
+    dir = testsupport::FreshTestDir("acquire");
     standIn = std::make_unique<StandInJVLink>(clock, StandInOptions{dir / "standin", 0});
     ASSERT_EQ(standIn->JVInit(u"UNKNOWN"), 0);
     link = std::make_unique<RecordingLink>(*standIn);

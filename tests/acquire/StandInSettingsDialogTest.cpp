@@ -9,18 +9,11 @@
 #include <QTimer>
 
 #include "standin/StandInSettingsDialog.h"
-#include "tests/acquire/AcquireTestSupport.h"
+#include "tests/acquire/FakeView.h"
+#include "tests/support/QtApp.h"
 
 namespace tavolen {
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_standin_ui_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
 
 // Acts on the modal window of type W as soon as it is shown.
 template <class W>
@@ -44,8 +37,8 @@ QPushButton* Ok(StandInSettingsWindow* w) {
 class StandInSettingsDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
-    dir = testing::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    testsupport::EnsureApplication("tavolen_standin_ui_tests");
+    dir = testsupport::FreshTestDir("acquire");
     feed = dir / "feed";
     fs::create_directories(feed);
     link = std::make_unique<StandInJVLink>(clock, StandInOptions{dir / "own", 0});

@@ -11,14 +11,14 @@
 #include "app/Startup.h"
 #include "changes/henkoUnit.h"
 #include "racecard/prgrsUnit.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/MainWindow.h"
 
 namespace tavolen {
 namespace {
 
-using shelltest::Bytes;
-using shelltest::Names;
-using shelltest::PutBytes;
+using testsupport::Names;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 LayoutInputs Inputs(bool writable, bool marker, std::string xdg, std::string home) {
   LayoutInputs in;
@@ -85,7 +85,7 @@ struct EnvVar {
 };
 
 TEST(FolderLayoutInputs, AreReadFromTheInstallTreeAndTheEnvironment) {
-  const fs::path prefix = shelltest::ScratchDir("folders");
+  const fs::path prefix = testsupport::TestDir("shell/folders");
   fs::create_directories(prefix / "bin");
   fs::create_directories(prefix / "share" / "tavolen");
   EnvVar xdg("XDG_DATA_HOME", (prefix / "user").c_str());
@@ -97,7 +97,7 @@ TEST(FolderLayoutInputs, AreReadFromTheInstallTreeAndTheEnvironment) {
   EXPECT_EQ(in.xdgDataHome, (prefix / "user").string());
   EXPECT_EQ(ChooseAppFolders(in)->layout, FolderLayout::Portable);
 
-  PutBytes(prefix / "share" / "tavolen" / kInstalledMarker, "installed\n");
+  WriteFileBytes(prefix / "share" / "tavolen" / kInstalledMarker, "installed\n");
   in = ReadLayoutInputs(prefix / "bin", "../share/tavolen");
   EXPECT_TRUE(in.installedMarker);
   EXPECT_EQ(ChooseAppFolders(in)->appFolder, prefix / "user" / "tavolen");
@@ -116,7 +116,7 @@ TEST(FolderLayoutInputs, AreReadFromTheInstallTreeAndTheEnvironment) {
 }
 
 TEST(FolderLayoutEntry, CreatesTheMissingPerUserFolderAndMakesItCurrent) {
-  const fs::path dir = shelltest::ScratchDir("folders");
+  const fs::path dir = testsupport::TestDir("shell/folders");
   const fs::path old = fs::current_path();
   AppFolders f{FolderLayout::Installed, dir / "home" / ".local" / "share" / "tavolen", dir};
   ASSERT_TRUE(EnterAppFolder(f).ok);
@@ -125,7 +125,7 @@ TEST(FolderLayoutEntry, CreatesTheMissingPerUserFolderAndMakesItCurrent) {
   fs::current_path(old);
 
   // A file where the folder should be: a message, and the current folder stays.
-  PutBytes(dir / "blocked", "x");
+  WriteFileBytes(dir / "blocked", "x");
   FileStatus st = EnterAppFolder({FolderLayout::Installed, dir / "blocked" / "tavolen", dir});
   EXPECT_FALSE(st.ok);
   EXPECT_NE(st.message.find(Sj("アプリケーションフォルダを作成できません。")), std::string::npos);
@@ -134,12 +134,12 @@ TEST(FolderLayoutEntry, CreatesTheMissingPerUserFolderAndMakesItCurrent) {
 }
 
 TEST(FolderLayoutResources, TheUsersOwnCopyWinsOverTheInstalledOne) {
-  const fs::path dir = shelltest::ScratchDir("folders");
+  const fs::path dir = testsupport::TestDir("shell/folders");
   fs::create_directories(dir / "user");
   fs::create_directories(dir / "share");
   AppFolders installed{FolderLayout::Installed, dir / "user", dir / "share"};
   EXPECT_EQ(ResourceFile(installed, "notify.wav"), dir / "share" / "notify.wav");
-  PutBytes(dir / "user" / "notify.wav", "RIFF");
+  WriteFileBytes(dir / "user" / "notify.wav", "RIFF");
   EXPECT_EQ(ResourceFile(installed, "notify.wav"), dir / "user" / "notify.wav");
   EXPECT_EQ(ResourceFile(installed, fs::path("help") / "index.html"),
             dir / "share" / "help" / "index.html");
@@ -158,16 +158,16 @@ struct InstalledTree : ::testing::Test {
   FakeClock clock{LocalDateTime{2005, 1, 8, 9, 30, 0}};
 
   void SetUp() override {
-    dir = shelltest::ScratchDir("installed");
+    dir = testsupport::TestDir("shell/installed");
     bin = dir / "usr" / "bin";
     share = dir / "usr" / "share" / "tavolen";
     dataHome = dir / "home" / ".local" / "share";
     user = dataHome / "tavolen";
     fs::create_directories(bin);
     fs::create_directories(share / "help");
-    PutBytes(share / kInstalledMarker, "installed\n");
-    PutBytes(share / "notify.wav", "RIFF");
-    PutBytes(share / "help" / "index.html", "<html></html>");
+    WriteFileBytes(share / kInstalledMarker, "installed\n");
+    WriteFileBytes(share / "notify.wav", "RIFF");
+    WriteFileBytes(share / "help" / "index.html", "<html></html>");
     xdg.emplace("XDG_DATA_HOME", dataHome.c_str());
   }
   void TearDown() override {
@@ -204,7 +204,7 @@ TEST_F(InstalledTree, StartsInThePerUserFolderAndNeverWritesIntoTheInstall) {
   ASSERT_TRUE(windows.mainForm->CreationCompleted());
   EXPECT_TRUE(desktop.Messages().empty());
   // The start lines name the per-user folder; the data folder is there.
-  const std::string log = Bytes(user / "ErrorLog.txt");
+  const std::string log = ReadFileBytes(user / "ErrorLog.txt");
   EXPECT_NE(log.find(Sj("ソフト起動：")), std::string::npos);
   EXPECT_NE(log.find("\r\n" + user.string() + "\r\n"), std::string::npos);
   EXPECT_TRUE(fs::is_directory(user / "Data"));
@@ -246,7 +246,7 @@ TEST_F(InstalledTree, WithNowhereToKeepTheFilesItSaysSoAndStops) {
             std::string::npos);
   // A per-user folder that cannot be made: the reason, and nothing in the install.
   EnvVar blocked("XDG_DATA_HOME", (dir / "file").c_str());
-  PutBytes(dir / "file", "x");
+  WriteFileBytes(dir / "file", "x");
   desktop.Clear();
   EXPECT_FALSE(SetUpAppFolders(bin, "../share/tavolen", desktop));
   ASSERT_EQ(desktop.Count("error"), 1);
@@ -256,7 +256,7 @@ TEST_F(InstalledTree, WithNowhereToKeepTheFilesItSaysSoAndStops) {
 }
 
 // The help commands of a main window in either layout.
-struct HelpCommands : shelltest::MainFormFixture {
+struct HelpCommands : testsupport::MainFormFixture {
   fs::path share;
   std::unique_ptr<TMainForm> form;
   void Build(FolderLayout layout) {
@@ -275,7 +275,7 @@ struct HelpCommands : shelltest::MainFormFixture {
 
 TEST_F(HelpCommands, TheGuideOpensWhenNoChmIsThereAndAUsersChmComesFirst) {
   Build(FolderLayout::Installed);
-  PutBytes(share / "help" / "index.html", "<html></html>");
+  WriteFileBytes(share / "help" / "index.html", "<html></html>");
   for (QAction* command : {form->HelpContentsItem, form->utorial1}) command->trigger();
   form->SpeedButton5->click();
   ASSERT_EQ(desktop.Count("help"), 3);
@@ -283,12 +283,12 @@ TEST_F(HelpCommands, TheGuideOpensWhenNoChmIsThereAndAUsersChmComesFirst) {
   EXPECT_TRUE(desktop.Messages().empty());
 
   // A Tavolen.CHM in the install, then one the user puts into the per-user folder.
-  PutBytes(share / "Tavolen.CHM", "ITSF");
+  WriteFileBytes(share / "Tavolen.CHM", "ITSF");
   Build(FolderLayout::Installed);
   desktop.Clear();
   form->HelpContentsItemClick();
   EXPECT_EQ(desktop.helpPaths.at(0), share / "Tavolen.CHM");
-  PutBytes(dir / "Tavolen.CHM", "ITSF");
+  WriteFileBytes(dir / "Tavolen.CHM", "ITSF");
   Build(FolderLayout::Installed);
   desktop.Clear();
   form->HelpContentsItemClick();
@@ -306,7 +306,7 @@ TEST_F(HelpCommands, WhatCannotBeOpenedIsSaidPlainly) {
   EXPECT_NE(missing.find("index.html"), std::string::npos);
 
   // The guide is there but nothing opens it.
-  PutBytes(share / "help" / "index.html", "<html></html>");
+  WriteFileBytes(share / "help" / "index.html", "<html></html>");
   desktop.openSucceeds = false;
   desktop.Clear();
   form->HelpContentsItemClick();
@@ -314,7 +314,7 @@ TEST_F(HelpCommands, WhatCannotBeOpenedIsSaidPlainly) {
   EXPECT_EQ(desktop.Of("info")[0].text.rfind(Sj("使い方を表示できませんでした。"), 0), 0u);
 
   // A CHM nothing can show: the guide is tried next, then the CHM's message.
-  PutBytes(dir / "Tavolen.CHM", "ITSF");
+  WriteFileBytes(dir / "Tavolen.CHM", "ITSF");
   desktop.Clear();
   form->HelpContentsItemClick();
   ASSERT_EQ(desktop.Count("help"), 2);
@@ -326,11 +326,12 @@ TEST_F(HelpCommands, WhatCannotBeOpenedIsSaidPlainly) {
 
 TEST_F(HelpCommands, APortableFolderOpensTheGuideBesideTheProgram) {
   Build(FolderLayout::Portable);
-  PutBytes(share / "help" / "index.html", "<html></html>");  // an install elsewhere is ignored
+  WriteFileBytes(share / "help" / "index.html",
+                 "<html></html>");  // an install elsewhere is ignored
   form->HelpContentsItemClick();
   EXPECT_EQ(desktop.Count("help"), 0);
   fs::create_directories(dir / "help");
-  PutBytes(dir / "help" / "index.html", "<html></html>");
+  WriteFileBytes(dir / "help" / "index.html", "<html></html>");
   desktop.Clear();
   form->HelpContentsItemClick();
   ASSERT_EQ(desktop.Count("help"), 1);

@@ -14,7 +14,7 @@
 #include <mutex>
 
 #include "base/Widgets.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/MainWindow.h"
 
 namespace tavolen {
 namespace {
@@ -66,7 +66,7 @@ TEST(QtDesktopTray, TipIsCutTo63Characters) {
 }
 
 TEST(QtDesktopSound, MissingFileOrDeviceIsSilentAndNeverBlocks) {
-  const fs::path dir = shelltest::ScratchDir("desktop");
+  const fs::path dir = testsupport::TestDir("shell/desktop");
   QtDesktop d;
   d.PlaySoundAsync(dir / "notify.wav");  // missing
   // A short silent wave file: 8 kHz, 8 bit, mono, 80 samples.
@@ -90,7 +90,7 @@ TEST(QtDesktopSound, MissingFileOrDeviceIsSilentAndNeverBlocks) {
   wav += "data";
   le32(80);
   wav += std::string(80, '\x80');
-  shelltest::PutBytes(dir / "notify.wav", wav);
+  testsupport::WriteFileBytes(dir / "notify.wav", wav);
   d.PlaySoundAsync(dir / "notify.wav");
   d.PlaySoundAsync(dir / "notify.wav");
   SUCCEED();

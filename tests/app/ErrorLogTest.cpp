@@ -2,15 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/app/TestFiles.h"
+#include <cerrno>
+
+#include "tests/support/Files.h"
+#include "tests/support/TestDir.h"
 
 namespace tavolen {
 namespace {
 
-using testing::Bytes;
-using testing::FileCount;
-using testing::PutBytes;
-using testing::TempDir;
+using testsupport::FileCount;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 // "ソフト起動：" and "【エラー】" / "：" in code page 932.
 const std::string kStart = "\x83\x5C\x83\x74\x83\x67\x8B\x4E\x93\xAE\x81\x46";
@@ -22,7 +24,7 @@ struct ErrorLogTest : ::testing::Test {
   fs::path log;
   FakeClock clock{LocalDateTime{2024, 1, 5, 9, 3, 7}};
   void SetUp() override {
-    dir = TempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = testsupport::TestDir("appcore");
     log = dir / "ErrorLog.txt";
   }
   std::string StartLines() const {
@@ -37,29 +39,29 @@ std::string NumberedLines(int from, int to, const char* end) {
 }
 
 TEST_F(ErrorLogTest, StartupKeepsTheNewestHundredLines) {
-  PutBytes(log, NumberedLines(1, 150, "\r\n"));
+  WriteFileBytes(log, NumberedLines(1, 150, "\r\n"));
   ErrorLog el(dir, clock);
   ASSERT_TRUE(el.RecordStartup());
-  EXPECT_EQ(Bytes(log), NumberedLines(51, 150, "\r\n") + StartLines());
+  EXPECT_EQ(ReadFileBytes(log), NumberedLines(51, 150, "\r\n") + StartLines());
   EXPECT_EQ(el.lines().size(), 102u);
 
-  PutBytes(log, NumberedLines(1, 100, "\n"));
+  WriteFileBytes(log, NumberedLines(1, 100, "\n"));
   ASSERT_TRUE(ErrorLog(dir, clock).RecordStartup());
-  EXPECT_EQ(Bytes(log), NumberedLines(1, 100, "\r\n") + StartLines());
+  EXPECT_EQ(ReadFileBytes(log), NumberedLines(1, 100, "\r\n") + StartLines());
 
-  PutBytes(log, NumberedLines(1, 101, "\r"));
+  WriteFileBytes(log, NumberedLines(1, 101, "\r"));
   ASSERT_TRUE(ErrorLog(dir, clock).RecordStartup());
-  EXPECT_EQ(Bytes(log), NumberedLines(2, 101, "\r\n") + StartLines());
+  EXPECT_EQ(ReadFileBytes(log), NumberedLines(2, 101, "\r\n") + StartLines());
 }
 
 TEST_F(ErrorLogTest, EmptyOrAbsentLogBecomesTwoLines) {
   ErrorLog el(dir, clock);
   ASSERT_TRUE(el.RecordStartup());
-  EXPECT_EQ(Bytes(log), StartLines());
+  EXPECT_EQ(ReadFileBytes(log), StartLines());
 
-  PutBytes(log, "");
+  WriteFileBytes(log, "");
   ASSERT_TRUE(el.RecordStartup());
-  EXPECT_EQ(Bytes(log), StartLines());
+  EXPECT_EQ(ReadFileBytes(log), StartLines());
   EXPECT_EQ(el.lines().size(), 2u);
   EXPECT_EQ(FileCount(dir), 1);
 }
@@ -70,12 +72,12 @@ TEST_F(ErrorLogTest, FolderLineIsCodePage932WithoutTrailingSeparator) {
   ErrorLog el(jp / "", clock);
   ASSERT_TRUE(el.RecordStartup());
   const std::string separator(1, static_cast<char>(fs::path::preferred_separator));
-  EXPECT_EQ(Bytes(jp / "ErrorLog.txt"), kStart + "2024/01/05 09:03:07\r\n" + Utf8Text(dir) +
-                                            separator + "\x8B\xA3\x94\x6E\r\n");
+  EXPECT_EQ(ReadFileBytes(jp / "ErrorLog.txt"), kStart + "2024/01/05 09:03:07\r\n" + Utf8Text(dir) +
+                                                    separator + "\x8B\xA3\x94\x6E\r\n");
 }
 
 TEST_F(ErrorLogTest, ErrorsAreAddedOneLineEachAndNeverMerged) {
-  PutBytes(log, "old line");
+  WriteFileBytes(log, "old line");
   ErrorLog el(dir, clock);
   ASSERT_TRUE(el.RecordStartup());
   const std::string message = "JVRead" + kColon + "-201";
@@ -84,16 +86,16 @@ TEST_F(ErrorLogTest, ErrorsAreAddedOneLineEachAndNeverMerged) {
   clock.AdvanceSeconds(3600);
   ASSERT_TRUE(el.RecordError("a\r\nb"));
   const std::string line = kError + "09:03:07" + kColon + message + "\r\n";
-  EXPECT_EQ(Bytes(log), "old line\r\n" + StartLines() + line + line + kError + "10:03:07" + kColon +
-                            "a  b\r\n");
+  EXPECT_EQ(ReadFileBytes(log), "old line\r\n" + StartLines() + line + line + kError + "10:03:07" +
+                                    kColon + "a  b\r\n");
 }
 
 TEST_F(ErrorLogTest, ErrorReloadsTheFileSoOutsideChangesAreKept) {
   ErrorLog el(dir, clock);
   ASSERT_TRUE(el.RecordStartup());
-  PutBytes(log, "replaced\r\n");
+  WriteFileBytes(log, "replaced\r\n");
   ASSERT_TRUE(el.RecordError("x"));
-  EXPECT_EQ(Bytes(log), "replaced\r\n" + kError + "09:03:07" + kColon + "x\r\n");
+  EXPECT_EQ(ReadFileBytes(log), "replaced\r\n" + kError + "09:03:07" + kColon + "x\r\n");
 }
 
 TEST_F(ErrorLogTest, MissingLogAtErrorIsCreated) {
@@ -101,11 +103,11 @@ TEST_F(ErrorLogTest, MissingLogAtErrorIsCreated) {
   ASSERT_TRUE(el.RecordStartup());
   fs::remove(log);
   ASSERT_TRUE(el.RecordError("x"));
-  EXPECT_EQ(Bytes(log), kError + "09:03:07" + kColon + "x\r\n");
+  EXPECT_EQ(ReadFileBytes(log), kError + "09:03:07" + kColon + "x\r\n");
 }
 
 TEST_F(ErrorLogTest, FailedSaveIsReportedAndLeavesTheFile) {
-  PutBytes(log, "kept\r\n");
+  WriteFileBytes(log, "kept\r\n");
   ErrorLog el(dir, clock);
   SetWriteFaultForTesting([](const fs::path&) { return true; });
   FileStatus start = el.RecordStartup();
@@ -114,7 +116,9 @@ TEST_F(ErrorLogTest, FailedSaveIsReportedAndLeavesTheFile) {
   EXPECT_FALSE(start.ok);
   EXPECT_FALSE(error.ok);
   EXPECT_FALSE(start.message.empty());
-  EXPECT_EQ(Bytes(log), "kept\r\n");
+  EXPECT_EQ(start.reason, FileError::LogSave);
+  EXPECT_EQ(error.systemError, ENOSPC);
+  EXPECT_EQ(ReadFileBytes(log), "kept\r\n");
   EXPECT_EQ(FileCount(dir), 1);
 
   // A log that cannot be read is not replaced.

@@ -9,21 +9,21 @@
 #include <QScrollBar>
 
 #include "base/Widgets.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/MainWindow.h"
 
 namespace tavolen {
 namespace {
 
-using shelltest::Bytes;
-using shelltest::IniValue;
-using shelltest::PutBytes;
+using testsupport::IniValue;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 struct HenkoForm : ::testing::Test {
   fs::path dir;
   fs::path ini;
   RecordingDesktop desktop;
   void SetUp() override {
-    dir = shelltest::ScratchDir("henko");
+    dir = testsupport::TestDir("shell/henko");
     ini = dir / "Tavolen.ini";
   }
 };
@@ -74,7 +74,7 @@ TEST_F(HenkoForm, PositionIsRestoredAndStoredWhenClosed) {
     f.close();
     EXPECT_FALSE(f.isVisible());
   }
-  const std::string text = Bytes(ini);
+  const std::string text = ReadFileBytes(ini);
   EXPECT_EQ(IniValue(text, "Henkolocate", "top"), "160");
   EXPECT_EQ(IniValue(text, "Henkolocate", "left"), "210");
   THenkoForm again(ini, &desktop);

@@ -2,15 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/app/TestFiles.h"
+#include <cerrno>
+
+#include "tests/support/Files.h"
+#include "tests/support/TestDir.h"
 
 namespace tavolen {
 namespace {
 
-using testing::Bytes;
-using testing::FileCount;
-using testing::PutBytes;
-using testing::TempDir;
+using testsupport::FileCount;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 // Double-byte characters whose trail byte is an ASCII byte the parser looks at.
 const std::string kHyo = "\x95\x5C";      // 表: trail '\'
@@ -25,7 +27,7 @@ struct IniFixture : ::testing::Test {
   fs::path dir;
   fs::path file;
   void SetUp() override {
-    dir = TempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = testsupport::TestDir("appcore");
     file = dir / "Tavolen.ini";
   }
 };
@@ -43,28 +45,28 @@ TEST_F(IniFileRead, MissingFileGivesEveryDefaultAndCreatesNothing) {
   EXPECT_FALSE(fs::exists(file));
 
   // A file without the section or key gives the defaults too.
-  PutBytes(file, "[locate]\r\ntop=3\r\n");
+  WriteFileBytes(file, "[locate]\r\ntop=3\r\n");
   EXPECT_EQ(ini.ReadInteger("locate", "left", 10), 10);
   EXPECT_EQ(ini.ReadInteger("Henkolocate", "top", 10), 10);
 }
 
 TEST_F(IniFileRead, QuotedValuesLoseTheirPairOnly) {
-  PutBytes(file,
-           "[JvDataGet]\r\n"
-           "LastTime=\"2024/01/05 15:30:00\"\r\n"
-           "Empty=\"\"\r\n"
-           "Corner=\xA2"
-           "2024/01/05\xA3\r\n"
-           "CornerEmpty=\xA2\xA3\r\n"
-           "Lone=\"\r\n"
-           "Open=\"abc\r\n"
-           "Mixed=\"abc\xA3\r\n"
-           "Twice=\"\"x\"\"\r\n"
-           "Spaced=   \" a b \"   \r\n"
-           "TrailIsBracket=\xA2x" +
-               kEpsilon +
-               "\r\n"
-               "Plain=  a  b  \r\n");
+  WriteFileBytes(file,
+                 "[JvDataGet]\r\n"
+                 "LastTime=\"2024/01/05 15:30:00\"\r\n"
+                 "Empty=\"\"\r\n"
+                 "Corner=\xA2"
+                 "2024/01/05\xA3\r\n"
+                 "CornerEmpty=\xA2\xA3\r\n"
+                 "Lone=\"\r\n"
+                 "Open=\"abc\r\n"
+                 "Mixed=\"abc\xA3\r\n"
+                 "Twice=\"\"x\"\"\r\n"
+                 "Spaced=   \" a b \"   \r\n"
+                 "TrailIsBracket=\xA2x" +
+                     kEpsilon +
+                     "\r\n"
+                     "Plain=  a  b  \r\n");
   IniFile ini(file);
   EXPECT_EQ(ini.ReadString("JvDataGet", "LastTime", "def"), "2024/01/05 15:30:00");
   EXPECT_EQ(ini.ReadString("JvDataGet", "Empty", "def"), "");
@@ -81,7 +83,7 @@ TEST_F(IniFileRead, QuotedValuesLoseTheirPairOnly) {
 }
 
 TEST_F(IniFileRead, SectionsAndKeysIgnoreAsciiCaseOnly) {
-  PutBytes(file, "[LOCATE]\r\nTOP = 42\r\n[" + kSe + "A]\r\n" + kSe + "B=1\r\n");
+  WriteFileBytes(file, "[LOCATE]\r\nTOP = 42\r\n[" + kSe + "A]\r\n" + kSe + "B=1\r\n");
   IniFile ini(file);
   EXPECT_EQ(ini.ReadInteger("locate", "top", 10), 42);
   EXPECT_EQ(ini.ReadInteger("LoCaTe", "Top", 10), 42);
@@ -93,23 +95,23 @@ TEST_F(IniFileRead, SectionsAndKeysIgnoreAsciiCaseOnly) {
 }
 
 TEST_F(IniFileRead, IntegersThatDoNotParseGiveTheDefault) {
-  PutBytes(file,
-           "[n]\n"
-           "digitsThenText=12abc\n"
-           "text=abc\n"
-           "empty=\n"
-           "fraction=1.5\n"
-           "hex=0x10\n"
-           "huge=99999999999\n"
-           "signs=+-1\n"
-           "plus=+7\n"
-           "minus=-3\n"
-           "spaced=  42  \n"
-           "quoted=\"9\"\n"
-           "max=2147483647\n"
-           "min=-2147483648\n"
-           "two=2\n"
-           "zero=0\n");
+  WriteFileBytes(file,
+                 "[n]\n"
+                 "digitsThenText=12abc\n"
+                 "text=abc\n"
+                 "empty=\n"
+                 "fraction=1.5\n"
+                 "hex=0x10\n"
+                 "huge=99999999999\n"
+                 "signs=+-1\n"
+                 "plus=+7\n"
+                 "minus=-3\n"
+                 "spaced=  42  \n"
+                 "quoted=\"9\"\n"
+                 "max=2147483647\n"
+                 "min=-2147483648\n"
+                 "two=2\n"
+                 "zero=0\n");
   IniFile ini(file);
   for (const char* key : {"digitsThenText", "text", "empty", "fraction", "hex", "huge", "signs"})
     EXPECT_EQ(ini.ReadInteger("n", key, 77), 77) << key;
@@ -128,9 +130,9 @@ TEST_F(IniFileRead, IntegersThatDoNotParseGiveTheDefault) {
 }
 
 TEST_F(IniFileRead, OnlyTheFirstOfRepeatedSectionsAndKeysCounts) {
-  PutBytes(file,
-           "top=1\r\n"  // before any section: belongs to none
-           "[locate]\r\ntop=2\r\ntop=3\r\n; left=4\r\n[locate]\r\nleft=5\r\n");
+  WriteFileBytes(file,
+                 "top=1\r\n"  // before any section: belongs to none
+                 "[locate]\r\ntop=2\r\ntop=3\r\n; left=4\r\n[locate]\r\nleft=5\r\n");
   IniFile ini(file);
   EXPECT_EQ(ini.ReadInteger("locate", "top", 10), 2);
   EXPECT_EQ(ini.ReadInteger("locate", "left", 10), 10);
@@ -143,15 +145,16 @@ TEST_F(IniFileWrite, DoubleByteTrailBytesSurviveARoundTrip) {
   const std::string value = kHyo + "]" + kZe + kSo;
   ASSERT_TRUE(ini.WriteString(section, key, value));
   ASSERT_TRUE(ini.WriteInteger(section, kZo, 5));
-  EXPECT_EQ(Bytes(file), "[" + section + "]\r\n" + key + "=" + value + "\r\n" + kZo + "=5\r\n");
+  EXPECT_EQ(ReadFileBytes(file),
+            "[" + section + "]\r\n" + key + "=" + value + "\r\n" + kZo + "=5\r\n");
   EXPECT_EQ(ini.ReadString(section, key, "def"), value);
   EXPECT_EQ(ini.ReadInteger(section, kZo, 0), 5);
   // A section name that only differs in the trail byte is another section.
   EXPECT_EQ(ini.ReadInteger(kHyo + kZe + "x" + kSo, kZo, 0), 0);
 
   // Hand-written lines with the same characters read the same way.
-  PutBytes(file,
-           "[" + kHyo + "]\n" + kSo + "=" + kZo + "\n[" + kZo + "]\n" + kZe + "=" + kHyo + "\n");
+  WriteFileBytes(
+      file, "[" + kHyo + "]\n" + kSo + "=" + kZo + "\n[" + kZo + "]\n" + kZe + "=" + kHyo + "\n");
   EXPECT_EQ(ini.ReadString(kHyo, kSo, "def"), kZo);
   EXPECT_EQ(ini.ReadString(kZo, kZe, "def"), kHyo);
 }
@@ -175,7 +178,7 @@ TEST_F(IniFileWrite, OtherLinesAreKeptByteForByte) {
                              "no equals sign\r\n"
                              "[JvDataGet]\r\n"
                              "LastTime=\"2024/01/05 15:30:00\"";
-  PutBytes(file, before);
+  WriteFileBytes(file, before);
   IniFile ini(file);
   ASSERT_TRUE(ini.WriteInteger("LOCATE", "TOP", 120));
   ASSERT_TRUE(ini.WriteInteger("locate", "left", 20));
@@ -206,7 +209,7 @@ TEST_F(IniFileWrite, OtherLinesAreKeptByteForByte) {
                                "LastTime=2024/02/01 09:00:00\r\n"
                                "[datalist]\r\n"
                                "close=0\r\n";
-  EXPECT_EQ(Bytes(file), expected);
+  EXPECT_EQ(ReadFileBytes(file), expected);
   EXPECT_EQ(ini.ReadInteger("locate", "top", 10), 120);
   EXPECT_FALSE(ini.ReadBool("datalist", "close", true));
   EXPECT_EQ(FileCount(dir), 1);  // no temporary file left
@@ -217,14 +220,14 @@ TEST_F(IniFileWrite, MissingFileIsCreated) {
   ASSERT_TRUE(ini.WriteInteger("locate", "top", 10));
   ASSERT_TRUE(ini.WriteInteger("locate", "left", -4));
   ASSERT_TRUE(ini.WriteBool("datalist", "close", true));
-  EXPECT_EQ(Bytes(file), "[locate]\r\ntop=10\r\nleft=-4\r\n[datalist]\r\nclose=1\r\n");
+  EXPECT_EQ(ReadFileBytes(file), "[locate]\r\ntop=10\r\nleft=-4\r\n[datalist]\r\nclose=1\r\n");
   EXPECT_EQ(ini.ReadInteger("locate", "left", 0), -4);
   EXPECT_TRUE(ini.ReadBool("datalist", "close", false));
 }
 
 TEST_F(IniFileWrite, FailedWriteLeavesTheFileAsItWas) {
   const std::string before = "; kept\n[locate]\ntop=5\n";
-  PutBytes(file, before);
+  WriteFileBytes(file, before);
   IniFile ini(file);
   SetWriteFaultForTesting([](const fs::path&) { return true; });
   FileStatus st = ini.WriteInteger("locate", "top", 99);
@@ -232,8 +235,10 @@ TEST_F(IniFileWrite, FailedWriteLeavesTheFileAsItWas) {
   SetWriteFaultForTesting(nullptr);
   EXPECT_FALSE(st.ok);
   EXPECT_FALSE(st.message.empty());
+  EXPECT_EQ(st.reason, FileError::Write);
+  EXPECT_EQ(st.systemError, ENOSPC);
   EXPECT_FALSE(created.ok);
-  EXPECT_EQ(Bytes(file), before);
+  EXPECT_EQ(ReadFileBytes(file), before);
   EXPECT_EQ(ini.ReadInteger("locate", "top", 10), 5);
   EXPECT_EQ(FileCount(dir), 1);
 
@@ -242,15 +247,17 @@ TEST_F(IniFileWrite, FailedWriteLeavesTheFileAsItWas) {
   fs::create_directories(blocked);
   IniFile unreadable(blocked);
   EXPECT_EQ(unreadable.ReadInteger("locate", "top", 10), 10);
-  EXPECT_FALSE(unreadable.WriteInteger("locate", "top", 1).ok);
+  EXPECT_EQ(unreadable.WriteInteger("locate", "top", 1).reason, FileError::SettingsRead);
   EXPECT_TRUE(fs::is_directory(blocked));
 }
 
 TEST_F(IniFileWrite, EntriesThatWouldNotReadBackAreRefused) {
   const std::string before = "[locate]\r\ntop=5\r\n";
-  PutBytes(file, before);
+  WriteFileBytes(file, before);
   IniFile ini(file);
   EXPECT_FALSE(ini.WriteString("locate", "top", "1\r\n[evil]").ok);
+  EXPECT_EQ(ini.WriteString("locate", "a=b", "1").detail, "[locate] a=b");
+  EXPECT_EQ(ini.WriteString("locate", "a=b", "1").reason, FileError::SettingsEntry);
   EXPECT_FALSE(ini.WriteString("locate", "a=b", "1").ok);
   EXPECT_FALSE(ini.WriteString("loc]ate", "top", "1").ok);
   EXPECT_FALSE(ini.WriteString("locate", "", "1").ok);
@@ -258,7 +265,7 @@ TEST_F(IniFileWrite, EntriesThatWouldNotReadBackAreRefused) {
   EXPECT_FALSE(ini.WriteString("locate", "[top", "1").ok);
   // A stray lead byte at the end of a section name would swallow its "]".
   EXPECT_FALSE(ini.WriteString("locate\x95", "top", "1").ok);
-  EXPECT_EQ(Bytes(file), before);
+  EXPECT_EQ(ReadFileBytes(file), before);
   FileStatus st = ini.WriteString("locate", "a=b", "1");
   EXPECT_FALSE(st.message.empty());
 }

@@ -11,15 +11,15 @@
 #include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/KeibaFunc.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/MainWindow.h"
 
 namespace tavolen {
 namespace {
 
-using shelltest::Bytes;
-using shelltest::IniValue;
-using shelltest::MainFormFixture;
-using shelltest::PutBytes;
+using testsupport::IniValue;
+using testsupport::MainFormFixture;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 const SjisString kNotToday = Sj("本日のデータが選択されていません。");
 const SjisString kLoadFirst = Sj("データを読み込んでください。");
@@ -57,9 +57,9 @@ TEST_F(MainFormCreation, WithoutSettingsOpensAtDefaultsAndWritesTheStartLines) {
   EXPECT_EQ(form->size(), QSize(630, 450));
   EXPECT_TRUE(form->CreationCompleted());
   EXPECT_TRUE(fs::is_directory(dir / "Data"));
-  EXPECT_EQ(shelltest::Names(dir / "Data"), std::vector<std::string>{});  // no probe left
+  EXPECT_EQ(testsupport::Names(dir / "Data"), std::vector<std::string>{});  // no probe left
   // Two start lines: the start stamp and the application folder.
-  EXPECT_EQ(Bytes(dir / "ErrorLog.txt"),
+  EXPECT_EQ(ReadFileBytes(dir / "ErrorLog.txt"),
             Sj("ソフト起動：2005/01/08 09:30:00") + "\r\n" + dir.string() + "\r\n");
   EXPECT_TRUE(desktop.trayVisible);
   EXPECT_EQ(desktop.trayTip, "Tavolen for JRA-VAN Data Lab.");
@@ -73,8 +73,9 @@ TEST_F(MainFormCreation, WithoutSettingsOpensAtDefaultsAndWritesTheStartLines) {
 }
 
 TEST_F(MainFormCreation, StoredPlaceAndOptionAreUsedAndGarbageGivesDefaults) {
-  PutBytes(IniPath(),
-           "[locate]\r\ntop=40\r\nleft=70\r\nwidth=700\r\nheight=500\r\n[datalist]\r\nclose=1\r\n");
+  WriteFileBytes(
+      IniPath(),
+      "[locate]\r\ntop=40\r\nleft=70\r\nwidth=700\r\nheight=500\r\n[datalist]\r\nclose=1\r\n");
   Build();
   EXPECT_EQ(form->pos(), QPoint(70, 40));
   EXPECT_EQ(form->size(), QSize(700, 500));
@@ -84,7 +85,7 @@ TEST_F(MainFormCreation, StoredPlaceAndOptionAreUsedAndGarbageGivesDefaults) {
 
   for (const std::string& bad : {std::string(), std::string("\x00\xff\x81garbage\r\n[[[\n=", 17),
                                  std::string("[locate]\r\ntop=abc\r\nleft=\r\nwidth=1e3\r\n")}) {
-    PutBytes(IniPath(), bad);
+    WriteFileBytes(IniPath(), bad);
     desktop.Clear();
     Build();
     EXPECT_EQ(form->pos(), QPoint(10, 10));
@@ -96,15 +97,15 @@ TEST_F(MainFormCreation, StoredPlaceAndOptionAreUsedAndGarbageGivesDefaults) {
 }
 
 TEST_F(MainFormCreation, APlaceOnNoScreenComesBackToTheDefaultCorner) {
-  PutBytes(IniPath(), "[locate]\r\ntop=-5000\r\nleft=90000\r\nwidth=640\r\nheight=480\r\n");
+  WriteFileBytes(IniPath(), "[locate]\r\ntop=-5000\r\nleft=90000\r\nwidth=640\r\nheight=480\r\n");
   Build();
   EXPECT_EQ(form->pos(), QPoint(10, 10));
   EXPECT_EQ(form->size(), QSize(640, 480));
 }
 
 TEST_F(MainFormCreation, DataFolderThatCannotBeMadeStopsCreationButTheWindowOpens) {
-  PutBytes(dir / "Data", "a file where the folder belongs");
-  PutBytes(IniPath(), "[locate]\r\ntop=40\r\nleft=70\r\n");
+  WriteFileBytes(dir / "Data", "a file where the folder belongs");
+  WriteFileBytes(IniPath(), "[locate]\r\ntop=40\r\nleft=70\r\n");
   Build();
   ASSERT_EQ(desktop.Count("error"), 1);
   EXPECT_NE(desktop.Of("error")[0].text.find(Sj("データフォルダ")), std::string::npos);
@@ -124,10 +125,10 @@ TEST_F(MainFormCreation, DataFolderOfAnotherLetterCaseIsTheDataFolder) {
   for (const char* spelling : {"DATA", "data"}) {
     fs::remove_all(dir);
     fs::create_directories(dir / spelling);
-    PutBytes(dir / spelling / SjisPath(Sj("2005年01月08日.jvRA")), "");
+    WriteFileBytes(dir / spelling / SjisPath(Sj("2005年01月08日.jvRA")), "");
     Build();
     EXPECT_TRUE(form->CreationCompleted()) << spelling;
-    EXPECT_EQ(shelltest::Names(dir / spelling), std::vector<std::string>{"2005年01月08日.jvRA"})
+    EXPECT_EQ(testsupport::Names(dir / spelling), std::vector<std::string>{"2005年01月08日.jvRA"})
         << spelling;
     EXPECT_FALSE(fs::exists(dir / "Data")) << spelling;
     ASSERT_EQ(form->DateCombo->count(), 1) << spelling;
@@ -137,7 +138,7 @@ TEST_F(MainFormCreation, DataFolderOfAnotherLetterCaseIsTheDataFolder) {
 
 TEST_F(MainFormCreation, UnwritableErrorLogStopsBeforeTheDateList) {
   fs::create_directories(dir / "Data");
-  PutBytes(dir / "Data" / (Sj("2005年01月08日") + ".jvRA"), "");
+  WriteFileBytes(dir / "Data" / (Sj("2005年01月08日") + ".jvRA"), "");
   SetWriteFaultForTesting([](const fs::path& p) { return p.filename() == "ErrorLog.txt"; });
   Build();
   ASSERT_EQ(desktop.Count("error"), 1);
@@ -226,7 +227,7 @@ TEST_F(MainForm, ShowingDuringAnOpenChangeSessionLeavesTheSessionAlone) {
   Build();
   form->show();
   form->hide();
-  form->jvSessionOpen_ = true;  // a change fetch lets window messages run mid-read
+  form->jvSessionOpen = true;  // a change fetch lets window messages run mid-read
   form->TrayIcon1DblClick();
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(jv.Count("JVInit"), 1);
@@ -323,7 +324,7 @@ TEST_F(MainFormClose, ExitCommandsEndWithoutTheTodayTestAndTheEndStoresThePlace)
   EXPECT_TRUE(desktop.Messages().empty());
   henko.reset();
   form.reset();  // the windows are destroyed after the loop ends
-  const std::string ini = Bytes(IniPath());
+  const std::string ini = ReadFileBytes(IniPath());
   EXPECT_EQ(IniValue(ini, "locate", "top"), "80");
   EXPECT_EQ(IniValue(ini, "locate", "left"), "120");
   EXPECT_EQ(IniValue(ini, "locate", "width"), "700");
@@ -349,7 +350,7 @@ TEST_F(MainFormClose, TrayExitWhileHiddenStoresTheLastPlace) {
   EXPECT_TRUE(desktop.Messages().empty());
   henko.reset();
   form.reset();
-  const std::string ini = Bytes(IniPath());
+  const std::string ini = ReadFileBytes(IniPath());
   EXPECT_EQ(IniValue(ini, "locate", "top"), "44");
   EXPECT_EQ(IniValue(ini, "locate", "left"), "33");
 }
@@ -398,7 +399,7 @@ TEST_F(MainFormCommands, HelpOpensTheHelpFileOrSaysWhyNot) {
   EXPECT_NE(desktop.Of("info")[0].text.find("Tavolen.CHM"), std::string::npos);
   EXPECT_EQ(desktop.Count("help"), 0);
 
-  PutBytes(dir / "Tavolen.CHM", "ITSF");
+  WriteFileBytes(dir / "Tavolen.CHM", "ITSF");
   desktop.Clear();
   form->utorial1->trigger();
   EXPECT_EQ(desktop.Count("help"), 1);
@@ -460,12 +461,12 @@ TEST_F(MainFormCommands, HomePageFallsBackToTheBrowserCommandThenSaysItFailed) {
 
 TEST_F(MainFormCommands, BalloonThatNoServiceShowsBringsTheChangeWindowForward) {
   Build();
-  form->balloonText_ = Sj("本日の開催で変更情報が発生しました。\r\n");
+  form->balloonText = Sj("本日の開催で変更情報が発生しました。\r\n");
   form->ShowBalloon1Click();
   ASSERT_EQ(desktop.Count("balloon"), 1);
   const auto b = desktop.Of("balloon")[0];
   EXPECT_EQ(b.title, Sj("新着開催情報"));
-  EXPECT_EQ(b.text, form->balloonText_);
+  EXPECT_EQ(b.text, form->balloonText);
   EXPECT_EQ(b.icon, BalloonIcon::Information);
   EXPECT_EQ(b.timeout, 10);
   EXPECT_EQ(desktop.Of("sound")[0].text, "notify.wav");
@@ -481,7 +482,7 @@ TEST_F(MainFormCommands, ErrorLineQuotesTheStatusLabel) {
   clock.Set({2005, 1, 8, 10, 11, 12});
   form->DLlabel->setText(Qs(Sj("中山 1R:開催速報データ取得エラー：x")));
   EXPECT_TRUE(form->RecordErrorLine());
-  const std::string log = Bytes(dir / "ErrorLog.txt");
+  const std::string log = ReadFileBytes(dir / "ErrorLog.txt");
   EXPECT_TRUE(
       log.ends_with(Sj("【エラー】10:11:12：中山 1R:開催速報データ取得エラー：x") + "\r\n"));
 
@@ -509,7 +510,7 @@ TEST_F(MainFormCommands, AcquisitionWindowOpensModallyAndItsCloseRebuildsTheDate
     form->acquisition().sessionOpen = true;  // as after a successful JVOpen
     heldDuringSession = form->AcquisitionHoldsSession();
     // A day file arrives while the window is open; closing the window lists it.
-    PutBytes(dir / "Data" / SjisPath(Sj("2005年01月08日.jvRA")), "");
+    WriteFileBytes(dir / "Data" / SjisPath(Sj("2005年01月08日.jvRA")), "");
     d.reject();
   };
   form->J1Click();

@@ -18,52 +18,46 @@
 #include "racecard/RaceCardDelegate.h"
 #include "racecard/prgrsUnit.h"
 #include "standin/DemoDay.h"
-#include "tests/racecard/RaceFileBuilder.h"
+#include "tests/support/Files.h"
+#include "tests/support/MainWindow.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/support/Records.h"
 #include "tests/support/ScriptedJVLink.h"
+#include "tests/support/TestDir.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+constexpr auto U = testsupport::Q;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_mainracecard_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
-QString U(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
+using namespace tavolen::testsupport;
 
 class MainRaceCardTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
-    app_ = TempDir(std::string("mainracecard-") +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    testsupport::EnsureApplication("tavolen_mainracecard_tests");
+    app_ = TestDir("mainracecard");
     data_ = app_ / "Data";
     fs::create_directories(data_);
     // 2005-01-08: Nakayama and Hanshin, 12 races each, 16 runners; 2005-01-09 only a day file.
     WriteMeeting(data_, "20050108", {{"06", "中山"}, {"09", "阪神"}}, 16);
     RaceSpec other;
     other.date = "20050109";
-    WriteBytes(data_ / RaceFileName("20050109", ".jvRA"), RaRecord(other));
-    WriteBytes(data_ / RaceFileName("20050108", "中山.jvSEr.txt"), "not a day file");
+    WriteFileBytes(data_ / RaceFileName("20050109", ".jvRA"), RaRecord(other));
+    WriteFileBytes(data_ / RaceFileName("20050108", "中山.jvSEr.txt"), "not a day file");
   }
   void TearDown() override { form_.reset(); }
 
   TMainForm& Form() {
     if (!form_) {
-      form_ = std::make_unique<TMainForm>(MainFormDeps{app_, "Tavolen", desktop_, clock_, jv_,
-                                                       [this](QDialog&) {
-                                                         ++modals_;
-                                                         return 0;
-                                                       },
-                                                       [this] { ++quits_; }});
+      form_ = std::make_unique<TMainForm>(testsupport::TestDeps(
+          app_, desktop_, clock_, jv_,
+          [this](QDialog&) {
+            ++modals_;
+            return 0;
+          },
+          [this] { ++quits_; }));
       form_->PrgrsForm = prgrs_.get();
     }
     return *form_;
@@ -121,7 +115,9 @@ class MainRaceCardTest : public ::testing::Test {
   RecordingDesktop desktop_;
   FakeClock clock_{LocalDateTime{2005, 1, 8, 9, 0, 0}};
   ScriptedJVLink jv_;
-  std::unique_ptr<TPrgrsForm> prgrs_ = (App(), std::make_unique<TPrgrsForm>());
+  std::unique_ptr<TPrgrsForm> prgrs_ =
+      (testsupport::EnsureApplication("tavolen_mainracecard_tests"),
+       std::make_unique<TPrgrsForm>());
   std::unique_ptr<TMainForm> form_;
 };
 
@@ -220,7 +216,7 @@ TEST_F(MainRaceCardTest, UnreadableOrEmptyDayFileShowsNoCard) {
   EXPECT_EQ(Form().DatList->count(), 0);
   EXPECT_TRUE(Form().Panel1->isHidden());
 
-  WriteBytes(data_ / RaceFileName("20050108", ".jvRA"), "");
+  WriteFileBytes(data_ / RaceFileName("20050108", ".jvRA"), "");
   desktop_.Clear();
   Choose("2005年01月08日");
   EXPECT_EQ(Form().DatList->count(), 0);
@@ -368,8 +364,8 @@ TEST_F(MainRaceCardTest, IncompleteRaceLeavesTheRaceListUsable) {
     r.horse = h;
     entries.push_back(SeRecord(second, r));  // race 1 has no runner records
   }
-  WriteBytes(data_ / RaceFileName("20050110", ".jvRA"), RaRecord(first) + RaRecord(second));
-  WriteBytes(data_ / RaceFileName("20050110", "中山.jvSEr"), EntryFileBytes(entries));
+  WriteFileBytes(data_ / RaceFileName("20050110", ".jvRA"), RaRecord(first) + RaRecord(second));
+  WriteFileBytes(data_ / RaceFileName("20050110", "中山.jvSEr"), EntryFileBytes(entries));
   TMainForm& f = ShowActive();
   f.MakeDataListBtnClick();
   Choose("2005年01月10日");
@@ -401,8 +397,8 @@ TEST_F(MainRaceCardTest, HeaderTextsNeverWidenTheWindow) {
     r.horse = h;
     entries.push_back(SeRecord(race, r));
   }
-  WriteBytes(data_ / RaceFileName("20050110", ".jvRA"), RaRecord(race));
-  WriteBytes(data_ / RaceFileName("20050110", "中山.jvSEr"), EntryFileBytes(entries));
+  WriteFileBytes(data_ / RaceFileName("20050110", ".jvRA"), RaRecord(race));
+  WriteFileBytes(data_ / RaceFileName("20050110", "中山.jvSEr"), EntryFileBytes(entries));
   TMainForm& f = ShowActive();
   f.MakeDataListBtnClick();
   QApplication::processEvents();

@@ -8,15 +8,15 @@
 #include <QProcessEnvironment>
 #include <cstdlib>
 
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/MainWindow.h"
 
 namespace tavolen {
 namespace {
 
-using shelltest::Names;
+using testsupport::Names;
 
 TEST(SingleInstance, OnlyOneHolderAtATimeAndTheLockEndsWithIt) {
-  const fs::path run = shelltest::ScratchDir("instance");
+  const fs::path run = testsupport::TestDir("shell/instance");
   auto first = std::make_unique<SingleInstance>(kInstanceName, run);
   EXPECT_EQ(first->state(), SingleInstance::State::Acquired);
   EXPECT_EQ(first->lockFile(), run / "quorrintavolenhenko");
@@ -31,7 +31,7 @@ TEST(SingleInstance, OnlyOneHolderAtATimeAndTheLockEndsWithIt) {
 }
 
 TEST(SingleInstance, LockFolderIsTheRuntimeFolderOrAPrivateOneUnderTmp) {
-  const fs::path run = shelltest::ScratchDir("instance");
+  const fs::path run = testsupport::TestDir("shell/instance");
   const char* old = std::getenv("XDG_RUNTIME_DIR");
   const std::string saved = old ? old : "";
   setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
@@ -52,7 +52,7 @@ TEST(SingleInstance, LockFolderIsTheRuntimeFolderOrAPrivateOneUnderTmp) {
 struct RealProgram : ::testing::Test {
   fs::path appDir, runDir;
   void SetUp() override {
-    const fs::path base = shelltest::ScratchDir("real");
+    const fs::path base = testsupport::TestDir("shell/real");
     appDir = base / "app";
     runDir = base / "run";
     fs::create_directories(appDir);
@@ -101,14 +101,14 @@ TEST_F(RealProgram, StartedTwiceTheSecondRefusesAndTheFirstRunsOn) {
   }
   ASSERT_TRUE(fs::exists(appDir / "ErrorLog.txt"));
   EXPECT_TRUE(SingleInstance(kInstanceName, runDir).AlreadyRunning());
-  const std::string logBefore = shelltest::Bytes(appDir / "ErrorLog.txt");
+  const std::string logBefore = testsupport::ReadFileBytes(appDir / "ErrorLog.txt");
   QProcess second;
   Start(second);
   ASSERT_TRUE(second.waitForFinished(20000));
   EXPECT_EQ(second.exitCode(), 1);
   EXPECT_NE(Err(second).find("本ソフトはすでに起動しています。"), std::string::npos);
   EXPECT_EQ(first.state(), QProcess::Running);
-  EXPECT_EQ(shelltest::Bytes(appDir / "ErrorLog.txt"), logBefore);
+  EXPECT_EQ(testsupport::ReadFileBytes(appDir / "ErrorLog.txt"), logBefore);
   first.terminate();
   if (!first.waitForFinished(5000)) {
     first.kill();

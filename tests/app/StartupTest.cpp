@@ -8,13 +8,13 @@
 #include "app/Main.h"
 #include "changes/henkoUnit.h"
 #include "racecard/prgrsUnit.h"
-#include "tests/app/ShellTestSupport.h"
+#include "tests/support/MainWindow.h"
 
 namespace tavolen {
 namespace {
 
-using shelltest::Names;
-using shelltest::PutBytes;
+using testsupport::Names;
+using testsupport::WriteFileBytes;
 
 struct Startup : ::testing::Test {
   fs::path dir;
@@ -26,7 +26,7 @@ struct Startup : ::testing::Test {
   bool installed = true;
   ProgramWindows windows;
 
-  void SetUp() override { dir = shelltest::ScratchDir("startup"); }
+  void SetUp() override { dir = testsupport::TestDir("shell/startup"); }
   void TearDown() override { windows.Destroy(); }
 
   StartupDeps Deps() {
@@ -46,7 +46,7 @@ struct Startup : ::testing::Test {
 };
 
 TEST_F(Startup, RunsItsStepsInOrderAndShowsTheMainWindow) {
-  PutBytes(dir / "Tavolen.ini", "[Henkolocate]\r\ntop=120\r\nleft=230\r\n");
+  WriteFileBytes(dir / "Tavolen.ini", "[Henkolocate]\r\ntop=120\r\nleft=230\r\n");
   ASSERT_EQ(StartUp(Deps(), false, windows), StartOutcome::Running);
   EXPECT_EQ(steps, (std::vector<std::string>{"instance", "jvlink", "cleanup", "main", "progress",
                                              "change", "show"}));
@@ -77,7 +77,7 @@ TEST_F(Startup, ASecondCopySaysSoAndTouchesNothing) {
 
 TEST_F(Startup, WithoutJVLinkItBeepsSaysWhereToGetItAndWritesNothing) {
   installed = false;
-  PutBytes(dir / ("ErrorLog.txt.1-0" + std::string(kTempSuffix)), "stale");
+  WriteFileBytes(dir / ("ErrorLog.txt.1-0" + std::string(kTempSuffix)), "stale");
   EXPECT_EQ(StartUp(Deps(), false, windows), StartOutcome::NoJVLink);
   std::vector<std::string> kinds;
   for (const auto& e : desktop.events) kinds.push_back(e.kind);
@@ -112,9 +112,9 @@ TEST_F(Startup, TheRegistryIsAskedForTheJVLinkProgId) {
 TEST_F(Startup, StaleTemporaryFilesOfTheAtomicWriterAreRemoved) {
   fs::create_directories(dir / "Data");
   const std::string stale = "x.jvRA.77-3" + std::string(kTempSuffix);
-  PutBytes(dir / "Data" / stale, "half");
-  PutBytes(dir / ("Tavolen.ini.5-0" + std::string(kTempSuffix)), "half");
-  PutBytes(dir / "Data" / "keep.jvRA", "whole");
+  WriteFileBytes(dir / "Data" / stale, "half");
+  WriteFileBytes(dir / ("Tavolen.ini.5-0" + std::string(kTempSuffix)), "half");
+  WriteFileBytes(dir / "Data" / "keep.jvRA", "whole");
   ASSERT_EQ(StartUp(Deps(), false, windows), StartOutcome::Running);
   EXPECT_EQ(Names(dir / "Data"), std::vector<std::string>{"keep.jvRA"});
   EXPECT_EQ(Names(dir), (std::vector<std::string>{"Data", "ErrorLog.txt"}));

@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 const Day kNakayama{"20240105", "06", "01", "01"};
 const Day kTokyo{"20240105", "05", "01", "01"};

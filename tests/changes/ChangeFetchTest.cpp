@@ -6,14 +6,15 @@
 
 #include "base/ErrorLog.h"
 #include "jvlink/Clock.h"
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/support/Records.h"
 #include "tests/support/ScriptedJVLink.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 const Day kNakayama{"20240105", "06", "01", "01"};
 

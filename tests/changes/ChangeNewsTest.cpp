@@ -5,12 +5,13 @@
 
 #include "changes/AnnouncementMemory.h"
 #include "changes/ChangeEvaluation.h"
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 const Day kNakayama{"20240105", "06", "01", "01"};
 const Day kKyoto{"20240105", "08", "01", "01"};
@@ -151,7 +152,7 @@ TEST_F(News, TheInitialStateIsNeverATimeAndIsAnnouncedOnlyOnce) {
   EXPECT_EQ(ev.newsLines, (tavolen::Lines{Sj("[天候馬場]更新時刻：初期状態")}));
   EXPECT_EQ(ev.lists[0], (tavolen::Lines{Sj("京都 初期状態    晴   芝:良 ダ:良"),
                                          Sj("中山 初期状態    曇   芝:良 ダ:稍重")}));
-  EXPECT_EQ(ShownStamp("00000000").size(), ShownStamp("01051200").size());
+  EXPECT_EQ(tavolen::ShownStamp("00000000").size(), tavolen::ShownStamp("01051200").size());
   EXPECT_EQ(ev.balloonText.find("00/00"), std::string::npos);
   EXPECT_EQ(ReadFileBytes(File(".renew")), "00000000\r\n\r\n\r\n\r\n\r\n");
   EXPECT_FALSE(Check().hasNews());

@@ -4,12 +4,13 @@
 
 #include <vector>
 
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 TEST(Schedule, TicksFetchStrictlyAfterOneHourAndOneIntervalBeforeTheFirstRace) {
   EXPECT_EQ(CheckStart("1005", 5), "0900");
@@ -44,21 +45,13 @@ TEST(Schedule, TheFirstPostTimeComesFromTheFirstRace) {
 }
 
 TEST(IntervalDialog, EveryTextIsBroughtIntoTwoToFiftyNine) {
-  EXPECT_EQ(CheckIntervalFromText("7"), 7);
-  EXPECT_EQ(CheckIntervalFromText("07"), 7);
-  EXPECT_EQ(CheckIntervalFromText("59"), 59);
-  EXPECT_EQ(CheckIntervalFromText("1"), 2);
-  EXPECT_EQ(CheckIntervalFromText("0"), 2);
-  EXPECT_EQ(CheckIntervalFromText("-5"), 2);
-  EXPECT_EQ(CheckIntervalFromText("+3"), 3);
-  EXPECT_EQ(CheckIntervalFromText("99"), 59);
-  EXPECT_EQ(CheckIntervalFromText("99999999999999"), 59);
-  EXPECT_EQ(CheckIntervalFromText(""), 2);
-  EXPECT_EQ(CheckIntervalFromText("-"), 2);
-  EXPECT_EQ(CheckIntervalFromText("5a"), 2);
-  EXPECT_EQ(ClampCheckInterval(0), 2);
-  EXPECT_EQ(ClampCheckInterval(60), 59);
-  EXPECT_EQ(ClampCheckInterval(5), 5);
+  const std::pair<const char*, int> cases[] = {{"7", 7},  {"07", 7},  {"59", 59},
+                                               {"1", 2},  {"0", 2},   {"-5", 2},
+                                               {"+3", 3}, {"99", 59}, {"99999999999999", 59},
+                                               {"", 2},   {"-", 2},   {"5a", 2}};
+  for (const auto& [text, minutes] : cases) EXPECT_EQ(CheckIntervalFromText(text), minutes) << text;
+  for (const auto& [stored, minutes] : {std::pair{0, 2}, {60, 59}, {5, 5}})
+    EXPECT_EQ(ClampCheckInterval(stored), minutes) << stored;
 }
 
 }  // namespace

@@ -10,36 +10,30 @@
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/RaceFiles.h"
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
+#include "tests/support/MainWindow.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/support/Records.h"
 #include "tests/support/ScriptedJVLink.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 const Day kNakayama{"20240105", "06", "01", "01"};
-
-void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "tavolen_changes_app_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  (void)app;
-}
 
 class MainChanges : public ::testing::Test {
  protected:
   static fs::path AppDir() { return TempRoot() / "main-changes"; }
 
   void SetUp() override {
-    EnsureApp();
+    testsupport::EnsureApplication("tavolen_changes_app_tests");
     fs::remove_all(AppDir());
     fs::create_directories(AppDir() / "Data");
-    form_ = std::make_unique<TMainForm>(MainFormDeps{AppDir(), "Tavolen", desktop_, clock_, jv_,
-                                                     [this](QDialog& d) { return RunModal(d); },
-                                                     [] {}});
+    form_ = std::make_unique<TMainForm>(testsupport::TestDeps(
+        AppDir(), desktop_, clock_, jv_, [this](QDialog& d) { return RunModal(d); }));
     henko_ = std::make_unique<THenkoForm>(form_->IniGT1.path(), &desktop_);
     form_->HenkoForm = henko_.get();
     desktop_.Clear();
@@ -191,7 +185,7 @@ TEST_F(MainChanges, TicksFetchFromTheStartAsAutomaticRunsAndThenEvaluate) {
   EXPECT_EQ(desktop_.Count("beep"), 0);  // an automatic run closes silently
   EXPECT_EQ(desktop_.Count("balloon"), 1);
   EXPECT_EQ(henko_->Lines(2).size(), 1u);
-  EXPECT_FALSE(form_->autoRun_);
+  EXPECT_FALSE(form_->autoRun);
 }
 
 TEST_F(MainChanges, ATickWhileTheAcquisitionHasItsSessionWaitsForTheNextOne) {

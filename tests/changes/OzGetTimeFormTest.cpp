@@ -6,30 +6,22 @@
 
 #include "base/IniFile.h"
 #include "changes/OzGetTimeUnit.h"
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using testsupport::Q;
 
-void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "tavolen_changes_ui_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  (void)app;
-}
-
-QString Q(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
+using namespace tavolen::testsupport;
 
 class IntervalDialog : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureApp();
+    testsupport::EnsureApplication("tavolen_changes_ui_tests");
     dir_ = TempDir("interval-dialog");
   }
   int Stored() { return ini_.ReadInteger("Time", "AutoRdataGet", -1); }

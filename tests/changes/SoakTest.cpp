@@ -16,21 +16,16 @@
 #include "racecard/Meeting.h"
 #include "standin/DemoDay.h"
 #include "standin/StandIn.h"
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
+#include "tests/support/MainWindow.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
-
-void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "tavolen_changes_app_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  (void)app;
-}
+using namespace tavolen::testsupport;
 
 const LocalDateTime kDay{2024, 1, 6, 0, 0, 0};
 
@@ -51,20 +46,8 @@ std::string StampOf(std::string_view r) {
   return TypeIndex(r) == 0 ? Cut(r, 26, 8) : Cut(r, 28, 8);
 }
 
-// "mm/dd hh:nn" of a stamp, as the display lines and the balloon show it; the day's initial
-// state is no time.
-std::string Shown(const std::string& stamp) {
-  if (stamp == "00000000") return Sj("初期状態   ");
-  return stamp.substr(0, 2) + "/" + stamp.substr(2, 2) + " " + stamp.substr(4, 2) + ":" +
-         stamp.substr(6, 2);
-}
-// The time of a balloon's category line.
-std::string ShownInBalloon(const std::string& stamp) {
-  return stamp == "00000000" ? Sj("初期状態") : Shown(stamp);
-}
-
 TEST(Soak, ADemoDayIsAnnouncedCompletelyAndOnce) {
-  EnsureApp();
+  testsupport::EnsureApplication("tavolen_changes_app_tests");
   const fs::path app = TempDir("soak");
   const fs::path data = app / "Data";
   const fs::path standin = app / "standin";
@@ -94,8 +77,7 @@ TEST(Soak, ADemoDayIsAnnouncedCompletelyAndOnce) {
   FakeClock clock(LocalDateTime{2024, 1, 6, 7, 0, 0});
   StandInJVLink jv(clock, StandInOptions{standin, 0});
   RecordingDesktop desktop;
-  TMainForm form(
-      MainFormDeps{app, "Tavolen", desktop, clock, jv, [](QDialog&) { return 0; }, [] {}});
+  TMainForm form(testsupport::TestDeps(app, desktop, clock, jv));
   THenkoForm henko(form.IniGT1.path(), &desktop);
   form.HenkoForm = &henko;
   form.show();  // JVInit
@@ -163,7 +145,7 @@ TEST(Soak, ADemoDayIsAnnouncedCompletelyAndOnce) {
     const auto weather = henko.Lines(1);
     ASSERT_EQ(weather.size(), courseWeather.size()) << FormatHhnn(t);
     for (const auto& [course, stamp] : courseWeather) {
-      const SjisString prefix = CourseName(course, 2) + " " + Shown(stamp) + " ";
+      const SjisString prefix = CourseName(course, 2) + " " + ShownStamp(stamp) + " ";
       EXPECT_TRUE(std::any_of(weather.begin(), weather.end(),
                               [&](const SjisString& l) { return l.starts_with(prefix); }))
           << FormatHhnn(t) << " course " << course;
@@ -175,7 +157,7 @@ TEST(Soak, ADemoDayIsAnnouncedCompletelyAndOnce) {
       const int type = TypeIndex(r);
       if (type < 1 || StampOf(r) > nowText || unpublished(r)) continue;
       const SjisString prefix = CourseName(Cut(r, 20, 2), 2) + PadNumber(Cut(r, 26, 2)) + Sj("R ") +
-                                Shown(StampOf(r)) + " ";
+                                ShownStamp(StampOf(r)) + " ";
       const auto lines = henko.Lines(type + 1);
       EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                               [&](const SjisString& l) { return l.starts_with(prefix); }))

@@ -10,37 +10,31 @@
 #include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/RaceFiles.h"
-#include "tests/changes/ChangeRecordBuilders.h"
+#include "tests/support/Files.h"
+#include "tests/support/MainWindow.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/support/Records.h"
 #include "tests/support/ScriptedJVLink.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 const Day kNakayama{"20240105", "06", "01", "01"};
 const Day kNextDay{"20240106", "06", "01", "02"};
-
-void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "tavolen_changes_app_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  (void)app;
-}
 
 class Watch : public ::testing::Test {
  protected:
   static fs::path AppDir() { return TempRoot() / "watch"; }
 
   void SetUp() override {
-    EnsureApp();
+    EnsureApplication("tavolen_changes_app_tests");
     fs::remove_all(AppDir());
     fs::create_directories(AppDir() / "Data");
-    form_ = std::make_unique<TMainForm>(MainFormDeps{AppDir(), "Tavolen", desktop_, clock_, jv_,
-                                                     [this](QDialog& d) { return RunModal(d); },
-                                                     [] {}});
+    form_ = std::make_unique<TMainForm>(
+        TestDeps(AppDir(), desktop_, clock_, jv_, [this](QDialog& d) { return RunModal(d); }));
     henko_ = std::make_unique<THenkoForm>(form_->IniGT1.path(), &desktop_);
     form_->HenkoForm = henko_.get();
     desktop_.Clear();

@@ -5,73 +5,18 @@
 
 #include "jvlink/ChangeFiles.h"
 #include "jvlink/FileIO.h"
-#include "tests/jvlink/TestRecords.h"
+#include "tests/support/Files.h"
+#include "tests/support/Records.h"
+#include "tests/support/TestDir.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 // Race identification at 12-27: date, course, meeting 01, day number 02, race.
 std::string Race(std::string_view date, std::string_view course, std::string_view race) {
   return std::string(date) + std::string(course) + "0102" + std::string(race);
-}
-
-std::string MakeWe(std::string_view date, std::string_view course, std::string_view stamp,
-                   std::string_view kind, std::string_view states = "111111") {
-  std::string r = BlankRecord("WE", 42);
-  Put(r, 3, "1");
-  Put(r, 4, "20240105");
-  Put(r, 12, std::string(date) + std::string(course) + "0102");
-  Put(r, 26, stamp);
-  Put(r, 34, kind);
-  Put(r, 35, states);
-  return r;
-}
-
-std::string MakeAv(std::string_view race, std::string_view stamp, std::string_view horse,
-                   std::string_view reason = "001") {
-  std::string r = BlankRecord("AV", 78);
-  Put(r, 3, "1");
-  Put(r, 12, race);
-  Put(r, 28, stamp);
-  Put(r, 36, horse);
-  Put(r, 38, Sj("トリケシウマ"));
-  Put(r, 74, reason);
-  return r;
-}
-
-std::string MakeJc(std::string_view race, std::string_view stamp, std::string_view horse,
-                   std::string_view after, std::string_view before) {
-  std::string r = BlankRecord("JC", 161);
-  Put(r, 12, race);
-  Put(r, 28, stamp);
-  Put(r, 36, horse);
-  Put(r, 38, Sj("ノリカエウマ"));
-  Put(r, 74, "570");
-  Put(r, 82, after);
-  Put(r, 125, before);
-  return r;
-}
-
-std::string MakeTc(std::string_view race, std::string_view stamp, std::string_view newTime) {
-  std::string r = BlankRecord("TC", 45);
-  Put(r, 12, race);
-  Put(r, 28, stamp);
-  Put(r, 36, newTime);
-  Put(r, 40, "1025");
-  return r;
-}
-
-std::string MakeCc(std::string_view race, std::string_view stamp, std::string_view distance) {
-  std::string r = BlankRecord("CC", 50);
-  Put(r, 12, race);
-  Put(r, 28, stamp);
-  Put(r, 36, distance);
-  Put(r, 40, "17");
-  Put(r, 42, "1600");
-  Put(r, 46, "23");
-  return r;
 }
 
 // A change file holds the records themselves, CR LF included, one per line.
@@ -83,11 +28,7 @@ std::string File(std::initializer_list<std::string> records) {
 
 class ChangeFilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    data_ = FreshDir(std::string("changes-") +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name()) /
-            "Data";
-  }
+  void SetUp() override { data_ = FreshTestDir("changes") / "Data"; }
   fs::path FileOf(const char* ext, const char* date = "2024年01月06日") {
     return data_ / Utf8Path(std::string(date) + ext);
   }
@@ -127,8 +68,9 @@ TEST_F(ChangeFilesTest, RejectedRecordsWriteNothing) {
   for (const auto& r :
        {ra, MakeAv(Race("../../..", "06", "01"), "01061000", "01"),
         MakeTc(Race("2024/../", "06", "01"), "01061000", "1040"),
-        MakeWe("..\\..\\..", "06", "01060900", "1"), MakeCc(Race("2024 106", "06", "01"), "0", "1"),
-        longAv, MakeAv(race, "01061000", "01").substr(0, 40) + "\r\n", noCrLf, innerBreak,
+        MakeWe("..\\..\\..", "06", "01060900", "1", "111111"),
+        MakeCc(Race("2024 106", "06", "01"), "0", "1"), longAv,
+        MakeAv(race, "01061000", "01").substr(0, 40) + "\r\n", noCrLf, innerBreak,
         std::string("WE"), std::string(), std::string("WE1202401052024010606\r\n")}) {
     EXPECT_EQ(StoreChangeRecord(data_, r).outcome, StoreResult::Outcome::Rejected) << r;
   }
@@ -141,25 +83,25 @@ TEST_F(ChangeFilesTest, WeatherKeepsEveryAnnouncementSorted) {
   const std::string hanshin = MakeWe("20240106", "09", "01060830", "1", "111000");
   for (const auto& r : {going, hanshin, initial}) Store(r);
   // Appended, then sorted: course 06 before 09, earlier stamps first.
-  EXPECT_EQ(Slurp(FileOf(".jvWE")), File({initial, going, hanshin}));
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvWE")), File({initial, going, hanshin}));
 
   // The same stamp and kind replaces its line (the second one), and the file is sorted.
   const std::string goingAgain = MakeWe("20240106", "06", "01061015", "3", "133113");
   Store(goingAgain);
-  EXPECT_EQ(Slurp(FileOf(".jvWE")), File({initial, goingAgain, hanshin}));
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvWE")), File({initial, goingAgain, hanshin}));
   // A later stamp, or another change kind at the same stamp, adds a line.
   const std::string later = MakeWe("20240106", "06", "01061130", "3", "144114");
   const std::string weather = MakeWe("20240106", "06", "01061015", "2", "322112");
   Store(later);
   Store(weather);
-  EXPECT_EQ(Slurp(FileOf(".jvWE")), File({initial, weather, goingAgain, later, hanshin}));
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvWE")), File({initial, weather, goingAgain, later, hanshin}));
 }
 
 TEST_F(ChangeFilesTest, WeatherFileKeepsABlankFirstLine) {
-  Spit(FileOf(".jvWE"), "   \r\n");
-  const std::string we = MakeWe("20240106", "06", "01060830", "1");
+  WriteFileBytes(FileOf(".jvWE"), "   \r\n");
+  const std::string we = MakeWe("20240106", "06", "01060830", "1", "111111");
   Store(we);
-  EXPECT_EQ(Slurp(FileOf(".jvWE")), "   \r\n" + we);
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvWE")), "   \r\n" + we);
 }
 
 TEST_F(ChangeFilesTest, ScratchReplacesInPlaceAndInsertsNewRunnersSorted) {
@@ -167,18 +109,18 @@ TEST_F(ChangeFilesTest, ScratchReplacesInPlaceAndInsertsNewRunnersSorted) {
   const std::string h07 = MakeAv(race, "01060900", "07");
   const std::string h02 = MakeAv(race, "01060910", "02");
   // An unsorted file: a replacement keeps the order, an addition sorts it.
-  Spit(FileOf(".jvAV"), File({h07, h02}));
+  WriteFileBytes(FileOf(".jvAV"), File({h07, h02}));
   const std::string h02older = MakeAv(race, "01060800", "02", "002");  // older stamp still wins
   Store(h02older);
-  EXPECT_EQ(Slurp(FileOf(".jvAV")), File({h07, h02older}));
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvAV")), File({h07, h02older}));
   const std::string h05 = MakeAv(race, "01061200", "05");
   Store(h05);
   // Lines sort by their whole text: the stamp at 28 comes before the horse number at 36.
-  EXPECT_EQ(Slurp(FileOf(".jvAV")), File({h02older, h07, h05}));
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvAV")), File({h02older, h07, h05}));
   // The same horse number in another race is another runner.
   const std::string other = MakeAv(Race("20240106", "06", "01"), "01061300", "07");
   Store(other);
-  EXPECT_EQ(Slurp(FileOf(".jvAV")), File({other, h02older, h07, h05}));
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvAV")), File({other, h02older, h07, h05}));
 }
 
 TEST_F(ChangeFilesTest, JockeyChangesKeepEveryDistinctRecord) {
@@ -188,13 +130,13 @@ TEST_F(ChangeFilesTest, JockeyChangesKeepEveryDistinctRecord) {
   const std::string c = MakeJc(race, "01060800", "09", Sj("新騎手"), Sj("旧騎手"));
   Store(a);
   Store(a);
-  EXPECT_EQ(Slurp(FileOf(".jvJC")), File({a}));
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvJC")), File({a}));
   Store(b);
   Store(c);
   const std::string first = std::min(a, b), second = std::max(a, b);
-  EXPECT_EQ(Slurp(FileOf(".jvJC")), File({c, first, second}));
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvJC")), File({c, first, second}));
   Store(b);
-  EXPECT_EQ(Slurp(FileOf(".jvJC")), File({c, first, second}));
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvJC")), File({c, first, second}));
 }
 
 TEST_F(ChangeFilesTest, PostTimeAndCourseChangesKeepTheLatestPerRace) {
@@ -205,7 +147,7 @@ TEST_F(ChangeFilesTest, PostTimeAndCourseChangesKeepTheLatestPerRace) {
   Store(t2);
   Store(t1);
   Store(t2b);
-  EXPECT_EQ(Slurp(FileOf(".jvTC")), File({t1, t2b}));
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvTC")), File({t1, t2b}));
 
   const std::string c2 = MakeCc(r2, "01060900", "1800");
   const std::string c1 = MakeCc(r1, "01060905", "1200");
@@ -213,7 +155,7 @@ TEST_F(ChangeFilesTest, PostTimeAndCourseChangesKeepTheLatestPerRace) {
   Store(c2);
   Store(c1);
   Store(c1b);
-  EXPECT_EQ(Slurp(FileOf(".jvCC")), File({c1b, c2}));
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvCC")), File({c1b, c2}));
 }
 
 TEST_F(ChangeFilesTest, BlankFirstLineGoesFromFixedSizeFilesOnly) {
@@ -223,20 +165,22 @@ TEST_F(ChangeFilesTest, BlankFirstLineGoesFromFixedSizeFilesOnly) {
   const std::string tc = MakeTc(race, "01060900", "1040");
   const std::string cc = MakeCc(race, "01060900", "1800");
   // Replacement in place: the blank first line is still removed, once.
-  Spit(FileOf(".jvAV"), "\r\n\r\n" + av);
+  WriteFileBytes(FileOf(".jvAV"), "\r\n\r\n" + av);
   Store(av);
-  EXPECT_EQ(Slurp(FileOf(".jvAV")), "\r\n" + av);
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvAV")), "\r\n" + av);
   Store(av);
-  EXPECT_EQ(Slurp(FileOf(".jvAV")), av);
-  Spit(FileOf(".jvJC"), "    \r\n");
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvAV")), av);
+  WriteFileBytes(FileOf(".jvJC"), "    \r\n");
   Store(jc);
-  EXPECT_EQ(Slurp(FileOf(".jvJC")), jc);
-  Spit(FileOf(".jvTC"), tc + " \r\n");  // a blank line that sorts first once something is added
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvJC")), jc);
+  WriteFileBytes(FileOf(".jvTC"),
+                 tc + " \r\n");  // a blank line that sorts first once something is added
   Store(MakeTc(Race("20240106", "06", "02"), "01060900", "1100"));
-  EXPECT_EQ(Slurp(FileOf(".jvTC")), tc + MakeTc(Race("20240106", "06", "02"), "01060900", "1100"));
-  Spit(FileOf(".jvCC"), "");
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvTC")),
+            tc + MakeTc(Race("20240106", "06", "02"), "01060900", "1100"));
+  WriteFileBytes(FileOf(".jvCC"), "");
   Store(cc);
-  EXPECT_EQ(Slurp(FileOf(".jvCC")), cc);
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvCC")), cc);
 }
 
 TEST_F(ChangeFilesTest, EachRecordGoesToTheFileOfItsDate) {
@@ -244,8 +188,8 @@ TEST_F(ChangeFilesTest, EachRecordGoesToTheFileOfItsDate) {
   const std::string b = MakeAv(Race("20240107", "06", "01"), "01071000", "01");
   Store(a);
   Store(b);
-  EXPECT_EQ(Slurp(FileOf(".jvAV")), a);
-  EXPECT_EQ(Slurp(FileOf(".jvAV", "2024年01月07日")), b);
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvAV")), a);
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvAV", "2024年01月07日")), b);
 }
 
 TEST_F(ChangeFilesTest, AFailedWriteKeepsTheOldFile) {
@@ -257,13 +201,13 @@ TEST_F(ChangeFilesTest, AFailedWriteKeepsTheOldFile) {
   SetWriteFaultForTesting(nullptr);
   EXPECT_TRUE(r.failed());
   EXPECT_FALSE(r.error.empty());
-  EXPECT_EQ(Slurp(FileOf(".jvTC")), tc);
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvTC")), tc);
 }
 
 TEST_F(ChangeFilesTest, ARecordAlreadyStoredAsItIsWritesNothing) {
   const std::string race = Race("20240106", "06", "01");
   const std::string av = MakeAv(race, "01060900", "05", "001");
-  const std::string we = MakeWe("20240106", "06", "01060900", "2");
+  const std::string we = MakeWe("20240106", "06", "01060900", "2", "111111");
   Store(av);
   Store(we);
   int writes = 0;
@@ -278,7 +222,7 @@ TEST_F(ChangeFilesTest, ARecordAlreadyStoredAsItIsWritesNothing) {
   EXPECT_TRUE(StoreChangeRecord(data_, MakeAv(race, "01060905", "05", "002")).failed());
   SetWriteFaultForTesting(nullptr);
   EXPECT_EQ(writes, 1);
-  EXPECT_EQ(Slurp(FileOf(".jvAV")), av);
+  EXPECT_EQ(ReadFileBytes(FileOf(".jvAV")), av);
 }
 
 TEST_F(ChangeFilesTest, EveryCutOfAFixedSizeRecordIsRejectedSafely) {
@@ -313,20 +257,20 @@ TEST(RenewFile, FiveLinesOrNothing) {
 
   const RenewStamps stamps{"01060830", "", "01061000", "", "01061115"};
   ASSERT_TRUE(WriteRenewFile(renew, stamps));
-  EXPECT_EQ(Slurp(renew), "01060830\r\n\r\n01061000\r\n\r\n01061115\r\n");
+  EXPECT_EQ(ReadFileBytes(renew), "01060830\r\n\r\n01061000\r\n\r\n01061115\r\n");
   EXPECT_EQ(ReadRenewFile(renew), stamps);
 
-  Spit(renew, "01060830\r\n\r\n01061000\r\n\r\n");  // four lines
+  WriteFileBytes(renew, "01060830\r\n\r\n01061000\r\n\r\n");  // four lines
   EXPECT_EQ(ReadRenewFile(renew), RenewStamps{});
-  Spit(renew, "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n");
+  WriteFileBytes(renew, "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n");
   EXPECT_EQ(ReadRenewFile(renew), RenewStamps{});
-  Spit(renew, "");
+  WriteFileBytes(renew, "");
   EXPECT_EQ(ReadRenewFile(renew), RenewStamps{});
-  Spit(renew, "1\n2\n3\n4\n5");  // other line ends, no final one: still five lines
+  WriteFileBytes(renew, "1\n2\n3\n4\n5");  // other line ends, no final one: still five lines
   EXPECT_EQ(ReadRenewFile(renew), (RenewStamps{"1", "2", "3", "4", "5"}));
 
   EXPECT_FALSE(WriteRenewFile(renew, RenewStamps{"1\r\n2", "", "", "", ""}));
-  EXPECT_EQ(Slurp(renew), "1\n2\n3\n4\n5");
+  EXPECT_EQ(ReadFileBytes(renew), "1\n2\n3\n4\n5");
 }
 
 }  // namespace

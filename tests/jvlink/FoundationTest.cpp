@@ -1,23 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 
 #include "jvlink/Clock.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/JVData_Structure.h"
+#include "jvlink/Sjis.h"
 #include "jvlink/TextLines.h"
+#include "tests/support/Files.h"
 
 namespace tavolen {
 namespace {
 
-fs::path TempDir(const std::string& name) {
-  const char* base = std::getenv("TAVOLEN_TEST_TMP");
-  fs::path dir = fs::path(base ? base : fs::temp_directory_path().string()) / name;
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
+using testsupport::TempDir;
 
 TEST(Field, CutPastTheEndReadsBlanks) {
   EXPECT_EQ(Cut("RA1", 1, 2), "RA");
@@ -74,6 +71,8 @@ TEST(FileIO, AtomicWriteReplacesWholeAndFailureKeepsOld) {
   SetWriteFaultForTesting(nullptr);
   EXPECT_FALSE(st.ok);
   EXPECT_FALSE(st.message.empty());
+  EXPECT_EQ(st.reason, FileError::Write);
+  EXPECT_EQ(st.detail, PathText(f));
   ASSERT_TRUE(ReadWholeFile(f, got));
   EXPECT_EQ(got, "new contents");
 
@@ -93,6 +92,32 @@ TEST(FileIO, StaleTempFilesAreRemoved) {
   std::string got;
   EXPECT_FALSE(ReadWholeFile(dir / "none", got));
   EXPECT_FALSE(ReadWholeFile(dir, got));  // a folder is not a file
+}
+
+// A folder that cannot be made is reported in Japanese words, never the system's English text.
+TEST(FileIO, FolderFailuresAreWorded) {
+  const fs::path dir = TempDir("folder-failure");
+  std::ofstream(dir / "plain") << "a file where a folder should go";
+  const FileStatus st = EnsureFolder(dir / "plain" / "Data");
+  EXPECT_FALSE(st.ok);
+  EXPECT_EQ(st.reason, FileError::Folder);
+  EXPECT_NE(st.systemError, 0);
+  const std::string text = SjisToUtf8(st.message);
+  EXPECT_NE(text.find("フォルダを作成できませんでした"), std::string::npos) << text;
+  EXPECT_NE(text.find("同じ名前のファイルがあります"), std::string::npos) << text;
+  const std::string reason = text.substr(text.rfind("（"));
+  for (char c : reason) EXPECT_FALSE(std::isalpha(static_cast<unsigned char>(c))) << text;
+  EXPECT_TRUE(EnsureFolder(dir / "made"));
+  EXPECT_TRUE(EnsureFolder(dir / "made"));  // an existing folder is fine
+}
+
+// AllDigits: only ASCII digits, and an empty text is no number.
+TEST(TextLines, AllDigitsNeedsAtLeastOneDigit) {
+  EXPECT_TRUE(AllDigits("20240106"));
+  EXPECT_FALSE(AllDigits(""));
+  EXPECT_FALSE(AllDigits("2024 106"));
+  EXPECT_FALSE(AllDigits("../../.."));
+  EXPECT_FALSE(AllDigits("\xef\xbc\x91"));  // a full-width digit
 }
 
 }  // namespace

@@ -5,12 +5,13 @@
 
 #include "jvlink/FileIO.h"
 #include "jvlink/RaceFiles.h"
-#include "tests/jvlink/TestRecords.h"
+#include "tests/support/Files.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 const fs::path kDayFile = Utf8Path("2024年01月06日.jvRA");
 const fs::path kNakayama = Utf8Path("2024年01月06日中山.jvSEr");
@@ -85,12 +86,12 @@ TEST(StoreRa, SortsByCourseThenRaceAndZeroesTheHeader) {
   const std::string r5 = MakeRa("20240106", "09", "05", "6");
   const std::string n3 = MakeRa("20240106", "06", "03", "3");
   for (const auto& r : {r12, r1, r5, n3}) ASSERT_TRUE(StoreRaRecord(data, r).stored());
-  EXPECT_EQ(Slurp(data / kDayFile), DayLine(n3) + DayLine(r1) + DayLine(r5) + DayLine(r12));
+  EXPECT_EQ(ReadFileBytes(data / kDayFile), DayLine(n3) + DayLine(r1) + DayLine(r5) + DayLine(r12));
 
   StoreResult res = StoreRaRecord(data, MakeRa("20240106", "06", "11", "1"));
   ASSERT_TRUE(res.stored());
   EXPECT_EQ(res.listLine, Sj("作成済み:11R/2024年01月06日.jvRA"));
-  EXPECT_EQ(Slurp(data / kDayFile).size(), 5u * 1272u);
+  EXPECT_EQ(ReadFileBytes(data / kDayFile).size(), 5u * 1272u);
 }
 
 TEST(StoreRa, SameRaceKeyReplacesItsLine) {
@@ -104,28 +105,29 @@ TEST(StoreRa, SameRaceKeyReplacesItsLine) {
     return r;
   }();
   for (const auto& r : {first, other, again}) ASSERT_TRUE(StoreRaRecord(data, r).stored());
-  EXPECT_EQ(Slurp(data / kDayFile), DayLine(again) + DayLine(other));
+  EXPECT_EQ(ReadFileBytes(data / kDayFile), DayLine(again) + DayLine(other));
   ASSERT_TRUE(StoreRaRecord(data, otherMeeting).stored());
-  EXPECT_EQ(Slurp(data / kDayFile), DayLine(again) + DayLine(other) + DayLine(otherMeeting));
+  EXPECT_EQ(ReadFileBytes(data / kDayFile),
+            DayLine(again) + DayLine(other) + DayLine(otherMeeting));
   // Another date goes to its own day file.
   ASSERT_TRUE(StoreRaRecord(data, MakeRa("20240107", "06", "01", "1")).stored());
   EXPECT_TRUE(FileExists(data / Utf8Path("2024年01月07日.jvRA")));
-  EXPECT_EQ(Slurp(data / kDayFile).size(), 3u * 1272u);
+  EXPECT_EQ(ReadFileBytes(data / kDayFile).size(), 3u * 1272u);
 }
 
 TEST(StoreRa, ExistingFileLosesABlankFirstLineAndLinesOfTheWrongLength) {
   const fs::path data = FreshDir("ra-clean") / "Data";
   const std::string kept = MakeRa("20240106", "06", "02", "1");
   const std::string blankLine(1270, ' ');
-  Spit(data / kDayFile, blankLine + "\r\n" + "garbage\r\n\r\n" + DayLine(kept).substr(0, 1270) +
-                            "\n" + blankLine + "\r\n");
+  WriteFileBytes(data / kDayFile, blankLine + "\r\n" + "garbage\r\n\r\n" +
+                                      DayLine(kept).substr(0, 1270) + "\n" + blankLine + "\r\n");
   const std::string added = MakeRa("20240106", "06", "01", "1");
   ASSERT_TRUE(StoreRaRecord(data, added).stored());
   // One blank line goes per store, as the first line after sorting; the second follows next.
-  EXPECT_EQ(Slurp(data / kDayFile),
+  EXPECT_EQ(ReadFileBytes(data / kDayFile),
             std::string(1270, ' ') + "\r\n" + DayLine(added) + DayLine(kept));
   ASSERT_TRUE(StoreRaRecord(data, added).stored());
-  EXPECT_EQ(Slurp(data / kDayFile), DayLine(added) + DayLine(kept));
+  EXPECT_EQ(ReadFileBytes(data / kDayFile), DayLine(added) + DayLine(kept));
 }
 
 TEST(StoreSe, FirstRecordCreates216LinesWithOnlyItsSlot) {
@@ -134,7 +136,7 @@ TEST(StoreSe, FirstRecordCreates216LinesWithOnlyItsSlot) {
   StoreResult res = StoreSeRecord(data, se);
   ASSERT_TRUE(res.stored());
   EXPECT_EQ(res.listLine, Sj("作成済み:03R/05番/2024年01月06日中山.jvSEr"));
-  const std::string file = Slurp(data / kNakayama);
+  const std::string file = ReadFileBytes(data / kNakayama);
   ASSERT_EQ(file.size(), 216u * 555u);
   EXPECT_EQ(file, EntryFile({{40, se}}));
 }
@@ -145,9 +147,9 @@ TEST(StoreSe, SlotsReplacementAndLimits) {
   const std::string last = MakeSe("20240106", "06", "12", "18", "2", "B");
   const std::string again = MakeSe("20240106", "06", "01", "01", "3", "C");
   for (const auto& r : {first, last}) ASSERT_TRUE(StoreSeRecord(data, r).stored());
-  EXPECT_EQ(Slurp(data / kNakayama), EntryFile({{0, first}, {215, last}}));
+  EXPECT_EQ(ReadFileBytes(data / kNakayama), EntryFile({{0, first}, {215, last}}));
   ASSERT_TRUE(StoreSeRecord(data, again).stored());
-  EXPECT_EQ(Slurp(data / kNakayama), EntryFile({{0, again}, {215, last}}));
+  EXPECT_EQ(ReadFileBytes(data / kNakayama), EntryFile({{0, again}, {215, last}}));
 
   // Outside the file's 12 races and 18 horse numbers, or not storable at all.
   for (const auto& r :
@@ -157,7 +159,7 @@ TEST(StoreSe, SlotsReplacementAndLimits) {
         MakeSe("20240106", "06", "01", "01", "9")}) {
     EXPECT_EQ(StoreSeRecord(data, r).outcome, StoreResult::Outcome::Rejected) << r.substr(0, 30);
   }
-  EXPECT_EQ(Slurp(data / kNakayama), EntryFile({{0, again}, {215, last}}));
+  EXPECT_EQ(ReadFileBytes(data / kNakayama), EntryFile({{0, again}, {215, last}}));
 
   // An unknown course code has no entry file name; a bad date has no name either.
   EXPECT_FALSE(StoreSeRecord(data, MakeSe("20240106", "99", "01", "01", "1")).stored());
@@ -174,7 +176,7 @@ TEST(StoreSe, KeepsBytesThatAreNotValidCodePage932) {
   Put(se, 41, std::string("\x81\x20\xFF\x00\xA0\x85\x40", 7));
   Put(se, 553, "\x81");  // a lead byte cut off at the end of the line
   ASSERT_TRUE(StoreSeRecord(data, se).stored());
-  EXPECT_EQ(Slurp(data / kNakayama), EntryFile({{20, se}}));
+  EXPECT_EQ(ReadFileBytes(data / kNakayama), EntryFile({{20, se}}));
 }
 
 TEST(StoreSe, RepairsAnEntryFileOfTheWrongShape) {
@@ -186,23 +188,23 @@ TEST(StoreSe, RepairsAnEntryFileOfTheWrongShape) {
   const std::string runnerLine = a.substr(0, 553);
   // Line 0 valid, line 1 too short, line 2 valid (b), line 3 empty, then the file ends with
   // a line without CR LF.
-  Spit(data / kNakayama,
-       runnerLine + "\r\n" + "short\r\n" + b.substr(0, 553) + "\n\r\n" + c.substr(0, 553));
+  WriteFileBytes(data / kNakayama, runnerLine + "\r\n" + "short\r\n" + b.substr(0, 553) + "\n\r\n" +
+                                       c.substr(0, 553));
   const std::string e = MakeSe("20240106", "06", "05", "05", "1", "E");
   ASSERT_TRUE(StoreSeRecord(data, e).stored());
-  EXPECT_EQ(Slurp(data / kNakayama), EntryFile({{0, a}, {2, b}, {4, c}, {76, e}}));
+  EXPECT_EQ(ReadFileBytes(data / kNakayama), EntryFile({{0, a}, {2, b}, {4, c}, {76, e}}));
 
   // Too many lines: the runner line past line 215 goes to its own slot when that is blank.
   std::string tooLong = EntryFile({{0, a}});
   tooLong += d + a;  // lines 216, 217: d's slot (214) is blank, a's (0) is taken
-  Spit(data / kNakayama, tooLong);
+  WriteFileBytes(data / kNakayama, tooLong);
   ASSERT_TRUE(StoreSeRecord(data, e).stored());
-  EXPECT_EQ(Slurp(data / kNakayama), EntryFile({{0, a}, {76, e}, {214, d}}));
+  EXPECT_EQ(ReadFileBytes(data / kNakayama), EntryFile({{0, a}, {76, e}, {214, d}}));
 
   // An empty file is a file of blank slots.
-  Spit(data / kNakayama, "");
+  WriteFileBytes(data / kNakayama, "");
   ASSERT_TRUE(StoreSeRecord(data, e).stored());
-  EXPECT_EQ(Slurp(data / kNakayama), EntryFile({{76, e}}));
+  EXPECT_EQ(ReadFileBytes(data / kNakayama), EntryFile({{76, e}}));
 }
 
 TEST(RaceFiles, AFailedWriteKeepsTheOldFiles) {
@@ -211,7 +213,7 @@ TEST(RaceFiles, AFailedWriteKeepsTheOldFiles) {
   const std::string se = MakeSe("20240106", "06", "01", "01", "1");
   ASSERT_TRUE(StoreRaRecord(data, ra).stored());
   ASSERT_TRUE(StoreSeRecord(data, se).stored());
-  const std::string day = Slurp(data / kDayFile), entry = Slurp(data / kNakayama);
+  const std::string day = ReadFileBytes(data / kDayFile), entry = ReadFileBytes(data / kNakayama);
 
   SetWriteFaultForTesting([](const fs::path&) { return true; });
   StoreResult r1 = StoreRaRecord(data, MakeRa("20240106", "06", "02", "1"));
@@ -221,8 +223,8 @@ TEST(RaceFiles, AFailedWriteKeepsTheOldFiles) {
   EXPECT_TRUE(r2.failed());
   EXPECT_FALSE(r1.error.empty());
   EXPECT_TRUE(r1.listLine.empty());
-  EXPECT_EQ(Slurp(data / kDayFile), day);
-  EXPECT_EQ(Slurp(data / kNakayama), entry);
+  EXPECT_EQ(ReadFileBytes(data / kDayFile), day);
+  EXPECT_EQ(ReadFileBytes(data / kNakayama), entry);
 }
 
 TEST(RaceFiles, ReadersStayInsideTheFile) {
@@ -231,7 +233,7 @@ TEST(RaceFiles, ReadersStayInsideTheFile) {
   const std::string ra2 = MakeRa("20240106", "06", "02", "1");
   std::vector<std::string> records;
 
-  Spit(data / kDayFile, DayLine(ra1) + DayLine(ra2) + DayLine(ra1).substr(0, 700));
+  WriteFileBytes(data / kDayFile, DayLine(ra1) + DayLine(ra2) + DayLine(ra1).substr(0, 700));
   ASSERT_TRUE(ReadDayRecords(data / kDayFile, records));
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[1], DayLine(ra2));
@@ -240,11 +242,11 @@ TEST(RaceFiles, ReadersStayInsideTheFile) {
 
   std::string many;
   for (int i = 0; i < 40; ++i) many += DayLine(ra1);
-  Spit(data / kDayFile, many);
+  WriteFileBytes(data / kDayFile, many);
   ASSERT_TRUE(ReadDayRecords(data / kDayFile, records));
   EXPECT_EQ(records.size(), 36u);
 
-  Spit(data / kDayFile, "");
+  WriteFileBytes(data / kDayFile, "");
   ASSERT_TRUE(ReadDayRecords(data / kDayFile, records));
   EXPECT_TRUE(records.empty());
   records.push_back("stale");
@@ -261,7 +263,7 @@ TEST(RaceFiles, ReadersStayInsideTheFile) {
   EXPECT_FALSE(ReadEntryRecord(data / kNakayama, 216, record));
   EXPECT_FALSE(ReadEntryRecord(data / kNakayama, -1, record));
   EXPECT_TRUE(record.empty());
-  Spit(data / kNakayama, EntryFile({}).substr(0, 555 * 3 + 100));
+  WriteFileBytes(data / kNakayama, EntryFile({}).substr(0, 555 * 3 + 100));
   EXPECT_TRUE(ReadEntryRecord(data / kNakayama, 2, record));
   EXPECT_FALSE(ReadEntryRecord(data / kNakayama, 3, record));
   EXPECT_FALSE(ReadEntryRecord(data / "missing.jvSEr", 0, record));

@@ -5,12 +5,13 @@
 
 #include "jvlink/ChangeFiles.h"
 #include "jvlink/TextLines.h"
-#include "tests/racecard/RaceFileBuilder.h"
+#include "tests/support/Files.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 // Race key 2005010806010101: 中山, 1回 1日, race 1 (the race of RaceSpec's defaults).
 const std::string kRace1 = "2005010806010101";

@@ -2,22 +2,23 @@
 
 #include "jvlink/Platform.h"
 #include "racecard/Meeting.h"
-#include "tests/racecard/RaceFileBuilder.h"
+#include "tests/support/Files.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 
 const SjisString kDate = Sj("2005年01月08日");
 
 TEST(DateList, NewestFirstFromDayFilesOnly) {
   fs::path dir = TempDir("racecard-datelist");
-  WriteBytes(dir / RaceFileName("20050108", ".jvRA"), "");
-  WriteBytes(dir / RaceFileName("20050109", ".jvRA"), "");
-  WriteBytes(dir / RaceFileName("20041228", ".jvRA"), "");
-  WriteBytes(dir / RaceFileName("20050110", "中山.jvSEr"), "");
-  WriteBytes(dir / RaceFileName("20050111", ".jvWE"), "");
+  WriteFileBytes(dir / RaceFileName("20050108", ".jvRA"), "");
+  WriteFileBytes(dir / RaceFileName("20050109", ".jvRA"), "");
+  WriteFileBytes(dir / RaceFileName("20041228", ".jvRA"), "");
+  WriteFileBytes(dir / RaceFileName("20050110", "中山.jvSEr"), "");
+  WriteFileBytes(dir / RaceFileName("20050111", ".jvWE"), "");
   fs::create_directory(dir / RaceFileName("20050112", ".jvRA"));  // a folder, not a file
 
   EXPECT_EQ(MakeDateList(dir), (std::vector<SjisString>{Sj("2005年01月09日"), Sj("2005年01月08日"),
@@ -31,7 +32,7 @@ TEST(DateList, MaskFollowsTheFileSystemsLetterCase) {
   fs::path dir = TempDir("racecard-datelist-case");
   WriteMeeting(dir, "20050108", {{"06", "中山"}}, 1);
   fs::rename(dir / RaceFileName("20050108", ".jvRA"), dir / RaceFileName("20050108", ".JVRA"));
-  WriteBytes(dir / RaceFileName("20050109", ".jvRA"), "");
+  WriteFileBytes(dir / RaceFileName("20050109", ".jvRA"), "");
   LoadedMeeting m;
   if (FileNamesIgnoreCase()) {
     EXPECT_EQ(MakeDateList(dir), (std::vector<SjisString>{Sj("2005年01月09日"), kDate}));
@@ -87,7 +88,7 @@ TEST(MeetingLoad, AtMostThirtySixRaces) {
     rs.race = 1 + i % 12;
     day.push_back(RaRecord(rs));
   }
-  WriteBytes(dir / RaceFileName("20050108", ".jvRA"), Concat(day));
+  WriteFileBytes(dir / RaceFileName("20050108", ".jvRA"), Concat(day));
 
   LoadedMeeting m;
   ASSERT_TRUE(LoadMeeting(m, dir, kDate).loaded());
@@ -115,7 +116,7 @@ TEST(MeetingLoad, MissingOrUnfilledEntryFileGivesBlankRunners) {
   fs::path dir = TempDir("racecard-no-entries");
   RaceSpec first, second;
   second.race = 2;
-  WriteBytes(dir / RaceFileName("20050108", ".jvRA"), RaRecord(first) + RaRecord(second));
+  WriteFileBytes(dir / RaceFileName("20050108", ".jvRA"), RaRecord(first) + RaRecord(second));
 
   LoadedMeeting m;
   ASSERT_TRUE(LoadMeeting(m, dir, kDate).loaded());
@@ -125,7 +126,8 @@ TEST(MeetingLoad, MissingOrUnfilledEntryFileGivesBlankRunners) {
 
   // An entry file that holds race 2 only: race 1 stays blank.
   RunnerSpec rn;
-  WriteBytes(dir / RaceFileName("20050108", "中山.jvSEr"), EntryFileBytes({SeRecord(second, rn)}));
+  WriteFileBytes(dir / RaceFileName("20050108", "中山.jvSEr"),
+                 EntryFileBytes({SeRecord(second, rn)}));
   ASSERT_TRUE(LoadMeeting(m, dir, kDate).loaded());
   EXPECT_EQ(m.raceSlots[0].runners[0].frameNumber.str(), " ");
   EXPECT_EQ(m.raceSlots[1].runners[0].frameNumber.str(), "1");
@@ -140,8 +142,8 @@ TEST(MeetingLoad, RunnerCountsAndRaceNumbersOutsideTheFile) {
   late.race = 13;
   late.runnerCount = "05";
   zero.race = 0;
-  WriteBytes(dir / RaceFileName("20050108", ".jvRA"),
-             RaRecord(many) + RaRecord(bad) + RaRecord(late) + RaRecord(zero));
+  WriteFileBytes(dir / RaceFileName("20050108", ".jvRA"),
+                 RaRecord(many) + RaRecord(bad) + RaRecord(late) + RaRecord(zero));
   std::vector<std::string> entries;
   for (int h = 1; h <= 18; ++h) {
     RunnerSpec rn;
@@ -149,8 +151,8 @@ TEST(MeetingLoad, RunnerCountsAndRaceNumbersOutsideTheFile) {
     entries.push_back(SeRecord(many, rn));
   }
   // The entry file is longer than its 216 lines: line 216 on would be race 13.
-  WriteBytes(dir / RaceFileName("20050108", "中山.jvSEr"),
-             EntryFileBytes(entries) + SeRecord(late, RunnerSpec{}));
+  WriteFileBytes(dir / RaceFileName("20050108", "中山.jvSEr"),
+                 EntryFileBytes(entries) + SeRecord(late, RunnerSpec{}));
 
   LoadedMeeting m;
   ASSERT_TRUE(LoadMeeting(m, dir, kDate).loaded());
@@ -164,7 +166,7 @@ TEST(MeetingLoad, RunnerCountsAndRaceNumbersOutsideTheFile) {
 
 TEST(MeetingLoad, EmptyDayFileLoadsNoRace) {
   fs::path dir = TempDir("racecard-empty-day");
-  WriteBytes(dir / RaceFileName("20050108", ".jvRA"), "");
+  WriteFileBytes(dir / RaceFileName("20050108", ".jvRA"), "");
   LoadedMeeting m;
   ASSERT_TRUE(LoadMeeting(m, dir, kDate).loaded());
   EXPECT_EQ(m.loadedRaceCount, 0);
@@ -175,8 +177,8 @@ TEST(MeetingLoad, ABlankRecordInTheMiddleKeepsItemsOnTheirSlots) {
   fs::path dir = TempDir("racecard-gap");
   RaceSpec one, three;
   three.race = 3;
-  WriteBytes(dir / RaceFileName("20050108", ".jvRA"),
-             RaRecord(one) + BlankRecord("  ", 1272) + RaRecord(three));
+  WriteFileBytes(dir / RaceFileName("20050108", ".jvRA"),
+                 RaRecord(one) + BlankRecord("  ", 1272) + RaRecord(three));
   LoadedMeeting m;
   ASSERT_TRUE(LoadMeeting(m, dir, kDate).loaded());
   auto items = RaceListItems(m);
@@ -220,10 +222,10 @@ TEST(DateChange, TodayIntervalAndTip) {
   EXPECT_FALSE(IsToday(clock, kDate));
   EXPECT_FALSE(IsToday(clock, ""));
 
-  EXPECT_EQ(CheckIntervalOf(5), 5);
-  EXPECT_EQ(CheckIntervalOf(0), 2);
-  EXPECT_EQ(CheckIntervalOf(-7), 2);
-  EXPECT_EQ(CheckIntervalOf(100000), 59);
+  EXPECT_EQ(ClampCheckInterval(5), 5);
+  EXPECT_EQ(ClampCheckInterval(0), 2);
+  EXPECT_EQ(ClampCheckInterval(-7), 2);
+  EXPECT_EQ(ClampCheckInterval(100000), 59);
   EXPECT_EQ(CheckTimerMilliseconds(5), 300000);
   EXPECT_EQ(MeetingTrayTip(kDate), Sj("開催日：2005年01月08日"));
 }

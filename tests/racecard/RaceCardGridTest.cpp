@@ -7,25 +7,19 @@
 #include <memory>
 
 #include "racecard/RaceCardDelegate.h"
-#include "tests/racecard/RaceFileBuilder.h"
+#include "tests/support/Files.h"
+#include "tests/support/QtApp.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_racecard_grid_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+using namespace tavolen::testsupport;
 
 class RaceCardGridTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    testsupport::EnsureApplication("tavolen_racecard_grid_tests");
     fs::path dir = TempDir("racecard-grid");
     RaceSpec rs;
     rs.runnerCount = "16";
@@ -35,8 +29,8 @@ class RaceCardGridTest : public ::testing::Test {
       r.horse = h;
       se.push_back(SeRecord(rs, r));  // frames 1,1,2,2,...,8,8
     }
-    WriteBytes(dir / RaceFileName("20050108", ".jvRA"), RaRecord(rs));
-    WriteBytes(dir / RaceFileName("20050108", "中山.jvSEr"), EntryFileBytes(se));
+    WriteFileBytes(dir / RaceFileName("20050108", ".jvRA"), RaRecord(rs));
+    WriteFileBytes(dir / RaceFileName("20050108", "中山.jvSEr"), EntryFileBytes(se));
     ASSERT_TRUE(LoadMeeting(meeting_, dir, Sj("2005年01月08日")).loaded());
     meeting_.selectedRaceIndex = 0;
     card_ = BuildRaceCard(meeting_, 0);
@@ -59,7 +53,9 @@ class RaceCardGridTest : public ::testing::Test {
   LoadedMeeting meeting_;
   RaceCard card_;
   FakeClock clock_{LocalDateTime{2005, 1, 8, 9, 0, 0}};
-  std::unique_ptr<QTableWidget> gridWidget_ = (App(), std::make_unique<QTableWidget>());
+  std::unique_ptr<QTableWidget> gridWidget_ =
+      (testsupport::EnsureApplication("tavolen_racecard_grid_tests"),
+       std::make_unique<QTableWidget>());
   QTableWidget& grid_ = *gridWidget_;
   QImage image_;
 };

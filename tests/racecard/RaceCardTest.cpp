@@ -3,13 +3,14 @@
 #include "jvlink/TextLines.h"
 #include "racecard/CardPaint.h"
 #include "racecard/RaceCard.h"
-#include "tests/racecard/RaceFileBuilder.h"
+#include "tests/support/Files.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using namespace tavolen::testing;
+using namespace tavolen::testsupport;
 using Role = PaintColour::Role;
 
 // A meeting with race 12 of 中山 (key 2005010806010112) in slot 0, loaded from its files.
@@ -27,8 +28,8 @@ class RaceCardTest : public ::testing::Test {
     race_.condition = "005";
     std::vector<std::string> se;
     for (const auto& r : runners) se.push_back(SeRecord(race_, r));
-    WriteBytes(dir / RaceFileName("20050108", ".jvRA"), RaRecord(race_));
-    WriteBytes(dir / RaceFileName("20050108", "中山.jvSEr"), EntryFileBytes(se));
+    WriteFileBytes(dir / RaceFileName("20050108", ".jvRA"), RaRecord(race_));
+    WriteFileBytes(dir / RaceFileName("20050108", "中山.jvSEr"), EntryFileBytes(se));
     ASSERT_TRUE(LoadMeeting(meeting_, dir, Sj("2005年01月08日")).loaded());
   }
 
@@ -136,7 +137,7 @@ TEST_F(RaceCardTest, BlankRunnersMakeTheRaceIncomplete) {
   // No entry file at all: race 1 of the day.
   fs::path dir = TempDir("racecard-card-noentry");
   RaceSpec rs;
-  WriteBytes(dir / RaceFileName("20050108", ".jvRA"), RaRecord(rs));
+  WriteFileBytes(dir / RaceFileName("20050108", ".jvRA"), RaRecord(rs));
   ASSERT_TRUE(LoadMeeting(meeting_, dir, Sj("2005年01月08日")).loaded());
   card = BuildRaceCard(meeting_, 0);
   EXPECT_FALSE(card.complete);

@@ -18,29 +18,14 @@
 #include "racecard/prgrsUnit.h"
 #include "standin/StandIn.h"
 #include "tests/reliability/CrashOps.h"
+#include "tests/support/MainWindow.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavolen {
 namespace {
 
 using namespace tavolen::reliability;
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_reliability_day_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
-// VmRSS of this process in kilobytes.
-long ResidentKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  return -1;
-}
 
 struct Day {
   fs::path app = FreshApp("day-memory");
@@ -51,7 +36,7 @@ struct Day {
   std::unique_ptr<TMainForm> form;
 
   Day() {
-    App();
+    testsupport::EnsureApplication("tavolen_reliability_day_tests");
     // The day as acquisition and the change fetch leave it.
     for (const SjisString& r : StandInDayRecords()) {
       const std::string_view type = std::string_view(r).substr(0, 2);
@@ -64,8 +49,7 @@ struct Day {
     }
     jv = std::make_unique<StandInJVLink>(clock, StandInOptions{app / "standin", 0});
     prgrs = std::make_unique<TPrgrsForm>();
-    form = std::make_unique<TMainForm>(
-        MainFormDeps{app, "Tavolen", desktop, clock, *jv, [](QDialog&) { return 0; }, [] {}});
+    form = std::make_unique<TMainForm>(testsupport::TestDeps(app, desktop, clock, *jv));
     form->PrgrsForm = prgrs.get();
   }
 
@@ -97,13 +81,13 @@ TEST(DayMemory, ResidentMemoryAfterADayStaysWithinTenPercentOfStartUp) {
   ASSERT_GT(day.form->DateCombo->count(), 0);
   // Start-up includes the first check: fonts, the grid and the first file reads are in place.
   day.Check();
-  const long startKb = ResidentKb();
+  const long startKb = ResidentKilobytes();
   const auto started = std::chrono::steady_clock::now();
   for (int t = 1; t < ticks; ++t) {
     day.Check();
     if (::testing::Test::HasFatalFailure()) return;
   }
-  const long endKb = ResidentKb();
+  const long endKb = ResidentKilobytes();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::printf(

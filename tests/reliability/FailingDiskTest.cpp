@@ -40,19 +40,20 @@ struct StoredDay {
   fs::path app;
   fs::path data;
   explicit StoredDay(const std::string& name) : app(FreshApp(name)), data(app / "Data") {
-    Spit(data / (DateName(kDay) + ".jvRA"),
-         DayLine(MakeRa(kDay, "06", 1)) + "\r\n" + DayLine(MakeRa(kDay, "06", 2)) + "\r\n");
+    WriteFileBytes(data / (DateName(kDay) + ".jvRA"), DayLine(MakeRa(kDay, "06", 1)) + "\r\n" +
+                                                          DayLine(MakeRa(kDay, "06", 2)) + "\r\n");
     std::string entry;
     for (int i = 0; i < 216; ++i)
       entry += (i == 3 ? MakeSe(kDay, "06", 1, 4).substr(0, 553) : std::string(553, ' ')) + "\r\n";
-    Spit(data / (DateName(kDay) + "中山.jvSEr"), entry);
+    WriteFileBytes(data / (DateName(kDay) + "中山.jvSEr"), entry);
     const std::string stamp = "01061000";
-    Spit(data / (DateName(kDay) + ".jvWE"), MakeWe(kDay, "06", stamp, "1"));
-    Spit(data / (DateName(kDay) + ".jvAV"), MakeAv(kDay, 3, 5, stamp));
-    Spit(data / (DateName(kDay) + ".jvJC"), MakeJc(kDay, 3, 5, stamp, Sj("アトノキシュ")));
-    Spit(data / (DateName(kDay) + ".jvTC"), MakeTc(kDay, 3, stamp, "1600"));
-    Spit(data / (DateName(kDay) + ".jvCC"), MakeCc(kDay, 3, stamp));
-    Spit(data / (DateName(kDay) + ".renew"), "01061000\r\n\r\n\r\n\r\n\r\n");
+    WriteFileBytes(data / (DateName(kDay) + ".jvWE"), MakeWe(kDay, "06", stamp, "1"));
+    WriteFileBytes(data / (DateName(kDay) + ".jvAV"), MakeAv(kDay, 3, 5, stamp));
+    WriteFileBytes(data / (DateName(kDay) + ".jvJC"),
+                   MakeJc(kDay, 3, 5, stamp, Sj("アトノキシュ")));
+    WriteFileBytes(data / (DateName(kDay) + ".jvTC"), MakeTc(kDay, 3, stamp, "1600"));
+    WriteFileBytes(data / (DateName(kDay) + ".jvCC"), MakeCc(kDay, 3, stamp));
+    WriteFileBytes(data / (DateName(kDay) + ".renew"), "01061000\r\n\r\n\r\n\r\n\r\n");
   }
 };
 
@@ -99,13 +100,13 @@ TEST(FailingDisk, StoringRaceRecordsChangesNoFile) {
 TEST(FailingDisk, AFaultOnOneFileLeavesTheOthersWorking) {
   StoredDay day("full-disk-one-file");
   const fs::path entry = day.data / (DateName(kDay) + "中山.jvSEr");
-  const std::string entryBefore = Slurp(entry);
+  const std::string entryBefore = ReadFileBytes(entry);
   FullDisk disk([&](const fs::path& p) { return p == entry; });
 
   EXPECT_TRUE(StoreRaRecord(day.data, MakeRa(kDay, "06", 3)).stored());
   EXPECT_TRUE(StoreSeRecord(day.data, MakeSe(kDay, "06", 1, 6)).failed());
-  EXPECT_EQ(Slurp(entry), entryBefore);
-  EXPECT_EQ(Slurp(day.data / (DateName(kDay) + ".jvRA")),
+  EXPECT_EQ(ReadFileBytes(entry), entryBefore);
+  EXPECT_EQ(ReadFileBytes(day.data / (DateName(kDay) + ".jvRA")),
             DayLine(MakeRa(kDay, "06", 1)) + "\r\n" + DayLine(MakeRa(kDay, "06", 2)) + "\r\n" +
                 DayLine(MakeRa(kDay, "06", 3)) + "\r\n");
 }
@@ -159,11 +160,11 @@ TEST(FailingDisk, SettingsAndErrorLogKeepTheirLinesAndRecover) {
   const fs::path app = FreshApp("full-disk-settings");
   const fs::path iniPath = app / "Tavolen.ini";
   const std::string iniBytes = "[locate]\r\ntop=10\r\nleft=20\r\n[Time]\r\nAutoRdataGet=5\r\n";
-  Spit(iniPath, iniBytes);
+  WriteFileBytes(iniPath, iniBytes);
   FakeClock clock(LocalDateTime{2024, 1, 6, 10, 30, 0});
   ErrorLog log(app, clock);
   ASSERT_TRUE(log.RecordStartup());
-  const std::string logBytes = Slurp(app / "ErrorLog.txt");
+  const std::string logBytes = ReadFileBytes(app / "ErrorLog.txt");
   {
     FullDisk disk;
     IniFile ini(iniPath);
@@ -177,8 +178,8 @@ TEST(FailingDisk, SettingsAndErrorLogKeepTheirLinesAndRecover) {
     EXPECT_NE(SjisToUtf8(logged.message).find("エラーログを保存できませんでした"),
               std::string::npos);
   }
-  EXPECT_EQ(Slurp(iniPath), iniBytes);
-  EXPECT_EQ(Slurp(app / "ErrorLog.txt"), logBytes);
+  EXPECT_EQ(ReadFileBytes(iniPath), iniBytes);
+  EXPECT_EQ(ReadFileBytes(app / "ErrorLog.txt"), logBytes);
   for (const auto& e : fs::directory_iterator(app))
     EXPECT_FALSE(e.path().string().ends_with(std::string(kTempSuffix))) << e.path();
 
@@ -187,7 +188,7 @@ TEST(FailingDisk, SettingsAndErrorLogKeepTheirLinesAndRecover) {
   EXPECT_TRUE(ini.WriteInteger("Time", "AutoRdataGet", 7).ok);
   EXPECT_EQ(ini.ReadInteger("Time", "AutoRdataGet", 0), 7);
   EXPECT_TRUE(log.RecordError(Sj("開催速報データ取得中")).ok);
-  EXPECT_TRUE(Slurp(app / "ErrorLog.txt").starts_with(logBytes));
+  EXPECT_TRUE(ReadFileBytes(app / "ErrorLog.txt").starts_with(logBytes));
 }
 
 // Runs body in a child process with a file-size limit, so a write really stops part-way (the
@@ -223,7 +224,7 @@ TEST(FailingDisk, AWriteCutShortByTheDiskLeavesTheOldFile) {
   for (int r = 1; r <= 12; ++r)
     for (const char* course : {"05", "06", "08", "09"})
       big += DayLine(MakeRa(kDay, course, r)) + "\r\n";
-  Spit(day.data / (DateName(kDay) + ".jvRA"), big);
+  WriteFileBytes(day.data / (DateName(kDay) + ".jvRA"), big);
   const Snapshot withBig = TakeSnapshot(day.app);
   EXPECT_EQ(WithFileSizeLimit(
                 big.size() + 100,
@@ -257,10 +258,11 @@ TEST(FailingDisk, AReadOnlyDataFolderChangesNoFile) {
 TEST(FailingDisk, ADayFileWithTwoLinesOfOneRaceKeepsOne) {
   const fs::path app = FreshApp("two-lines-one-race");
   const fs::path file = app / "Data" / (DateName(kDay) + ".jvRA");
-  Spit(file, DayLine(MakeRa(kDay, "06", 3, "X")) + "\r\n" + DayLine(MakeRa(kDay, "06", 1)) +
-                 "\r\n" + DayLine(MakeRa(kDay, "06", 3, "Y")) + "\r\n");
+  WriteFileBytes(file, DayLine(MakeRa(kDay, "06", 3, "X")) + "\r\n" +
+                           DayLine(MakeRa(kDay, "06", 1)) + "\r\n" +
+                           DayLine(MakeRa(kDay, "06", 3, "Y")) + "\r\n");
   ASSERT_TRUE(StoreRaRecord(app / "Data", MakeRa(kDay, "06", 3, "Z")).stored());
-  EXPECT_EQ(Slurp(file),
+  EXPECT_EQ(ReadFileBytes(file),
             DayLine(MakeRa(kDay, "06", 1)) + "\r\n" + DayLine(MakeRa(kDay, "06", 3, "Z")) + "\r\n");
 }
 

@@ -27,28 +27,14 @@
 #include "standin/StandIn.h"
 #include "tests/reliability/RaceDayParts.h"
 #include "tests/reliability/ReliabilityFiles.h"
+#include "tests/support/MainWindow.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavolen {
 namespace {
 
 using namespace tavolen::reliability;
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_raceday_tests";
-  static char* argv[] = {name, nullptr};
-  if (!QApplication::instance()) new QApplication(argc, argv);
-  return *qApp;
-}
-
-long ResidentKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  return -1;
-}
 
 std::string Utf8(const SjisString& s) {
   return Qs(s).toStdString();
@@ -58,18 +44,8 @@ const LocalDateTime kDay{2024, 1, 6, 0, 0, 0};
 const char* const kLabels[] = {"[天候馬場]", "[取消除外]", "[騎手変更]", "[発走時刻]",
                                "[ｺｰｽ 変更]"};
 
-// A stamp as the lists show it; the day's initial state is no time.
-std::string Shown(const std::string& stamp) {
-  if (stamp == "00000000") return Sj("初期状態   ");
-  return stamp.substr(0, 2) + "/" + stamp.substr(2, 2) + " " + stamp.substr(4, 2) + ":" +
-         stamp.substr(6, 2);
-}
-std::string ShownInBalloon(const std::string& stamp) {
-  return stamp == "00000000" ? Sj("初期状態") : Shown(stamp);
-}
-
 TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
-  App();
+  testsupport::EnsureApplication("tavolen_raceday_tests");
   const fs::path app = FreshApp("raceday");
   const fs::path data = app / "Data";
   const fs::path standinFolder = app / "standin";
@@ -102,11 +78,11 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
     form->done(QDialog::Accepted);
     return 0;
   };
-  TMainForm form(MainFormDeps{app, "Tavolen", desktop, clock, jv, runModal, [] {}});
+  TMainForm form(testsupport::TestDeps(app, desktop, clock, jv, runModal));
   THenkoForm henko(form.IniGT1.path(), &desktop);
   form.HenkoForm = &henko;
   form.show();  // JVInit
-  const Lines startLog = SplitLines(Slurp(app / "ErrorLog.txt"));
+  const Lines startLog = SplitLines(ReadFileBytes(app / "ErrorLog.txt"));
   ASSERT_FALSE(startLog.empty());
   EXPECT_EQ(jv.inits, 1);
   EXPECT_EQ(form.DateCombo->count(), 0);
@@ -126,7 +102,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
   const std::map<std::string, std::string> expectedRaceFiles = ExpectedRaceFiles(feed.raceRecords);
   const auto checkRaceFiles = [&](const char* when) {
     for (const auto& [name, bytes] : expectedRaceFiles)
-      EXPECT_TRUE(Slurp(data / SjisPath(name)) == bytes) << when << ": " << PathText(name);
+      EXPECT_TRUE(ReadFileBytes(data / SjisPath(name)) == bytes) << when << ": " << PathText(name);
   };
   checkRaceFiles("after the acquisition");
 
@@ -144,7 +120,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
   const fs::path renew = data / SjisPath(today + ".renew");
   QCoreApplication::processEvents();
   desktop.Clear();
-  const long startKb = ResidentKb();
+  const long startKb = ResidentKilobytes();
 
   std::array<std::string, 5> announced{};
   std::set<std::string> told;  // every record announced so far
@@ -173,7 +149,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
     // The change window lists every change announced so far.
     EXPECT_EQ(henko.Lines(1).size(), now.courseWeather.size()) << FormatHhnn(t);
     for (const auto& [course, stamp] : now.courseWeather) {
-      const SjisString prefix = CourseName(course, 2) + " " + Shown(stamp) + " ";
+      const SjisString prefix = CourseName(course, 2) + " " + ShownStamp(stamp) + " ";
       const auto lines = henko.Lines(1);
       EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                               [&](const SjisString& l) { return l.starts_with(prefix); }))
@@ -184,7 +160,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
       EXPECT_EQ(lines.size(), now.identities[type].size()) << FormatHhnn(t) << " list " << type;
       for (const std::string& r : now.records[type]) {
         const SjisString prefix = CourseName(Cut(r, 20, 2), 2) + PadNumber(Cut(r, 26, 2)) +
-                                  Sj("R ") + Shown(Cut(r, 28, 8)) + " ";
+                                  Sj("R ") + ShownStamp(Cut(r, 28, 8)) + " ";
         EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                                 [&](const SjisString& l) { return l.starts_with(prefix); }))
             << FormatHhnn(t) << " " << r.substr(0, 40);
@@ -223,13 +199,13 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
     if (balloons > 0) {
       std::string renewBytes;
       for (int c = 0; c < 5; ++c) renewBytes += announced[c] + "\r\n";
-      EXPECT_TRUE(Slurp(renew) == renewBytes) << FormatHhnn(t);
+      EXPECT_TRUE(ReadFileBytes(renew) == renewBytes) << FormatHhnn(t);
     } else {
       EXPECT_FALSE(fs::exists(renew)) << FormatHhnn(t);
     }
     if (::testing::Test::HasFatalFailure()) return;
   }
-  const long endKb = ResidentKb();
+  const long endKb = ResidentKilobytes();
   std::printf(
       "race day: %d ticks, %d fetches, %d balloons; resident memory %ld kB after "
       "start-up, %ld kB after the day (%+.1f%%)\n",
@@ -262,7 +238,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
   // Nothing stored was lost: the race files are still the records fed (the change fetch does
   // not touch them), and the error log holds only the start lines.
   checkRaceFiles("after the day");
-  EXPECT_EQ(SplitLines(Slurp(app / "ErrorLog.txt")), startLog);
+  EXPECT_EQ(SplitLines(ReadFileBytes(app / "ErrorLog.txt")), startLog);
   EXPECT_EQ(desktop.Count("error"), 0);
 }
 

@@ -15,19 +15,14 @@
 #include "standin/StandIn.h"
 #include "tests/reliability/RaceDayParts.h"
 #include "tests/reliability/ReliabilityFiles.h"
+#include "tests/support/MainWindow.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavolen {
 namespace {
 
 using namespace tavolen::reliability;
-
-void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "tavolen_raceday_tests";
-  static char* argv[] = {name, nullptr};
-  if (!QApplication::instance()) new QApplication(argc, argv);
-}
 
 const LocalDateTime kDay{2024, 1, 6, 0, 0, 0};
 
@@ -56,7 +51,7 @@ struct Program : ::testing::Test {
   std::unique_ptr<THenkoForm> henko;
 
   void SetUp() override {
-    EnsureApp();
+    testsupport::EnsureApplication("tavolen_raceday_tests");
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     app = FreshApp(std::string("running-") + info->name());
     data = app / "Data";
@@ -65,8 +60,8 @@ struct Program : ::testing::Test {
     ASSERT_TRUE(WriteDemoDay(feed, kDay));
     standin = std::make_unique<StandInJVLink>(clock, StandInOptions{app / "standin", 0});
     jv = std::make_unique<CountingJVLink>(*standin);
-    form = std::make_unique<TMainForm>(MainFormDeps{
-        app, "Tavolen", desktop, clock, *jv, [this](QDialog& d) { return Acquire(d); }, [] {}});
+    form = std::make_unique<TMainForm>(
+        testsupport::TestDeps(app, desktop, clock, *jv, [this](QDialog& d) { return Acquire(d); }));
     henko = std::make_unique<THenkoForm>(form->IniGT1.path(), &desktop);
     form->HenkoForm = henko.get();
     form->show();
@@ -119,8 +114,8 @@ TEST_F(Program, AcquisitionOnAFullDiskStopsWithAMessageClosesTheSessionAndKeepsT
   // What an earlier acquisition and day left.
   const auto earlier =
       ExpectedRaceFiles(DemoFeedOf(LocalDateTime{2024, 1, 5, 0, 0, 0}).raceRecords);
-  for (const auto& [name, bytes] : earlier) Spit(data / SjisPath(name), bytes);
-  Spit(data / SjisPath(DateKey(kDay) + ".renew"), "01060930\r\n\r\n\r\n\r\n\r\n");
+  for (const auto& [name, bytes] : earlier) WriteFileBytes(data / SjisPath(name), bytes);
+  WriteFileBytes(data / SjisPath(DateKey(kDay) + ".renew"), "01060930\r\n\r\n\r\n\r\n\r\n");
   const Snapshot before = TakeSnapshot(data);
   {
     FailingData disk(data, {".jvRA", ".jvSEr"});
@@ -140,8 +135,9 @@ TEST_F(Program, AcquisitionOnAFullDiskStopsWithAMessageClosesTheSessionAndKeepsT
   form->J1Click();
   EXPECT_EQ(desktop.Count("error"), 0);
   for (const auto& [name, bytes] : ExpectedRaceFiles(DemoFeedOf(kDay).raceRecords))
-    EXPECT_TRUE(Slurp(data / SjisPath(name)) == bytes) << PathText(name);
-  for (const auto& [name, bytes] : earlier) EXPECT_TRUE(Slurp(data / SjisPath(name)) == bytes);
+    EXPECT_TRUE(ReadFileBytes(data / SjisPath(name)) == bytes) << PathText(name);
+  for (const auto& [name, bytes] : earlier)
+    EXPECT_TRUE(ReadFileBytes(data / SjisPath(name)) == bytes);
 }
 
 TEST_F(Program, ChangeFetchOnAFullDiskStopsWithAMessageClosesTheSessionAndKeepsTheFiles) {
@@ -176,7 +172,7 @@ TEST_F(Program, RenewFileOnAFullDiskIsReportedAndKeptAndTheNewsComesAgain) {
   TickAt(10, 0);
   ASSERT_EQ(desktop.Count("balloon"), 1);
   const fs::path renew = data / SjisPath(DateKey(kDay) + ".renew");
-  const std::string told = Slurp(renew);
+  const std::string told = ReadFileBytes(renew);
   desktop.Clear();
   const int closes = jv->closes;
   {
@@ -188,7 +184,7 @@ TEST_F(Program, RenewFileOnAFullDiskIsReportedAndKeptAndTheNewsComesAgain) {
   const SjisString error = OnlyError();
   EXPECT_NE(error.find(".renew"), std::string::npos) << Qs(error).toStdString();
   EXPECT_EQ(jv->closes, closes + 1);
-  EXPECT_EQ(Slurp(renew), told);
+  EXPECT_EQ(ReadFileBytes(renew), told);
 
   // Since the user's record of what was told did not change, the same news comes once more.
   const auto missed = desktop.Of("balloon")[0].text;
@@ -196,7 +192,7 @@ TEST_F(Program, RenewFileOnAFullDiskIsReportedAndKeptAndTheNewsComesAgain) {
   TickAt(13, 0);
   ASSERT_EQ(desktop.Count("balloon"), 1);
   EXPECT_EQ(desktop.Of("balloon")[0].text, missed);
-  EXPECT_NE(Slurp(renew), told);
+  EXPECT_NE(ReadFileBytes(renew), told);
   desktop.Clear();
   TickAt(13, 0);
   EXPECT_EQ(desktop.Count("balloon"), 0);

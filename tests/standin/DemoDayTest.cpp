@@ -7,7 +7,8 @@
 #include "jvlink/JVData_Structure.h"
 #include "standin/DemoDay.h"
 #include "standin/Feed.h"
-#include "tests/standin/TestRecords.h"
+#include "tests/support/Files.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
@@ -421,7 +422,7 @@ TEST(DemoDay, ChangeTimesFollowTheMomentOfGeneration) {
 }
 
 TEST(DemoDay, WritesTheChangeFileLast) {
-  const fs::path dir = test::TempDir("demowrite");
+  const fs::path dir = testsupport::TempDir("standin/demowrite");
   const LocalDateTime date{2024, 6, 1, 0, 0, 0};
   SetWriteFaultForTesting(
       [](const fs::path& p) { return p.filename().string().find("-0B14-") != std::string::npos; });

@@ -2,15 +2,16 @@
 
 #include "standin/Faults.h"
 #include "standin/Feed.h"
-#include "tests/standin/TestRecords.h"
+#include "tests/support/Files.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
-using test::Av;
-using test::Ra;
-using test::Se;
-using test::We;
+using testsupport::Av;
+using testsupport::Ra;
+using testsupport::Se;
+using testsupport::We;
 
 TEST(FeedFiles, StampIsTheFirstValidRunOfFourteenDigits) {
   EXPECT_EQ(FeedStampFromName("20240105170000-RA-20240106-06.jvd"), "20240105170000");
@@ -36,12 +37,12 @@ TEST(FeedFiles, AnyChangeRecordMakesAChangeFile) {
 }
 
 TEST(FeedFiles, ListingSortsByStampThenNameAndSkipsOtherFiles) {
-  const fs::path dir = test::TempDir("listing");
-  test::WriteBytes(dir / "b-20240102000000.jvd", Ra("2024010606010101"));
-  test::WriteBytes(dir / "a-20240102000000.JVD", Ra("2024010606010102"));
-  test::WriteBytes(dir / "c-20240101000000.jvd", Ra("2024010606010103"));
-  test::WriteBytes(dir / "faults.txt", "JVOpen -504\n");
-  test::WriteBytes(dir / "nostamp.jvd", Ra("2024010606010104"));
+  const fs::path dir = testsupport::TempDir("standin/listing");
+  ASSERT_TRUE(testsupport::WriteFileBytes(dir / "b-20240102000000.jvd", Ra("2024010606010101")));
+  ASSERT_TRUE(testsupport::WriteFileBytes(dir / "a-20240102000000.JVD", Ra("2024010606010102")));
+  ASSERT_TRUE(testsupport::WriteFileBytes(dir / "c-20240101000000.jvd", Ra("2024010606010103")));
+  ASSERT_TRUE(testsupport::WriteFileBytes(dir / "faults.txt", "JVOpen -504\n"));
+  ASSERT_TRUE(testsupport::WriteFileBytes(dir / "nostamp.jvd", Ra("2024010606010104")));
   fs::create_directory(dir / "folder.jvd");
   std::vector<std::string> names;
   for (const FeedEntry& e : ListFeed(dir)) names.push_back(e.name);
@@ -86,19 +87,20 @@ TEST(FaultFile, ReadsOperationsCodesAndConditions) {
 }
 
 TEST(FaultFile, CountsCallsSinceTheFileChanged) {
-  const fs::path dir = test::TempDir("faultplan");
+  const fs::path dir = testsupport::TempDir("standin/faultplan");
   const fs::path file = dir / "faults.txt";
   FaultPlan plan;
   plan.Refresh(file);
   EXPECT_EQ(plan.OnCall("JVOpen"), 0);
-  test::WriteBytes(file, "JVOpen -504 after 1 times 1\n");
+  ASSERT_TRUE(testsupport::WriteFileBytes(file, "JVOpen -504 after 1 times 1\n"));
   plan.Refresh(file);
   EXPECT_EQ(plan.OnCall("JVOpen"), 0);
   EXPECT_EQ(plan.OnCall("JVOpen"), -504);
   EXPECT_EQ(plan.OnCall("JVOpen"), 0);
   plan.Refresh(file);  // unchanged: the fault stays spent
   EXPECT_EQ(plan.OnCall("JVOpen"), 0);
-  test::WriteBytes(file, "JVOpen -504 after 1 times 1\nJVRead -402 after 2 times 1\n");
+  ASSERT_TRUE(testsupport::WriteFileBytes(
+      file, "JVOpen -504 after 1 times 1\nJVRead -402 after 2 times 1\n"));
   plan.Refresh(file);
   EXPECT_EQ(plan.OnCall("JVOpen"), 0);
   EXPECT_EQ(plan.OnCall("JVOpen"), -504);

@@ -6,16 +6,18 @@
 #include "jvlink/JVData_Structure.h"
 #include "standin/DemoDay.h"
 #include "standin/StandIn.h"
-#include "tests/standin/TestRecords.h"
+#include "tests/support/Files.h"
+#include "tests/support/Records.h"
+#include "tests/support/TestDir.h"
 
 namespace tavolen {
 namespace {
 
-using test::Av;
-using test::Ra;
-using test::Se;
-using test::Tc;
-using test::We;
+using testsupport::Av;
+using testsupport::Ra;
+using testsupport::Se;
+using testsupport::Tc;
+using testsupport::We;
 
 constexpr const char* kKey1 = "2024010606010101";
 constexpr const char* kKey2 = "2024010606010102";
@@ -30,7 +32,7 @@ struct Read {
 class StandIn : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = test::TempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = testsupport::TestDir("standin");
     feed_ = root_ / "feed";
     fs::create_directories(feed_);
     link_ = Make();
@@ -44,7 +46,7 @@ class StandIn : public ::testing::Test {
   void Feed(const std::string& name, const std::vector<std::string>& records) {
     std::string bytes;
     for (const auto& r : records) bytes += r;
-    test::WriteBytes(feed_ / name, bytes);
+    ASSERT_TRUE(testsupport::WriteFileBytes(feed_ / name, bytes));
   }
   int Open(const std::string& fromtime, int option = 2) {
     last_ = u"unset";
@@ -68,7 +70,9 @@ class StandIn : public ::testing::Test {
     }
     return out;
   }
-  void Faults(const std::string& text) { test::WriteBytes(feed_ / "faults.txt", text); }
+  void Faults(const std::string& text) {
+    ASSERT_TRUE(testsupport::WriteFileBytes(feed_ / "faults.txt", text));
+  }
 
   FakeClock clock_{{2024, 1, 6, 12, 0, 0}};
   fs::path root_, feed_;
@@ -140,7 +144,7 @@ TEST_F(StandIn, FromtimeSelectsNewerFilesAndCountsWhatIsNotCached) {
   lfOnly.erase(lfOnly.size() - 2, 1);  // a file written with LF line ends
   Feed("20240105090000-new.jvd", {lfOnly, Se(kKey2, "01")});
   Feed("20240105100000-changes.jvd", {We("20240106060101", "00000000", '1'), Ra(kKey1)});
-  test::WriteBytes(feed_ / "notes.txt", "not a feed file\n");
+  ASSERT_TRUE(testsupport::WriteFileBytes(feed_ / "notes.txt", "not a feed file\n"));
   ASSERT_EQ(link_->JVInit(u"UNKNOWN"), 0);
 
   ASSERT_EQ(Open("20240102000000"), 0);
@@ -405,7 +409,7 @@ TEST(StandInFolder, DataHomeOrHome) {
 
 TEST(StandInRegistry, RegistersUnderTheProgId) {
   FakeClock clock({2024, 1, 6, 12, 0, 0});
-  const fs::path root = test::TempDir("registry");
+  const fs::path root = testsupport::TempDir("standin/registry");
   RegisterStandIn(clock, StandInOptions{root, 0});
   std::unique_ptr<JVLink> link = JVLinkRegistry::Instance().Create(kJVLinkProgId);
   ASSERT_NE(link, nullptr);
@@ -420,7 +424,7 @@ TEST(StandInRegistry, RegistersUnderTheProgId) {
 class DemoStandIn : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = test::TempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = testsupport::TestDir("standin");
     link_ = std::make_unique<StandInJVLink>(clock_, StandInOptions{root_, 0});
   }
   std::vector<SjisString> ReadRecords(int& fileEnds) {

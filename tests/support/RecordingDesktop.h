@@ -30,6 +30,8 @@ class RecordingDesktop : public Desktop {
   bool trayVisible = false;
   SjisString trayTip;
   SjisString clipboard;
+  QMenu* trayMenu = nullptr;
+  std::function<void()> trayDoubleClick;  // what a double-click on the tray icon does
   bool openSucceeds = true;
   // Called inside every message box, as a nested message loop would run timers.
   std::function<void()> duringBox;
@@ -67,6 +69,10 @@ class RecordingDesktop : public Desktop {
   void SetTrayTip(const SjisString& tip) override {
     trayTip = tip;
     events.push_back({"tip", tip, {}, BalloonIcon::None, 0});
+  }
+  void SetTrayMenu(QMenu* menu) override { trayMenu = menu; }
+  void SetTrayDoubleClick(std::function<void()> handler) override {
+    trayDoubleClick = std::move(handler);
   }
   bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                    int timeout) override {

@@ -5,6 +5,7 @@
 
 #include "tests/jvbridge/WineHarness.h"
 #include "tests/reliability/ReliabilityFiles.h"
+#include "tests/support/Files.h"
 #include "tests/windows/DemoDayFiles.h"
 
 namespace tavolen {
@@ -13,17 +14,13 @@ namespace {
 using testing::TheWine;
 
 fs::path Scratch(const std::string& name) {
-  const char* base = std::getenv("TAVOLEN_TEST_TMP");
-  fs::path dir = fs::path(base ? base : fs::temp_directory_path().string()) / "windows" / name;
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
+  return testsupport::TempDir("windows/" + name);
 }
 
 // The program's files of an application folder: the Data folder and the settings file.
-reliability::Snapshot ProgramFiles(const fs::path& app) {
-  reliability::Snapshot files = reliability::TakeSnapshot(app / "Data");
-  files["Tavolen.ini"] = reliability::Slurp(app / "Tavolen.ini");
+testsupport::Snapshot ProgramFiles(const fs::path& app) {
+  testsupport::Snapshot files = testsupport::TakeSnapshot(app / "Data");
+  files["Tavolen.ini"] = testsupport::ReadFileBytes(app / "Tavolen.ini");
   return files;
 }
 
