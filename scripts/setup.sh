@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-translations-l10n libgl-dev
   clang libclang-rt-14-dev
   fonts-ipafont-gothic xvfb x11-apps imagemagick
-  file dpkg-dev desktop-file-utils appstream
+  file dpkg-dev desktop-file-utils appstream dbus
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
 )
 missing=()
