@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/Desktop.h"
+#include "base/FailureText.h"
 #include "base/IniFile.h"
 #include "jvlink/JVData_Structure.h"
 #include "jvlink/JVLink.h"
@@ -236,7 +237,7 @@ void AcquisitionSession::SaveLastTime(const SjisString& stamp) {
   ParseSlashDateTime(t, picked);
   view_.SetPickerDateTime(picked);
   const FileStatus saved = ini_.Write(Settings::LastAcquisition, t);
-  if (!saved) desktop_.ErrorBox(saved.message);
+  if (!saved) desktop_.ErrorBox(FailureText(saved));
 }
 
 AcquisitionSession::ReadEnd AcquisitionSession::ReadAndStore() {
@@ -269,7 +270,7 @@ AcquisitionSession::ReadEnd AcquisitionSession::ReadAndStore() {
           type == "RA" ? StoreRaRecord(dataDir_, record) : StoreSeRecord(dataDir_, record);
       if (stored.failed()) {
         // Every file stored so far is whole; the session ends here and is closed by the caller.
-        desktop_.ErrorBox(stored.error);
+        desktop_.ErrorBox(FailureText(stored.status));
         return ReadEnd::StoreFailed;
       }
       if (stored.stored()) view_.AddListLine(stored.listLine);

@@ -33,16 +33,12 @@ LayoutInputs ReadLayoutInputs(const fs::path& exeFolder, const fs::path& shareFr
 
 FileStatus EnterAppFolder(const AppFolders& folders) {
   std::error_code ec;
-  if (folders.appFolder.empty())
-    return FileStatus::Fail(Sj("アプリケーションフォルダがありません。"));
+  if (folders.appFolder.empty()) return FileStatus::Fail(FileError::AppFolderMissing);
   fs::create_directories(folders.appFolder, ec);
   if (ec || !fs::is_directory(folders.appFolder))
-    return FileStatus::Fail(Sj("アプリケーションフォルダを作成できません。\n") +
-                            PathText(folders.appFolder));
+    return FileStatus::Fail(FileError::AppFolderCreate, PathText(folders.appFolder));
   fs::current_path(folders.appFolder, ec);
-  if (ec)
-    return FileStatus::Fail(Sj("アプリケーションフォルダに移動できません。\n") +
-                            PathText(folders.appFolder));
+  if (ec) return FileStatus::Fail(FileError::AppFolderEnter, PathText(folders.appFolder));
   return {};
 }
 

@@ -16,6 +16,7 @@
 
 #include "app/About.h"
 #include "app/ProgramIcon.h"
+#include "base/FailureText.h"
 #include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/KeibaFunc.h"
@@ -415,7 +416,7 @@ void TMainForm::FormCreate() {
   try {
     // 2. The data folder, which every race and change file goes into, must be writable.
     if (FileStatus st = EnsureFolder(DataFolder()); !st) {
-      desktop_.ErrorBox(Sj("データフォルダを作成できません。\n") + st.message);
+      desktop_.ErrorBox(Sj("データフォルダを作成できません。\n") + FailureText(st));
       return;
     }
     {
@@ -424,7 +425,7 @@ void TMainForm::FormCreate() {
       std::error_code ec;
       fs::remove(probe, ec);
       if (!st) {
-        desktop_.ErrorBox(Sj("データフォルダに書き込めません。\n") + st.message);
+        desktop_.ErrorBox(Sj("データフォルダに書き込めません。\n") + FailureText(st));
         return;
       }
     }
@@ -443,7 +444,7 @@ void TMainForm::FormCreate() {
     //    and the renew file, so the window keeps none of its own.
     // 9. The start lines of the error log.
     if (FileStatus st = errorLog_.RecordStartup(); !st) {
-      desktop_.ErrorBox(st.message);
+      desktop_.ErrorBox(FailureText(st));
       return;
     }
     // 10. The meeting date list; no date is selected afterwards.
@@ -496,7 +497,7 @@ void TMainForm::StorePosition() {
   if (st) st = IniGT1.Write(Settings::MainLeft, r.x());
   if (st) st = IniGT1.Write(Settings::MainWidth, r.width());
   if (st) st = IniGT1.Write(Settings::MainHeight, r.height());
-  if (!st) desktop_.ErrorBox(st.message);
+  if (!st) desktop_.ErrorBox(FailureText(st));
 }
 
 void TMainForm::FormShow() {
@@ -681,7 +682,7 @@ int TMainForm::RunModal(QDialog& dialog) {
 
 bool TMainForm::RecordErrorLine() {
   FileStatus st = errorLog_.RecordError(SjisOf(DLlabel->text()));
-  if (!st) desktop_.ErrorBox(st.message);
+  if (!st) desktop_.ErrorBox(FailureText(st));
   return st.ok;
 }
 

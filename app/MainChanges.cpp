@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "app/Main.h"
+#include "base/FailureText.h"
 #include "base/Widgets.h"
 #include "changes/ChangeEvaluation.h"
 #include "changes/ChangeSchedule.h"
@@ -82,7 +83,7 @@ void TMainForm::GetKaisaiBtnClick() {
 bool TMainForm::KaisaiReadBtnClick() {
   const ChangeEvaluation ev = EvaluateChanges(meeting_.selectedRaceFile);
   if (!ev.status) {
-    desktop_.ErrorBox(ev.status.message);
+    desktop_.ErrorBox(FailureText(ev.status));
     return false;
   }
   if (HenkoForm)
@@ -96,7 +97,7 @@ bool TMainForm::KaisaiReadBtnClick() {
   // The news is announced even when the renew file could not be saved; it is then announced
   // again by the next evaluation.
   ShowBalloon1Click();
-  if (!saved) desktop_.ErrorBox(saved.message);
+  if (!saved) desktop_.ErrorBox(FailureText(saved));
   return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/Main.h"
 #include "base/CheckInterval.h"
+#include "base/FailureText.h"
 #include "base/Widgets.h"
 #include "racecard/CardChanges.h"
 #include "racecard/RaceCard.h"
@@ -140,7 +141,7 @@ void TMainForm::ReadBtnClick() {
     Panel1->setVisible(false);
     DatList->clear();
     Panel5->setVisible(false);
-    desktop_.ErrorBox(result.error);
+    desktop_.ErrorBox(FailureText(result.status));
     return;
   }
   HideKeepingFocus(Panel1, DatList);
@@ -199,7 +200,7 @@ void TMainForm::UpDown1Click() {
 void TMainForm::N5Click() {
   N5->setChecked(!N5->isChecked());
   if (FileStatus st = IniGT1.Write(Settings::DateListClose, N5->isChecked()); !st)
-    desktop_.ErrorBox(st.message);
+    desktop_.ErrorBox(FailureText(st));
 }
 
 // isHidden, not isVisible: the panel's own state, also while the window or Panel1 is hidden.
@@ -247,7 +248,7 @@ void TMainForm::DatListClick() {
 
 void TMainForm::CardChangesItemClick() {
   if (FileStatus st = IniGT1.Write(Settings::RaceCardChanges, CardChangesItem->isChecked()); !st)
-    desktop_.ErrorBox(st.message);
+    desktop_.ErrorBox(FailureText(st));
   RefreshCardChanges();
 }
 

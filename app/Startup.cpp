@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/Main.h"
+#include "base/FailureText.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/Platform.h"
 #include "racecard/prgrsUnit.h"
@@ -102,8 +103,8 @@ std::optional<AppFolders> SetUpAppFolders(const fs::path& exeFolder, const fs::p
     return std::nullopt;
   }
   if (FileStatus st = EnterAppFolder(*folders); !st) {
-    Note(st.message);
-    desktop.ErrorBox(st.message);
+    Note(FailureText(st));
+    desktop.ErrorBox(FailureText(st));
     return std::nullopt;
   }
   return folders;

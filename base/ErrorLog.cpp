@@ -39,7 +39,7 @@ FileStatus ErrorLog::Load() {
 
 FileStatus ErrorLog::Save() const {
   FileStatus st = WriteFileAtomic(path_, JoinLinesCrLf(lines_));
-  if (!st) return FileStatus::Fail(FileError::LogSave, st.message, st.systemError);
+  if (!st) return FileStatus::Fail(FileError::LogSave, st.detail, st.systemError);
   return st;
 }
 

@@ -30,7 +30,7 @@ FileStatus LoadFile(const fs::path& path, bool& exists, std::string& bytes) {
   if (st.type() == fs::file_type::not_found) return FileStatus::Ok();
   exists = true;
   if (ec || !fs::is_regular_file(st))
-    return FileStatus::Fail(Sj("変更情報ファイルを読み込めませんでした：") + PathText(path));
+    return FileStatus::Fail(FileError::ChangeRead, PathText(path));
   return ReadWholeFile(path, bytes);
 }
 

@@ -1,5 +1,6 @@
 #include "changes/ChangeFetch.h"
 
+#include "base/FailureText.h"
 #include "jvlink/ChangeFiles.h"
 #include "jvlink/JVData_Structure.h"
 #include "jvlink/KeibaFunc.h"
@@ -52,8 +53,7 @@ void ChangeFetch::LogError(const SjisString& message) {
   failed_ = true;
   SetStatus(message);
   const FileStatus st = errorLog_.RecordError(status_);
-  if (!st && pendingError_.empty())
-    pendingError_ = st.message.empty() ? Sj("エラーログを保存できませんでした。") : st.message;
+  if (!st && pendingError_.empty()) pendingError_ = FailureText(st);
 }
 
 ChangeFetchOutcome ChangeFetch::Fetch(const ChangeFetchRequest& request) {
@@ -121,7 +121,8 @@ void ChangeFetch::ReadChangeRecords() {
       const StoreResult r = StoreChangeRecord(dataDir_, record);
       if (r.failed()) {
         // Every file stored so far is whole; the records not yet read are fetched next time.
-        pendingError_ = Sj("変更情報を保存できませんでした。取得を中止します。\n") + r.error;
+        pendingError_ =
+            Sj("変更情報を保存できませんでした。取得を中止します。\n") + FailureText(r.status);
         failed_ = true;
         return;
       }

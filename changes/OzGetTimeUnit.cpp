@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include "base/FailureText.h"
 #include "changes/ChangeSchedule.h"
 #include "jvlink/Sjis.h"
 
@@ -149,7 +150,7 @@ void TOzGetTimeForm::SetInterval(int minutes) {
 void TOzGetTimeForm::BitBtn1Click() {
   const int minutes = CheckIntervalFromText(SpinEdit1->lineEdit()->text().toStdString());
   const FileStatus st = ini_.Write(Settings::CheckInterval, minutes);
-  if (!st) desktop_.ErrorBox(st.message);
+  if (!st) desktop_.ErrorBox(FailureText(st));
   accept();
 }
 

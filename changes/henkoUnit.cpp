@@ -4,6 +4,7 @@
 #include <QStyledItemDelegate>
 
 #include "base/Desktop.h"
+#include "base/FailureText.h"
 #include "base/Widgets.h"
 
 namespace tavolen {
@@ -75,7 +76,7 @@ void THenkoForm::FormCreate() {
 void THenkoForm::FormClose() {
   FileStatus s = IniGT1.Write(Settings::ChangeWindowTop, y());
   if (s) s = IniGT1.Write(Settings::ChangeWindowLeft, x());
-  if (!s && desktop_) desktop_->ErrorBox(s.message);
+  if (!s && desktop_) desktop_->ErrorBox(FailureText(s));
   hide();
 }
 

@@ -210,7 +210,7 @@ struct Harness {
     }
     if (fault) {
       // A refused write fails; a merge that changes nothing writes nothing and is stored.
-      FUZZ_CHECK(result.failed() ? !result.error.empty() : result.stored());
+      FUZZ_CHECK(result.failed() ? result.status.reason != FileError::None : result.stored());
       FUZZ_CHECK(changed.empty());
       return;
     }
@@ -310,7 +310,7 @@ struct Harness {
       return s.find_first_of("\r\n") != std::string::npos;
     });
     if (fault || !writable) {
-      FUZZ_CHECK(!st.ok && !st.message.empty());
+      FUZZ_CHECK(!st.ok && st.reason == (writable ? FileError::Write : FileError::RenewText));
       FUZZ_CHECK(Changed(before, after).empty());
       return;
     }

@@ -85,7 +85,7 @@ void Run(std::string_view input) {
   SetWriteFaultForTesting(nullptr);
   const std::string after = fuzzing::ReadFileBytes(file);
   if (!st) {
-    FUZZ_CHECK(!st.message.empty());
+    FUZZ_CHECK(st.reason != FileError::None);
     FUZZ_CHECK(after == content);
     FUZZ_CHECK(IniFile(file).ReadString(section, key, def) == old);
     return;

@@ -194,7 +194,7 @@ struct Harness {
     FUZZ_CHECK(loose);
     if (result.failed()) {
       FUZZ_CHECK(fault);
-      FUZZ_CHECK(!result.error.empty());
+      FUZZ_CHECK(result.status.reason != FileError::None);
       FUZZ_CHECK(changed.empty());
       return;
     }

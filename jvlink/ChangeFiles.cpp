@@ -123,7 +123,7 @@ StoreResult StoreChangeRecord(const fs::path& dataDir, std::string_view record) 
   } else {
     if (FileStatus st = ReadWholeFile(path, text); !st) {
       result.outcome = StoreResult::Outcome::Failed;
-      result.error = st.message;
+      result.status = st;
       return result;
     }
     lines = SplitLines(text);
@@ -160,7 +160,7 @@ StoreResult StoreChangeRecord(const fs::path& dataDir, std::string_view record) 
   if (st) st = WriteFileAtomic(path, merged);
   if (!st) {
     result.outcome = StoreResult::Outcome::Failed;
-    result.error = st.message;
+    result.status = st;
     return result;
   }
   result.outcome = StoreResult::Outcome::Stored;

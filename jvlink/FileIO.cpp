@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <mutex>
 
 #include "jvlink/Platform.h"
@@ -16,64 +15,12 @@ namespace {
 std::mutex faultMutex;
 WriteFault writeFault;
 
-// The reason of a failed file or folder operation in Japanese words the user can act on; a rare
-// error is named by its number, never by the system's English text.
-SjisString Reason(int err) {
-  static const std::map<int, const char*> texts = {
-      {ENOSPC, "ディスクの空き容量が足りません"},
-#ifdef EDQUOT
-      {EDQUOT, "ディスクの空き容量が足りません"},
-#endif
-      {EACCES, "書き込みが許可されていません"},   {EPERM, "書き込みが許可されていません"},
-      {EROFS, "読み取り専用のディスクです"},      {EFBIG, "ファイルが大きすぎます"},
-      {EIO, "ディスクの読み書きに失敗しました"},  {ENOENT, "フォルダが見つかりません"},
-      {ENOTDIR, "同じ名前のファイルがあります"},  {EEXIST, "同じ名前のファイルがあります"},
-      {ENAMETOOLONG, "名前が長すぎます"},         {EMFILE, "開いているファイルが多すぎます"},
-      {ENFILE, "開いているファイルが多すぎます"},
-  };
-  const auto it = texts.find(err);
-  return it != texts.end() ? Sj(it->second) : Sj("システムエラー ") + std::to_string(err);
-}
-
-SjisString WithReason(const char* what, std::string_view detail, int systemError) {
-  return Sj(what) + SjisString(detail) + Sj("（") + Reason(systemError) + Sj("）");
-}
-
 bool FaultFor(const fs::path& path) {
   std::lock_guard lock(faultMutex);
   return writeFault && writeFault(path);
 }
 
 }  // namespace
-
-SjisString FailureText(FileError reason, std::string_view detail, int systemError) {
-  const SjisString d(detail);
-  switch (reason) {
-    case FileError::None:
-      return {};
-    case FileError::Open:
-      return Sj("ファイルを開けませんでした：") + d;
-    case FileError::Read:
-      return Sj("ファイルを読み込めませんでした：") + d;
-    case FileError::Write:
-      return WithReason("ファイルを保存できませんでした：", d, systemError);
-    case FileError::Folder:
-      return WithReason("フォルダを作成できませんでした：", d, systemError);
-    case FileError::SettingsRead:
-      return Sj("設定ファイルを読み込めませんでした：") + d;
-    case FileError::SettingsEntry:
-      return Sj("設定ファイルに書き込めない項目です：") + d;
-    case FileError::LogRead:
-      return Sj("エラーログを読み込めませんでした：") + d;
-    case FileError::LogSave:
-      return Sj("エラーログを保存できませんでした。") + d;
-    case FileError::RenewText:
-      return Sj("更新ファイルに書けない文字があります：") + d;
-    case FileError::Other:
-      break;
-  }
-  return d;
-}
 
 SjisString PathText(const fs::path& path) {
   return Utf8ToSjis(Utf8Text(path));

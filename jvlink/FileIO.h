@@ -14,40 +14,38 @@ namespace tavolen {
 
 namespace fs = std::filesystem;
 
-// Why a file or store operation failed. Tests check this, not the wording.
+// Why a file or store operation failed. Tests check this; the wording for the user is made
+// where the failure is shown (base/FailureText.h).
 enum class FileError {
   None,
-  Open,           // a file that cannot be opened (or is no file)
-  Read,           // a file that cannot be read whole
-  Write,          // a file that cannot be replaced; systemError says why
-  Folder,         // a folder that cannot be made; systemError says why
-  SettingsRead,   // the settings file cannot be read, so it is not written either
-  SettingsEntry,  // a settings entry that would not read back as written; detail names it
-  LogRead,        // the error log cannot be read
-  LogSave,        // the error log cannot be saved; detail is the wording of the write failure
-  RenewText,      // the renew file's stamps hold a character a line cannot keep
-  Other,          // anything else; detail is the whole wording
+  Open,              // a file that cannot be opened (or is no file)
+  Read,              // a file that cannot be read whole
+  Write,             // a file that cannot be replaced; systemError says why
+  Folder,            // a folder that cannot be made; systemError says why
+  SettingsRead,      // the settings file cannot be read, so it is not written either
+  SettingsEntry,     // a settings entry that would not read back as written; detail names it
+  LogRead,           // the error log cannot be read
+  LogSave,           // the error log cannot be replaced; detail is its path, systemError why
+  RenewText,         // the renew file's stamps hold a character a line cannot keep
+  ChangeRead,        // a change, renew or memory file that exists but is no readable file
+  AppFolderMissing,  // no application folder could be chosen
+  AppFolderCreate,   // the application folder cannot be made; detail is its path
+  AppFolderEnter,    // the application folder cannot be made the working folder
 };
 
-// The Japanese wording of a failure, for the box or the line that shows it.
-SjisString FailureText(FileError reason, std::string_view detail, int systemError);
-
-// The outcome of a file operation: a reason code, the path or entry it concerns, the system's
-// error number, and the wording made from them for the user.
+// The outcome of a file operation: a reason code, the path or entry it concerns (code page 932)
+// and the system's error number.
 struct FileStatus {
   bool ok = true;
-  SjisString message;  // FailureText of the three below; empty when ok
   FileError reason = FileError::None;
   SjisString detail;    // code page 932
   int systemError = 0;  // errno of the failing call; 0 when none
 
   explicit operator bool() const { return ok; }
   static FileStatus Ok() { return {}; }
-  static FileStatus Fail(FileError reason, SjisString detail, int systemError = 0) {
-    SjisString text = FailureText(reason, detail, systemError);
-    return {false, std::move(text), reason, std::move(detail), systemError};
+  static FileStatus Fail(FileError reason, SjisString detail = {}, int systemError = 0) {
+    return {false, reason, std::move(detail), systemError};
   }
-  static FileStatus Fail(SjisString wording) { return Fail(FileError::Other, std::move(wording)); }
 };
 
 // Writes bytes to a temporary file in the same folder, closes it and renames it over path.

@@ -39,10 +39,10 @@ StoreResult Rejected() {
   return {};
 }
 
-StoreResult Failed(SjisString message) {
+StoreResult Failed(FileStatus why) {
   StoreResult r;
   r.outcome = StoreResult::Outcome::Failed;
-  r.error = std::move(message);
+  r.status = std::move(why);
   return r;
 }
 
@@ -133,7 +133,7 @@ StoreResult StoreRaRecord(const fs::path& dataDir, std::string_view record) {
   Lines lines;
   if (FileExists(path)) {
     std::string text;
-    if (FileStatus st = ReadWholeFile(path, text); !st) return Failed(st.message);
+    if (FileStatus st = ReadWholeFile(path, text); !st) return Failed(st);
     // Only lines of the record length can be read back as records; any other line would
     // shift every record after it, so it is left out.
     for (auto& l : SplitLines(text))
@@ -151,7 +151,7 @@ StoreResult StoreRaRecord(const fs::path& dataDir, std::string_view record) {
   std::stable_sort(lines.begin(), lines.end());
   if (!lines.empty() && TrimBlanks(lines.front()).empty()) lines.erase(lines.begin());
 
-  if (FileStatus st = Save(dataDir, path, JoinLinesCrLf(lines)); !st) return Failed(st.message);
+  if (FileStatus st = Save(dataDir, path, JoinLinesCrLf(lines)); !st) return Failed(st);
   static const SjisString made = Sj("作成済み:");
   return Stored(made + Cut(record, Header::RaceNumber) + "R/" + name);
 }
@@ -168,7 +168,7 @@ StoreResult StoreSeRecord(const fs::path& dataDir, std::string_view record) {
   const fs::path path = dataDir / SjisPath(name);
   std::string text;
   if (FileExists(path)) {
-    if (FileStatus st = ReadWholeFile(path, text); !st) return Failed(st.message);
+    if (FileStatus st = ReadWholeFile(path, text); !st) return Failed(st);
     if (!IsWellFormedEntryFile(text)) text = RepairedEntryFile(text);
   } else {
     text = NewEntryFile();
@@ -176,7 +176,7 @@ StoreResult StoreSeRecord(const fs::path& dataDir, std::string_view record) {
   const size_t slot = static_cast<size_t>((race - 1) * kHorsesPerRace + (horse - 1));
   text.replace(slot * kEntryRecord, kEntryLine, record.substr(0, kEntryLine));
 
-  if (FileStatus st = Save(dataDir, path, text); !st) return Failed(st.message);
+  if (FileStatus st = Save(dataDir, path, text); !st) return Failed(st);
   static const SjisString made = Sj("作成済み:"), number = Sj("番/");
   return Stored(made + Cut(record, Header::RaceNumber) + "R/" + Cut(record, SE::HorseNumber) +
                 number + name);

@@ -21,7 +21,7 @@ struct StoreResult {
   enum class Outcome { Stored, Rejected, Failed };
   Outcome outcome = Outcome::Rejected;
   SjisString listLine;  // Stored: the "作成済み:..." line for the list of stored records
-  SjisString error;     // Failed: a message for the general error box
+  FileStatus status;    // Failed: why, for the general error box
 
   bool stored() const { return outcome == Outcome::Stored; }
   bool failed() const { return outcome == Outcome::Failed; }

@@ -101,7 +101,7 @@ MeetingLoadResult ReadSelectedMeeting(LoadedMeeting& meeting) {
   std::vector<std::string> records;
   if (FileStatus st = ReadDayRecords(dayFile, records, kMeetingRaces); !st) {
     meeting.loadedRaceCount = 0;
-    return {MeetingLoadResult::Outcome::Failed, st.message};
+    return {MeetingLoadResult::Outcome::Failed, st};
   }
   const int count = std::min(static_cast<int>(records.size()), kMeetingRaces);
 
@@ -117,7 +117,7 @@ MeetingLoadResult ReadSelectedMeeting(LoadedMeeting& meeting) {
       if (known->second && !CanOpen(entryFile)) {
         meeting.loadedRaceCount = r;
         return {MeetingLoadResult::Outcome::Failed,
-                Sj("ファイルを開けませんでした：") + PathText(entryFile)};
+                FileStatus::Fail(FileError::Open, PathText(entryFile))};
       }
     }
     if (!known->second) continue;

@@ -113,7 +113,7 @@ fs::path EntryFilePathFor(const fs::path& dayFile, std::string_view raRecord);
 struct MeetingLoadResult {
   enum class Outcome { Loaded, DayFileMissing, Failed };
   Outcome outcome = Outcome::Loaded;
-  SjisString error;  // Failed: the message for the general error box
+  FileStatus status;  // Failed: why, for the general error box
 
   bool loaded() const { return outcome == Outcome::Loaded; }
 };

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/FailureText.h"
 #include "jvlink/Clock.h"
 #include "standin/DemoDay.h"
 
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (FileStatus st = WriteDemoDay(feed, date, options); !st) {
-    std::fprintf(stderr, "%s\n", SjisToUtf8(st.message).c_str());
+    std::fprintf(stderr, "%s\n", SjisToUtf8(FailureText(st)).c_str());
     return 1;
   }
   for (const DemoFile& f : GenerateDemoDay(date, options))

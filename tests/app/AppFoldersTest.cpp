@@ -128,9 +128,10 @@ TEST(FolderLayoutEntry, CreatesTheMissingPerUserFolderAndMakesItCurrent) {
   WriteFileBytes(dir / "blocked", "x");
   FileStatus st = EnterAppFolder({FolderLayout::Installed, dir / "blocked" / "tavolen", dir});
   EXPECT_FALSE(st.ok);
-  EXPECT_NE(st.message.find(Sj("アプリケーションフォルダを作成できません。")), std::string::npos);
+  EXPECT_EQ(st.reason, FileError::AppFolderCreate);
+  EXPECT_EQ(st.detail, PathText(dir / "blocked" / "tavolen"));
   EXPECT_EQ(fs::current_path(), old);
-  EXPECT_FALSE(EnterAppFolder({}).ok);
+  EXPECT_EQ(EnterAppFolder({}).reason, FileError::AppFolderMissing);
 }
 
 TEST(FolderLayoutResources, TheUsersOwnCopyWinsOverTheInstalledOne) {

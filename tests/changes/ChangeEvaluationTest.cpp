@@ -191,7 +191,7 @@ TEST_F(Evaluation, AChangeFileThatCannotBeReadEndsTheEvaluationWithAnError) {
   fs::create_directories(data_ / Utf8Path("2024年01月05日.jvJC"));
   ChangeEvaluation ev = EvaluateChanges(raceFile_);
   EXPECT_FALSE(ev.status);
-  EXPECT_FALSE(ev.status.message.empty());
+  EXPECT_EQ(ev.status.reason, FileError::ChangeRead);
   EXPECT_FALSE(ev.hasNews());
 }
 

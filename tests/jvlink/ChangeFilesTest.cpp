@@ -200,7 +200,7 @@ TEST_F(ChangeFilesTest, AFailedWriteKeepsTheOldFile) {
   StoreResult r = StoreChangeRecord(data_, MakeTc(race, "01060930", "1050"));
   SetWriteFaultForTesting(nullptr);
   EXPECT_TRUE(r.failed());
-  EXPECT_FALSE(r.error.empty());
+  EXPECT_EQ(r.status.reason, FileError::Write);
   EXPECT_EQ(ReadFileBytes(FileOf(".jvTC")), tc);
 }
 

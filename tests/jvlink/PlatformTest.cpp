@@ -74,7 +74,8 @@ TEST(PlatformFiles, RefusedReplaceKeepsTheOldAndLeavesNoTemporary) {
   fs::create_directories(f / "inside");
   const FileStatus st = WriteFileAtomic(f, "new");
   EXPECT_FALSE(st.ok);
-  EXPECT_FALSE(st.message.empty());
+  EXPECT_EQ(st.reason, FileError::Write);
+  EXPECT_EQ(st.detail, PathText(f));
   EXPECT_TRUE(fs::is_directory(f / "inside"));
   EXPECT_EQ(Names(dir), std::vector<std::string>{"2024.renew"});
 }

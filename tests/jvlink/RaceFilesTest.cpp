@@ -221,7 +221,8 @@ TEST(RaceFiles, AFailedWriteKeepsTheOldFiles) {
   SetWriteFaultForTesting(nullptr);
   EXPECT_TRUE(r1.failed());
   EXPECT_TRUE(r2.failed());
-  EXPECT_FALSE(r1.error.empty());
+  EXPECT_EQ(r1.status.reason, FileError::Write);
+  EXPECT_EQ(r2.status.reason, FileError::Write);
   EXPECT_TRUE(r1.listLine.empty());
   EXPECT_EQ(ReadFileBytes(data / kDayFile), day);
   EXPECT_EQ(ReadFileBytes(data / kNakayama), entry);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/ErrorLog.h"
+#include "base/FailureText.h"
 #include "base/IniFile.h"
 #include "jvlink/ChangeFiles.h"
 #include "jvlink/Clock.h"
@@ -92,7 +93,7 @@ TEST(FailingDisk, StoringRaceRecordsChangesNoFile) {
         c.ra ? StoreRaRecord(day.data, c.record) : StoreSeRecord(day.data, c.record);
     ASSERT_TRUE(r.failed());
     EXPECT_TRUE(r.listLine.empty());
-    ExpectSaveMessage(r.error, c.file, "ディスクの空き容量が足りません");
+    ExpectSaveMessage(FailureText(r.status), c.file, "ディスクの空き容量が足りません");
     EXPECT_EQ(TakeSnapshot(day.app), before);
   }
 }
@@ -135,7 +136,7 @@ TEST(FailingDisk, MergingChangeRecordsChangesNoFile) {
     FullDisk disk;
     const StoreResult r = StoreChangeRecord(day.data, c.record);
     ASSERT_TRUE(r.failed());
-    ExpectSaveMessage(r.error, c.file, "ディスクの空き容量が足りません");
+    ExpectSaveMessage(FailureText(r.status), c.file, "ディスクの空き容量が足りません");
     EXPECT_EQ(TakeSnapshot(day.app), before);
   }
 }
@@ -148,7 +149,7 @@ TEST(FailingDisk, SavingTheRenewFileKeepsTheOldStamps) {
     FullDisk disk;
     const FileStatus st = WriteRenewFile(renew, {"01061200", "01061100", "", "01061230", ""});
     ASSERT_FALSE(st.ok);
-    ExpectSaveMessage(st.message, DateName(kDay) + ".renew", "ディスクの空き容量が足りません");
+    ExpectSaveMessage(FailureText(st), DateName(kDay) + ".renew", "ディスクの空き容量が足りません");
   }
   EXPECT_EQ(TakeSnapshot(day.app), before);
   const RenewStamps stamps = ReadRenewFile(renew);
@@ -170,12 +171,12 @@ TEST(FailingDisk, SettingsAndErrorLogKeepTheirLinesAndRecover) {
     IniFile ini(iniPath);
     const FileStatus st = ini.WriteInteger("Time", "AutoRdataGet", 7);
     ASSERT_FALSE(st.ok);
-    ExpectSaveMessage(st.message, "Tavolen.ini", "ディスクの空き容量が足りません");
+    ExpectSaveMessage(FailureText(st), "Tavolen.ini", "ディスクの空き容量が足りません");
     EXPECT_FALSE(ini.WriteString("new", "key", "value").ok);
     EXPECT_EQ(ini.ReadInteger("Time", "AutoRdataGet", 0), 5);
     const FileStatus logged = log.RecordError(Sj("開催速報データ取得中"));
     ASSERT_FALSE(logged.ok);
-    EXPECT_NE(SjisToUtf8(logged.message).find("エラーログを保存できませんでした"),
+    EXPECT_NE(SjisToUtf8(FailureText(logged)).find("エラーログを保存できませんでした"),
               std::string::npos);
   }
   EXPECT_EQ(ReadFileBytes(iniPath), iniBytes);
@@ -213,7 +214,8 @@ TEST(FailingDisk, AWriteCutShortByTheDiskLeavesTheOldFile) {
   const int code = WithFileSizeLimit(60000, [&] {
     const StoreResult se = StoreSeRecord(day.data, MakeSe(kDay, "06", 12, 18));
     if (!se.failed()) return 1;
-    if (SjisToUtf8(se.error).find("ファイルが大きすぎます") == std::string::npos) return 2;
+    if (SjisToUtf8(FailureText(se.status)).find("ファイルが大きすぎます") == std::string::npos)
+      return 2;
     return 0;
   });
   EXPECT_EQ(code, 0);
@@ -248,8 +250,10 @@ TEST(FailingDisk, AReadOnlyDataFolderChangesNoFile) {
   ASSERT_TRUE(se.failed());
   ASSERT_TRUE(av.failed());
   ASSERT_FALSE(renew.ok);
-  ExpectSaveMessage(ra.error, DateName(kDay) + ".jvRA", "書き込みが許可されていません");
-  ExpectSaveMessage(av.error, DateName(kDay) + ".jvAV", "書き込みが許可されていません");
+  ExpectSaveMessage(FailureText(ra.status), DateName(kDay) + ".jvRA",
+                    "書き込みが許可されていません");
+  ExpectSaveMessage(FailureText(av.status), DateName(kDay) + ".jvAV",
+                    "書き込みが許可されていません");
   EXPECT_EQ(TakeSnapshot(day.app), before);
 }
 

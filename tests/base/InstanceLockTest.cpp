@@ -20,7 +20,7 @@ std::string TestName(const char* what) {
 }
 
 TEST(InstanceLock, OneHolderAtATimeAndFreeAgainWhenItEnds) {
-  const fs::path folder = testsupport::TempDir("appcore/instancelock");
+  const fs::path folder = testsupport::TempDir("base/instancelock");
   const std::string name = TestName("one");
   auto first = std::make_unique<InstanceLock>(name, folder);
   ASSERT_EQ(first->state(), InstanceLock::State::Acquired);
@@ -63,7 +63,7 @@ TEST(InstanceLock, IsTheNamedMutexOfTheLogOnSession) {
 }
 #else
 TEST(InstanceLock, IsAFileInTheLockFolder) {
-  const fs::path folder = testsupport::TempDir("appcore/instancelock-file");
+  const fs::path folder = testsupport::TempDir("base/instancelock-file");
   InstanceLock lock(TestName("file"), folder);
   ASSERT_EQ(lock.state(), InstanceLock::State::Acquired);
   EXPECT_EQ(lock.lockFile(), folder / TestName("file"));
