@@ -31,6 +31,13 @@ inline constexpr Setting<SjisString> LastAcquisition{"JvDataGet", "LastTime"};
 inline constexpr Setting<bool> DateListClose{"datalist", "close"};
 // The race card marks the changes announced for its race (the card-changes menu item).
 inline constexpr Setting<bool> RaceCardChanges{"racecard", "changes"};
+// Which JV-Link the program uses (jvbridge/BridgeSettings.h describes each value).
+inline constexpr Setting<SjisString> JVLinkUse{"JVLink", "use"};
+inline constexpr Setting<SjisString> JVLinkBridge{"JVLink", "bridge"};
+inline constexpr Setting<SjisString> JVLinkWine{"JVLink", "wine"};
+inline constexpr Setting<SjisString> JVLinkWinePrefix{"JVLink", "wineprefix"};
+inline constexpr Setting<SjisString> JVLinkLocale{"JVLink", "locale"};
+inline constexpr Setting<int> JVLinkTimeout{"JVLink", "timeout"};
 }  // namespace Settings
 
 }  // namespace tavolen

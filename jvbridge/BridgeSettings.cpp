@@ -2,12 +2,12 @@
 
 #include <cctype>
 
+#include "base/SettingsKeys.h"
+#include "jvlink/FileIO.h"
 #include "jvlink/TextLines.h"
 
 namespace tavolen::bridge {
 namespace {
-
-constexpr const char* kSection = "JVLink";
 
 #ifdef _WIN32
 constexpr bool kWindows = true;
@@ -15,23 +15,23 @@ constexpr bool kWindows = true;
 constexpr bool kWindows = false;
 #endif
 
-std::string Value(const IniFile& ini, const char* key, const std::string& def) {
-  return SjisToUtf8(TrimBlanks(ini.ReadString(kSection, key, Utf8ToSjis(def))));
+std::string Value(const IniFile& ini, const Setting<SjisString>& setting, const std::string& def) {
+  return SjisToUtf8(TrimBlanks(ini.Read(setting, Utf8ToSjis(def))));
 }
 
 }  // namespace
 
 JVLinkChoice ReadJVLinkChoice(const IniFile& ini) {
   JVLinkChoice c;
-  std::string use = Value(ini, "use", kWindows ? "bridge" : "standin");
+  std::string use = Value(ini, Settings::JVLinkUse, kWindows ? "bridge" : "standin");
   for (char& ch : use) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   c.useBridge = use == "bridge";
-  c.bridge = Value(ini, "bridge", "");
-  c.wine = Value(ini, "wine", c.wine);
+  c.bridge = Value(ini, Settings::JVLinkBridge, "");
+  c.wine = Value(ini, Settings::JVLinkWine, c.wine);
   if (c.wine.empty()) c.wine = "wine";
-  c.winePrefix = Value(ini, "wineprefix", "");
-  c.locale = Value(ini, "locale", c.locale);
-  c.timeoutSeconds = ini.ReadInteger(kSection, "timeout", c.timeoutSeconds);
+  c.winePrefix = Value(ini, Settings::JVLinkWinePrefix, "");
+  c.locale = Value(ini, Settings::JVLinkLocale, c.locale);
+  c.timeoutSeconds = ini.Read(Settings::JVLinkTimeout, c.timeoutSeconds);
   if (c.timeoutSeconds < 1) c.timeoutSeconds = 60;
   return c;
 }
@@ -39,7 +39,7 @@ JVLinkChoice ReadJVLinkChoice(const IniFile& ini) {
 BridgeOptions OptionsFor(const JVLinkChoice& choice, const std::filesystem::path& appFolder) {
   BridgeOptions o;
   const std::string program =
-      choice.bridge.empty() ? (appFolder / kBridgeProgramName).string() : choice.bridge;
+      choice.bridge.empty() ? Utf8Text(appFolder / kBridgeProgramName) : choice.bridge;
   if (kWindows) {
     o.launch.command = {program};
   } else {
