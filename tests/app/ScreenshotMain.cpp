@@ -94,6 +94,11 @@ void DriveAcquisition(TGetDataForm& form) {
     if (form.ListBox1->count() < kListLinesWhileReading) return;
     if (!form.ProgressLabel->text().startsWith(reading)) return;
     grabbed = true;
+    // Between two showings the list's new lines wait unlaid-out with its painting held; the
+    // picture wants them, as the window shows them a moment later.
+    form.ListBox1->doItemsLayout();
+    form.ListBox1->scrollToItem(form.ListBox1->item(form.ListBox1->count() - 1));
+    form.ListBox1->viewport()->setUpdatesEnabled(true);
     Grab(form, "acquisition.png");
     form.done(QDialog::Accepted);
   });
