@@ -129,10 +129,7 @@ fs::path RenewFilePath(const fs::path& selectedRaceFile) {
 }
 
 fs::path AnnouncedFilePath(const fs::path& selectedRaceFile) {
-  if (selectedRaceFile.empty()) return {};
-  fs::path p = selectedRaceFile;
-  p.replace_extension(".announced");
-  return p;
+  return SiblingDateFile(selectedRaceFile, kAnnouncedFileSuffix);
 }
 
 SjisString ChangeStamp(ChangeType type, std::string_view record) {

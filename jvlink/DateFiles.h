@@ -1,7 +1,7 @@
 // The names of the files of a date in the Data folder, for every writer and reader: the date
 // key "yyyy年mm月dd日" followed by a suffix. A day file ".jvRA", an entry file per course
-// (course name + ".jvSEr"), five change files (".jvWE", ".jvAV", ".jvJC", ".jvTC", ".jvCC")
-// and the renew file ".renew".
+// (course name + ".jvSEr"), five change files (".jvWE", ".jvAV", ".jvJC", ".jvTC", ".jvCC"),
+// the renew file ".renew" and the memory of what was announced ".announced".
 #pragma once
 
 #include <filesystem>
@@ -19,6 +19,7 @@ inline constexpr int kChangeTypes = 5;
 inline constexpr std::string_view kDayFileSuffix = ".jvRA";
 inline constexpr std::string_view kEntryFileSuffix = ".jvSEr";
 inline constexpr std::string_view kRenewFileSuffix = ".renew";
+inline constexpr std::string_view kAnnouncedFileSuffix = ".announced";
 // ".jvWE", ".jvAV", ".jvJC", ".jvTC", ".jvCC"
 const char* ChangeExtension(ChangeType type);
 
