@@ -4,18 +4,14 @@
 //
 //   tavolen_bench_acquire [runs]
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QListWidget>
-#include <QPushButton>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "acquire/GetDataUnit.h"
 #include "base/IniFile.h"
+#include "bench/WindowAcquisition.h"
 #include "standin/StandIn.h"
-#include "tests/support/RecordingDesktop.h"
 
 using namespace tavolen;
 
@@ -52,41 +48,19 @@ int main(int argc, char** argv) {
   }
   IniFile ini(root / "bench.ini");
   AcquisitionState state;
-  const SjisString completed = Sj("データ作成が完了しました。");
 
   std::vector<double> times;
-  int stored = 0;
   for (int run = 0; run < runs; ++run) {
-    const fs::path data = root / ("Data" + std::to_string(run));
-    fs::create_directories(data);
-    ini.WriteString("JvDataGet", "LastTime", "2024/01/01 00:00:00");
-
-    RecordingDesktop desktop;
-    QElapsedTimer timer;
-    double elapsed = -1;
-    desktop.duringBox = [&] {
-      if (elapsed < 0 && !desktop.events.empty() && desktop.events.back().text == completed)
-        elapsed = timer.nsecsElapsed() / 1e6;
-    };
-    TGetDataForm form(standIn, desktop, ini, clock, data, state, nullptr);
-    form.show();
-    QApplication::processEvents();
     PaintCounter counter;
-    for (QWidget* w : form.findChildren<QWidget*>()) w->installEventFilter(&counter);
-
-    timer.start();
-    form.ButtonStart->click();
-    // A first run downloads into the stand-in's cache; the status timer then carries it on.
-    while (elapsed < 0 && timer.elapsed() < 60000)
-      QApplication::processEvents(QEventLoop::AllEvents, 5);
-    if (elapsed < 0) {
+    const WindowAcquisition a = AcquireThroughWindow(
+        standIn, clock, ini, root / ("Data" + std::to_string(run)), state, &counter);
+    if (a.ms < 0) {
       std::fprintf(stderr, "run %d did not complete\n", run);
       return 1;
     }
-    stored = form.ListBox1->count();
-    std::printf("run %d: %.1f ms, %d records stored, %d paint events%s\n", run, elapsed, stored,
+    std::printf("run %d: %.1f ms, %d records stored, %d paint events%s\n", run, a.ms, a.listed,
                 counter.paints, run == 0 ? " (with download)" : "");
-    times.push_back(elapsed);
+    times.push_back(a.ms);
   }
   std::sort(times.begin(), times.end());
   std::printf("demo day, ButtonStart to completion: min %.1f ms, median %.1f ms, max %.1f ms\n",

@@ -5,20 +5,18 @@
 //
 //   tavolen_bench_bridge [runs]      (TAVOLEN_WIN64_BUILD, TAVOLEN_WINE as for the tests)
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QPushButton>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "acquire/GetDataUnit.h"
 #include "base/IniFile.h"
+#include "bench/WindowAcquisition.h"
 #include "jvbridge/BridgeJVLink.h"
 #include "standin/StandIn.h"
+#include "tests/jvbridge/StandInBridge.h"
 #include "tests/jvbridge/WineHarness.h"
-#include "tests/support/RecordingDesktop.h"
 
 using namespace tavolen;
 using testing::TheWine;
@@ -36,17 +34,6 @@ double Percentile(std::vector<double> v, double p) {
   return v.empty() ? 0 : v[static_cast<size_t>(p * (v.size() - 1))];
 }
 
-bridge::BridgeOptions Options(const fs::path& standin, const fs::path& clockFile) {
-  bridge::BridgeOptions o;
-  o.launch.command = {TheWine().loader.string(),
-                      WindowsPath(TheWine().Built("jvbridge/tavolen-jvlink-bridge.exe"))};
-  o.launch.environment = TheWine().Environment();
-  o.launch.environment.push_back("TAVOLEN_STANDIN_FOLDER=" + WindowsPath(standin));
-  o.launch.environment.push_back("TAVOLEN_STANDIN_CLOCK=" + WindowsPath(clockFile));
-  o.launch.environment.push_back("TAVOLEN_STANDIN_CALLS_PER_FILE=0");
-  return o;
-}
-
 // Start of a bridge up to an answered JVInit, in ms.
 double TimeStart(const bridge::BridgeOptions& o) {
   const auto t0 = std::chrono::steady_clock::now();
@@ -61,27 +48,9 @@ double TimeStart(const bridge::BridgeOptions& o) {
 
 // One acquisition of the demo day through the window: ButtonStart to the completion box, ms.
 double Acquire(JVLink& link, const Clock& clock, const fs::path& root, int run) {
-  const fs::path data = root / ("Data" + std::to_string(run));
-  fs::create_directories(data);
   IniFile ini(root / "bench.ini");
-  ini.WriteString("JvDataGet", "LastTime", "2024/01/01 00:00:00");
   AcquisitionState state;
-  RecordingDesktop desktop;
-  const SjisString completed = Sj("データ作成が完了しました。");
-  QElapsedTimer timer;
-  double elapsed = -1;
-  desktop.duringBox = [&] {
-    if (elapsed < 0 && !desktop.events.empty() && desktop.events.back().text == completed)
-      elapsed = timer.nsecsElapsed() / 1e6;
-  };
-  TGetDataForm form(link, desktop, ini, clock, data, state, nullptr);
-  form.show();
-  QApplication::processEvents();
-  timer.start();
-  form.ButtonStart->click();
-  while (elapsed < 0 && timer.elapsed() < 60000)
-    QApplication::processEvents(QEventLoop::AllEvents, 5);
-  return elapsed;
+  return AcquireThroughWindow(link, clock, ini, root / ("Data" + std::to_string(run)), state).ms;
 }
 
 }  // namespace
@@ -106,7 +75,8 @@ int main(int argc, char** argv) {
   const LocalDateTime now{2024, 1, 13, 8, 30, 0};  // three courses, 36 races, 487 runners
   FakeClock clock(now);
   WriteFileAtomic(root / "clock.txt", FormatCompactDateTime(now));
-  const bridge::BridgeOptions options = Options(root / "standin-bridge", root / "clock.txt");
+  const bridge::BridgeOptions options =
+      testing::StandInBridgeOptions(root / "standin-bridge", root / "clock.txt", 0);
 
   // Start-up: with the run's wineserver, then with none running.
   std::vector<double> warm;

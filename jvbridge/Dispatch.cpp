@@ -25,58 +25,42 @@ struct Bstr {
   Bstr& operator=(const Bstr&) = delete;
 };
 
-VARIANT InText(const Bstr& s) {
+// An empty argument of this type; the caller sets its value.
+VARIANT Typed(VARTYPE type) {
   VARIANT v;
   VariantInit(&v);
-  v.vt = VT_BSTR;
+  v.vt = type;
+  return v;
+}
+
+VARIANT InText(const Bstr& s) {
+  VARIANT v = Typed(VT_BSTR);
   v.bstrVal = s.b;
   return v;
 }
 
 VARIANT InLong(LONG n) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_I4;
+  VARIANT v = Typed(VT_I4);
   v.lVal = n;
   return v;
 }
 
 VARIANT OutLong(LONG* p) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_BYREF | VT_I4;
+  VARIANT v = Typed(VT_BYREF | VT_I4);
   v.plVal = p;
   return v;
 }
 
 VARIANT OutText(BSTR* p) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_BYREF | VT_BSTR;
+  VARIANT v = Typed(VT_BYREF | VT_BSTR);
   v.pbstrVal = p;
   return v;
 }
 
-const wchar_t* WideName(Op op) {
-  switch (op) {
-    case Op::JVInit:
-      return L"JVInit";
-    case Op::JVClose:
-      return L"JVClose";
-    case Op::JVSetUIProperties:
-      return L"JVSetUIProperties";
-    case Op::JVOpen:
-      return L"JVOpen";
-    case Op::JVStatus:
-      return L"JVStatus";
-    case Op::JVRead:
-      return L"JVRead";
-    case Op::JVRTOpen:
-      return L"JVRTOpen";
-    case Op::JVCancel:
-      return L"JVCancel";
-  }
-  return L"";
+// The method's name as the component knows it (the names are ASCII).
+std::wstring WideName(Op op) {
+  const std::string name = OpName(op);
+  return std::wstring(name.begin(), name.end());
 }
 
 std::wstring TypeName(const TYPEDESC& t, ITypeInfo* info) {
@@ -167,7 +151,7 @@ Result ComponentCaller::Run(const Call& call) {
   Result r;
   r.op = call.op;
   DISPID id = 0;
-  HRESULT hr = IdOf(WideName(call.op), id);
+  HRESULT hr = IdOf(WideName(call.op).c_str(), id);
   if (FAILED(hr)) {
     r.hresult = static_cast<std::int32_t>(hr);
     r.hresultText = StatusText(hr);

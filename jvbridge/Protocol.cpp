@@ -83,6 +83,26 @@ class Reader {
   bool ok_ = true;
 };
 
+// The arguments a call of the operation carries, in their order on the wire.
+struct CallArguments {
+  bool text1 = false, text2 = false, number = false;
+};
+
+CallArguments ArgumentsOf(Op op) {
+  switch (op) {
+    case Op::JVInit:
+      return {true, false, false};
+    case Op::JVOpen:
+      return {true, true, true};
+    case Op::JVRead:
+      return {false, false, true};
+    case Op::JVRTOpen:
+      return {true, true, false};
+    default:
+      return {};
+  }
+}
+
 SjisString LengthError() {
   return Sj("JV-Linkブリッジの応答の長さが不正です。");
 }
@@ -90,25 +110,11 @@ SjisString LengthError() {
 }  // namespace
 
 const char* OpName(Op op) {
-  switch (op) {
-    case Op::JVInit:
-      return "JVInit";
-    case Op::JVClose:
-      return "JVClose";
-    case Op::JVSetUIProperties:
-      return "JVSetUIProperties";
-    case Op::JVOpen:
-      return "JVOpen";
-    case Op::JVStatus:
-      return "JVStatus";
-    case Op::JVRead:
-      return "JVRead";
-    case Op::JVRTOpen:
-      return "JVRTOpen";
-    case Op::JVCancel:
-      return "JVCancel";
-  }
-  return "?";
+  // By the operation's number, from Op::JVInit on.
+  static constexpr const char* kNames[] = {"JVInit",   "JVClose", "JVSetUIProperties", "JVOpen",
+                                           "JVStatus", "JVRead",  "JVRTOpen",          "JVCancel"};
+  const auto v = static_cast<std::uint32_t>(op);
+  return IsOp(v) ? kNames[v - static_cast<std::uint32_t>(Op::JVInit)] : "?";
 }
 
 bool IsOp(std::uint32_t v) {
@@ -131,25 +137,10 @@ std::string EncodeHello(const Hello& h) {
 std::string EncodeCall(const Call& c) {
   Writer w;
   w.U32(static_cast<std::uint32_t>(c.op));
-  switch (c.op) {
-    case Op::JVInit:
-      w.Text(c.text1);
-      break;
-    case Op::JVOpen:
-      w.Text(c.text1);
-      w.Text(c.text2);
-      w.I32(c.number);
-      break;
-    case Op::JVRead:
-      w.I32(c.number);
-      break;
-    case Op::JVRTOpen:
-      w.Text(c.text1);
-      w.Text(c.text2);
-      break;
-    default:
-      break;
-  }
+  const CallArguments a = ArgumentsOf(c.op);
+  if (a.text1) w.Text(c.text1);
+  if (a.text2) w.Text(c.text2);
+  if (a.number) w.I32(c.number);
   return w.Frame(Kind::Call);
 }
 
@@ -247,22 +238,8 @@ bool DecodeCall(std::string_view payload, Call& c, SjisString& error) {
   }
   c = Call{};
   c.op = static_cast<Op>(op);
-  switch (c.op) {
-    case Op::JVInit:
-      r.Text(c.text1);
-      break;
-    case Op::JVOpen:
-      r.Text(c.text1) && r.Text(c.text2) && r.I32(c.number);
-      break;
-    case Op::JVRead:
-      r.I32(c.number);
-      break;
-    case Op::JVRTOpen:
-      r.Text(c.text1) && r.Text(c.text2);
-      break;
-    default:
-      break;
-  }
+  const CallArguments a = ArgumentsOf(c.op);
+  (!a.text1 || r.Text(c.text1)) && (!a.text2 || r.Text(c.text2)) && (!a.number || r.I32(c.number));
   if (!r.Complete()) {
     error = Sj("呼び出しの長さが不正です。");
     return false;

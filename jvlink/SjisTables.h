@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace tavolen {
 
@@ -17,5 +18,15 @@ struct SjisTables {
 
 // Fills the tables; every entry the code page does not define stays 0.
 void BuildSjisTables(SjisTables& tables);
+
+// The platform's converter, one character at a time. Decode: one byte or a byte pair (n = 1 or
+// 2) to its UTF-16 unit, 0 when undefined. Encode: a UTF-16 unit to its bytes in out (room for
+// 8), answering how many; 0 when the code page has no character for it.
+using SjisDecode = std::function<char16_t(const char* in, int n)>;
+using SjisEncode = std::function<int(char16_t unit, char* out)>;
+
+// Fills the tables by asking the converter about every byte, byte pair and UTF-16 unit (the
+// surrogates left out); BuildSjisTables of each platform calls it with its own converter.
+void FillSjisTables(SjisTables& tables, const SjisDecode& decode, const SjisEncode& encode);
 
 }  // namespace tavolen

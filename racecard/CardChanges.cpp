@@ -27,6 +27,25 @@ SjisString Shown(std::string_view field) {
   return SjisString(WithoutTrailingPadding(DropCutLeadByte(field)));
 }
 
+// Applies each line of the race to the runner its horse number names (1 to 18), in file order,
+// skipping a line stamped earlier than the one last applied to that runner: the latest
+// announcement wins, and of equal stamps the later line.
+template <class Apply>
+void ApplyLatestPerRunner(const std::vector<std::string>& lines, std::string_view raceKey,
+                          FieldDef horseNumber, FieldDef stampField,
+                          std::array<RunnerChange, kRunnerPositions>& runners, Apply apply) {
+  std::array<std::string, kRunnerPositions> applied;
+  for (const std::string& line : lines) {
+    if (!OfRace(line, raceKey)) continue;
+    const int h = ReadNumber(Cut(line, horseNumber));
+    if (h < 1 || h > kRunnerPositions) continue;
+    const std::string stamp = Cut(line, stampField);
+    if (stamp < applied[h - 1]) continue;
+    applied[h - 1] = stamp;
+    apply(runners[h - 1], line);
+  }
+}
+
 }  // namespace
 
 DayChangeLines ReadDayChangeLines(const fs::path& selectedRaceFile) {
@@ -48,30 +67,18 @@ bool RaceChanges::Any() const {
 
 RaceChanges ChangesOfRace(std::string_view raceKey, const DayChangeLines& day) {
   RaceChanges changes;
-  std::array<std::string, kRunnerPositions> scratchStamp, jockeyStamp;
-
-  for (const std::string& line : day.scratches) {
-    if (!OfRace(line, raceKey)) continue;
-    const int h = ReadNumber(Cut(line, AV::HorseNumber));
-    if (h < 1 || h > kRunnerPositions) continue;
-    const std::string stamp = Cut(line, AV::Stamp);
-    if (stamp < scratchStamp[h - 1]) continue;
-    scratchStamp[h - 1] = stamp;
-    const std::string kind = Cut(line, AV::Kind);
-    changes.runners[h - 1].scratch = kind == "1"   ? Scratch::Scratched
-                                     : kind == "2" ? Scratch::Excluded
-                                                   : Scratch::None;
-  }
-  for (const std::string& line : day.jockeys) {
-    if (!OfRace(line, raceKey)) continue;
-    const int h = ReadNumber(Cut(line, JC::HorseNumber));
-    if (h < 1 || h > kRunnerPositions) continue;
-    const std::string stamp = Cut(line, JC::Stamp);
-    if (stamp < jockeyStamp[h - 1]) continue;
-    jockeyStamp[h - 1] = stamp;
-    // Shown as the change window shows it: the first 8 bytes of the name.
-    changes.runners[h - 1].newJockey = Shown(Cut(line, JC::JockeyAfter).substr(0, 8));
-  }
+  ApplyLatestPerRunner(day.scratches, raceKey, AV::HorseNumber, AV::Stamp, changes.runners,
+                       [](RunnerChange& runner, const std::string& line) {
+                         const std::string kind = Cut(line, AV::Kind);
+                         runner.scratch = kind == "1"   ? Scratch::Scratched
+                                          : kind == "2" ? Scratch::Excluded
+                                                        : Scratch::None;
+                       });
+  ApplyLatestPerRunner(day.jockeys, raceKey, JC::HorseNumber, JC::Stamp, changes.runners,
+                       [](RunnerChange& runner, const std::string& line) {
+                         // Shown as the change window shows it: the first 8 bytes of the name.
+                         runner.newJockey = Shown(Cut(line, JC::JockeyAfter).substr(0, 8));
+                       });
   std::string postStamp;
   for (const std::string& line : day.postTimes) {
     if (!OfRace(line, raceKey)) continue;

@@ -77,6 +77,18 @@ std::wstring Env(const wchar_t* name) {
 }
 
 // The clock of a test: the time in a file, or the system's.
+// QueryInterface of an object that offers IUnknown and one interface, offered, which self is.
+HRESULT OfferOne(IUnknown* self, REFIID offered, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  if (iid == IID_IUnknown || iid == offered) {
+    *out = self;
+    self->AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
 class FileClock final : public tavolen::Clock {
  public:
   explicit FileClock(path file) : file_(std::move(file)) {}
@@ -118,14 +130,7 @@ class JVLinkObject final : public IDispatch {
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return OfferOne(static_cast<IDispatch*>(this), IID_IDispatch, iid, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
   ULONG STDMETHODCALLTYPE Release() override {
@@ -349,14 +354,7 @@ HRESULT JVLinkObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p,
 class Factory final : public IClassFactory {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return OfferOne(static_cast<IClassFactory*>(this), IID_IClassFactory, iid, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }

@@ -412,6 +412,19 @@ std::string RaceKey(const Day& day, const Meeting& m, const Race& r) {
   return CourseDayKey(day, m) + ZeroFilled(r.number, 2);
 }
 
+// A change record of one race as the service sends it on the day: its type, created that day,
+// the race's key and the announcement stamp; the caller writes the data division and the rest.
+RecordWriter RaceChangeRecord(int length, const char* type, FieldDef stampField,
+                              const std::string& stamp, const Day& day, const Meeting& m,
+                              const Race& r) {
+  RecordWriter w(length);
+  w.Put(Header::RecordType, type)
+      .Put(Header::CreationDate, day.ymd)
+      .Put(Header::RaceKey, RaceKey(day, m, r))
+      .Put(stampField, stamp);
+  return w;
+}
+
 SjisString RaRecord(const Day& day, const Meeting& m, const Race& r, const std::string& created) {
   RecordWriter w(RA::kLength);
   w.Put(Header::RecordType, "RA")
@@ -519,12 +532,9 @@ std::vector<Event> PlanEvents(const Day& day, Rng& rng) {
                         const Meeting& m = day.meetings[static_cast<size_t>(ci)];
                         const Race& r = m.races[static_cast<size_t>(ri)];
                         const Runner& ru = r.runners[static_cast<size_t>(hi)];
-                        RecordWriter w(AV::kLength);
-                        w.Put(Header::RecordType, "AV")
-                            .Put(AV::Kind, excluded ? "2" : "1")
-                            .Put(Header::CreationDate, day.ymd)
-                            .Put(Header::RaceKey, RaceKey(day, m, r))
-                            .Put(AV::Stamp, stamp)
+                        RecordWriter w =
+                            RaceChangeRecord(AV::kLength, "AV", AV::Stamp, stamp, day, m, r);
+                        w.Put(AV::Kind, excluded ? "2" : "1")
                             .PutNumber(AV::HorseNumber, ru.number)
                             .Put(AV::HorseName, PadFullWidth(ru.name, AV::HorseName.len))
                             .Put(AV::ReasonCode, reason);
@@ -552,12 +562,8 @@ std::vector<Event> PlanEvents(const Day& day, Rng& rng) {
     const int weightAfter = base - (r.special ? 0 : 10 * (after->apprentice - '0'));
     events.push_back(
         {-1, 0, [&day, &m, &r, &ru, after, weightAfter](const std::string& stamp) {
-           RecordWriter w(JC::kLength);
-           w.Put(Header::RecordType, "JC")
-               .Put(Header::DataDivision, "1")
-               .Put(Header::CreationDate, day.ymd)
-               .Put(Header::RaceKey, RaceKey(day, m, r))
-               .Put(JC::Stamp, stamp)
+           RecordWriter w = RaceChangeRecord(JC::kLength, "JC", JC::Stamp, stamp, day, m, r);
+           w.Put(Header::DataDivision, "1")
                .PutNumber(JC::HorseNumber, ru.number)
                .Put(JC::HorseName, PadFullWidth(ru.name, JC::HorseName.len))
                .PutNumber(JC::WeightAfter, weightAfter)
@@ -572,12 +578,9 @@ std::vector<Event> PlanEvents(const Day& day, Rng& rng) {
                       const Meeting& m = day.meetings[static_cast<size_t>(postCourse)];
                       const Race& r = m.races[static_cast<size_t>(postRace)];
                       const int later = r.post + 10;
-                      RecordWriter w(TC::kLength);
-                      w.Put(Header::RecordType, "TC")
-                          .Put(Header::DataDivision, "1")
-                          .Put(Header::CreationDate, day.ymd)
-                          .Put(Header::RaceKey, RaceKey(day, m, r))
-                          .Put(TC::Stamp, stamp)
+                      RecordWriter w =
+                          RaceChangeRecord(TC::kLength, "TC", TC::Stamp, stamp, day, m, r);
+                      w.Put(Header::DataDivision, "1")
                           .PutNumber(TC::NewHour, later / 60)
                           .PutNumber(TC::NewMinute, later % 60)
                           .PutNumber(TC::OldHour, r.post / 60)
@@ -594,12 +597,9 @@ std::vector<Event> PlanEvents(const Day& day, Rng& rng) {
                       const Race& r = m.races[static_cast<size_t>(courseRace)];
                       moved.distance = Nearest(m.info->dirt, r.distance);
                       moved.track = m.info->leftHanded ? "23" : "24";
-                      RecordWriter w(CC::kLength);
-                      w.Put(Header::RecordType, "CC")
-                          .Put(Header::DataDivision, "1")
-                          .Put(Header::CreationDate, day.ymd)
-                          .Put(Header::RaceKey, RaceKey(day, m, r))
-                          .Put(CC::Stamp, stamp)
+                      RecordWriter w =
+                          RaceChangeRecord(CC::kLength, "CC", CC::Stamp, stamp, day, m, r);
+                      w.Put(Header::DataDivision, "1")
                           .PutNumber(CC::NewDistance, moved.distance)
                           .Put(CC::NewTrackCode, moved.track)
                           .PutNumber(CC::OldDistance, r.distance)

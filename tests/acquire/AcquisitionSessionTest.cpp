@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include "acquire/AcquisitionSession.h"
 #include "base/IniFile.h"
 #include "tests/acquire/FakeView.h"
@@ -39,6 +41,13 @@ class Acquisition : public ::testing::Test {
     jv.readCount = readCount;
     jv.downloadCount = 0;
     jv.lastFileTimestamp = Wide(stamp);
+  }
+  // A session that downloads downloadCount files, JVStatus answering the statuses in turn, then
+  // delivers the queued reads.
+  void OpenWithDownload(int readCount, int downloadCount, std::deque<int> statuses = {}) {
+    jv.readCount = readCount;
+    jv.downloadCount = downloadCount;
+    jv.statusResults = std::move(statuses);
   }
   std::vector<std::string> Kinds() const {
     std::vector<std::string> k;
@@ -153,10 +162,8 @@ TEST_F(Acquisition, EveryFailedOrEmptyOpenBeepsShowsItsMessageAndRunsTheCloseSte
 
 TEST_F(Acquisition, DownloadRunsOnTheStatusTickAndReadingStartsOnTheTickThatSeesTheCount) {
   StoreLastTime("2023/12/01 10:00:00");
-  jv.readCount = 1;
-  jv.downloadCount = 5;
+  OpenWithDownload(1, 5, {0, 1, 2, 3, 4, 5});
   jv.lastFileTimestamp = u"20240105153000";
-  jv.statusResults = {0, 1, 2, 3, 4, 5};
   jv.QueueRecord(RaRecord("20240106", "06", "11"));
   session->Start();
 
@@ -198,9 +205,7 @@ TEST_F(Acquisition, DownloadRunsOnTheStatusTickAndReadingStartsOnTheTickThatSees
 }
 
 TEST_F(Acquisition, NegativeStatusStopsTheTimerAndClosesTheSession) {
-  jv.readCount = 3;
-  jv.downloadCount = 4;
-  jv.statusResults = {1, -502};
+  OpenWithDownload(3, 4, {1, -502});
   session->Start();
   session->StatusTick();
   desktop.Clear();
@@ -216,9 +221,7 @@ TEST_F(Acquisition, NegativeStatusStopsTheTimerAndClosesTheSession) {
 }
 
 TEST_F(Acquisition, StatusAboveTheCountChangesNothing) {
-  jv.readCount = 1;
-  jv.downloadCount = 2;
-  jv.statusResults = {3};
+  OpenWithDownload(1, 2, {3});
   session->Start();
   session->StatusTick();
   EXPECT_TRUE(view.timerRunning);
@@ -229,8 +232,7 @@ TEST_F(Acquisition, StatusAboveTheCountChangesNothing) {
 // --- cancel -----------------------------------------------------------------------------------
 
 TEST_F(Acquisition, CancelAnsweredNoChangesNothing) {
-  jv.readCount = 1;
-  jv.downloadCount = 3;
+  OpenWithDownload(1, 3);
   session->Start();
   desktop.Clear();
   desktop.answers = {false};
@@ -258,9 +260,7 @@ TEST_F(Acquisition, CancelWithNoSessionStillCallsJVCancelAndSetsTheFlag) {
 }
 
 TEST_F(Acquisition, CancelDuringDownloadLeavesTheSessionOpenUntilTheNextStartClosesIt) {
-  jv.readCount = 1;
-  jv.downloadCount = 3;
-  jv.statusResults = {1};
+  OpenWithDownload(1, 3, {1});
   session->Start();
   session->StatusTick();
   desktop.answers = {true};
@@ -393,8 +393,7 @@ TEST_F(Acquisition, JVLinkFailureWhileReadingShowsTheErrorBoxAndRunsTheCloseStep
 }
 
 TEST_F(Acquisition, StatusTickWhileAJVLinkCallWaitsIsSkippedAndAFailureStopsTheTimer) {
-  jv.readCount = 3;
-  jv.downloadCount = 2;
+  OpenWithDownload(3, 2);
   session->Start();
   ASSERT_TRUE(view.timerRunning);
   jv.busy = true;

@@ -15,6 +15,7 @@
 #include "jvlink/RaceFiles.h"
 #include "standin/StandIn.h"
 #include "tests/acquire/FakeView.h"
+#include "tests/support/ForwardingJVLink.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 
@@ -22,31 +23,16 @@ namespace tavolen {
 namespace {
 
 // Passes every call on and keeps the records JVRead delivered.
-class RecordingLink : public JVLink {
+class RecordingLink : public testsupport::ForwardingJVLink {
  public:
-  explicit RecordingLink(JVLink& inner) : inner_(inner) {}
+  using ForwardingJVLink::ForwardingJVLink;
   std::vector<SjisString> delivered;
 
-  int JVInit(const std::u16string& sid) override { return inner_.JVInit(sid); }
-  int JVClose() override { return inner_.JVClose(); }
-  int JVSetUIProperties() override { return inner_.JVSetUIProperties(); }
-  int JVOpen(const std::u16string& spec, const std::u16string& from, int option, int& rc, int& dc,
-             std::u16string& last) override {
-    return inner_.JVOpen(spec, from, option, rc, dc, last);
-  }
-  int JVStatus() override { return inner_.JVStatus(); }
   int JVRead(std::u16string& buff, int& size, std::u16string& name) override {
     const int r = inner_.JVRead(buff, size, name);
     if (r > 0) delivered.push_back(RecordToSjis(buff));
     return r;
   }
-  int JVRTOpen(const std::u16string& spec, const std::u16string& key) override {
-    return inner_.JVRTOpen(spec, key);
-  }
-  void JVCancel() override { inner_.JVCancel(); }
-
- private:
-  JVLink& inner_;
 };
 
 std::map<std::string, std::string> FilesOf(const fs::path& dir) {

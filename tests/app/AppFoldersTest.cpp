@@ -31,22 +31,27 @@ LayoutInputs Inputs(bool writable, bool marker, std::string xdg, std::string hom
   return in;
 }
 
-TEST(FolderLayoutChoice, AWritableUnmarkedFolderKeepsEverythingBesideTheProgram) {
-  auto f = ChooseAppFolders(Inputs(true, false, "/x/data", "/home/u"));
+// The layout chosen for the inputs, where it keeps the program's files and reads its resources.
+void ExpectLayout(const LayoutInputs& in, FolderLayout layout, const fs::path& appFolder,
+                  const fs::path& resourceFolder) {
+  auto f = ChooseAppFolders(in);
   ASSERT_TRUE(f);
-  EXPECT_EQ(f->layout, FolderLayout::Portable);
-  EXPECT_EQ(f->appFolder, "/opt/tavolen/bin");
-  EXPECT_EQ(f->resourceFolder, "/opt/tavolen/bin");
+  EXPECT_EQ(f->layout, layout);
+  EXPECT_EQ(f->appFolder, appFolder);
+  EXPECT_EQ(f->resourceFolder, resourceFolder);
+}
+
+TEST(FolderLayoutChoice, AWritableUnmarkedFolderKeepsEverythingBesideTheProgram) {
+  ExpectLayout(Inputs(true, false, "/x/data", "/home/u"), FolderLayout::Portable,
+               "/opt/tavolen/bin", "/opt/tavolen/bin");
 }
 
 TEST(FolderLayoutChoice, AnInstalledProgramUsesThePerUserFolderAndReadsFromTheInstall) {
   // Not writable (an ordinary user), or marked by the install rules (root may write anywhere).
   for (auto [writable, marker] : {std::pair{false, false}, {false, true}, {true, true}}) {
-    auto f = ChooseAppFolders(Inputs(writable, marker, "/x/data", "/home/u"));
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->layout, FolderLayout::Installed);
-    EXPECT_EQ(f->appFolder, "/x/data/tavolen");
-    EXPECT_EQ(f->resourceFolder, "/opt/tavolen/share/tavolen");
+    SCOPED_TRACE(::testing::Message() << "writable " << writable << ", marker " << marker);
+    ExpectLayout(Inputs(writable, marker, "/x/data", "/home/u"), FolderLayout::Installed,
+                 "/x/data/tavolen", "/opt/tavolen/share/tavolen");
   }
 }
 

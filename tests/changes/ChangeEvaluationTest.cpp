@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/changes/ChangeDay.h"
 #include "tests/support/Files.h"
 #include "tests/support/Records.h"
 
@@ -10,22 +11,10 @@ namespace {
 
 using namespace tavolen::testsupport;
 
-const Day kNakayama{"20240105", "06", "01", "01"};
-const Day kTokyo{"20240105", "05", "01", "01"};
-
-class Evaluation : public ::testing::Test {
+class Evaluation : public ChangeDayTest {
  protected:
-  void SetUp() override {
-    data_ = TempDir("evaluation") / "Data";
-    fs::create_directories(data_);
-    raceFile_ = data_ / Utf8Path("2024年01月05日.jvRA");
-  }
-  void Write(const char* ext, const std::string& bytes) {
-    ASSERT_TRUE(WriteFileAtomic(data_ / Utf8Path(std::string("2024年01月05日") + ext), bytes));
-  }
-  std::string RenewBytes() { return ReadFileBytes(data_ / Utf8Path("2024年01月05日.renew")); }
-
-  fs::path data_, raceFile_;
+  Evaluation() : ChangeDayTest("evaluation") {}
+  std::string RenewBytes() { return ReadFileBytes(File(".renew")); }
 };
 
 TEST_F(Evaluation, FirstScratchesAreNewsOnceAndTheRenewFileKeepsTheLatestStamp) {

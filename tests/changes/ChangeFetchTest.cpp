@@ -6,6 +6,7 @@
 
 #include "base/ErrorLog.h"
 #include "jvlink/Clock.h"
+#include "tests/changes/ChangeDay.h"
 #include "tests/support/Files.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/Records.h"
@@ -15,8 +16,6 @@ namespace tavolen {
 namespace {
 
 using namespace tavolen::testsupport;
-
-const Day kNakayama{"20240105", "06", "01", "01"};
 
 class Fetch : public ::testing::Test {
  protected:

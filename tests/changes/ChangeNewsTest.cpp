@@ -5,6 +5,7 @@
 
 #include "changes/AnnouncementMemory.h"
 #include "changes/ChangeEvaluation.h"
+#include "tests/changes/ChangeDay.h"
 #include "tests/support/Files.h"
 #include "tests/support/Records.h"
 
@@ -13,20 +14,9 @@ namespace {
 
 using namespace tavolen::testsupport;
 
-const Day kNakayama{"20240105", "06", "01", "01"};
-const Day kKyoto{"20240105", "08", "01", "01"};
-
-class News : public ::testing::Test {
+class News : public ChangeDayTest {
  protected:
-  void SetUp() override {
-    data_ = TempDir("news") / "Data";
-    fs::create_directories(data_);
-    raceFile_ = data_ / "2024年01月05日.jvRA";
-  }
-  fs::path File(const char* ext) { return data_ / (std::string("2024年01月05日") + ext); }
-  void Write(const char* ext, const std::string& bytes) {
-    ASSERT_TRUE(WriteFileAtomic(File(ext), bytes));
-  }
+  News() : ChangeDayTest("news") {}
   // One evaluation whose news, if any, is then recorded as announced.
   ChangeEvaluation Check() {
     ChangeEvaluation ev = EvaluateChanges(raceFile_);
@@ -41,8 +31,6 @@ class News : public ::testing::Test {
     for (const auto& c : ev.newChanges) out.push_back(c.line);
     return out;
   }
-
-  fs::path data_, raceFile_;
 };
 
 // As the service sends a course's day: one data kind for all, the initial state made the day

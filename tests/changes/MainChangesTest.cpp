@@ -9,7 +9,7 @@
 #include "app/Main.h"
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
-#include "jvlink/RaceFiles.h"
+#include "tests/changes/ChangeDay.h"
 #include "tests/support/Files.h"
 #include "tests/support/MainWindow.h"
 #include "tests/support/QtApp.h"
@@ -22,40 +22,13 @@ namespace {
 
 using namespace tavolen::testsupport;
 
-const Day kNakayama{"20240105", "06", "01", "01"};
-
-class MainChanges : public ::testing::Test {
+class MainChanges : public MainWindowTest {
  protected:
-  static fs::path AppDir() { return TempRoot() / "main-changes"; }
-
-  void SetUp() override {
-    testsupport::EnsureApplication("tavolen_changes_app_tests");
-    fs::remove_all(AppDir());
-    fs::create_directories(AppDir() / "Data");
-    form_ = std::make_unique<TMainForm>(testsupport::TestDeps(
-        AppDir(), desktop_, clock_, jv_, [this](QDialog& d) { return RunModal(d); }));
-    henko_ = std::make_unique<THenkoForm>(form_->IniGT1.path(), &desktop_);
-    form_->HenkoForm = henko_.get();
-    desktop_.Clear();
-  }
-  void TearDown() override {
-    form_.reset();
-    henko_.reset();
-  }
-
-  int RunModal(QDialog& dialog) {
-    if (onModal_) onModal_(dialog);
-    return dialog.result();
-  }
+  MainChanges() : MainWindowTest("tavolen_changes_app_tests", "main-changes") {}
 
   // The meeting of 2024-01-05 (today) chosen in the date list: two races of 中山.
   void LoadMeeting(const std::string& firstPostTime = "1005") {
-    for (const std::string& r :
-         {RaRecord(kNakayama, "01", firstPostTime), RaRecord(kNakayama, "02", "1035")})
-      ASSERT_TRUE(StoreRaRecord(AppDir() / "Data", r).stored());
-    form_->MakeDataListBtnClick();
-    form_->DateCombo->setCurrentIndex(0);
-    form_->DateComboChange();
+    ChooseMeeting({RaRecord(kNakayama, "01", firstPostTime), RaRecord(kNakayama, "02", "1035")});
     ASSERT_EQ(form_->meeting().loadedRaceCount, 2);
     form_->Timer4->stop();  // the tests tick by hand
     desktop_.Clear();
@@ -70,13 +43,6 @@ class MainChanges : public ::testing::Test {
   }
   std::string Renew() { return ReadFileBytes(AppDir() / "Data" / "2024年01月05日.renew"); }
   void At(int hour, int minute) { clock_.Set({2024, 1, 5, hour, minute, 0}); }
-
-  FakeClock clock_{LocalDateTime{2024, 1, 5, 8, 0, 0}};
-  ScriptedJVLink jv_;
-  RecordingDesktop desktop_;
-  std::function<void(QDialog&)> onModal_;
-  std::unique_ptr<TMainForm> form_;
-  std::unique_ptr<THenkoForm> henko_;
 };
 
 TEST_F(MainChanges, TheChangeButtonWithoutADateOnlyAsksForData) {

@@ -10,6 +10,7 @@
 #include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/RaceFiles.h"
+#include "tests/changes/ChangeDay.h"
 #include "tests/support/Files.h"
 #include "tests/support/MainWindow.h"
 #include "tests/support/QtApp.h"
@@ -22,40 +23,15 @@ namespace {
 
 using namespace tavolen::testsupport;
 
-const Day kNakayama{"20240105", "06", "01", "01"};
 const Day kNextDay{"20240106", "06", "01", "02"};
 
-class Watch : public ::testing::Test {
+class Watch : public MainWindowTest {
  protected:
-  static fs::path AppDir() { return TempRoot() / "watch"; }
-
-  void SetUp() override {
-    EnsureApplication("tavolen_changes_app_tests");
-    fs::remove_all(AppDir());
-    fs::create_directories(AppDir() / "Data");
-    form_ = std::make_unique<TMainForm>(
-        TestDeps(AppDir(), desktop_, clock_, jv_, [this](QDialog& d) { return RunModal(d); }));
-    henko_ = std::make_unique<THenkoForm>(form_->IniGT1.path(), &desktop_);
-    form_->HenkoForm = henko_.get();
-    desktop_.Clear();
-  }
-  void TearDown() override {
-    form_.reset();
-    henko_.reset();
-  }
-  int RunModal(QDialog& dialog) {
-    if (onModal_) onModal_(dialog);
-    return dialog.result();
-  }
+  Watch() : MainWindowTest("tavolen_changes_app_tests", "watch") {}
 
   // Today's meeting (2024-01-05, first post 10:05: checks from 09:01) chosen in the date list.
   void LoadMeeting() {
-    for (const std::string& r :
-         {RaRecord(kNakayama, "01", "1005"), RaRecord(kNakayama, "02", "1035")})
-      ASSERT_TRUE(StoreRaRecord(AppDir() / "Data", r).stored());
-    form_->MakeDataListBtnClick();
-    form_->DateCombo->setCurrentIndex(0);
-    form_->DateComboChange();
+    ChooseMeeting({RaRecord(kNakayama, "01", "1005"), RaRecord(kNakayama, "02", "1035")});
     ASSERT_TRUE(form_->Timer4->isActive());
     form_->Timer4->stop();  // ticked by hand
     desktop_.Clear();
@@ -79,13 +55,6 @@ class Watch : public ::testing::Test {
     return out;
   }
   SjisString WatchText() { return SjisOf(form_->WatchLabel->text()); }
-
-  FakeClock clock_{LocalDateTime{2024, 1, 5, 8, 0, 0}};
-  ScriptedJVLink jv_;
-  RecordingDesktop desktop_;
-  std::function<void(QDialog&)> onModal_;
-  std::unique_ptr<TMainForm> form_;
-  std::unique_ptr<THenkoForm> henko_;
 };
 
 const SjisString kHeader = Sj("本日の開催で変更情報が発生しました。\r\n");

@@ -19,8 +19,10 @@
 #include "jvlink/FileIO.h"
 #include "jvlink/TextLines.h"
 #include "standin/StandIn.h"
+#include "tests/jvbridge/StandInBridge.h"
 #include "tests/jvbridge/WineHarness.h"
 #include "tests/reliability/RaceDayParts.h"
+#include "tests/support/ForwardingJVLink.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavolen {
@@ -104,13 +106,7 @@ struct Side {
 
 bridge::BridgeOptions BridgeOptionsFor(const fs::path& standin, const fs::path& clockFile,
                                        int callsPerFile) {
-  bridge::BridgeOptions o;
-  o.launch.command = {TheWine().loader.string(),
-                      WindowsPath(TheWine().Built("jvbridge/tavolen-jvlink-bridge.exe"))};
-  o.launch.environment = TheWine().Environment();
-  o.launch.environment.push_back("TAVOLEN_STANDIN_FOLDER=" + WindowsPath(standin));
-  o.launch.environment.push_back("TAVOLEN_STANDIN_CLOCK=" + WindowsPath(clockFile));
-  o.launch.environment.push_back("TAVOLEN_STANDIN_CALLS_PER_FILE=" + std::to_string(callsPerFile));
+  bridge::BridgeOptions o = testing::StandInBridgeOptions(standin, clockFile, callsPerFile);
   o.callTimeoutMs = 20000;
   return o;
 }
@@ -356,35 +352,24 @@ TEST_F(BridgeEndToEnd, EveryInjectedResultCodeGivesTheInProcessTextsAndLogLines)
 }
 
 // Passes every call on; kills the bridge just before the n-th JVRead.
-class KillingLink : public JVLink {
+class KillingLink : public testsupport::ForwardingJVLink {
  public:
-  explicit KillingLink(bridge::BridgeJVLink& inner) : inner_(inner) {}
+  explicit KillingLink(bridge::BridgeJVLink& bridged)
+      : ForwardingJVLink(bridged), bridged_(bridged) {}
   int killAtRead = 0;  // 0: never
   int reads = 0;
 
-  bool Busy() const override { return inner_.Busy(); }
-  int JVInit(const std::u16string& sid) override { return inner_.JVInit(sid); }
-  int JVClose() override { return inner_.JVClose(); }
-  int JVSetUIProperties() override { return inner_.JVSetUIProperties(); }
-  int JVOpen(const std::u16string& spec, const std::u16string& from, int option, int& rc, int& dc,
-             std::u16string& last) override {
-    return inner_.JVOpen(spec, from, option, rc, dc, last);
-  }
-  int JVStatus() override { return inner_.JVStatus(); }
+  bool Busy() const override { return bridged_.Busy(); }
   int JVRead(std::u16string& buff, int& size, std::u16string& name) override {
-    if (++reads == killAtRead && inner_.ProcessId() > 0) {
-      ::kill(static_cast<pid_t>(inner_.ProcessId()), SIGKILL);
+    if (++reads == killAtRead && bridged_.ProcessId() > 0) {
+      ::kill(static_cast<pid_t>(bridged_.ProcessId()), SIGKILL);
       killAtRead = 0;
     }
     return inner_.JVRead(buff, size, name);
   }
-  int JVRTOpen(const std::u16string& spec, const std::u16string& key) override {
-    return inner_.JVRTOpen(spec, key);
-  }
-  void JVCancel() override { inner_.JVCancel(); }
 
  private:
-  bridge::BridgeJVLink& inner_;
+  bridge::BridgeJVLink& bridged_;
 };
 
 // Every race file in the folder is whole: day files of whole 1272-byte lines, entry files of

@@ -63,6 +63,19 @@ TEST(BridgeProtocol, EveryMessageSurvivesEncodingExactly) {
   EXPECT_EQ(r2.hresultText, failed.hresultText);
 }
 
+TEST(BridgeProtocol, EveryOperationIsNamedAsTheComponentsMethodAndNothingElseIs) {
+  EXPECT_STREQ(OpName(Op::JVInit), "JVInit");
+  EXPECT_STREQ(OpName(Op::JVClose), "JVClose");
+  EXPECT_STREQ(OpName(Op::JVSetUIProperties), "JVSetUIProperties");
+  EXPECT_STREQ(OpName(Op::JVOpen), "JVOpen");
+  EXPECT_STREQ(OpName(Op::JVStatus), "JVStatus");
+  EXPECT_STREQ(OpName(Op::JVRead), "JVRead");
+  EXPECT_STREQ(OpName(Op::JVRTOpen), "JVRTOpen");
+  EXPECT_STREQ(OpName(Op::JVCancel), "JVCancel");
+  EXPECT_STREQ(OpName(static_cast<Op>(0)), "?");
+  EXPECT_STREQ(OpName(static_cast<Op>(9)), "?");
+}
+
 TEST(BridgeProtocol, FramesArriveWhateverTheChunking) {
   Result r;
   r.op = Op::JVRead;

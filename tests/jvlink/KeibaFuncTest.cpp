@@ -6,15 +6,12 @@
 
 #include "jvlink/KeibaFunc.h"
 #include "jvlink/Sjis.h"
+#include "tests/support/Files.h"
 
 namespace tavolen {
 namespace {
 
-std::string Bytes(std::initializer_list<int> b) {
-  std::string s;
-  for (int c : b) s.push_back(static_cast<char>(c));
-  return s;
-}
+using testsupport::Bytes;
 
 TEST(KeibaFunc, AddMinutesHHNN) {
   EXPECT_EQ(AddMinutesHHNN("0930", -70), "0820");

@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "jvlink/Sjis.h"
+#include "tests/support/Files.h"
 
 namespace tavolen {
 namespace {
 
-std::string B(std::initializer_list<int> bytes) {
-  std::string s;
-  for (int b : bytes) s.push_back(static_cast<char>(b));
-  return s;
-}
+constexpr auto B = &testsupport::Bytes;
 
 TEST(Sjis, MicrosoftTableSpecialPoints) {
   EXPECT_EQ(Utf8ToSjis("①"), B({0x87, 0x40}));

@@ -56,6 +56,24 @@ TEST(CardChanges, OnlyTheRacesOwnRecordsCountAndTheLatestAnnouncementWins) {
   EXPECT_FALSE(ChangesOfRace("", day).Any());
 }
 
+TEST(CardChanges, EachRunnerKeepsItsLatestAnnouncementOfEachKind) {
+  DayChangeLines day;
+  // Horse 3: excluded at 10:05; an older scratch listed after it changes nothing. Horse 8: two
+  // announcements of the same minute, the later line wins.
+  day.scratches = {
+      L(ChangeAv(kRace1, "01081005", "03", '2')), L(ChangeAv(kRace1, "01081000", "03", '1')),
+      L(ChangeAv(kRace1, "01081000", "08", '1')), L(ChangeAv(kRace1, "01081000", "08", '2'))};
+  // Older than horse 3's exclusion, yet a jockey change is weighed only against jockey changes.
+  day.jockeys = {L(ChangeJc(kRace1, "01080900", "03", Sj("騎手甲"))),
+                 L(ChangeJc(kRace1, "01080900", "08", Sj("騎手乙"))),
+                 L(ChangeJc(kRace1, "01080900", "08", Sj("騎手丙")))};
+  const RaceChanges c = ChangesOfRace(kRace1, day);
+  EXPECT_EQ(c.runners[2].scratch, Scratch::Excluded);
+  EXPECT_EQ(c.runners[7].scratch, Scratch::Excluded);
+  EXPECT_EQ(c.runners[2].newJockey, Sj("騎手甲"));
+  EXPECT_EQ(c.runners[7].newJockey, Sj("騎手丙"));
+}
+
 TEST(CardChanges, BrokenRecordsMarkNothing) {
   DayChangeLines day;
   day.scratches = {L(ChangeAv(kRace1, "01081000", "00", '1')),

@@ -18,6 +18,7 @@
 #include "jvlink/Sjis.h"
 #include "jvlink/TextLines.h"
 #include "standin/DemoDay.h"
+#include "tests/support/ForwardingJVLink.h"
 
 namespace tavolen::reliability {
 
@@ -129,9 +130,9 @@ inline Announced AnnouncedBy(const DemoFeed& feed, const LocalDateTime& t) {
 }
 
 // Passes every call on and counts the sessions opened and closed.
-class CountingJVLink final : public JVLink {
+class CountingJVLink final : public testsupport::ForwardingJVLink {
  public:
-  explicit CountingJVLink(JVLink& inner) : inner_(inner) {}
+  using ForwardingJVLink::ForwardingJVLink;
   int inits = 0, opens = 0, rtOpens = 0, closes = 0;
 
   int JVInit(const std::u16string& sid) override {
@@ -142,24 +143,15 @@ class CountingJVLink final : public JVLink {
     ++closes;
     return inner_.JVClose();
   }
-  int JVSetUIProperties() override { return inner_.JVSetUIProperties(); }
   int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
              int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) override {
     ++opens;
     return inner_.JVOpen(dataspec, fromtime, option, readcount, downloadcount, lastfiletimestamp);
   }
-  int JVStatus() override { return inner_.JVStatus(); }
-  int JVRead(std::u16string& buff, int& size, std::u16string& filename) override {
-    return inner_.JVRead(buff, size, filename);
-  }
   int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
     ++rtOpens;
     return inner_.JVRTOpen(dataspec, key);
   }
-  void JVCancel() override { inner_.JVCancel(); }
-
- private:
-  JVLink& inner_;
 };
 
 }  // namespace tavolen::reliability

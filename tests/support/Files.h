@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <string_view>
@@ -23,6 +24,13 @@ fs::path TempDir(const std::string& name);
 
 // TempDir(name) with an empty Data folder inside: a fresh application folder.
 fs::path FreshDir(const std::string& name);
+
+// The string of these byte values (0 to 255), for writing raw code page 932 bytes readably.
+inline std::string Bytes(std::initializer_list<int> values) {
+  std::string s;
+  for (int v : values) s.push_back(static_cast<char>(v));
+  return s;
+}
 
 // The bytes of a file; empty when it cannot be read.
 std::string ReadFileBytes(const fs::path& path);

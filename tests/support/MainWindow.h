@@ -14,6 +14,7 @@
 #include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/FileIO.h"
+#include "jvlink/RaceFiles.h"
 #include "tests/support/Files.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
@@ -48,6 +49,55 @@ struct TestMainWindow {
   }
   TMainForm* operator->() const { return form.get(); }
   TMainForm& operator*() const { return *form; }
+};
+
+// The main window with its change window in a fresh application folder TempRoot()/folder, on a
+// fake clock at 2024-01-05 08:00; modal dialogs go to onModal_ and close with their own result.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest(const char* program, std::string folder)
+      : program_(program), folder_(std::move(folder)) {}
+
+  fs::path AppDir() const { return TempRoot() / folder_; }
+
+  void SetUp() override {
+    EnsureApplication(program_);
+    fs::remove_all(AppDir());
+    fs::create_directories(AppDir() / "Data");
+    window_ = std::make_unique<TestMainWindow>(
+        TestDeps(AppDir(), desktop_, clock_, jv_, [this](QDialog& d) { return RunModal(d); }),
+        desktop_);
+    form_ = window_->form.get();
+    henko_ = window_->henko.get();
+    desktop_.Clear();
+  }
+  void TearDown() override { window_.reset(); }
+
+  int RunModal(QDialog& dialog) {
+    if (onModal_) onModal_(dialog);
+    return dialog.result();
+  }
+
+  // Stores the day's race records and chooses the first date of the date list.
+  void ChooseMeeting(const std::vector<std::string>& raceRecords) {
+    for (const std::string& r : raceRecords)
+      ASSERT_TRUE(StoreRaRecord(AppDir() / "Data", r).stored());
+    form_->MakeDataListBtnClick();
+    form_->DateCombo->setCurrentIndex(0);
+    form_->DateComboChange();
+  }
+
+  FakeClock clock_{LocalDateTime{2024, 1, 5, 8, 0, 0}};
+  ScriptedJVLink jv_;
+  RecordingDesktop desktop_;
+  std::function<void(QDialog&)> onModal_;
+  std::unique_ptr<TestMainWindow> window_;
+  TMainForm* form_ = nullptr;
+  THenkoForm* henko_ = nullptr;
+
+ private:
+  const char* program_;
+  std::string folder_;
 };
 
 // The value of key in [section] of a code page 932 INI text, or "" when absent. Written apart

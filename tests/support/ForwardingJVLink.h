@@ -1,0 +1,35 @@
+// A JV-Link that passes every call on to another: a test double derives from it and overrides
+// only the calls it watches or disturbs. Busy and Description stay the defaults.
+#pragma once
+
+#include <string>
+
+#include "jvlink/JVLink.h"
+
+namespace tavolen::testsupport {
+
+class ForwardingJVLink : public JVLink {
+ public:
+  explicit ForwardingJVLink(JVLink& inner) : inner_(inner) {}
+
+  int JVInit(const std::u16string& sid) override { return inner_.JVInit(sid); }
+  int JVClose() override { return inner_.JVClose(); }
+  int JVSetUIProperties() override { return inner_.JVSetUIProperties(); }
+  int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
+             int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) override {
+    return inner_.JVOpen(dataspec, fromtime, option, readcount, downloadcount, lastfiletimestamp);
+  }
+  int JVStatus() override { return inner_.JVStatus(); }
+  int JVRead(std::u16string& buff, int& size, std::u16string& filename) override {
+    return inner_.JVRead(buff, size, filename);
+  }
+  int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
+    return inner_.JVRTOpen(dataspec, key);
+  }
+  void JVCancel() override { inner_.JVCancel(); }
+
+ protected:
+  JVLink& inner_;
+};
+
+}  // namespace tavolen::testsupport
