@@ -20,6 +20,10 @@
 #ifndef TAVOLEN_SHARE_FROM_BIN
 #define TAVOLEN_SHARE_FROM_BIN "../share/tavolen"
 #endif
+// Where an install puts the JV-Link bridge, relative to the program's folder.
+#ifndef TAVOLEN_BRIDGE_FROM_BIN
+#define TAVOLEN_BRIDGE_FROM_BIN "../libexec/tavolen"
+#endif
 
 int main(int argc, char** argv) {
   using namespace tavolen;
@@ -60,7 +64,8 @@ int main(int argc, char** argv) {
   if (choice.useBridge) {
     // Windows repaint while a call waits; no input reaches them, so no second call starts.
     starter = std::make_unique<bridge::BridgeStarter>(
-        bridge::OptionsFor(choice, ExecutableFolder()),
+        bridge::OptionsFor(choice, ExecutableFolder(),
+                           (ExecutableFolder() / TAVOLEN_BRIDGE_FROM_BIN).lexically_normal()),
         [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     deps.createJVLink = [&starter]() -> std::unique_ptr<JVLink> {
       SjisString why;

@@ -36,10 +36,21 @@ JVLinkChoice ReadJVLinkChoice(const IniFile& ini) {
   return c;
 }
 
-BridgeOptions OptionsFor(const JVLinkChoice& choice, const std::filesystem::path& appFolder) {
+std::string BridgeProgram(const JVLinkChoice& choice, const std::filesystem::path& programFolder,
+                          const std::filesystem::path& installedFolder) {
+  if (!choice.bridge.empty()) return choice.bridge;
+  const std::filesystem::path beside = programFolder / kBridgeProgramName;
+  if (!installedFolder.empty() && !FileExists(beside)) {
+    const std::filesystem::path installed = installedFolder / kBridgeProgramName;
+    if (FileExists(installed)) return Utf8Text(installed);
+  }
+  return Utf8Text(beside);
+}
+
+BridgeOptions OptionsFor(const JVLinkChoice& choice, const std::filesystem::path& programFolder,
+                         const std::filesystem::path& installedFolder) {
   BridgeOptions o;
-  const std::string program =
-      choice.bridge.empty() ? Utf8Text(appFolder / kBridgeProgramName) : choice.bridge;
+  const std::string program = BridgeProgram(choice, programFolder, installedFolder);
   if (kWindows) {
     o.launch.command = {program};
   } else {

@@ -4,7 +4,7 @@
 //   use=bridge            ; "bridge": the real component through the bridge; "standin": the
 //                         ; built-in stand-in (the default on Linux)
 //   bridge=...            ; the bridge program (default: tavolen-jvlink-bridge.exe beside the
-//                         ; program)
+//                         ; program, else the one installed with it)
 //   wine=wine             ; Linux: the Wine command that runs the bridge
 //   wineprefix=...        ; Linux: the Wine prefix the component is installed in (default:
 //                         ; Wine's own)
@@ -36,7 +36,14 @@ struct JVLinkChoice {
 // on Windows, the stand-in elsewhere).
 JVLinkChoice ReadJVLinkChoice(const IniFile& ini);
 
+// The bridge program of a choice: the one the settings name; else the one beside the program;
+// else the one an install put into its bridge folder (installedFolder, may be empty); else the
+// name beside the program, which the start then reports as missing.
+std::string BridgeProgram(const JVLinkChoice& choice, const std::filesystem::path& programFolder,
+                          const std::filesystem::path& installedFolder = {});
+
 // How the bridge of a choice starts: on Windows the bridge itself, elsewhere through Wine.
-BridgeOptions OptionsFor(const JVLinkChoice& choice, const std::filesystem::path& appFolder);
+BridgeOptions OptionsFor(const JVLinkChoice& choice, const std::filesystem::path& programFolder,
+                         const std::filesystem::path& installedFolder = {});
 
 }  // namespace tavolen::bridge

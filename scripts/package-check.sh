@@ -39,6 +39,15 @@ for f in ./usr/bin/Tavolen ./usr/bin/tavolen-standin ./usr/bin/tavolen-demoday \
   grep -q " $f\( -> .*\)\?\$" <<<"$contents" || fail "the package lacks $f"
 done
 
+# A build that names a bridge program ships it where the installed program looks for it, and
+# suggests the Wine that runs it.
+bridge=$(sed -n 's/^TAVOLEN_BRIDGE_PROGRAM:FILEPATH=//p' "$build/CMakeCache.txt")
+if [ -n "$bridge" ]; then
+  grep -q " ./usr/libexec/tavolen/tavolen-jvlink-bridge.exe\$" <<<"$contents" ||
+    fail "the package lacks the bridge ./usr/libexec/tavolen/tavolen-jvlink-bridge.exe"
+  grep -q "wine32" <<<"$(dpkg-deb -f "$deb" Suggests)" || fail "Suggests lacks wine32"
+fi
+
 work=$(mktemp -d)
 pid=""
 cleanup() {
@@ -51,6 +60,9 @@ trap cleanup EXIT
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "$deb" \
   >"$work/apt.log" 2>&1 || { cat "$work/apt.log" >&2; fail "apt-get install failed"; }
 [ -x /usr/bin/Tavolen ] || fail "/usr/bin/Tavolen is not installed"
+if [ -n "$bridge" ]; then
+  [ -x /usr/bin/../libexec/tavolen/tavolen-jvlink-bridge.exe ] || fail "the bridge is not installed"
+fi
 # Every file of the install with its size and time; folders by name only (the check below
 # moves the marker away and back).
 snapshot() {

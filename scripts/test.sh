@@ -15,7 +15,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 scripts/build-windows.sh all
 # The Qt-free core's tests, built for Windows, run under Wine (one throwaway prefix).
 (cd build-win64 && ctest --output-on-failure)
-scripts/build.sh build -DTAVOLEN_WERROR=ON -DTAVOLEN_WIN64_BUILD="$root/build-win64"
+# The package built from it ships the 32-bit bridge.
+scripts/build.sh build -DTAVOLEN_WERROR=ON -DTAVOLEN_WIN64_BUILD="$root/build-win64" \
+  -DTAVOLEN_BRIDGE_PROGRAM="$root/build-win32/jvbridge/tavolen-jvlink-bridge.exe"
 (cd build && TAVOLEN_WINE_REQUIRED=1 ctest --output-on-failure)
 
 # The Debian package: built, installed, started once from its menu entry, removed.

@@ -48,5 +48,29 @@ TEST(BridgeSettings, DefaultsPutTheBridgeBesideTheProgramAndRunItWithWine) {
   EXPECT_EQ(o.callTimeoutMs, 60000);
 }
 
+// Without a bridge named in the settings, the one beside the program wins over the one an
+// install put into its bridge folder; with neither, the start names the one beside the program.
+TEST(BridgeSettings, TheBridgeIsFoundBesideTheProgramOrInTheInstall) {
+  const fs::path root = Ini("x", "").parent_path() / "search";
+  fs::remove_all(root);
+  const fs::path bin = root / "bin", installed = root / "libexec" / "tavolen";
+  fs::create_directories(bin);
+  fs::create_directories(installed);
+  const JVLinkChoice choice;
+  EXPECT_EQ(BridgeProgram(choice, bin, installed), (bin / kBridgeProgramName).string());
+
+  std::ofstream(installed / kBridgeProgramName) << "MZ";
+  EXPECT_EQ(BridgeProgram(choice, bin, installed), (installed / kBridgeProgramName).string());
+  EXPECT_EQ(BridgeProgram(choice, bin), (bin / kBridgeProgramName).string());
+
+  std::ofstream(bin / kBridgeProgramName) << "MZ";
+  EXPECT_EQ(BridgeProgram(choice, bin, installed), (bin / kBridgeProgramName).string());
+
+  JVLinkChoice named;
+  named.bridge = "/opt/jv/bridge.exe";
+  EXPECT_EQ(BridgeProgram(named, bin, installed), "/opt/jv/bridge.exe");
+  EXPECT_EQ(OptionsFor(named, bin, installed).launch.command.back(), "/opt/jv/bridge.exe");
+}
+
 }  // namespace
 }  // namespace tavolen::bridge
