@@ -76,7 +76,6 @@ std::wstring Env(const wchar_t* name) {
   return v ? v : L"";
 }
 
-// The clock of a test: the time in a file, or the system's.
 // QueryInterface of an object that offers IUnknown and one interface, offered, which self is.
 HRESULT OfferOne(IUnknown* self, REFIID offered, REFIID iid, void** out) {
   if (!out) return E_POINTER;
@@ -89,6 +88,7 @@ HRESULT OfferOne(IUnknown* self, REFIID offered, REFIID iid, void** out) {
   return E_NOINTERFACE;
 }
 
+// The clock of a test: the time in a file, or the system's.
 class FileClock final : public tavolen::Clock {
  public:
   explicit FileClock(path file) : file_(std::move(file)) {}
