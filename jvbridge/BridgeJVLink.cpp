@@ -33,6 +33,13 @@ void BridgeJVLink::Stop() {
   transport_->Write(EncodeQuit());
   transport_.reset();  // waits a moment for the bridge to end, then ends it
   reader_ = FrameReader();
+  Discard();
+}
+
+void BridgeJVLink::Discard() {
+  ahead_.clear();
+  aheadFailure_.clear();
+  batch_ = 1;
 }
 
 bool BridgeJVLink::Start(SjisString& why) {
@@ -116,6 +123,7 @@ void BridgeJVLink::Fail(const SjisString& message) {
     transport_.reset();
   }
   reader_ = FrameReader();
+  Discard();
   throw JVLinkFailure(message);
 }
 
@@ -163,6 +171,7 @@ Result BridgeJVLink::Transact(const Call& call) {
 }
 
 int BridgeJVLink::JVInit(const std::u16string& sid) {
+  Discard();
   sid_ = sid;
   haveSid_ = true;
   Call c;
@@ -172,6 +181,7 @@ int BridgeJVLink::JVInit(const std::u16string& sid) {
 }
 
 int BridgeJVLink::JVClose() {
+  Discard();
   // No bridge runs after a failure: no session is open anywhere, so there is nothing to close.
   if (!transport_ && !busy_) return 0;
   Call c;
@@ -180,6 +190,7 @@ int BridgeJVLink::JVClose() {
 }
 
 int BridgeJVLink::JVSetUIProperties() {
+  Discard();
   Call c;
   c.op = Op::JVSetUIProperties;
   return Transact(c).result;
@@ -187,6 +198,7 @@ int BridgeJVLink::JVSetUIProperties() {
 
 int BridgeJVLink::JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
                          int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) {
+  Discard();
   Call c;
   c.op = Op::JVOpen;
   c.text1 = dataspec;
@@ -200,23 +212,52 @@ int BridgeJVLink::JVOpen(const std::u16string& dataspec, const std::u16string& f
 }
 
 int BridgeJVLink::JVStatus() {
+  Discard();
   Call c;
   c.op = Op::JVStatus;
   return Transact(c).result;
 }
 
 int BridgeJVLink::JVRead(std::u16string& buff, int& size, std::u16string& filename) {
-  Call c;
-  c.op = Op::JVRead;
-  c.number = size;
-  const Result r = Transact(c);
-  buff = SjisToUtf16(r.record);
-  size = r.count1;
-  filename = r.text;
-  return r.result;
+  if (busy_) throw JVLinkFailure(Named("JV-Linkは前の呼び出しを処理中です", Op::JVRead) + Sj("。"));
+  if (ahead_.empty() && !aheadFailure_.empty()) Fail(aheadFailure_);
+  if (ahead_.empty()) {
+    Call c;
+    c.op = Op::JVRead;
+    c.number = size;
+    c.count = batch_;
+    Result r = Transact(c);
+    ahead_.push_back(
+        Ahead{ReadEntry{r.result, r.count1, std::move(r.record), std::move(r.text)}, size});
+    for (ReadEntry& e : r.more) {
+      const std::int32_t offered = ahead_.back().entry.size;
+      ahead_.push_back(Ahead{std::move(e), offered});
+    }
+    // A later read's failure comes when the program reaches it, after the reads before it.
+    if (r.laterHresult < 0)
+      aheadFailure_ = Named("JV-Linkの呼び出しに失敗しました", Op::JVRead) + Sj("。\n") +
+                      Utf16ToSjis(r.laterHresultText);
+    // Records keep coming (a new file is part of the stream): ask for more next time. Still
+    // downloading, the end or a failure: start small again.
+    const std::int32_t last = ahead_.back().entry.result;
+    batch_ = last > 0 || last == -1 ? std::min(batch_ * 2, kMaxReadAhead) : 1;
+  }
+  Ahead a = std::move(ahead_.front());
+  ahead_.pop_front();
+  // Read with the size the program passes on from the call before; a program that offers a
+  // smaller buffer meanwhile still gets no record that does not fit it.
+  if (a.offered != size && size > 0 && a.entry.record.size() >= static_cast<size_t>(size))
+    Fail(Named("JV-Linkの呼び出しに失敗しました", Op::JVRead) + Sj("。\n") +
+         Sj("JV-Linkブリッジから長すぎるレコードを受け取りました（") +
+         std::to_string(a.entry.record.size()) + Sj("バイト）。"));
+  buff = SjisToUtf16(a.entry.record);
+  size = a.entry.size;
+  filename = std::move(a.entry.filename);
+  return a.entry.result;
 }
 
 int BridgeJVLink::JVRTOpen(const std::u16string& dataspec, const std::u16string& key) {
+  Discard();
   Call c;
   c.op = Op::JVRTOpen;
   c.text1 = dataspec;
@@ -225,6 +266,7 @@ int BridgeJVLink::JVRTOpen(const std::u16string& dataspec, const std::u16string&
 }
 
 void BridgeJVLink::JVCancel() {
+  Discard();
   if (!transport_ && !busy_) return;  // nothing is open without a bridge
   Call c;
   c.op = Op::JVCancel;

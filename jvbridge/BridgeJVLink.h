@@ -1,10 +1,13 @@
 // The JV-Link of the program when the real component is used: every call goes to the bridge
-// program that hosts the component, one call at a time. The bridge is started once and kept;
+// program that hosts the component, one call at a time. JVRead reads ahead: one exchange
+// fetches several reads, and the following JVRead calls are answered from them; any other
+// call drops what is left. The bridge is started once and kept;
 // after a failure (a failing COM status, a bridge that died, stopped answering or sent a
 // broken answer) the call throws JVLinkFailure and the next call starts a new bridge and
 // repeats JVInit with the identifier last given.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -41,6 +44,8 @@ class BridgeJVLink final : public JVLink {
   long ProcessId() const { return transport_ ? transport_->ProcessId() : 0; }
   // How many bridges were started so far.
   int starts() const { return starts_; }
+  // How many reads the next read-ahead asks for.
+  int readAhead() const { return batch_; }
 
   int JVInit(const std::u16string& sid) override;
   int JVClose() override;
@@ -58,6 +63,13 @@ class BridgeJVLink final : public JVLink {
   bool NextFrame(Frame& frame, int timeoutMs, const char* what, SjisString& why);
   [[noreturn]] void Fail(const SjisString& message);
   void Stop();
+  void Discard();
+
+  // A read fetched ahead and the size it was offered.
+  struct Ahead {
+    ReadEntry entry;
+    std::int32_t offered = 0;
+  };
 
   BridgeOptions options_;
   std::unique_ptr<BridgeTransport> transport_;
@@ -68,6 +80,13 @@ class BridgeJVLink final : public JVLink {
   bool haveSid_ = false;
   std::u16string sid_;
   int starts_ = 0;
+  std::deque<Ahead> ahead_;
+  // The failure of the read after the last one fetched ahead, thrown when the program gets
+  // there.
+  SjisString aheadFailure_;
+  // Reads per read-ahead: 1 after an open, doubled after each batch of records up to
+  // kMaxReadAhead, so a check of a few records reads little ahead.
+  int batch_ = 1;
 };
 
 // A started bridge whose component was created, as a JV-Link of the program; nullptr with a

@@ -181,7 +181,11 @@ int Serve() {
           running = false;
           break;
         }
-        if (!WriteAll(EncodeResult(caller.Run(call)))) {
+        const Result result =
+            call.op == Op::JVRead
+                ? ReadBatch(call, [&caller](const Call& one) { return caller.Run(one); })
+                : caller.Run(call);
+        if (!WriteAll(EncodeResult(result))) {
           code = 3;
           running = false;
         }

@@ -85,7 +85,7 @@ class Reader {
 
 // The arguments a call of the operation carries, in their order on the wire.
 struct CallArguments {
-  bool text1 = false, text2 = false, number = false;
+  bool text1 = false, text2 = false, number = false, count = false;
 };
 
 CallArguments ArgumentsOf(Op op) {
@@ -95,7 +95,7 @@ CallArguments ArgumentsOf(Op op) {
     case Op::JVOpen:
       return {true, true, true};
     case Op::JVRead:
-      return {false, false, true};
+      return {false, false, true, true};
     case Op::JVRTOpen:
       return {true, true, false};
     default:
@@ -105,6 +105,26 @@ CallArguments ArgumentsOf(Op op) {
 
 SjisString LengthError() {
   return Sj("JV-Linkブリッジの応答の長さが不正です。");
+}
+
+// The checks of one JVRead's out-values against the size the read was offered.
+bool CheckRecord(const SjisString& record, std::int32_t offered, SjisString& error) {
+  // A record must fit the buffer the call offered (its size counts the closing NUL).
+  if (offered > 0 && record.size() >= static_cast<size_t>(offered)) {
+    error = Sj("JV-Linkブリッジから長すぎるレコードを受け取りました（") +
+            std::to_string(record.size()) + Sj("バイト）。");
+    return false;
+  }
+  if (!IsWellFormedSjis(record)) {
+    error = Sj("JV-Linkブリッジから受け取ったレコードにShift-JISでない文字があります。");
+    return false;
+  }
+  return true;
+}
+
+// The bytes of one read-ahead entry on the wire.
+size_t EntryBytes(const ReadEntry& e) {
+  return 16 + e.record.size() + 2 * e.filename.size();
 }
 
 }  // namespace
@@ -141,6 +161,7 @@ std::string EncodeCall(const Call& c) {
   if (a.text1) w.Text(c.text1);
   if (a.text2) w.Text(c.text2);
   if (a.number) w.I32(c.number);
+  if (a.count) w.I32(c.count);
   return w.Frame(Kind::Call);
 }
 
@@ -158,6 +179,15 @@ std::string EncodeResult(const Result& r) {
     w.I32(r.count1);
     w.Bytes(r.record);
     w.Text(r.text);
+    w.U32(static_cast<std::uint32_t>(r.more.size()));
+    for (const ReadEntry& e : r.more) {
+      w.I32(e.result);
+      w.I32(e.size);
+      w.Bytes(e.record);
+      w.Text(e.filename);
+    }
+    w.I32(r.laterHresult);
+    w.Text(r.laterHresultText);
   }
   return w.Frame(Kind::Result);
 }
@@ -239,9 +269,14 @@ bool DecodeCall(std::string_view payload, Call& c, SjisString& error) {
   c = Call{};
   c.op = static_cast<Op>(op);
   const CallArguments a = ArgumentsOf(c.op);
-  (!a.text1 || r.Text(c.text1)) && (!a.text2 || r.Text(c.text2)) && (!a.number || r.I32(c.number));
+  (!a.text1 || r.Text(c.text1)) && (!a.text2 || r.Text(c.text2)) &&
+      (!a.number || r.I32(c.number)) && (!a.count || r.I32(c.count));
   if (!r.Complete()) {
     error = Sj("呼び出しの長さが不正です。");
+    return false;
+  }
+  if (a.count && (c.count < 0 || c.count > kMaxReadAhead)) {
+    error = Sj("先読みの件数が不正です。");
     return false;
   }
   return true;
@@ -260,7 +295,17 @@ bool DecodeResult(std::string_view payload, const Call& call, Result& out, SjisS
   if (res.op == Op::JVOpen) {
     r.I32(res.count1) && r.I32(res.count2) && r.Text(res.text);
   } else if (res.op == Op::JVRead) {
-    r.I32(res.count1) && r.Bytes(res.record) && r.Text(res.text);
+    std::uint32_t more = 0;
+    if (r.I32(res.count1) && r.Bytes(res.record) && r.Text(res.text) && r.U32(more)) {
+      if (more >= static_cast<std::uint32_t>(kMaxReadAhead)) {
+        error = Sj("JV-Linkブリッジの先読みの応答が不正です。");
+        return false;
+      }
+      res.more.resize(more);
+      for (ReadEntry& e : res.more)
+        r.I32(e.result) && r.I32(e.size) && r.Bytes(e.record) && r.Text(e.filename);
+      r.I32(res.laterHresult) && r.Text(res.laterHresultText);
+    }
   }
   if (!r.Complete()) {
     error = LengthError();
@@ -272,19 +317,64 @@ bool DecodeResult(std::string_view payload, const Call& call, Result& out, SjisS
     return false;
   }
   if (res.op == Op::JVRead) {
-    // A record must fit the buffer the call offered (its size counts the closing NUL).
-    if (call.number > 0 && res.record.size() >= static_cast<size_t>(call.number)) {
-      error = Sj("JV-Linkブリッジから長すぎるレコードを受け取りました（") +
-              std::to_string(res.record.size()) + Sj("バイト）。");
+    if (!CheckRecord(res.record, call.number, error)) return false;
+    // No more reads than asked for and none after a failed first read; every read but the
+    // last is a record, and the last one too when a later read failed.
+    const size_t n = res.more.size() + 1;
+    const bool laterFailed = res.laterHresult < 0;
+    bool ordered = n <= static_cast<size_t>(std::max(call.count, 1)) &&
+                   (res.hresult >= 0 || (n == 1 && !laterFailed));
+    for (size_t i = 0; ordered && i < n; ++i) {
+      const std::int32_t result = i == 0 ? res.result : res.more[i - 1].result;
+      ordered = result > 0 || (i + 1 == n && !laterFailed) || res.hresult < 0;
+    }
+    if (!ordered) {
+      error = Sj("JV-Linkブリッジの先読みの応答が不正です。");
       return false;
     }
-    if (!IsWellFormedSjis(res.record)) {
-      error = Sj("JV-Linkブリッジから受け取ったレコードにShift-JISでない文字があります。");
-      return false;
+    // Each read was offered the size the one before gave back.
+    std::int32_t offered = res.count1;
+    for (const ReadEntry& e : res.more) {
+      if (!CheckRecord(e.record, offered, error)) return false;
+      offered = e.size;
     }
   }
   out = std::move(res);
   return true;
+}
+
+Result ReadBatch(const Call& call, const std::function<Result(const Call&)>& read) {
+  Call one;
+  one.op = Op::JVRead;
+  one.number = call.number;
+  Result batch = read(one);
+  batch.op = Op::JVRead;
+  batch.more.clear();
+  batch.laterHresult = 0;
+  batch.laterHresultText.clear();
+  if (batch.hresult < 0 || batch.result <= 0) return batch;
+  size_t bytes = EntryBytes(ReadEntry{batch.result, batch.count1, batch.record, batch.text});
+  std::int32_t offered = batch.count1;
+  size_t nameUnits = batch.text.size();
+  for (std::int32_t i = 1; i < call.count; ++i) {
+    // The next record may be as long as the size offered to it.
+    if (offered <= 0 || bytes + 16 + static_cast<size_t>(offered) + 2 * nameUnits > kReadAheadBytes)
+      break;
+    one.number = offered;
+    Result r = read(one);
+    if (r.hresult < 0) {
+      batch.laterHresult = r.hresult;
+      batch.laterHresultText = std::move(r.hresultText);
+      break;
+    }
+    batch.more.push_back(ReadEntry{r.result, r.count1, std::move(r.record), std::move(r.text)});
+    const ReadEntry& e = batch.more.back();
+    if (e.result <= 0) break;
+    bytes += EntryBytes(e);
+    offered = e.size;
+    nameUnits = e.filename.size();
+  }
+  return batch;
 }
 
 bool IsWellFormedSjis(std::string_view s) {

@@ -8,17 +8,24 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jvlink/Sjis.h"
 
 namespace tavolen::bridge {
 
-inline constexpr std::uint32_t kProtocolVersion = 1;
+inline constexpr std::uint32_t kProtocolVersion = 2;
 inline constexpr std::uint32_t kMaxPayload = 256 * 1024;
 inline constexpr std::size_t kHeaderSize = 8;
+// A read-ahead asks for at most this many reads, and the bridge starts no further read once
+// the batch's entries, with room for one more record of the offered size, would pass
+// kReadAheadBytes (well under kMaxPayload).
+inline constexpr std::int32_t kMaxReadAhead = 64;
+inline constexpr std::size_t kReadAheadBytes = 128 * 1024;
 
 enum class Kind : char {
   Hello = 'H',   // bridge -> program, once at start
@@ -58,6 +65,16 @@ struct Call {
   std::u16string text1;     // JVInit sid; JVOpen, JVRTOpen dataspec
   std::u16string text2;     // JVOpen fromtime; JVRTOpen key
   std::int32_t number = 0;  // JVOpen option; JVRead size
+  std::int32_t count = 0;   // JVRead: the most reads to make, up to kMaxReadAhead (0: one)
+};
+
+// The out-values of one JVRead.
+struct ReadEntry {
+  std::int32_t result = 0;
+  std::int32_t size = 0;
+  SjisString record;  // code page 932 bytes
+  std::u16string filename;
+  bool operator==(const ReadEntry&) const = default;
 };
 
 // One answer: a failing COM status (hresult < 0) or the result and the out-values.
@@ -70,6 +87,12 @@ struct Result {
   std::int32_t count2 = 0;  // JVOpen downloadcount
   SjisString record;        // JVRead buffer, code page 932 bytes
   std::u16string text;      // JVOpen lastfiletimestamp; JVRead file name
+  // JVRead: the reads made ahead after the first one (above), in their order. Every read but
+  // the last is a record (result > 0). A failing laterHresult is the COM status of the read
+  // after the last; the reads before it stand.
+  std::vector<ReadEntry> more;
+  std::int32_t laterHresult = 0;
+  std::u16string laterHresultText;
 };
 
 std::string EncodeHello(const Hello& h);
@@ -108,6 +131,13 @@ class FrameReader {
 bool DecodeHello(std::string_view payload, Hello& h, SjisString& error);
 bool DecodeCall(std::string_view payload, Call& c, SjisString& error);
 bool DecodeResult(std::string_view payload, const Call& call, Result& r, SjisString& error);
+
+// The bridge's side of a JVRead call: runs read (one JVRead of the component) until a result
+// is not a record (it ends the batch as its last read), the call's count is reached, one more
+// record could pass kReadAheadBytes, or a read fails in COM (the first one: the answer's
+// status; a later one: laterHresult). Each read is offered the size the one before gave back,
+// as the program passes one variable to every call.
+Result ReadBatch(const Call& call, const std::function<Result(const Call&)>& read);
 
 // True when every byte of s is a defined code page 932 character (single bytes and pairs).
 bool IsWellFormedSjis(std::string_view s);

@@ -13,7 +13,7 @@
 namespace tavolen::testing {
 
 struct FakeBridgeScript {
-  std::string hello = bridge::EncodeHello(bridge::Hello{1, 32, 932, u"ja-JP", true, 0, u"ok"});
+  std::string hello = bridge::EncodeHello(bridge::Hello{bridge::kProtocolVersion, 32, 932, u"ja-JP", true, 0, u"ok"});
   // The bytes answering one call; end = true closes the output after them.
   std::function<std::string(const bridge::Call&, bool& end)> answer;
   std::vector<bridge::Call> calls;  // every call received, over every started bridge

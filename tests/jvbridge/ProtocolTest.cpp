@@ -179,7 +179,7 @@ TEST(BridgeProtocol, AnswersThatCannotBelongToTheCallAreRefused) {
   EXPECT_FALSE(DecodeResult(OneFrame(EncodeResult(r)).payload, Just(Op::JVStatus), out, error));
 
   Hello h;
-  h.version = 2;
+  h.version = 1;  // a bridge of the version before
   EXPECT_FALSE(DecodeHello(OneFrame(EncodeHello(h)).payload, h, error));
   EXPECT_NE(error.find(Sj("版が合いません")), std::string::npos);
 }
@@ -190,6 +190,205 @@ TEST(BridgeProtocol, WellFormedSjisAcceptsEveryDefinedCharacterOnly) {
   EXPECT_FALSE(IsWellFormedSjis("\x80"));
   EXPECT_FALSE(IsWellFormedSjis("\xA0"));
   EXPECT_FALSE(IsWellFormedSjis(Sj("髙") + "\x81"));
+}
+
+ReadEntry Read(std::int32_t result, SjisString record = {}, std::int32_t size = 60000) {
+  return ReadEntry{result, size, std::move(record), u"RAVM2024.jvd"};
+}
+
+// The answer of a JVRead call whose first read is first and whose later reads are more.
+Result Batch(const ReadEntry& first, std::vector<ReadEntry> more = {}) {
+  Result r;
+  r.op = Op::JVRead;
+  r.result = first.result;
+  r.count1 = first.size;
+  r.record = first.record;
+  r.text = first.filename;
+  r.more = std::move(more);
+  return r;
+}
+
+Call ReadCall(std::int32_t count) {
+  return Call{Op::JVRead, {}, {}, 60000, count};
+}
+
+TEST(BridgeProtocol, ReadsMadeAheadSurviveEncodingExactly) {
+  const Call call = ReadCall(8);
+  Call c2;
+  SjisString error;
+  ASSERT_TRUE(DecodeCall(OneFrame(EncodeCall(call)).payload, c2, error)) << error;
+  EXPECT_EQ(c2.number, 60000);
+  EXPECT_EQ(c2.count, 8);
+
+  Result r = Batch(Read(4, "RA\r\n"),
+                   {Read(6, "SE" + kOnly932.substr(0, 2) + "\r\n", 3000), Read(-1, {}, 3000)});
+  Result out;
+  ASSERT_TRUE(DecodeResult(OneFrame(EncodeResult(r)).payload, call, out, error)) << error;
+  EXPECT_EQ(out.record, "RA\r\n");
+  ASSERT_EQ(out.more.size(), 2u);
+  EXPECT_EQ(out.more[0].record, r.more[0].record);
+  EXPECT_EQ(out.more[0].size, 3000);
+  EXPECT_EQ(out.more[0].filename, u"RAVM2024.jvd");
+  EXPECT_EQ(out.more[1].result, -1);
+  EXPECT_EQ(out.laterHresult, 0);
+
+  // Records, then the COM failure of the read after them.
+  r.more = {Read(5, "SE\r\n")};
+  r.laterHresult = static_cast<std::int32_t>(0x80020009u);
+  r.laterHresultText = u"0x80020009 例外が発生しました";
+  ASSERT_TRUE(DecodeResult(OneFrame(EncodeResult(r)).payload, call, out, error)) << error;
+  EXPECT_EQ(out.more.size(), 1u);
+  EXPECT_EQ(out.laterHresult, r.laterHresult);
+  EXPECT_EQ(out.laterHresultText, r.laterHresultText);
+}
+
+TEST(BridgeProtocol, ReadAheadAnswersThatCannotBelongToTheCallAreRefused) {
+  SjisString error;
+  Result out;
+  const auto refused = [&](const Result& r, const Call& call) {
+    return !DecodeResult(OneFrame(EncodeResult(r)).payload, call, out, error);
+  };
+  EXPECT_TRUE(refused(Batch(Read(4, "RA\r\n"), {Read(4, "RA\r\n"), Read(4, "RA\r\n")}),
+                      ReadCall(2)));  // more reads than asked for
+  EXPECT_TRUE(refused(Batch(Read(4, "RA\r\n"), {Read(4, "RA\r\n")}), ReadCall(0)));
+  EXPECT_EQ(error, Sj("JV-Linkブリッジの先読みの応答が不正です。"));
+  EXPECT_TRUE(refused(Batch(Read(-1), {Read(4, "RA\r\n")}), ReadCall(8)));  // after a file end
+  EXPECT_TRUE(refused(Batch(Read(4, "RA\r\n"), {Read(-3), Read(4, "RA\r\n")}), ReadCall(8)));
+  Result failedLater = Batch(Read(4, "RA\r\n"), {Read(0)});
+  failedLater.laterHresult = static_cast<std::int32_t>(0x80004005u);
+  EXPECT_TRUE(refused(failedLater, ReadCall(8)));  // no read after the end
+  Result failedFirst = Batch(Read(0), {Read(4, "RA\r\n")});
+  failedFirst.hresult = static_cast<std::int32_t>(0x80004005u);
+  EXPECT_TRUE(refused(failedFirst, ReadCall(8)));  // no read after a failed first one
+
+  // Each later read was offered the size the read before gave back.
+  EXPECT_FALSE(refused(Batch(Read(4, "RA\r\n", 5), {Read(4, "SE\r\n", 5)}), ReadCall(8)));
+  EXPECT_TRUE(refused(Batch(Read(4, "RA\r\n", 4), {Read(4, "SE\r\n", 4)}), ReadCall(8)));
+  EXPECT_EQ(error, Sj("JV-Linkブリッジから長すぎるレコードを受け取りました（4バイト）。"));
+  EXPECT_TRUE(
+      refused(Batch(Read(4, "RA\r\n"), {Read(4, std::string("RA\x85\x40", 4))}), ReadCall(8)));
+  EXPECT_EQ(error, Sj("JV-Linkブリッジから受け取ったレコードにShift-JISでない文字があります。"));
+
+  // Cut anywhere, with a byte left over, or claiming more reads than are allowed.
+  const std::string payload =
+      OneFrame(EncodeResult(Batch(Read(4, "RA\r\n"), {Read(4, "SE\r\n"), Read(0)}))).payload;
+  ASSERT_FALSE(refused(Batch(Read(4, "RA\r\n"), {Read(4, "SE\r\n"), Read(0)}), ReadCall(8)));
+  for (size_t n = 0; n < payload.size(); ++n)
+    EXPECT_FALSE(DecodeResult(payload.substr(0, n), ReadCall(8), out, error)) << n;
+  EXPECT_FALSE(DecodeResult(payload + "x", ReadCall(8), out, error));
+  std::string huge = OneFrame(EncodeResult(Batch(Read(4, "RA\r\n")))).payload;
+  const size_t countAt = huge.size() - 4 - 4 - 4;  // before laterHresult and its text
+  huge[countAt + 3] = '\x7F';
+  EXPECT_FALSE(DecodeResult(huge, ReadCall(64), out, error));
+
+  Call c;
+  for (std::int32_t count : {-1, kMaxReadAhead + 1})
+    EXPECT_FALSE(DecodeCall(OneFrame(EncodeCall(ReadCall(count))).payload, c, error)) << count;
+  EXPECT_TRUE(DecodeCall(OneFrame(EncodeCall(ReadCall(kMaxReadAhead))).payload, c, error));
+}
+
+// The bridge's loop over the component: what it reads, with which size, and where it stops.
+class ReadBatchLoop : public ::testing::Test {
+ protected:
+  struct Step {
+    std::int32_t result;
+    std::int32_t hresult = 0;
+    std::size_t bytes = 4;
+  };
+  Result Run(const Call& call) {
+    return ReadBatch(call, [this](const Call& one) {
+      EXPECT_EQ(one.op, Op::JVRead);
+      offered.push_back(one.number);
+      Result r;
+      r.op = Op::JVRead;
+      const Step s = at < steps.size() ? steps[at] : Step{0};
+      ++at;
+      r.hresult = s.hresult;
+      if (s.hresult < 0) {
+        r.hresultText = u"0x80004005 エラー";
+        return r;
+      }
+      r.result = s.result;
+      r.count1 = sizeOut ? sizeOut : one.number;
+      if (s.result > 0) r.record = std::string(s.bytes, 'A');
+      r.text = u"RAVM2024.jvd";
+      return r;
+    });
+  }
+  std::vector<Step> steps;
+  std::size_t at = 0;
+  std::int32_t sizeOut = 0;
+  std::vector<std::int32_t> offered;
+};
+
+TEST_F(ReadBatchLoop, StopsAfterTheFirstResultThatIsNoRecordAndAtTheCount) {
+  steps = {{4}, {4}, {-1}, {4}, {4}, {4}, {-3}, {4}, {0}};
+  Result r = Run(ReadCall(64));
+  EXPECT_EQ(r.result, 4);
+  ASSERT_EQ(r.more.size(), 2u);
+  EXPECT_EQ(r.more[1].result, -1);  // the file end ends the batch and is part of it
+  EXPECT_EQ(at, 3u);
+  r = Run(ReadCall(2));
+  EXPECT_EQ(r.more.size(), 1u);
+  EXPECT_EQ(at, 5u);
+  r = Run(ReadCall(0));  // a call that asks for no count reads once
+  EXPECT_TRUE(r.more.empty());
+  r = Run(ReadCall(64));
+  ASSERT_EQ(r.more.size(), 0u);
+  EXPECT_EQ(r.result, -3);
+  r = Run(ReadCall(64));
+  ASSERT_EQ(r.more.size(), 1u);
+  EXPECT_EQ(r.more[0].result, 0);
+  EXPECT_EQ(at, steps.size());
+
+  // Every answer decodes as the answer of its call.
+  Result out;
+  SjisString error;
+  EXPECT_TRUE(DecodeResult(OneFrame(EncodeResult(r)).payload, ReadCall(64), out, error));
+}
+
+TEST_F(ReadBatchLoop, PassesOnTheSizeEachReadGaveBack) {
+  steps = {{4}, {4}, {4}};
+  sizeOut = 3000;
+  Result r = Run(Call{Op::JVRead, {}, {}, 60000, 3});
+  EXPECT_EQ(offered, (std::vector<std::int32_t>{60000, 3000, 3000}));
+  EXPECT_EQ(r.count1, 3000);
+  sizeOut = -5;  // a size of nothing leaves no room for a record: no read ahead
+  steps = {{4}, {4}};
+  at = 0;
+  r = Run(ReadCall(64));
+  EXPECT_TRUE(r.more.empty());
+  EXPECT_EQ(at, 1u);
+}
+
+TEST_F(ReadBatchLoop, ComFailuresComeAfterTheReadsBeforeThem) {
+  steps = {{4}, {4}, {4, static_cast<std::int32_t>(0x80004005u)}, {4}};
+  Result r = Run(ReadCall(64));
+  EXPECT_EQ(r.hresult, 0);
+  EXPECT_EQ(r.more.size(), 1u);
+  EXPECT_EQ(r.laterHresult, static_cast<std::int32_t>(0x80004005u));
+  EXPECT_EQ(r.laterHresultText, u"0x80004005 エラー");
+  EXPECT_EQ(at, 3u);  // nothing is read after the failure
+  steps = {{4, static_cast<std::int32_t>(0x80004005u)}, {4}};
+  at = 0;
+  r = Run(ReadCall(64));
+  EXPECT_EQ(r.hresult, static_cast<std::int32_t>(0x80004005u));
+  EXPECT_TRUE(r.more.empty());
+  EXPECT_EQ(r.laterHresult, 0);
+  EXPECT_EQ(at, 1u);
+}
+
+TEST_F(ReadBatchLoop, StaysUnderTheByteCapWithRoomForTheLargestRecord) {
+  steps.assign(64, Step{50000, 0, 50000});
+  Result r = Run(ReadCall(64));
+  EXPECT_EQ(r.more.size(), 1u);  // a third record of up to 60000 bytes could pass the cap
+  EXPECT_LE(EncodeResult(r).size(), kHeaderSize + kReadAheadBytes);
+  steps.assign(200, Step{1272, 0, 1272});
+  at = 0;
+  r = Run(ReadCall(64));
+  EXPECT_EQ(r.more.size(), 54u);  // 55 race records and room for one of 60000 bytes
+  EXPECT_LE(EncodeResult(r).size(), kHeaderSize + kReadAheadBytes);
+  EXPECT_LE(kReadAheadBytes, kMaxPayload / 2);
 }
 
 }  // namespace
