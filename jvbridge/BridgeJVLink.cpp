@@ -117,14 +117,14 @@ bool BridgeJVLink::NextFrame(Frame& frame, int timeoutMs, const char* what, Sjis
   }
 }
 
-void BridgeJVLink::Fail(const SjisString& message) {
+void BridgeJVLink::Fail(SjisString message) {
   if (transport_) {
     transport_->Kill();
     transport_.reset();
   }
   reader_ = FrameReader();
   Discard();
-  throw JVLinkFailure(message);
+  throw JVLinkFailure(std::move(message));
 }
 
 Result BridgeJVLink::Exchange(const Call& call) {

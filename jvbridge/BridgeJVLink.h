@@ -61,7 +61,7 @@ class BridgeJVLink final : public JVLink {
   Result Transact(const Call& call);
   Result Exchange(const Call& call);
   bool NextFrame(Frame& frame, int timeoutMs, const char* what, SjisString& why);
-  [[noreturn]] void Fail(const SjisString& message);
+  [[noreturn]] void Fail(SjisString message);
   void Stop();
   void Discard();
 

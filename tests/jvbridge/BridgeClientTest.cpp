@@ -49,7 +49,7 @@ class BridgeClient : public ::testing::Test {
       call();
       ADD_FAILURE() << "no failure";
     } catch (const JVLinkFailure& e) {
-      EXPECT_NE(e.message().find(Sj(part)), std::string::npos) << e.what();
+      EXPECT_NE(e.message().find(Sj(part)), std::string::npos) << SjisToUtf8(e.message());
     }
   }
 
@@ -262,6 +262,175 @@ TEST_F(BridgeClient, StarterHandsAReleasedBridgeToTheNextObject) {
   BridgeStarter refusing(o);
   EXPECT_EQ(refusing.Create(why), nullptr);
   EXPECT_FALSE(why.empty());
+}
+
+// A bridge over a scripted component: each JVRead call is answered as the bridge program
+// answers it, by its own loop over the component's reads.
+class ReadAhead : public BridgeClient {
+ protected:
+  struct Step {
+    int result;
+    std::int32_t hresult = 0;
+  };
+  ReadAhead() {
+    script.answer = [this](const Call& c, bool& end) {
+      if (c.op != Op::JVRead) return Reply(c, end);
+      return EncodeResult(ReadBatch(c, [this](const Call& one) { return Component(one); }));
+    };
+  }
+  Result Component(const Call& one) {
+    Result r;
+    r.op = Op::JVRead;
+    const Step s = at < steps.size() ? steps[at] : Step{0};
+    ++at;
+    if (s.hresult < 0) {
+      r.hresult = s.hresult;
+      r.hresultText = u"0x80020009 例外が発生しました";
+      return r;
+    }
+    r.result = s.result;
+    r.count1 = one.number;
+    if (s.result > 0) {
+      r.record = "RA" + std::to_string(at) + "\r\n";
+      r.result = static_cast<int>(r.record.size());
+    }
+    r.text = u"RAVM" + std::u16string(1, static_cast<char16_t>(u'0' + at % 10)) + u".jvd";
+    return r;
+  }
+  struct Seen {
+    int result;
+    SjisString record;
+    int size;
+    std::u16string name;
+    bool operator==(const Seen&) const = default;
+  };
+  // The program's read loop: reads until a result ends it, as one call per read would see it.
+  std::vector<Seen> ReadAll(JVLink& link, size_t most = 1000) {
+    std::vector<Seen> seen;
+    int size = 60000;
+    while (seen.size() < most) {
+      std::u16string buff, name;
+      const int r = link.JVRead(buff, size, name);
+      seen.push_back({r, Utf16ToSjis(buff), size, name});
+      if (r == 0 || r < -3) break;
+    }
+    return seen;
+  }
+  // What the component gives one call at a time, for the same steps.
+  std::vector<Seen> OneByOne() {
+    std::vector<Seen> seen;
+    const size_t saved = at;
+    at = 0;
+    Call one{Op::JVRead, {}, {}, 60000};
+    for (;;) {
+      const Result r = Component(one);
+      seen.push_back({r.result, r.record, r.count1, r.text});
+      if (r.result == 0 || r.result < -3) break;
+    }
+    at = saved;
+    return seen;
+  }
+  std::vector<std::int32_t> Counts() const {
+    std::vector<std::int32_t> counts;
+    for (const Call& c : script.calls)
+      if (c.op == Op::JVRead) counts.push_back(c.count);
+    return counts;
+  }
+  std::vector<Step> steps;
+  size_t at = 0;
+};
+
+TEST_F(ReadAhead, TheProgramSeesEveryReadInOrderWithFewerExchanges) {
+  for (int i = 0; i < 40; ++i) steps.push_back({1});
+  steps.push_back({-1});
+  for (int i = 0; i < 5; ++i) steps.push_back({1});
+  steps.push_back({-3});
+  steps.push_back({-3});
+  for (int i = 0; i < 100; ++i) steps.push_back({1});
+  steps.push_back({0});
+  auto link = Make();
+  ASSERT_EQ(link->JVInit(u"SID"), 0);
+  EXPECT_EQ(link->JVRTOpen(u"0B14", u"20240106"), 0);
+  const std::vector<Seen> seen = ReadAll(*link);
+  EXPECT_EQ(seen, OneByOne());
+  EXPECT_EQ(seen.size(), steps.size());
+  EXPECT_EQ(at, steps.size());  // nothing was read beyond the end
+  // The batch grows from one while records come, over a file end too, and starts again at
+  // one after the download waits.
+  EXPECT_EQ(Counts(),
+            (std::vector<std::int32_t>{1, 2, 4, 8, 16, 32, 64, 1, 1, 2, 4, 8, 16, 32, 64}));
+}
+
+TEST_F(ReadAhead, AFailureAheadComesAfterTheReadsBeforeIt) {
+  // Batches of 1, 2 and 4: the third holds the fourth read, then its next read fails.
+  steps = {{1}, {1}, {1}, {1}, {1, static_cast<std::int32_t>(0x80020009u)}, {1}};
+  auto link = Make();
+  ASSERT_EQ(link->JVInit(u"SID"), 0);
+  const std::vector<Seen> seen = ReadAll(*link, 4);
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[3].record, "RA4\r\n");
+  EXPECT_EQ(Counts(), (std::vector<std::int32_t>{1, 2, 4}));
+  std::u16string buff, name;
+  int size = 60000;
+  ExpectFailure([&] { link->JVRead(buff, size, name); },
+                "JV-Linkの呼び出しに失敗しました（JVRead）。\n0x80020009 例外が発生しました");
+  EXPECT_EQ(script.started, 1);  // delivered from what was read ahead, without a new exchange
+  // The next read starts a new bridge with an empty queue and the identifier again.
+  const size_t before = script.calls.size();
+  EXPECT_EQ(link->JVRead(buff, size, name), 5);
+  EXPECT_EQ(RecordToSjis(buff), "RA6\r\n");
+  EXPECT_EQ(script.started, 2);
+  ASSERT_EQ(script.calls.size(), before + 2);
+  EXPECT_EQ(script.calls[before].op, Op::JVInit);
+  EXPECT_EQ(script.calls[before + 1].count, 1);
+}
+
+TEST_F(ReadAhead, EveryOtherCallDropsWhatWasReadAhead) {
+  const std::vector<std::pair<const char*, std::function<void(BridgeJVLink&)>>> calls = {
+      {"JVInit", [](BridgeJVLink& l) { l.JVInit(u"SID"); }},
+      {"JVClose", [](BridgeJVLink& l) { l.JVClose(); }},
+      {"JVSetUIProperties", [](BridgeJVLink& l) { l.JVSetUIProperties(); }},
+      {"JVOpen",
+       [](BridgeJVLink& l) {
+         int rc = 0, dc = 0;
+         std::u16string stamp;
+         l.JVOpen(u"RACE", u"20240101000000", 2, rc, dc, stamp);
+       }},
+      {"JVStatus", [](BridgeJVLink& l) { l.JVStatus(); }},
+      {"JVRTOpen", [](BridgeJVLink& l) { l.JVRTOpen(u"0B14", u"20240106"); }},
+      {"JVCancel", [](BridgeJVLink& l) { l.JVCancel(); }},
+  };
+  for (const auto& [op, call] : calls) {
+    SCOPED_TRACE(op);
+    steps.assign(10, Step{1});
+    at = 0;
+    script.calls.clear();
+    auto link = Make();
+    ASSERT_EQ(link->JVInit(u"SID"), 0);
+    std::vector<Seen> seen = ReadAll(*link, 2);  // the second read fetched the third
+    EXPECT_EQ(at, 3u);
+    call(*link);
+    EXPECT_EQ(link->readAhead(), 1);
+    seen = ReadAll(*link, 1);
+    EXPECT_EQ(seen[0].record, "RA4\r\n");  // the component's next read, not the dropped one
+    EXPECT_EQ(Counts().back(), 1);
+  }
+}
+
+// A program that passes another buffer size than the one its read was made with still gets
+// nothing that does not fit its buffer.
+TEST_F(ReadAhead, ARecordReadAheadMustFitTheBufferOfferedForIt) {
+  steps.assign(10, Step{1});
+  auto link = Make();
+  ASSERT_EQ(link->JVInit(u"SID"), 0);
+  ReadAll(*link, 2);
+  std::u16string buff, name;
+  int size = 100;  // another size: the record still fits
+  EXPECT_EQ(link->JVRead(buff, size, name), 5);
+  EXPECT_EQ(size, 60000);  // the out-value of the read made ahead
+  ReadAll(*link, 2);       // a batch of four: one more is waiting
+  size = 5;
+  ExpectFailure([&] { link->JVRead(buff, size, name); }, "長すぎるレコード");
 }
 
 }  // namespace
