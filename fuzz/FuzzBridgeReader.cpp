@@ -1,7 +1,8 @@
 // Fuzzes the program's reader of the JV-Link bridge's output: frames cut from any bytes fed in
 // any chunks never crash it; a payload that decodes is exactly one well-formed message (its
 // encoding gives the same bytes back); an accepted record fits the offered buffer and is
-// valid code page 932; nothing after a broken frame is taken.
+// valid code page 932, and so does every read made ahead, in a batch no longer than asked
+// for that ends at its first non-record; nothing after a broken frame is taken.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@ void Run(std::string_view input) {
   Call call;
   call.op = static_cast<Op>(1 + static_cast<unsigned char>(input[0]) % 8);
   call.number = 60000;
+  call.count = 8;
   input.remove_prefix(1);
 
   FrameReader reader;
@@ -49,6 +51,16 @@ void Run(std::string_view input) {
         FUZZ_CHECK(r.op == call.op);
         FUZZ_CHECK(r.record.size() < 60000);
         FUZZ_CHECK(IsWellFormedSjis(r.record));
+        FUZZ_CHECK(r.more.size() < static_cast<size_t>(call.count));
+        std::int32_t offered = r.count1, last = r.result;
+        for (const ReadEntry& e : r.more) {
+          FUZZ_CHECK(last > 0 && r.hresult >= 0);
+          FUZZ_CHECK(offered <= 0 || e.record.size() < static_cast<size_t>(offered));
+          FUZZ_CHECK(IsWellFormedSjis(e.record));
+          offered = e.size;
+          last = e.result;
+        }
+        FUZZ_CHECK(r.laterHresult >= 0 || last > 0);
       } else {
         FUZZ_CHECK(!error.empty());
       }
