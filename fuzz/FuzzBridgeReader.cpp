@@ -47,7 +47,8 @@ void Run(std::string_view input) {
         FUZZ_CHECK(EncodeCall(c).substr(kHeaderSize) == f.payload);
       Result r;
       if (DecodeResult(f.payload, call, r, error)) {
-        FUZZ_CHECK(EncodeResult(r).substr(kHeaderSize) == f.payload);
+        // A later read that failed its checks is left out of what was decoded.
+        FUZZ_CHECK(!r.laterError.empty() || EncodeResult(r).substr(kHeaderSize) == f.payload);
         FUZZ_CHECK(r.op == call.op);
         FUZZ_CHECK(r.record.size() < 60000);
         FUZZ_CHECK(IsWellFormedSjis(r.record));

@@ -234,7 +234,10 @@ int BridgeJVLink::JVRead(std::u16string& buff, int& size, std::u16string& filena
       ahead_.push_back(Ahead{std::move(e), offered});
     }
     // A later read's failure comes when the program reaches it, after the reads before it.
-    if (r.laterHresult < 0)
+    if (!r.laterError.empty())
+      aheadFailure_ =
+          Named("JV-Linkの呼び出しに失敗しました", Op::JVRead) + Sj("。\n") + r.laterError;
+    else if (r.laterHresult < 0)
       aheadFailure_ = Named("JV-Linkの呼び出しに失敗しました", Op::JVRead) + Sj("。\n") +
                       Utf16ToSjis(r.laterHresultText);
     // Records keep coming (a new file is part of the stream): ask for more next time. Still

@@ -334,9 +334,12 @@ bool DecodeResult(std::string_view payload, const Call& call, Result& out, SjisS
     }
     // Each read was offered the size the one before gave back.
     std::int32_t offered = res.count1;
-    for (const ReadEntry& e : res.more) {
-      if (!CheckRecord(e.record, offered, error)) return false;
-      offered = e.size;
+    for (size_t i = 0; i < res.more.size(); ++i) {
+      if (!CheckRecord(res.more[i].record, offered, res.laterError)) {
+        res.more.resize(i);
+        break;
+      }
+      offered = res.more[i].size;
     }
   }
   out = std::move(res);

@@ -93,6 +93,9 @@ struct Result {
   std::vector<ReadEntry> more;
   std::int32_t laterHresult = 0;
   std::u16string laterHresultText;
+  // Not on the wire: a later read failed the checks of its record (why, in Japanese); the
+  // decoder keeps only the reads before it.
+  SjisString laterError;
 };
 
 std::string EncodeHello(const Hello& h);
@@ -127,7 +130,8 @@ class FrameReader {
 // Payload decoders: false with a Japanese message when the payload is not exactly one
 // well-formed message. A Result is also checked against the call it answers: the same
 // operation, a record no longer than the size the call offered, every record byte valid
-// code page 932.
+// code page 932. A JVRead answer's later read that fails these record checks ends the reads
+// kept and is told in laterError, as its own call would have failed.
 bool DecodeHello(std::string_view payload, Hello& h, SjisString& error);
 bool DecodeCall(std::string_view payload, Call& c, SjisString& error);
 bool DecodeResult(std::string_view payload, const Call& call, Result& r, SjisString& error);

@@ -271,6 +271,7 @@ class ReadAhead : public BridgeClient {
   struct Step {
     int result;
     std::int32_t hresult = 0;
+    bool broken = false;  // a record with a byte that is not code page 932
   };
   ReadAhead() {
     script.answer = [this](const Call& c, bool& end) {
@@ -291,7 +292,7 @@ class ReadAhead : public BridgeClient {
     r.result = s.result;
     r.count1 = one.number;
     if (s.result > 0) {
-      r.record = "RA" + std::to_string(at) + "\r\n";
+      r.record = "RA" + std::to_string(at) + (s.broken ? "\x85\x40" : "\r\n");
       r.result = static_cast<int>(r.record.size());
     }
     r.text = u"RAVM" + std::u16string(1, static_cast<char16_t>(u'0' + at % 10)) + u".jvd";
@@ -363,26 +364,39 @@ TEST_F(ReadAhead, TheProgramSeesEveryReadInOrderWithFewerExchanges) {
 
 TEST_F(ReadAhead, AFailureAheadComesAfterTheReadsBeforeIt) {
   // Batches of 1, 2 and 4: the third holds the fourth read, then its next read fails.
-  steps = {{1}, {1}, {1}, {1}, {1, static_cast<std::int32_t>(0x80020009u)}, {1}};
-  auto link = Make();
-  ASSERT_EQ(link->JVInit(u"SID"), 0);
-  const std::vector<Seen> seen = ReadAll(*link, 4);
-  ASSERT_EQ(seen.size(), 4u);
-  EXPECT_EQ(seen[3].record, "RA4\r\n");
-  EXPECT_EQ(Counts(), (std::vector<std::int32_t>{1, 2, 4}));
-  std::u16string buff, name;
-  int size = 60000;
-  ExpectFailure([&] { link->JVRead(buff, size, name); },
-                "JV-Linkの呼び出しに失敗しました（JVRead）。\n0x80020009 例外が発生しました");
-  EXPECT_EQ(script.started, 1);  // delivered from what was read ahead, without a new exchange
-  // The next read starts a new bridge with an empty queue and the identifier again.
-  const size_t before = script.calls.size();
-  EXPECT_EQ(link->JVRead(buff, size, name), 5);
-  EXPECT_EQ(RecordToSjis(buff), "RA6\r\n");
-  EXPECT_EQ(script.started, 2);
-  ASSERT_EQ(script.calls.size(), before + 2);
-  EXPECT_EQ(script.calls[before].op, Op::JVInit);
-  EXPECT_EQ(script.calls[before + 1].count, 1);
+  for (const Step& failing : {Step{1, static_cast<std::int32_t>(0x80020009u)}, Step{1, 0, true}}) {
+    SCOPED_TRACE(failing.broken ? "broken record" : "COM failure");
+    steps = {{1}, {1}, {1}, {1}, failing, {1}};
+    at = 0;
+    script.calls.clear();
+    script.started = 0;
+    auto link = Make();
+    ASSERT_EQ(link->JVInit(u"SID"), 0);
+    const std::vector<Seen> seen = ReadAll(*link, 4);
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[3].record, "RA4\r\n");
+    EXPECT_EQ(Counts(), (std::vector<std::int32_t>{1, 2, 4}));
+    std::u16string buff, name;
+    int size = 60000;
+    ExpectFailure(
+        [&] { link->JVRead(buff, size, name); },
+        failing.broken
+            ? "JV-Linkの呼び出しに失敗しました（JVRead）。\nJV-"
+              "Linkブリッジから受け取ったレコードにShift-JISでない文字があります。"
+            : "JV-Linkの呼び出しに失敗しました（JVRead）。\n0x80020009 例外が発生しました");
+    EXPECT_EQ(script.started, 1);  // delivered from what was read ahead, without a new exchange
+    // The next read starts a new bridge with an empty queue and the identifier again (the
+    // scripted component goes on where it was; the reads the bridge made after a broken
+    // record are gone with it).
+    const size_t before = script.calls.size();
+    const int r = link->JVRead(buff, size, name);
+    EXPECT_EQ(RecordToSjis(buff), failing.broken ? "" : "RA6\r\n");
+    EXPECT_EQ(r, failing.broken ? 0 : 5);
+    EXPECT_EQ(script.started, 2);
+    ASSERT_EQ(script.calls.size(), before + 2);
+    EXPECT_EQ(script.calls[before].op, Op::JVInit);
+    EXPECT_EQ(script.calls[before + 1].count, 1);
+  }
 }
 
 TEST_F(ReadAhead, EveryOtherCallDropsWhatWasReadAhead) {

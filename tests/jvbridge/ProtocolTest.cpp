@@ -261,13 +261,19 @@ TEST(BridgeProtocol, ReadAheadAnswersThatCannotBelongToTheCallAreRefused) {
   failedFirst.hresult = static_cast<std::int32_t>(0x80004005u);
   EXPECT_TRUE(refused(failedFirst, ReadCall(8)));  // no read after a failed first one
 
-  // Each later read was offered the size the read before gave back.
+  // Each later read was offered the size the read before gave back. A later record that fails
+  // its checks ends the reads kept, and why is told for the call that reaches it.
   EXPECT_FALSE(refused(Batch(Read(4, "RA\r\n", 5), {Read(4, "SE\r\n", 5)}), ReadCall(8)));
-  EXPECT_TRUE(refused(Batch(Read(4, "RA\r\n", 4), {Read(4, "SE\r\n", 4)}), ReadCall(8)));
-  EXPECT_EQ(error, Sj("JV-Linkブリッジから長すぎるレコードを受け取りました（4バイト）。"));
-  EXPECT_TRUE(
+  EXPECT_TRUE(out.laterError.empty());
+  EXPECT_FALSE(refused(Batch(Read(4, "RA\r\n", 5), {Read(4, "SE\r\n", 4), Read(4, "WE\r\n", 4)}),
+                       ReadCall(8)));
+  EXPECT_EQ(out.more.size(), 1u);
+  EXPECT_EQ(out.laterError, Sj("JV-Linkブリッジから長すぎるレコードを受け取りました（4バイト）。"));
+  EXPECT_FALSE(
       refused(Batch(Read(4, "RA\r\n"), {Read(4, std::string("RA\x85\x40", 4))}), ReadCall(8)));
-  EXPECT_EQ(error, Sj("JV-Linkブリッジから受け取ったレコードにShift-JISでない文字があります。"));
+  EXPECT_TRUE(out.more.empty());
+  EXPECT_EQ(out.laterError,
+            Sj("JV-Linkブリッジから受け取ったレコードにShift-JISでない文字があります。"));
 
   // Cut anywhere, with a byte left over, or claiming more reads than are allowed.
   const std::string payload =
