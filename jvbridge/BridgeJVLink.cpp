@@ -190,7 +190,6 @@ int BridgeJVLink::JVClose() {
 }
 
 int BridgeJVLink::JVSetUIProperties() {
-  Discard();
   Call c;
   c.op = Op::JVSetUIProperties;
   return Transact(c).result;
@@ -212,7 +211,6 @@ int BridgeJVLink::JVOpen(const std::u16string& dataspec, const std::u16string& f
 }
 
 int BridgeJVLink::JVStatus() {
-  Discard();
   Call c;
   c.op = Op::JVStatus;
   return Transact(c).result;

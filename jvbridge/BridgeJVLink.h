@@ -1,7 +1,7 @@
 // The JV-Link of the program when the real component is used: every call goes to the bridge
 // program that hosts the component, one call at a time. JVRead reads ahead: one exchange
-// fetches several reads, and the following JVRead calls are answered from them; any other
-// call drops what is left. The bridge is started once and kept;
+// fetches several reads, and the following JVRead calls are answered from them; a call that
+// starts or ends a session drops what is left. The bridge is started once and kept;
 // after a failure (a failing COM status, a bridge that died, stopped answering or sent a
 // broken answer) the call throws JVLinkFailure and the next call starts a new bridge and
 // repeats JVInit with the identifier last given.
