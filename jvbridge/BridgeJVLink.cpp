@@ -40,6 +40,7 @@ void BridgeJVLink::Discard() {
   ahead_.clear();
   aheadFailure_.clear();
   batch_ = 1;
+  sizeOffered_ = 0;
 }
 
 bool BridgeJVLink::Start(SjisString& why) {
@@ -219,18 +220,16 @@ int BridgeJVLink::JVStatus() {
 int BridgeJVLink::JVRead(std::u16string& buff, int& size, std::u16string& filename) {
   if (busy_) throw JVLinkFailure(Named("JV-Linkは前の呼び出しを処理中です", Op::JVRead) + Sj("。"));
   if (ahead_.empty() && !aheadFailure_.empty()) Fail(aheadFailure_);
+  sizeOffered_ = std::max(sizeOffered_, size);
   if (ahead_.empty()) {
     Call c;
     c.op = Op::JVRead;
     c.number = size;
     c.count = batch_;
+    c.recordLimit = sizeOffered_;
     Result r = Transact(c);
-    ahead_.push_back(
-        Ahead{ReadEntry{r.result, r.count1, std::move(r.record), std::move(r.text)}, size});
-    for (ReadEntry& e : r.more) {
-      const std::int32_t offered = ahead_.back().entry.size;
-      ahead_.push_back(Ahead{std::move(e), offered});
-    }
+    ahead_.push_back(ReadEntry{r.result, r.count1, std::move(r.record), std::move(r.text)});
+    for (ReadEntry& e : r.more) ahead_.push_back(std::move(e));
     // A later read's failure comes when the program reaches it, after the reads before it.
     if (!r.laterError.empty())
       aheadFailure_ =
@@ -240,21 +239,16 @@ int BridgeJVLink::JVRead(std::u16string& buff, int& size, std::u16string& filena
                       Utf16ToSjis(r.laterHresultText);
     // Records keep coming (a new file is part of the stream): ask for more next time. Still
     // downloading, the end or a failure: start small again.
-    const std::int32_t last = ahead_.back().entry.result;
+    const std::int32_t last = ahead_.back().result;
     batch_ = last > 0 || last == -1 ? std::min(batch_ * 2, kMaxReadAhead) : 1;
   }
-  Ahead a = std::move(ahead_.front());
+  // Every record was checked against the largest size offered, which only grows.
+  ReadEntry a = std::move(ahead_.front());
   ahead_.pop_front();
-  // Read with the size the program passes on from the call before; a program that offers a
-  // smaller buffer meanwhile still gets no record that does not fit it.
-  if (a.offered != size && size > 0 && a.entry.record.size() >= static_cast<size_t>(size))
-    Fail(Named("JV-Linkの呼び出しに失敗しました", Op::JVRead) + Sj("。\n") +
-         Sj("JV-Linkブリッジから長すぎるレコードを受け取りました（") +
-         std::to_string(a.entry.record.size()) + Sj("バイト）。"));
-  buff = SjisToUtf16(a.entry.record);
-  size = a.entry.size;
-  filename = std::move(a.entry.filename);
-  return a.entry.result;
+  buff = SjisToUtf16(a.record);
+  size = a.size;
+  filename = std::move(a.filename);
+  return a.result;
 }
 
 int BridgeJVLink::JVRTOpen(const std::u16string& dataspec, const std::u16string& key) {

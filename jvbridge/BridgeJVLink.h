@@ -65,12 +65,6 @@ class BridgeJVLink final : public JVLink {
   void Stop();
   void Discard();
 
-  // A read fetched ahead and the size it was offered.
-  struct Ahead {
-    ReadEntry entry;
-    std::int32_t offered = 0;
-  };
-
   BridgeOptions options_;
   std::unique_ptr<BridgeTransport> transport_;
   FrameReader reader_;
@@ -80,13 +74,16 @@ class BridgeJVLink final : public JVLink {
   bool haveSid_ = false;
   std::u16string sid_;
   int starts_ = 0;
-  std::deque<Ahead> ahead_;
+  std::deque<ReadEntry> ahead_;
   // The failure of the read after the last one fetched ahead, thrown when the program gets
   // there.
   SjisString aheadFailure_;
   // Reads per read-ahead: 1 after an open, doubled after each batch of records up to
   // kMaxReadAhead, so a check of a few records reads little ahead.
   int batch_ = 1;
+  // The largest size the program offered JVRead since the session began: its records must be
+  // shorter, whatever size a read gave back.
+  std::int32_t sizeOffered_ = 0;
 };
 
 // A started bridge whose component was created, as a JV-Link of the program; nullptr with a

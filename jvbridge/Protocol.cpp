@@ -317,7 +317,7 @@ bool DecodeResult(std::string_view payload, const Call& call, Result& out, SjisS
     return false;
   }
   if (res.op == Op::JVRead) {
-    if (!CheckRecord(res.record, call.number, error)) return false;
+    if (!CheckRecord(res.record, std::max(call.number, call.recordLimit), error)) return false;
     // No more reads than asked for and none after a failed first read; every read but the
     // last is a record, and the last one too when a later read failed.
     const size_t n = res.more.size() + 1;
@@ -335,7 +335,7 @@ bool DecodeResult(std::string_view payload, const Call& call, Result& out, SjisS
     // Each read was offered the size the one before gave back.
     std::int32_t offered = res.count1;
     for (size_t i = 0; i < res.more.size(); ++i) {
-      if (!CheckRecord(res.more[i].record, offered, res.laterError)) {
+      if (!CheckRecord(res.more[i].record, std::max(offered, call.recordLimit), res.laterError)) {
         res.more.resize(i);
         break;
       }
@@ -360,8 +360,9 @@ Result ReadBatch(const Call& call, const std::function<Result(const Call&)>& rea
   std::int32_t offered = batch.count1;
   size_t nameUnits = batch.text.size();
   for (std::int32_t i = 1; i < call.count; ++i) {
-    // The next record may be as long as the size offered to it.
-    if (offered <= 0 || bytes + 16 + static_cast<size_t>(offered) + 2 * nameUnits > kReadAheadBytes)
+    // The next record may be as long as the size offered to it, or as the call's.
+    const std::int32_t longest = std::max(offered, call.number);
+    if (offered <= 0 || bytes + 16 + static_cast<size_t>(longest) + 2 * nameUnits > kReadAheadBytes)
       break;
     one.number = offered;
     Result r = read(one);

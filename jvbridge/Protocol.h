@@ -66,6 +66,10 @@ struct Call {
   std::u16string text2;     // JVOpen fromtime; JVRTOpen key
   std::int32_t number = 0;  // JVOpen option; JVRead size
   std::int32_t count = 0;   // JVRead: the most reads to make, up to kMaxReadAhead (0: one)
+  // Not on the wire: JVRead's records must be shorter than the larger of this and the size
+  // each read was offered. The size is in/out, so a component that gives back each record's
+  // length shrinks the size the program passes next; the buffer the program set up stays.
+  std::int32_t recordLimit = 0;
 };
 
 // The out-values of one JVRead.

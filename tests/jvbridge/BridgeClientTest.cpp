@@ -294,6 +294,7 @@ class ReadAhead : public BridgeClient {
     if (s.result > 0) {
       r.record = "RA" + std::to_string(at) + (s.broken ? "\x85\x40" : "\r\n");
       r.result = static_cast<int>(r.record.size());
+      if (writesLength) r.count1 = r.result;
     }
     r.text = u"RAVM" + std::u16string(1, static_cast<char16_t>(u'0' + at % 10)) + u".jvd";
     return r;
@@ -339,6 +340,7 @@ class ReadAhead : public BridgeClient {
   }
   std::vector<Step> steps;
   size_t at = 0;
+  bool writesLength = false;  // the component gives back each record's length as the size
 };
 
 TEST_F(ReadAhead, TheProgramSeesEveryReadInOrderWithFewerExchanges) {
@@ -451,17 +453,25 @@ TEST_F(ReadAhead, SessionCallsDropWhatWasReadAheadAndQueriesKeepIt) {
 
 // A program that passes another buffer size than the one its read was made with still gets
 // nothing that does not fit its buffer.
-TEST_F(ReadAhead, ARecordReadAheadMustFitTheBufferOfferedForIt) {
-  steps.assign(10, Step{1});
+// The size is in/out: a component that gives back each record's length makes the program pass
+// a smaller size next. A longer record after a shorter one still fits the buffer the program
+// set up, so it passes, read ahead or not; a record that does not fit that buffer is refused.
+TEST_F(ReadAhead, RecordsMustFitTheBufferTheProgramSetUp) {
+  writesLength = true;
+  steps.assign(12, Step{1});  // "RA1\r\n" to "RA9\r\n" are 5 bytes, "RA10\r\n" on 6
   auto link = Make();
   ASSERT_EQ(link->JVInit(u"SID"), 0);
-  ReadAll(*link, 2);
+  const std::vector<Seen> seen = ReadAll(*link);
+  ASSERT_EQ(seen.size(), 13u);
+  EXPECT_EQ(seen[8].size, 5);
+  EXPECT_EQ(seen[9].record, "RA10\r\n");
+  EXPECT_EQ(seen[9].size, 6);
+
+  at = 0;
+  ASSERT_EQ(link->JVInit(u"SID"), 0);
   std::u16string buff, name;
-  int size = 100;  // another size: the record still fits
-  EXPECT_EQ(link->JVRead(buff, size, name), 5);
-  EXPECT_EQ(size, 60000);  // the out-value of the read made ahead
-  ReadAll(*link, 2);       // a batch of four: one more is waiting
-  size = 5;
+  int size = 6;  // a buffer too small for "RA10\r\n"
+  for (int i = 0; i < 9; ++i) ASSERT_EQ(link->JVRead(buff, size, name), 5);
   ExpectFailure([&] { link->JVRead(buff, size, name); }, "長すぎるレコード");
 }
 
