@@ -41,15 +41,19 @@ constexpr FieldDef RaceKey{12, 16};
 }  // namespace Header
 
 // The parts of a race key as the loaded meeting keeps it (positions 12-27 of a record), by
-// position within the key.
+// position within the key: the header's fields moved to the key's start.
 namespace RaceKeyPart {
-constexpr FieldDef Year{1, 4};
-constexpr FieldDef Month{5, 2};
-constexpr FieldDef Day{7, 2};
-constexpr FieldDef CourseCode{9, 2};
-constexpr FieldDef MeetingNumber{11, 2};
-constexpr FieldDef DayNumber{13, 2};
-constexpr FieldDef RaceNumber{15, 2};
+constexpr FieldDef InKey(FieldDef f) {
+  return {f.pos - Header::RaceKey.pos + 1, f.len};
+}
+constexpr FieldDef Year = InKey(Header::Year);
+constexpr FieldDef Month = InKey(Header::Month);
+constexpr FieldDef Day = InKey(Header::Day);
+constexpr FieldDef CourseCode = InKey(Header::CourseCode);
+constexpr FieldDef MeetingNumber = InKey(Header::MeetingNumber);
+constexpr FieldDef DayNumber = InKey(Header::DayNumber);
+constexpr FieldDef RaceNumber = InKey(Header::RaceNumber);
+static_assert(Year.pos == 1 && RaceNumber.pos == 15);
 }  // namespace RaceKeyPart
 
 namespace RA {
