@@ -16,8 +16,10 @@
 
 #include "app/About.h"
 #include "app/ProgramIcon.h"
+#include "base/DesktopEvents.h"
 #include "base/FailureText.h"
 #include "base/Widgets.h"
+#include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/KeibaFunc.h"
 #include "racecard/prgrsUnit.h"
@@ -26,7 +28,6 @@ namespace tavolen {
 namespace {
 
 constexpr int kToolBarHeight = 61;
-constexpr int kDefaultLeft = 10, kDefaultTop = 10, kDefaultWidth = 630, kDefaultHeight = 450;
 
 QToolButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* hint,
                         Glyph glyph) {
@@ -82,6 +83,33 @@ class VisibilityWatch : public QObject {
   std::function<void()> changed_;
 };
 
+// A showing of the main window while a change fetch has its session open skips its JVInit
+// (FormShow); this watcher has the showing's steps run again right after the session's
+// JVClose, once however often the window was shown meanwhile.
+class DeferredJVInit : public QObject {
+ public:
+  DeferredJVInit(TMainForm& form, ChangeWatch& watch) : QObject(&form), form_(form), watch_(watch) {
+    form.installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == &form_ && event->type() == QEvent::Show && !event->spontaneous() &&
+        watch_.SessionOpen() && !pending_) {
+      pending_ = true;
+      watch_.RunWhenSessionClosed([this] {
+        pending_ = false;
+        if (form_.isVisible()) form_.FormShow();
+      });
+    }
+    return false;
+  }
+
+ private:
+  TMainForm& form_;
+  ChangeWatch& watch_;
+  bool pending_ = false;
+};
+
 QAction* MakeAction(QObject* parent, const char* name, const char* caption,
                     const char* hint = nullptr) {
   auto* a = new QAction(Qs(Sj(caption)), parent);
@@ -108,8 +136,8 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   setWindowTitle(QString::fromLatin1(kCaption));
   setWindowIcon(ProgramIcon());
   // The designed place; creation replaces it with the stored one.
-  move(kDefaultLeft, kDefaultTop);
-  resize(kDefaultWidth, kDefaultHeight);
+  move(Settings::MainLeft.def, Settings::MainTop.def);
+  resize(Settings::MainWidth.def, Settings::MainHeight.def);
 
   BuildToolBar();
   BuildClientArea();
@@ -127,12 +155,7 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   StatusLine->setObjectName(QStringLiteral("StatusLine"));
   StatusLine->setSizeGripEnabled(true);
 
-  Timer4 = new QTimer(this);
-  Timer4->setObjectName(QStringLiteral("Timer4"));
-  connect(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
   SetUpWatch();
-  // A check may have brought new changes of the race on the card.
-  connect(Timer4, &QTimer::timeout, this, [this] { RefreshCardChanges(); });
 
   if (qApp) {
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -432,10 +455,8 @@ void TMainForm::FormCreate() {
     // 3. Hints reach the status line through event() and ShowHint.
     // 4. The help file is HelpFile().
     // 5. The stored place and size.
-    PlaceWindow(IniGT1.Read(Settings::MainLeft, kDefaultLeft),
-                IniGT1.Read(Settings::MainTop, kDefaultTop),
-                IniGT1.Read(Settings::MainWidth, kDefaultWidth),
-                IniGT1.Read(Settings::MainHeight, kDefaultHeight));
+    PlaceWindow(IniGT1.Read(Settings::MainLeft), IniGT1.Read(Settings::MainTop),
+                IniGT1.Read(Settings::MainWidth), IniGT1.Read(Settings::MainHeight));
     // 6. The tray icon.
     ShowTrayIcon();
     // 7. The race card grid.
@@ -450,8 +471,8 @@ void TMainForm::FormCreate() {
     // 10. The meeting date list; no date is selected afterwards.
     MakeDataListBtnClick();
     // 11. The hidden option N5.
-    N5->setChecked(IniGT1.Read(Settings::DateListClose, false));
-    CardChangesItem->setChecked(IniGT1.Read(Settings::RaceCardChanges, false));
+    N5->setChecked(IniGT1.Read(Settings::DateListClose));
+    CardChangesItem->setChecked(IniGT1.Read(Settings::RaceCardChanges));
     creationCompleted_ = true;
   } catch (const std::exception& e) {
     desktop_.ErrorBox(Utf8ToSjis(e.what()));
@@ -462,14 +483,15 @@ void TMainForm::ShowTrayIcon() {
   desktop_.SetTrayTip(Sj(kCaption));
   desktop_.SetTrayVisible(true);
   desktop_.SetTrayMenu(PopupMenuTrayIcon1);
-  desktop_.SetTrayDoubleClick([this] { TrayIcon1DblClick(); });
+  if (DesktopEvents* events = desktop_.Events())
+    connect(events, &DesktopEvents::trayActivated, this, &TMainForm::TrayIcon1DblClick);
   trayShown_ = true;
 }
 
 void TMainForm::PlaceWindow(int left, int top, int width, int height) {
   if (width < 100 || height < 60) {
-    width = kDefaultWidth;
-    height = kDefaultHeight;
+    width = Settings::MainWidth.def;
+    height = Settings::MainHeight.def;
   }
   // A place on no screen (a monitor that has gone, a mistyped value) would lose the window.
   const QRect wanted(left, top, width, height);
@@ -479,8 +501,8 @@ void TMainForm::PlaceWindow(int left, int top, int width, int height) {
         s->availableGeometry().intersected(wanted).height() >= 20)
       onScreen = true;
   if (!onScreen) {
-    left = kDefaultLeft;
-    top = kDefaultTop;
+    left = Settings::MainLeft.def;
+    top = Settings::MainTop.def;
   }
   move(left, top);
   resize(width, height);
@@ -503,7 +525,7 @@ void TMainForm::StorePosition() {
 void TMainForm::FormShow() {
   versionText_ = kVersion;
   // A change fetch that lets window messages run keeps its session; it has been initialised.
-  if (jvSessionOpen) return;
+  if (watch_->SessionOpen()) return;
   int r = 0;
   try {
     r = JVLink1.JVInit(Wide(std::string(kSoftwareIdPrefix) + versionText_));
@@ -547,13 +569,13 @@ void TMainForm::FormClose() {
 void TMainForm::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  if (Timer4) Timer4->stop();
+  // The watch must not call back into a window being destroyed.
+  watch_->disconnect(this);
+  watch_->StopChecks();
   StorePosition();
   desktop_.SetTrayVisible(false);
-  // The desktop outlives this window: it must not call back into it.
-  desktop_.SetTrayDoubleClick({});
+  // The desktop outlives this window; its signals' connections end with the window.
   desktop_.SetTrayMenu(nullptr);
-  desktop_.SetNotificationHandlers({}, {});  // a late click finds no window
 }
 
 void TMainForm::ShowHint(const QString& hint) {
@@ -676,6 +698,122 @@ void TMainForm::PopupMenuTrayIcon1AboutClick() {
 int TMainForm::RunModal(QDialog& dialog) {
   if (runModal_) return runModal_(dialog);
   return dialog.exec();
+}
+
+// ---- Change monitoring ----
+
+void TMainForm::SetUpWatch() {
+  watch_ = new ChangeWatch(JVLink1, DataFolder(), errorLog_, desktop_, clock_, this);
+  watch_->SetSessionHeldElsewhere([this] { return AcquisitionHoldsSession(); });
+  new DeferredJVInit(*this, *watch_);
+  WatchLabel = new QLabel(this);
+  WatchLabel->setObjectName(QStringLiteral("WatchLabel"));
+  WatchDetailLabel = new QLabel(this);
+  WatchDetailLabel->setObjectName(QStringLiteral("WatchDetailLabel"));
+  StatusLine->addPermanentWidget(WatchLabel);
+  StatusLine->addPermanentWidget(WatchDetailLabel);
+  ShowWatchStatus(watch_->State(), watch_->Detail());
+
+  connect(watch_, &ChangeWatch::statusChanged, this, &TMainForm::ShowWatchStatus);
+  connect(watch_, &ChangeWatch::fetchStatusChanged, this,
+          [this](const SjisString& text) { DLlabel->setText(Qs(text)); });
+  connect(watch_, &ChangeWatch::listsChanged, this, [this](const ChangeLists& lists) {
+    if (HenkoForm)
+      for (int i = 0; i < kChangeTypes; ++i)
+        HenkoForm->SetLines(static_cast<ChangeType>(i), lists[static_cast<size_t>(i)]);
+  });
+  connect(watch_, &ChangeWatch::news, this, [this](const SjisString& text, const Lines& details) {
+    ShowBalloon1Click(text, details);
+  });
+  // A tick may have brought new changes of the race on the card.
+  connect(watch_, &ChangeWatch::checked, this, [this] { RefreshCardChanges(); });
+  connect(watch_, &ChangeWatch::dayArrived, this, [this](const SjisString& day) {
+    MakeDataListBtnClick();
+    const int at = DateCombo->findText(Qs(day));
+    if (at < 0) {
+      KeepLoadedDaySelected();
+      return;
+    }
+    DateCombo->setCurrentIndex(at);
+    DateComboChange();  // loads the day, restarts the check timer, shows its first race
+  });
+  connect(watch_, &ChangeWatch::dayMissing, this, [this](const SjisString& day) {
+    const SjisString text =
+        day + Sj("のレースデータがありません。\r\n「JVデータ取得」でデータを取得すると、"
+                 "その日の変更情報の確認を始めます。");
+    // The status line says it too, so a notification nobody could show loses nothing.
+    desktop_.ShowBalloon(Sj("開催日が変わりました"), text, BalloonIcon::Information, 10);
+  });
+  connect(DateCombo, &QComboBox::currentTextChanged, this,
+          [this](const QString& text) { watch_->SetShownDate(SjisOf(text)); });
+  // A click on a notification opens the change window; one that could not be shown after all
+  // brings the change window forward instead.
+  if (DesktopEvents* events = desktop_.Events()) {
+    connect(events, &DesktopEvents::notificationClicked, this, &TMainForm::N4Click);
+    connect(events, &DesktopEvents::notificationNotShown, this, [this] {
+      if (HenkoForm) HenkoForm->ShowWindow();
+    });
+  }
+}
+
+void TMainForm::ShowWatchStatus(const SjisString& state, const SjisString& detail) {
+  WatchLabel->setText(Qs(state));
+  WatchDetailLabel->setText(Qs(detail));
+  const SjisString date = SjisOf(DateCombo->currentText());
+  if (date.empty()) return;
+  SjisString tip = MeetingTrayTip(date);
+  if (!state.empty()) tip += "\n" + state;
+  if (!detail.empty()) tip += Sj("　") + detail;
+  desktop_.SetTrayTip(tip);
+}
+
+void TMainForm::TellWatchTheDay() {
+  WatchedDay day;
+  day.dateKey = SjisOf(DateCombo->currentText());
+  day.raceFile = meeting_.selectedRaceFile;
+  day.raceTable.assign(meeting_.raceTable.begin(), meeting_.raceTable.end());
+  day.selectedRace = meeting_.selectedRaceIndex;
+  day.checkInterval = meeting_.checkInterval;
+  watch_->SetDay(std::move(day));
+  ShowWatchStatus(watch_->State(), watch_->Detail());  // the tray tip names the new day
+}
+
+void TMainForm::KeepLoadedDaySelected() {
+  if (!meeting_.loadSucceeded || !FileExists(meeting_.selectedRaceFile)) return;
+  const SjisString date = PathText(meeting_.selectedRaceFile.filename()).substr(0, 14);
+  const int at = DateCombo->findText(Qs(date));
+  if (at >= 0) DateCombo->setCurrentIndex(at);
+}
+
+void TMainForm::GetKaisaiBtnClick() {
+  watch_->CheckNow(false);
+}
+
+bool TMainForm::KaisaiReadBtnClick() {
+  return watch_->Evaluate();
+}
+
+void TMainForm::ShowBalloon1Click(const SjisString& text, const Lines& details) {
+  desktop_.PlaySoundAsync(SoundFile());
+  // Where neither the tray nor the notification service can show it, the change window
+  // itself comes forward, so the news is not missed.
+  if (!desktop_.ShowNotification(Sj("新着開催情報"), text, details, BalloonIcon::Information, 10) &&
+      HenkoForm)
+    HenkoForm->ShowWindow();
+}
+
+void TMainForm::Timer4Timer() {
+  watch_->Tick();
+}
+
+void TMainForm::WakeTimerTimer() {
+  watch_->WakeTick();
+}
+
+void TMainForm::N2Click() {
+  TOzGetTimeForm form(IniGT1, desktop_, this);
+  form.SetInterval(IniGT1.Read(Settings::CheckInterval));
+  RunModal(form);
 }
 
 // ---- Error log ----

@@ -1,12 +1,13 @@
 // The main window: tool bar, menus, the meeting date list, the header labels and the race card
 // area, the status line and the tray icon. It owns the program's one JV-Link control and the
-// automatic check timer, and hosts the handlers of the race card viewer (MainRaceCard.cpp) and
-// of the change monitoring (MainChanges.cpp).
+// change watch (changes/ChangeWatch.h), and hosts the handlers of the race card viewer
+// (MainRaceCard.cpp); the change monitoring's named operations call the change watch.
 //
 // What the controls do (their names are the original program's):
 //   JVLink1        the one JV-Link control; every JV-Link call of every window goes through it
 //   IniGT1         the settings file
-//   Timer4         the automatic check timer: every check interval it may run the change fetch
+//   Timer4         the automatic check timer (the change watch's): every check interval it may
+//                  run the change fetch
 //   DateCombo      the meeting dates (the date keys of the day files); choosing one loads it
 //   DatList        the race list of the loaded meeting; choosing a race shows its race card
 //   UpDown1        an invisible up-down control that mirrors the race list's selection
@@ -49,7 +50,7 @@
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
 #include "base/IniFile.h"
-#include "changes/ChangeFetch.h"
+#include "changes/ChangeWatch.h"
 #include "jvlink/Clock.h"
 #include "jvlink/JVLink.h"
 #include "jvlink/TextLines.h"
@@ -155,29 +156,21 @@ class TMainForm : public QMainWindow {
   // index and check interval. Only the race card handlers change it.
   const LoadedMeeting& meeting() const { return meeting_; }
 
-  // ---- Change monitoring (MainChanges.cpp) ----
-  // The change fetch; its read loop and close step are those of ChangeFetcher().
+  // ---- Change monitoring: named operations of the change watch ----
+  // The change fetch followed by the evaluation (ChangeWatch::CheckNow, not automatic).
   void GetKaisaiBtnClick();
   // False when a change file could not be read (the error box was shown).
   bool KaisaiReadBtnClick();
-  void ShowBalloon1Click();
+  // The notification of news: the sound, then the balloon with its text and, where the
+  // platform allows, the new changes' lines.
+  void ShowBalloon1Click(const SjisString& text, const Lines& details = {});
   void Timer4Timer();
   void N2Click();
-  // The change fetch of this window's JV-Link control, made on first use.
-  ChangeFetch& ChangeFetcher();
-
-  // ---- The watch keeps going (MainChanges.cpp) ----
-  // Made at creation: the watch's status label and the timer that notices a sleep.
-  void SetUpWatch();
+  // Every 30 seconds the watch looks for a sleep or a clock jump (ChangeWatch::WakeTick).
+  void WakeTimerTimer();
   // After the date list was rebuilt: the loaded day stays selected while its day file exists,
   // so the automatic check goes on.
   void KeepLoadedDaySelected();
-  // Every 30 seconds: after a sleep or a clock jump the check runs at once and the check timer
-  // starts its period afresh.
-  void WakeTimerTimer();
-  // The text of the watch's status label: last successful check, a failed check, a new day
-  // without race data.
-  SjisString WatchStatus() const;
 
   // ---- State ----
   const fs::path& AppFolder() const { return appFolder_; }
@@ -193,7 +186,27 @@ class TMainForm : public QMainWindow {
   const Clock& clock() const { return clock_; }
   int RunModal(QDialog& dialog);
 
-  // ---- Components and controls ----
+  // ---- The other windows and the parts tests and start-up need ----
+  // The change window and the progress window, created after this one at start-up.
+  void SetChangeWindow(THenkoForm* henko) { HenkoForm = henko; }
+  void SetProgressWindow(TPrgrsForm* prgrs) { PrgrsForm = prgrs; }
+  THenkoForm* ChangeWindow() const { return HenkoForm; }
+  TPrgrsForm* ProgressWindow() const { return PrgrsForm; }
+  // The settings file (IniGT1) and the JV-Link control (JVLink1).
+  const fs::path& SettingsFile() const { return IniGT1.path(); }
+  JVLink& JVLinkControl() const { return JVLink1; }
+  // The invisible up-down control beside the race list: its range and position, and a click
+  // that moves it to a position and shows that race.
+  const TUpDown& UpDown1State() const { return UpDown1; }
+  void UpDown1Click(int position);
+
+ protected:
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // ---- Components and controls (tests find them by object name) ----
   JVLink& JVLink1;
   IniFile IniGT1;
 
@@ -228,10 +241,7 @@ class TMainForm : public QMainWindow {
   QMenu* PopupMenu1 = nullptr;  // the grid's right-button menu
   QAction* N18 = nullptr;       // copy the race card to the clipboard
   TUpDown UpDown1;
-  QTimer* Timer4 = nullptr;
-  QTimer* WakeTimer = nullptr;  // notices a sleep or a clock jump while the watch runs
   QStatusBar* StatusLine = nullptr;
-  QLabel* WatchLabel = nullptr;  // in the status line: the watch's status
 
   QMenu* FileMenu = nullptr;
   QAction* J1 = nullptr;
@@ -251,22 +261,9 @@ class TMainForm : public QMainWindow {
   QAction* PopupMenuTrayIcon1About = nullptr;
   QAction* PopupMenuTrayIcon1Exit = nullptr;
 
-  // The other windows, created after this one at start-up.
   THenkoForm* HenkoForm = nullptr;
   TPrgrsForm* PrgrsForm = nullptr;
 
-  // ---- State of the change monitoring, shared with its handlers ----
-  SjisString balloonText;      // the text ShowBalloon1Click shows
-  Lines balloonDetails;        // the new changes it lists after that text, where room allows
-  bool autoRun = false;        // true while the schedule runs a fetch
-  bool jvSessionOpen = false;  // a change fetch holds a JV-Link session open
-
- protected:
-  bool event(QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-
- private:
   void BuildToolBar();
   void BuildInfoPanel(QWidget* parent);
   void BuildClientArea();
@@ -280,6 +277,11 @@ class TMainForm : public QMainWindow {
   // The today test with its message; true when today's date is the one selected.
   bool TodayTest();
   void ShowAboutBox(bool withVersion);
+  // The change watch's status in the status line and the tray tip, its news in the tray.
+  void SetUpWatch();
+  void ShowWatchStatus(const SjisString& state, const SjisString& detail);
+  // Tells the watch the loaded meeting.
+  void TellWatchTheDay();
 
   Desktop& desktop_;
   const Clock& clock_;
@@ -295,20 +297,13 @@ class TMainForm : public QMainWindow {
   bool noTrayToldOnce_ = false;
   bool destroyed_ = false;
   LoadedMeeting meeting_;
-  // The watch: the day the automatic check last saw as today, the times of the last successful
-  // and failed checks ("hh:nn"), the new day already told to have no race data, and the clocks
-  // at the last WakeTimer tick.
-  bool FollowDateChange();  // false when this tick must not check
-  void RecordCheck(bool ok);
-  void ShowWatchStatus();
-  SjisString watchedDay_, lastCheckOk_, lastCheckFailed_, missingDayTold_;
-  LocalDateTime wakeWall_;
-  long long wakeMonoMs_ = -1;
+  ChangeWatch* watch_ = nullptr;
+  QLabel* WatchLabel = nullptr;        // in the status line: what the watch does
+  QLabel* WatchDetailLabel = nullptr;  // beside it: the next check, a failure's reason
   // The acquisition's cancel flag and session state outlive its window: a session left open
   // by a cancel during the download stays open until the next close step.
   AcquisitionState acquisition_;
   bool acquisitionWindowOpen_ = false;
-  std::unique_ptr<ChangeFetch> changeFetch_;
 };
 
 }  // namespace tavolen

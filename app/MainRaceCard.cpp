@@ -149,7 +149,7 @@ void TMainForm::ReadBtnClick() {
 
 // The user chose a date: load it, list its races, switch the check timer, show the first race.
 void TMainForm::DateComboChange() {
-  Timer4->stop();
+  watch_->StopChecks();
   meeting_.loadSucceeded = true;
   ReadBtnClick();
   if (!meeting_.loadSucceeded) return;
@@ -169,12 +169,10 @@ void TMainForm::DateComboChange() {
   UpDown1.Position = 0;
   setEnabled(true);
 
-  meeting_.checkInterval =
-      ClampCheckInterval(IniGT1.Read(Settings::CheckInterval, kCheckIntervalDefault));
-  Timer4->setInterval(CheckTimerMilliseconds(meeting_.checkInterval));
-  const SjisString date = SjisOf(DateCombo->currentText());
-  if (IsToday(clock_, date)) Timer4->start();
-  desktop_.SetTrayTip(MeetingTrayTip(date));
+  meeting_.checkInterval = ClampCheckInterval(IniGT1.Read(Settings::CheckInterval));
+  // The watch restarts its check timer when the date is today, and its status names the day
+  // in the tray tip.
+  TellWatchTheDay();
 
   {
     const QSignalBlocker block(DatList);
@@ -195,6 +193,11 @@ void TMainForm::UpDown1Click() {
     DatList->setCurrentRow(UpDown1.Position);
   }
   DatListClick();
+}
+
+void TMainForm::UpDown1Click(int position) {
+  UpDown1.Position = position;
+  UpDown1Click();
 }
 
 void TMainForm::N5Click() {
@@ -227,6 +230,7 @@ void TMainForm::DatListClick() {
     return;
   }
   meeting_.selectedRaceIndex = slot;
+  watch_->SetSelectedRace(slot);
 
   const RaceCard card = BuildRaceCard(meeting_, slot);
   if (!card.complete) HideKeepingFocus(Panel1, DatList);

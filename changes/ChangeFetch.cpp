@@ -51,6 +51,7 @@ void ChangeFetch::SetStatus(const SjisString& text) {
 
 void ChangeFetch::LogError(const SjisString& message) {
   failed_ = true;
+  if (loggedError_.empty()) loggedError_ = message;
   SetStatus(message);
   const FileStatus st = errorLog_.RecordError(status_);
   if (!st && pendingError_.empty()) pendingError_ = FailureText(st);
@@ -71,6 +72,7 @@ ChangeFetchOutcome ChangeFetch::Fetch(const ChangeFetchRequest& request) {
   sessionOpen_ = true;
   automaticRun_ = request.automaticRun;
   pendingError_.clear();
+  loggedError_.clear();
   failed_ = false;
   stored_ = 0;
   struct Done {

@@ -23,10 +23,13 @@
 #include "tests/jvbridge/WineHarness.h"
 #include "tests/reliability/RaceDayParts.h"
 #include "tests/support/ForwardingJVLink.h"
+#include "tests/support/MainWindow.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavolen {
 namespace {
+
+using testsupport::Parts;
 
 namespace fs = std::filesystem;
 using testing::TheWine;
@@ -173,15 +176,15 @@ DayResult RunDay(Side& s) {
   auto runModal = [&](QDialog& d) { return RunAcquisition(d, desktop); };
   TMainForm form(
       MainFormDeps{s.app, "Tavolen", desktop, s.clocks.clock, s.link(), runModal, [] {}});
-  THenkoForm henko(form.IniGT1.path(), &desktop);
-  form.HenkoForm = &henko;
+  THenkoForm henko(form.SettingsFile(), &desktop);
+  form.SetChangeWindow(&henko);
   form.show();  // JVInit
   form.J1Click();
-  const int at = form.DateCombo->findText(Qs(DateKey(kDay)));
+  const int at = Parts(form).DateCombo->findText(Qs(DateKey(kDay)));
   EXPECT_GE(at, 0);
-  form.DateCombo->setCurrentIndex(at);
+  Parts(form).DateCombo->setCurrentIndex(at);
   form.DateComboChange();
-  form.Timer4->stop();  // ticked by hand
+  testsupport::CheckTimer(form)->stop();  // ticked by hand
   for (int hhnn : {900, 1005, 1130, 1300, 1440, 1610}) {
     s.clocks.Set(LocalDateTime{2024, 1, 6, hhnn / 100, hhnn % 100, 0});
     form.Timer4Timer();
@@ -287,11 +290,11 @@ std::vector<std::string> RunFaults(Side& s, const std::vector<FaultCase>& cases)
   form.J1Click();  // the day's race data, without faults
   // Today's meeting loaded (closing an acquisition window leaves no date selected).
   const auto selectToday = [&] {
-    const int at = form.DateCombo->findText(Qs(DateKey(kDay)));
+    const int at = Parts(form).DateCombo->findText(Qs(DateKey(kDay)));
     EXPECT_GE(at, 0);
-    form.DateCombo->setCurrentIndex(at);
+    Parts(form).DateCombo->setCurrentIndex(at);
     form.DateComboChange();
-    form.Timer4->stop();
+    testsupport::CheckTimer(form)->stop();
   };
   s.clocks.Set(LocalDateTime{2024, 1, 6, 15, 0, 0});
 
@@ -423,11 +426,11 @@ TEST_F(BridgeEndToEnd, KilledOrSilentBridgeEndsOnlyTheActionAndTheNextActionWork
     EXPECT_TRUE(Slurp(remote->app / "Data" / SjisPath(name)) == bytes) << PathText(name);
 
   // A change check killed in its reading: the error box, no evaluation; the next tick works.
-  const int at = form.DateCombo->findText(Qs(DateKey(kDay)));
+  const int at = Parts(form).DateCombo->findText(Qs(DateKey(kDay)));
   ASSERT_GE(at, 0);
-  form.DateCombo->setCurrentIndex(at);
+  Parts(form).DateCombo->setCurrentIndex(at);
   form.DateComboChange();
-  form.Timer4->stop();
+  testsupport::CheckTimer(form)->stop();
   remote->clocks.Set(LocalDateTime{2024, 1, 6, 15, 0, 0});
   desktop.Clear();
   link.reads = 0;

@@ -25,6 +25,8 @@
 namespace tavolen {
 namespace {
 
+using testsupport::Parts;
+
 using namespace tavolen::reliability;
 
 struct Day {
@@ -50,19 +52,18 @@ struct Day {
     jv = std::make_unique<StandInJVLink>(clock, StandInOptions{app / "standin", 0});
     prgrs = std::make_unique<TPrgrsForm>();
     form = std::make_unique<TMainForm>(testsupport::TestDeps(app, desktop, clock, *jv));
-    form->PrgrsForm = prgrs.get();
+    form->SetProgressWindow(prgrs.get());
   }
 
   // One check of the day: the date chosen again, every race shown and copied, the change
   // window's evaluation and the schedule's tick.
   void Check() {
-    const int at = form->DateCombo->findText(QString::fromUtf8("2024年01月06日"));
+    const int at = Parts(*form).DateCombo->findText(QString::fromUtf8("2024年01月06日"));
     ASSERT_GE(at, 0);
-    form->DateCombo->setCurrentIndex(at);
+    Parts(*form).DateCombo->setCurrentIndex(at);
     form->DateComboChange();
-    for (int i = 0; i < form->DatList->count(); ++i) {
-      form->UpDown1.Position = i;
-      form->UpDown1Click();
+    for (int i = 0; i < Parts(*form).DatList->count(); ++i) {
+      form->UpDown1Click(i);
       form->N18Click();
     }
     form->SpeedButton2Click();
