@@ -9,12 +9,9 @@
 //   Timer4         the automatic check timer (the change watch's): every check interval it may
 //                  run the change fetch
 //   DateCombo      the meeting dates (the date keys of the day files); choosing one loads it
-//   DatList        the race list of the loaded meeting; choosing a race shows its race card
-//   UpDown1        an invisible up-down control that mirrors the race list's selection
-//   StringGrid2    the race card grid
-//   PopupMenu1     the grid's right-button menu; N18 copies the race card to the clipboard
-//   Panel1         the race card area (hidden until a card is shown); Panel5 the race list
-//                  panel; Panel2 the panel of the header labels Label3D1..Label3D10
+//   DatList, UpDown1, StringGrid2, PopupMenu1, N18, Panel1, Panel5, Panel2, Label3D1..Label3D10
+//                  the race card view's (racecard/RaceCardView.h): the race list, the grid and
+//                  the header labels, which this window places in its frame
 //   DLlabel        the hidden status label of the change fetch; error-log lines take its text
 //   JVBtn, J1      open the acquisition window
 //   SpeedButton1   resident mode: closes the window into the tray
@@ -55,6 +52,7 @@
 #include "jvlink/JVLink.h"
 #include "jvlink/TextLines.h"
 #include "racecard/Meeting.h"
+#include "racecard/RaceCardView.h"
 
 class QDialog;
 
@@ -80,13 +78,6 @@ struct MainFormDeps {
   // Portable (and an empty resourceFolder): everything lies in appFolder.
   FolderLayout layout = FolderLayout::Portable;
   fs::path resourceFolder = {};
-};
-
-// The invisible horizontal up-down control that mirrors the race list selection.
-struct TUpDown {
-  int Min = 0;
-  int Max = 0;
-  int Position = 0;
 };
 
 class TMainForm : public QMainWindow {
@@ -136,7 +127,6 @@ class TMainForm : public QMainWindow {
   ErrorLog& errorLog() { return errorLog_; }
 
   // ---- Race card viewer (MainRaceCard.cpp) ----
-  void SetupRaceCardGrid();  // creation step: columns, widths, header row of StringGrid2
   void MakeDataListBtnClick();
   void IniBtnClick();
   void ReadBtnClick();
@@ -197,7 +187,7 @@ class TMainForm : public QMainWindow {
   JVLink& JVLinkControl() const { return JVLink1; }
   // The invisible up-down control beside the race list: its range and position, and a click
   // that moves it to a position and shows that race.
-  const TUpDown& UpDown1State() const { return UpDown1; }
+  const TUpDown& UpDown1State() const { return view_->UpDown(); }
   void UpDown1Click(int position);
 
  protected:
@@ -210,63 +200,26 @@ class TMainForm : public QMainWindow {
   JVLink& JVLink1;
   IniFile IniGT1;
 
-  QWidget* ToolBar1 = nullptr;
-  QToolButton* JVBtn = nullptr;
-  QToolButton* SpeedButton4 = nullptr;
-  QToolButton* SpeedButton5 = nullptr;
-  QToolButton* SpeedButton1 = nullptr;
-  QToolButton* SpeedButton2 = nullptr;
-  QToolButton* SpeedButton6 = nullptr;
+  // The tool bar's buttons and the menus' items run their handlers by themselves; these are
+  // the controls the handlers read or write.
   QComboBox* DateCombo = nullptr;
-  QFrame* Panel2 = nullptr;  // the information panel of the header labels
-  Label3D* Label3D1 = nullptr;
-  Label3D* Label3D2 = nullptr;
-  Label3D* Label3D3 = nullptr;
-  Label3D* Label3D4 = nullptr;
-  Label3D* Label3D5 = nullptr;
-  Label3D* Label3D6 = nullptr;
-  Label3D* Label3D7 = nullptr;
-  Label3D* Label3D8 = nullptr;
-  Label3D* Label3D9 = nullptr;
-  Label3D* Label3D10 = nullptr;
-  QLabel* DLlabel = nullptr;  // hidden status label of the change fetch
-  QWidget* ClientArea = nullptr;
-  QWidget* Panel1 = nullptr;  // race card area, hidden at start
+  RaceCardView* view_ = nullptr;  // the race list, the race card and its header labels
+  QLabel* DLlabel = nullptr;      // hidden status label of the change fetch
   // Stands where the race card area is while that is hidden and says what to do next: fetch
   // race data while the date list is empty, otherwise choose a date.
   QLabel* GuideLabel = nullptr;
-  QWidget* Panel5 = nullptr;  // race list panel
-  QListWidget* DatList = nullptr;
-  QTableWidget* StringGrid2 = nullptr;
-  QMenu* PopupMenu1 = nullptr;  // the grid's right-button menu
-  QAction* N18 = nullptr;       // copy the race card to the clipboard
-  TUpDown UpDown1;
   QStatusBar* StatusLine = nullptr;
 
-  QMenu* FileMenu = nullptr;
-  QAction* J1 = nullptr;
-  QAction* FileExitItem = nullptr;
-  QMenu* OptionMenu = nullptr;
-  QAction* N2 = nullptr;
   QAction* N5 = nullptr;
   QAction* CardChangesItem = nullptr;  // "変更情報を出馬表に表示", off by default
-  QMenu* HelpMenu = nullptr;
-  QAction* HelpContentsItem = nullptr;
-  QAction* HelpAboutItem = nullptr;
-
   QMenu* PopupMenuTrayIcon1 = nullptr;
-  QAction* N4 = nullptr;
-  QMenu* PopupMenuTrayIcon1Help = nullptr;
-  QAction* utorial1 = nullptr;
-  QAction* PopupMenuTrayIcon1About = nullptr;
-  QAction* PopupMenuTrayIcon1Exit = nullptr;
 
   THenkoForm* HenkoForm = nullptr;
   TPrgrsForm* PrgrsForm = nullptr;
 
-  void BuildToolBar();
+  QWidget* BuildToolBar();  // ToolBar1
   void BuildInfoPanel(QWidget* parent);
-  void BuildClientArea();
+  QWidget* BuildClientArea();
   void UpdateGuide();
   void BuildMenus();
   void BuildTrayMenu();

@@ -55,7 +55,8 @@ class MouseUpFilter : public QObject {
 
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::MouseButtonRelease)
-      QMetaObject::invokeMethod(this, [this] { onUp_(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this] { onUp_(); }, Qt::QueuedConnection);
     return QObject::eventFilter(watched, event);
   }
 
@@ -133,9 +134,8 @@ RaceCardView::RaceCardView(LoadedMeeting& meeting, Desktop& desktop, const Clock
   n18_->setObjectName(QStringLiteral("N18"));
   popupMenu1_->addAction(n18_);
   connect(n18_, &QAction::triggered, this, &RaceCardView::CopyCard);
-  connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    popupMenu1_->popup(grid_->viewport()->mapToGlobal(pos));
-  });
+  connect(grid_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { popupMenu1_->popup(grid_->viewport()->mapToGlobal(pos)); });
   grid_->viewport()->installEventFilter(new MouseUpFilter([this] { ClearSelection(); }, grid_));
   connect(datList_, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row >= 0) emit raceChosen();

@@ -43,9 +43,9 @@ class RaceCardView : public QObject {
   // The panels are made as children of panelParent (the main window places them).
   RaceCardView(LoadedMeeting& meeting, Desktop& desktop, const Clock& clock, QWidget* panelParent);
 
-  QFrame* HeaderPanel() const { return panel2_; }  // Panel2
+  QFrame* HeaderPanel() const { return panel2_; }     // Panel2
   QWidget* RaceListPanel() const { return panel5_; }  // Panel5
-  QWidget* CardArea() const { return panel1_; }  // Panel1
+  QWidget* CardArea() const { return panel1_; }       // Panel1
 
   // Lists the loaded meeting's races with the first one selected (its card: ShowChosenRace).
   void ShowRaces(const std::vector<RaceListEntry>& races);

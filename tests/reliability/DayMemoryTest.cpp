@@ -79,7 +79,7 @@ TEST(DayMemory, ResidentMemoryAfterADayStaysWithinTenPercentOfStartUp) {
   const char* env = std::getenv("TAVOLEN_DAY_TICKS");
   const int ticks = env && *env ? std::atoi(env) : 96;
   Day day;
-  ASSERT_GT(day.form->DateCombo->count(), 0);
+  ASSERT_GT(Parts(*day.form).DateCombo->count(), 0);
   // Start-up includes the first check: fonts, the grid and the first file reads are in place.
   day.Check();
   const long startKb = ResidentKilobytes();
@@ -94,9 +94,9 @@ TEST(DayMemory, ResidentMemoryAfterADayStaysWithinTenPercentOfStartUp) {
   std::printf(
       "resident memory: %ld kB after start-up, %ld kB after %d checks of %d races "
       "(%+.1f%%, %.1f s)\n",
-      startKb, endKb, ticks, day.form->DatList->count(), 100.0 * (endKb - startKb) / startKb,
+      startKb, endKb, ticks, Parts(*day.form).DatList->count(), 100.0 * (endKb - startKb) / startKb,
       seconds);
-  EXPECT_GT(day.form->DatList->count(), 0);
+  EXPECT_GT(Parts(*day.form).DatList->count(), 0);
 #if !defined(__SANITIZE_ADDRESS__)  // ASan's quarantine holds freed memory: no measure there
   EXPECT_LE(endKb, startKb + startKb / 10);
 #endif
