@@ -1,7 +1,9 @@
-// The main window: tool bar, menus, the meeting date list, the header labels and the race card
-// area, the status line and the tray icon. It owns the program's one JV-Link control and the
-// change watch (changes/ChangeWatch.h), and hosts the handlers of the race card viewer
-// (MainRaceCard.cpp); the change monitoring's named operations call the change watch.
+// The main window: the frame with its tool bar, menus, meeting date list, status line and tray
+// icon. It owns the program's one JV-Link control, the loaded meeting, the change watch
+// (changes/ChangeWatch.h) and the race card view (racecard/RaceCardView.h), whose panels it
+// places. Its handlers are the named operations users know; the race card viewer's
+// (MainRaceCard.cpp) call the race card logic and the view, the change monitoring's call the
+// change watch. docs/structure.md lists how they talk.
 //
 // What the controls do (their names are the original program's):
 //   JVLink1        the one JV-Link control; every JV-Link call of every window goes through it
@@ -116,6 +118,7 @@ class TMainForm : public QMainWindow {
   // True while the acquisition window is open with its JV-Link session open: the automatic
   // change check then waits, so it never ends the user's download.
   bool AcquisitionHoldsSession() const;
+  // The acquisition's cancel flag and session state, shared with the acquisition window.
   AcquisitionState& acquisition() { return acquisition_; }
   void HelpContentsItemClick();
   void SpeedButton6Click();  // version box with the version text
@@ -124,7 +127,6 @@ class TMainForm : public QMainWindow {
   // ---- Error log ----
   // Adds an error line with the text of DLlabel; a failure is shown in the error box.
   bool RecordErrorLine();
-  ErrorLog& errorLog() { return errorLog_; }
 
   // ---- Race card viewer (MainRaceCard.cpp) ----
   void MakeDataListBtnClick();
@@ -172,8 +174,6 @@ class TMainForm : public QMainWindow {
   const SjisString& VersionText() const { return versionText_; }
   // False when a creation step failed and the later ones were skipped.
   bool CreationCompleted() const { return creationCompleted_; }
-  Desktop& desktop() { return desktop_; }
-  const Clock& clock() const { return clock_; }
   int RunModal(QDialog& dialog);
 
   // ---- The other windows and the parts tests and start-up need ----
