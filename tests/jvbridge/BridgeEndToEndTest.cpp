@@ -88,9 +88,11 @@ bool Registered(std::string& why) {
   return state == 1;
 }
 
-// The time of both stand-ins: the test's fake clock and the file the COM stand-in reads.
+// The time of both stand-ins: the test's fake clock and the file the COM stand-in reads. The
+// day starts at 09:00, when the demo day the stand-ins make keeps its usual race times (made
+// earlier, its races start an hour later).
 struct Clocks {
-  FakeClock clock{LocalDateTime{2024, 1, 6, 7, 0, 0}};
+  FakeClock clock{LocalDateTime{2024, 1, 6, 9, 0, 0}};
   fs::path file;
   void Set(const LocalDateTime& t) {
     clock.Set(t);
