@@ -1,19 +1,13 @@
 // Handlers of the race card viewer: meeting dates, meeting load, race list and race card. Each
-// handler reads its controls, calls the race card logic and writes the results back.
+// handler reads its controls, calls the race card logic and the race card view, and writes the
+// results back.
 #include <QApplication>
-#include <QMouseEvent>
-#include <QSignalBlocker>
-#include <array>
-#include <functional>
-#include <optional>
 
 #include "app/Main.h"
 #include "base/CheckInterval.h"
 #include "base/FailureText.h"
 #include "base/Widgets.h"
-#include "racecard/CardChanges.h"
 #include "racecard/RaceCard.h"
-#include "racecard/RaceCardDelegate.h"
 #include "racecard/prgrsUnit.h"
 
 namespace tavolen {
