@@ -77,14 +77,14 @@ class RaceCardView : public QObject {
 
   LoadedMeeting& meeting_;
   Desktop& desktop_;
+  // Panel2 with the header labels, Panel1 with the grid, Panel5 with the race list.
   QFrame* panel2_ = nullptr;
   std::array<Label3D*, kHeaderLabels> labels_{};
-  QWidget* panel1_ = nullptr;
-  QWidget* panel5_ = nullptr;
+  QWidget *panel1_ = nullptr, *panel5_ = nullptr;
   QListWidget* datList_ = nullptr;
   QTableWidget* grid_ = nullptr;
-  QMenu* popupMenu1_ = nullptr;
-  QAction* n18_ = nullptr;
+  QMenu* popupMenu1_ = nullptr;  // the grid's right-button menu
+  QAction* n18_ = nullptr;       // copies the race card
   TUpDown upDown_;
 };
 
