@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "jvbridge/BridgeProcess.h"
 #include "jvbridge/Protocol.h"
@@ -19,6 +20,13 @@ namespace tavolen::bridge {
 
 struct BridgeOptions {
   BridgeLaunch launch;
+  // Bridges of the other bitness, tried in order when the one started cannot create the
+  // component because it is registered only in another bitness (the hello's registry views,
+  // or a "class not registered" status when the views could not be read).
+  std::vector<BridgeLaunch> others;
+  // Told the bitness of a bridge that created the component after the first one could not, so
+  // that the next start tries it first.
+  std::function<void(int bits)> chosen;
   TransportFactory factory = StartBridgeProcess;
   int startTimeoutMs = 60000;     // until the bridge has said hello
   int callTimeoutMs = 60000;      // JVInit, JVClose, JVStatus, JVRead, JVCancel
@@ -58,6 +66,7 @@ class BridgeJVLink final : public JVLink {
   void JVCancel() override;
 
  private:
+  bool StartOne(const BridgeLaunch& launch, SjisString& why);
   Result Transact(const Call& call);
   Result Exchange(const Call& call);
   bool NextFrame(Frame& frame, int timeoutMs, const char* what, SjisString& why);
@@ -66,6 +75,8 @@ class BridgeJVLink final : public JVLink {
   void Discard();
 
   BridgeOptions options_;
+  // The launch that last created the component (0: options_.launch, else others[n - 1]).
+  size_t working_ = 0;
   std::unique_ptr<BridgeTransport> transport_;
   FrameReader reader_;
   Hello hello_;
@@ -84,6 +95,16 @@ class BridgeJVLink final : public JVLink {
   // The largest size the program offered JVRead since the session began: its records must be
   // shorter, whatever size a read gave back.
   std::int32_t sizeOffered_ = 0;
+  // How the program passes JVRead's size, learnt from its calls, so that every read made ahead
+  // is offered what the program would pass on that call: the size the read before gave back
+  // (one variable, as the contract's loops do), the same size every time, or neither (then
+  // nothing is read ahead).
+  enum class SizeHabit { Follows, Fixed, Unpredictable };
+  SizeHabit habit_ = SizeHabit::Follows;
+  bool haveLastRead_ = false;
+  std::int32_t lastPassed_ = 0, lastGiven_ = 0;
+  // The size each read kept ahead was offered, in the order of ahead_.
+  std::deque<std::int32_t> aheadOffered_;
 };
 
 // A started bridge whose component was created, as a JV-Link of the program; nullptr with a

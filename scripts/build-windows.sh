@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows programs with mingw-w64: the 64-bit build that the tests run under
-# Wine (the Qt-free core with its tests, run by ctest under Wine) and the 32-bit build of the
-# JV-Link bridge that users run (the real component is 32-bit; its tests are not built).
+# Cross-builds the Windows programs with mingw-w64: the 64-bit build (the Qt-free core with its
+# tests, run by ctest under Wine; the bridge for JV-Link 5.0.0 and later and the 64-bit COM
+# stand-in) and the 32-bit build (the bridge for JV-Link before 5.0.0 and the 32-bit COM
+# stand-in, which the bridge tests run under 32-bit Wine; the core's tests are not built).
 #   build-windows.sh [64|32|all]   (default all; folders build-win64 and build-win32)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -67,22 +67,9 @@ fs::path Scratch(const std::string& name) {
   return dir;
 }
 
-// The COM stand-in registered in the prefix, once per test program.
+// The COM stand-in registered in both views of the prefix, as the tests start from.
 bool Registered(std::string& why) {
-  static int state = 0;  // 0 not tried, 1 registered, 2 failed
-  static std::string reason;
-  if (state == 0) {
-    const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
-    std::string out;
-    if (dll.empty()) {
-      reason = "the COM stand-in was not built";
-    } else if (TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}, &out) != 0) {
-      reason = "regsvr32 failed: " + out;
-    }
-    state = reason.empty() ? 1 : 2;
-  }
-  why = reason;
-  return state == 1;
+  return testing::RegisterStandIn(testing::Registration::Both, why);
 }
 
 // The time of both stand-ins: the test's fake clock and the file the COM stand-in reads.
@@ -105,17 +92,19 @@ struct Side {
 };
 
 bridge::BridgeOptions BridgeOptionsFor(const fs::path& standin, const fs::path& clockFile,
-                                       int callsPerFile) {
-  bridge::BridgeOptions o = testing::StandInBridgeOptions(standin, clockFile, callsPerFile);
+                                       int callsPerFile, int bits = 64) {
+  bridge::BridgeOptions o = testing::StandInBridgeOptions(standin, clockFile, callsPerFile, bits);
   o.callTimeoutMs = 20000;
   return o;
 }
 
 // One side of a comparison: the in-process stand-in or the bridge with the COM stand-in, each
 // with its own folders.
-std::unique_ptr<Side> MakeSide(const std::string& name, bool overBridge, int callsPerFile = 0) {
+std::unique_ptr<Side> MakeSide(const std::string& name, bool overBridge, int callsPerFile = 0,
+                               int bits = 64) {
   auto s = std::make_unique<Side>();
-  const fs::path root = Scratch(name + (overBridge ? "-bridge" : "-inprocess"));
+  const fs::path root =
+      Scratch(name + (overBridge ? "-bridge" + std::to_string(bits) : "-inprocess"));
   s->app = root / "app";
   s->standin = root / "standin";
   fs::create_directories(s->app);
@@ -128,8 +117,8 @@ std::unique_ptr<Side> MakeSide(const std::string& name, bool overBridge, int cal
   s->clocks.file = root / "clock.txt";
   s->clocks.Set(s->clocks.clock.Now());
   SjisString why;
-  s->bridged =
-      bridge::StartBridgeJVLink(BridgeOptionsFor(s->standin, s->clocks.file, callsPerFile), why);
+  s->bridged = bridge::StartBridgeJVLink(
+      BridgeOptionsFor(s->standin, s->clocks.file, callsPerFile, bits), why);
   EXPECT_TRUE(s->bridged) << SjisToUtf8(why);
   if (!s->bridged) return nullptr;
   s->bridged->SetWaitPump(
@@ -204,12 +193,12 @@ class BridgeEndToEnd : public ::testing::Test {
   }
 };
 
-TEST_F(BridgeEndToEnd, RaceDayOverTheBridgeGivesTheFilesOfTheInProcessStandIn) {
-  TAVOLEN_REQUIRE_WINE();
+// The race day over the bridge of one bitness against the same day in process.
+void CheckRaceDay(int bits) {
   auto local = MakeSide("day", false);
-  auto remote = MakeSide("day", true);
+  auto remote = MakeSide("day", true, 0, bits);
   ASSERT_TRUE(remote);
-  EXPECT_EQ(remote->bridged->hello().bits, 64u);
+  EXPECT_EQ(remote->bridged->hello().bits, static_cast<unsigned>(bits));
   const DayResult expected = RunDay(*local);
   const DayResult got = RunDay(*remote);
 
@@ -232,6 +221,17 @@ TEST_F(BridgeEndToEnd, RaceDayOverTheBridgeGivesTheFilesOfTheInProcessStandIn) {
   // The error logs differ only in the application folder named in their start lines.
   EXPECT_EQ(SplitLines(got.errorLog).size(), SplitLines(expected.errorLog).size());
   EXPECT_EQ(remote->bridged->starts(), 1);
+}
+
+TEST_F(BridgeEndToEnd, RaceDayOverTheBridgeGivesTheFilesOfTheInProcessStandIn) {
+  TAVOLEN_REQUIRE_WINE();
+  CheckRaceDay(64);
+}
+
+// JV-Link before 5.0.0 is 32-bit: the 32-bit bridge under 32-bit Wine gives the same day.
+TEST_F(BridgeEndToEnd, RaceDayOverThe32BitBridgeGivesTheFilesOfTheInProcessStandIn) {
+  TAVOLEN_REQUIRE_WINE32();
+  CheckRaceDay(32);
 }
 
 }  // namespace
@@ -469,13 +469,10 @@ TEST_F(BridgeEndToEnd, KilledOrSilentBridgeEndsOnlyTheActionAndTheNextActionWork
 TEST_F(BridgeEndToEnd, DescribePrintsTheComponentsOperationsAndDirections) {
   TAVOLEN_REQUIRE_WINE();
   std::string out;
-  ASSERT_EQ(
-      TheWine().Run(
-          {WindowsPath(TheWine().Built("jvbridge/tavolen-jvlink-bridge.exe")), "--describe"}, &out),
-      0)
-      << out;
+  ASSERT_EQ(TheWine().Run({WindowsPath(testing::BuiltBridge(64)), "--describe"}, &out), 0) << out;
   EXPECT_NE(out.find("64-bit"), std::string::npos) << out;
   EXPECT_NE(out.find("JVDTLab.JVLink created"), std::string::npos) << out;
+  EXPECT_NE(out.find("registered 32-bit and 64-bit"), std::string::npos) << out;
   for (const char* line :
        {"[id 1] long JVInit([in] BSTR sid)",
         "long JVOpen([in] BSTR dataspec, [in] BSTR fromtime, [in] long option, "
@@ -489,15 +486,18 @@ TEST_F(BridgeEndToEnd, DescribePrintsTheComponentsOperationsAndDirections) {
 
 TEST_F(BridgeEndToEnd, ComponentNotRegisteredEndsTheStartWithTheMessageAndWritesNothing) {
   TAVOLEN_REQUIRE_WINE();
-  const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
-  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", "/u", WindowsPath(dll)}), 0);
+  std::string registration;
+  ASSERT_TRUE(testing::RegisterStandIn(testing::Registration::None, registration)) << registration;
   const fs::path root = Scratch("unregistered");
   const fs::path app = root / "app";
   fs::create_directories(app);
   RecordingDesktop desktop;
   FakeClock clock{LocalDateTime{2024, 1, 6, 7, 0, 0}};
   StartupDeps deps{desktop, clock, app, "Tavolen"};
-  const bridge::BridgeOptions options = BridgeOptionsFor(root / "standin", root / "clock.txt", 0);
+  // Both bridges, as an install has them: neither finds the class.
+  const bridge::BridgeOptions options = testing::InstalledBridgeOptions(
+      root, bridge::JVLinkChoice{}, root / "standin", root / "clock.txt");
+  ASSERT_FALSE(options.launch.command.empty()) << "the bridges were not built";
   std::string reason;
   deps.createJVLink = [&]() -> std::unique_ptr<JVLink> {
     SjisString why;
@@ -507,7 +507,7 @@ TEST_F(BridgeEndToEnd, ComponentNotRegisteredEndsTheStartWithTheMessageAndWrites
   };
   ProgramWindows windows;
   const StartOutcome outcome = StartUp(deps, false, windows);
-  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}), 0);  // for the other tests
+  ASSERT_TRUE(Registered(registration)) << registration;  // for the other tests
   EXPECT_EQ(outcome, StartOutcome::NoJVLink);
   EXPECT_NE(reason.find("JV-Linkを作成できませんでした"), std::string::npos) << reason;
   ASSERT_EQ(desktop.events.size(), 2u);

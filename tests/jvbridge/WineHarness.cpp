@@ -70,6 +70,15 @@ class Holder {
     // One server for the whole run: a Windows program then starts in a fraction of a second.
     wine_.server = FindServer(wine_.loader);
     wine_.KeepServer();
+    // The 32-bit programs: their build, and a prefix with its 32-bit system folder (a WoW64
+    // prefix, made by a Wine that has its 32-bit part).
+    const char* env32 = std::getenv("TAVOLEN_WIN32_BUILD");
+    wine_.win32 = env32 && *env32 ? fs::path(env32) : fs::path(TAVOLEN_WIN32_BUILD);
+    if (wine_.win32.empty() || !fs::is_directory(wine_.win32 / "jvbridge", ec))
+      wine_.why32 = "no 32-bit cross build at '" + wine_.win32.string() +
+                    "' (run scripts/build-windows.sh 32, or set TAVOLEN_WIN32_BUILD)";
+    else if (!fs::is_directory(wine_.prefix / "drive_c" / "windows" / "syswow64", ec))
+      wine_.why32 = "the prefix has no 32-bit system folder (install wine32)";
   }
   ~Holder() {
     if (wine_.prefix.empty()) return;
@@ -85,9 +94,9 @@ class Holder {
 
 }  // namespace
 
-fs::path Wine::Built(const std::string& relative) const {
+fs::path Wine::Built(const std::string& relative, int bits) const {
   std::error_code ec;
-  const fs::path p = win64 / relative;
+  const fs::path p = (bits == 32 ? win32 : win64) / relative;
   return fs::is_regular_file(p, ec) ? p : fs::path();
 }
 
@@ -142,6 +151,41 @@ bool WineRequired() {
 const Wine& TheWine() {
   static Holder holder;
   return holder.wine();
+}
+
+fs::path BuiltBridge(int bits) {
+  return TheWine().Built("jvbridge/tavolen-jvlink-bridge" + std::to_string(bits) + ".exe", bits);
+}
+
+bool RegisterStandIn(Registration r, std::string& why) {
+  static bool known = false;
+  static Registration now = Registration::None;
+  if (known && now == r) return true;
+  const Wine& w = TheWine();
+  const bool want64 = r == Registration::Only64 || r == Registration::Both;
+  const bool want32 = r == Registration::Only32 || r == Registration::Both;
+  const fs::path dll64 = w.Built("standin/tavolen-jvlink-standin.dll", 64);
+  const fs::path dll32 = w.Built("standin/tavolen-jvlink-standin.dll", 32);
+  if (dll64.empty() || (want32 && dll32.empty())) {
+    why = "the COM stand-in was not built";
+    return false;
+  }
+  known = false;
+  // Unregistering removes the ProgID both views share: all goes first, then what is wanted.
+  w.Run({"regsvr32", "/s", "/u", WindowsPath(dll64)});
+  if (!dll32.empty()) w.Run({"regsvr32", "/s", "/u", WindowsPath(dll32)});
+  std::string out;
+  if (want64 && w.Run({"regsvr32", "/s", WindowsPath(dll64)}, &out) != 0) {
+    why = "regsvr32 (64-bit) failed: " + out;
+    return false;
+  }
+  if (want32 && w.Run({"regsvr32", "/s", WindowsPath(dll32)}, &out) != 0) {
+    why = "regsvr32 (32-bit) failed: " + out;
+    return false;
+  }
+  known = true;
+  now = r;
+  return true;
 }
 
 std::string WindowsPath(const fs::path& path) {
