@@ -67,7 +67,23 @@ AcquisitionSession::AcquisitionSession(AcquireView& view, Desktop& desktop, JVLi
       ini_(ini),
       clock_(clock),
       dataDir_(std::move(dataDir)),
-      state_(state) {}
+      state_(state) {
+  // While a call waits on JV-Link's own window (its update question inside JVOpen, its
+  // settings dialog), the progress text says so; afterwards it shows what it showed before.
+  windowObserver_ = jvlink_.AddWindowWaitObserver([this](bool waiting) {
+    waitingOnWindow_ = waiting;
+    view_.SetProgressLabel(waiting ? Sj(kWaitingOnJVLinkWindow) : progress_);
+  });
+}
+
+AcquisitionSession::~AcquisitionSession() {
+  jvlink_.RemoveWindowWaitObserver(windowObserver_);
+}
+
+void AcquisitionSession::ShowProgress(const SjisString& text) {
+  progress_ = text;
+  if (!waitingOnWindow_) view_.SetProgressLabel(text);
+}
 
 void AcquisitionSession::Create() {
   const LocalDateTime fallback = clock_.Now().AddDays(-8);
@@ -151,7 +167,7 @@ void AcquisitionSession::StartSession() {
     return;
   }
   if (downloadCount_ != 0) {
-    view_.SetProgressLabel(downloading);
+    ShowProgress(downloading);
     view_.SetDownloadMax(downloadCount_);
     view_.StartStatusTimer();
     return;  // the status tick carries the session on
@@ -183,7 +199,7 @@ void AcquisitionSession::Tick() {
   }
   if (s > total) return;
   if (s == total) view_.StopStatusTimer();
-  view_.SetProgressLabel(downloadingOf + Fraction(s, total));
+  ShowProgress(downloadingOf + Fraction(s, total));
   view_.SetDownloadPosition(s);
   if (s == total) {
     ReadAndStore();
@@ -206,7 +222,7 @@ void AcquisitionSession::Cancel() {
   }
   desktop_.Beep();
   desktop_.InformationBox(cancelled);
-  view_.SetProgressLabel(cancelled);
+  ShowProgress(cancelled);
 }
 
 void AcquisitionSession::JVLinkSettings() {
@@ -248,10 +264,9 @@ AcquisitionSession::ReadEnd AcquisitionSession::ReadAndStore() {
 
   DepthGuard depth(readDepth_);
   int filesRead = 0;
-  view_.SetProgressLabel(readingOf + Fraction(0, readCount_));
+  ShowProgress(readingOf + Fraction(0, readCount_));
   view_.SetReadPosition(0);
   view_.SetReadMax(readCount_);
-  int size = kReadBufferSize;
   std::u16string buff, fileName;
 
   for (;;) {
@@ -260,6 +275,9 @@ AcquisitionSession::ReadEnd AcquisitionSession::ReadAndStore() {
 
     buff.clear();
     fileName.clear();
+    // The whole buffer every time: a component that writes a record's length back into size
+    // must not cut the next, longer record to it.
+    int size = kReadBufferSize;
     const int r = jvlink_.JVRead(buff, size, fileName);
     if (r > 0) {
       const SjisString record = RecordToSjis(buff);
@@ -277,9 +295,9 @@ AcquisitionSession::ReadEnd AcquisitionSession::ReadAndStore() {
     } else if (r == -1) {
       ++filesRead;
       view_.SetReadPosition(filesRead);
-      view_.SetProgressLabel(readingOf + Fraction(filesRead, readCount_));
+      ShowProgress(readingOf + Fraction(filesRead, readCount_));
     } else if (r == 0) {
-      view_.SetProgressLabel(readDone + Fraction(filesRead, readCount_));
+      ShowProgress(readDone + Fraction(filesRead, readCount_));
       view_.SetDownloadPosition(0);
       view_.SetReadPosition(0);
       desktop_.Beep();

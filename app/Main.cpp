@@ -126,6 +126,12 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   StatusLine = statusBar();
   StatusLine->setObjectName(QStringLiteral("StatusLine"));
   StatusLine->setSizeGripEnabled(true);
+  jvLinkWindowHook_ = JVLink1.AddWindowWaitObserver([this](bool waiting) {
+    if (waiting)
+      StatusLine->showMessage(Qs(Sj(kWaitingOnJVLinkWindow)));
+    else
+      StatusLine->clearMessage();
+  });
 
   Timer4 = new QTimer(this);
   Timer4->setObjectName(QStringLiteral("Timer4"));
@@ -146,6 +152,7 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
+  JVLink1.RemoveWindowWaitObserver(jvLinkWindowHook_);
   FormDestroy();
 }
 

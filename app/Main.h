@@ -195,6 +195,8 @@ class TMainForm : public QMainWindow {
 
   // ---- Components and controls ----
   JVLink& JVLink1;
+  // Says in the status line while a JV-Link call waits on JV-Link's own window.
+  int jvLinkWindowHook_ = 0;
   IniFile IniGT1;
 
   QWidget* ToolBar1 = nullptr;

@@ -1,6 +1,7 @@
 #include "jvbridge/BridgeJVLink.h"
 
 #include <chrono>
+#include <limits>
 
 namespace tavolen::bridge {
 namespace {
@@ -171,7 +172,27 @@ bool BridgeJVLink::NextFrame(Frame& frame, int timeoutMs, const char* what, Sjis
   }
 }
 
+int BridgeJVLink::AddWindowWaitObserver(WindowWaitObserver observer) {
+  const int id = nextObserver_++;
+  windowObservers_[id] = std::move(observer);
+  return id;
+}
+
+void BridgeJVLink::RemoveWindowWaitObserver(int id) {
+  windowObservers_.erase(id);
+}
+
+void BridgeJVLink::TellWindow(bool waiting) {
+  if (windowUp_ == waiting) return;
+  windowUp_ = waiting;
+  // A copy: an observer may remove itself.
+  const auto observers = windowObservers_;
+  for (const auto& [id, observer] : observers)
+    if (observer) observer(waiting);
+}
+
 void BridgeJVLink::Fail(SjisString message) {
+  TellWindow(false);
   if (transport_) {
     transport_->Kill();
     transport_.reset();
@@ -187,8 +208,20 @@ Result BridgeJVLink::Exchange(const Call& call) {
   Frame frame;
   SjisString why;
   const int timeout = MayShowDialog(call.op) ? options_.dialogTimeoutMs : options_.callTimeoutMs;
-  if (!NextFrame(frame, timeout, OpName(call.op), why))
-    Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") + why);
+  for (;;) {
+    // While a window of the component waits for the user, an answer may take as long as the
+    // user does; the time limit starts again once it has gone.
+    if (!NextFrame(frame, windowUp_ ? std::numeric_limits<int>::max() : timeout, OpName(call.op),
+                   why))
+      Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") + why);
+    if (frame.kind != Kind::Window) break;
+    bool waiting = false;
+    std::u16string title;
+    if (!DecodeWindow(frame.payload, waiting, title, why))
+      Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") + why);
+    TellWindow(waiting);
+  }
+  TellWindow(false);
   Result result;
   SjisString error;
   if (frame.kind != Kind::Result)
@@ -362,6 +395,10 @@ class PooledJVLink final : public JVLink {
   }
   bool Busy() const override { return inner_->Busy(); }
   SjisString Description() const override { return inner_->Description(); }
+  int AddWindowWaitObserver(WindowWaitObserver observer) override {
+    return inner_->AddWindowWaitObserver(std::move(observer));
+  }
+  void RemoveWindowWaitObserver(int id) override { inner_->RemoveWindowWaitObserver(id); }
   int JVInit(const std::u16string& sid) override { return inner_->JVInit(sid); }
   int JVClose() override { return inner_->JVClose(); }
   int JVSetUIProperties() override { return inner_->JVSetUIProperties(); }

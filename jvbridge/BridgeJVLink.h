@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -48,6 +49,10 @@ class BridgeJVLink final : public JVLink {
 
   bool Busy() const override { return busy_; }
   SjisString Description() const override;
+  int AddWindowWaitObserver(WindowWaitObserver observer) override;
+  void RemoveWindowWaitObserver(int id) override;
+  // True while a window of the component waits for the user during a call.
+  bool WaitingOnWindow() const { return windowUp_; }
   const Hello& hello() const { return hello_; }
   long ProcessId() const { return transport_ ? transport_->ProcessId() : 0; }
   // How many bridges were started so far.
@@ -71,6 +76,7 @@ class BridgeJVLink final : public JVLink {
   Result Exchange(const Call& call);
   bool NextFrame(Frame& frame, int timeoutMs, const char* what, SjisString& why);
   [[noreturn]] void Fail(SjisString message);
+  void TellWindow(bool waiting);
   void Stop();
   void Discard();
 
@@ -81,6 +87,10 @@ class BridgeJVLink final : public JVLink {
   FrameReader reader_;
   Hello hello_;
   std::function<void()> pump_;
+  std::map<int, WindowWaitObserver> windowObservers_;
+  int nextObserver_ = 1;
+  // A window of the component is up during the call: its answer timeout is suspended.
+  bool windowUp_ = false;
   bool busy_ = false;
   bool haveSid_ = false;
   std::u16string sid_;

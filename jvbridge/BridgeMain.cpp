@@ -18,6 +18,7 @@
 
 #include "jvbridge/Dispatch.h"
 #include "jvbridge/Protocol.h"
+#include "jvbridge/WindowWatch.h"
 
 using namespace tavolen;
 using namespace tavolen::bridge;
@@ -212,6 +213,11 @@ int Serve() {
   int code = 0;
   {
     ComponentCaller caller(component);
+    bool writeFailed = false;
+    // Window frames come from the watch's thread; the answers from here, under its lock.
+    WindowWatch watch([&writeFailed](const std::string& frame) {
+      if (!WriteAll(frame)) writeFailed = true;
+    });
     bool running = true;
     while (running) {
       // Wait for a frame while window messages of the component keep running.
@@ -237,11 +243,15 @@ int Serve() {
           running = false;
           break;
         }
+        watch.CallStarted();
         const Result result =
             call.op == Op::JVRead
                 ? ReadBatch(call, [&caller](const Call& one) { return caller.Run(one); })
                 : caller.Run(call);
-        if (!WriteAll(EncodeResult(result))) {
+        watch.CallEnded([&] {
+          if (!WriteAll(EncodeResult(result))) writeFailed = true;
+        });
+        if (writeFailed) {
           code = 3;
           running = false;
         }

@@ -1,5 +1,7 @@
 #include "tests/jvbridge/WineHarness.h"
 
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,7 +70,12 @@ class Holder {
       return;
     }
     // One server for the whole run: a Windows program then starts in a fraction of a second.
+    // The prefix was made without a display (as a prefix for JV-Link is); the programs get
+    // one, for the component's windows: the server that wineboot left is ended first, since
+    // its desktop keeps the display it started with.
     wine_.server = FindServer(wine_.loader);
+    wine_.EndServer();
+    wine_.display = TestDisplay();
     wine_.KeepServer();
     // The 32-bit programs: their build, and a prefix with its 32-bit system folder (a WoW64
     // prefix, made by a Wine that has its 32-bit part).
@@ -102,7 +109,7 @@ fs::path Wine::Built(const std::string& relative, int bits) const {
 
 std::vector<std::string> Wine::Environment() const {
   return {"WINEPREFIX=" + prefix.string(), "WINEDEBUG=-all",
-          "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY="};
+          "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY=" + display};
 }
 
 int Wine::Run(const std::vector<std::string>& args, std::string* output) const {
@@ -151,6 +158,57 @@ bool WineRequired() {
 const Wine& TheWine() {
   static Holder holder;
   return holder.wine();
+}
+
+namespace {
+
+class VirtualDisplay {
+ public:
+  VirtualDisplay() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(fds[0]);
+      const std::string fd = std::to_string(fds[1]);
+      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+               "tcp", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    if (pid < 0) {
+      ::close(fds[0]);
+      return;
+    }
+    pid_ = pid;
+    // Xvfb writes its display number once it accepts clients.
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    while (::poll(&p, 1, 15000) > 0) {
+      char c = 0;
+      if (::read(fds[0], &c, 1) != 1 || c == '\n') break;
+      number += c;
+    }
+    ::close(fds[0]);
+    if (!number.empty()) display_ = ":" + number;
+  }
+  ~VirtualDisplay() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  const std::string& display() const { return display_; }
+
+ private:
+  pid_t pid_ = 0;
+  std::string display_;
+};
+
+}  // namespace
+
+std::string TestDisplay() {
+  static VirtualDisplay display;
+  return display.display();
 }
 
 fs::path BuiltBridge(int bits) {

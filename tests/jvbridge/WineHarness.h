@@ -11,13 +11,14 @@ namespace tavolen::testing {
 namespace fs = std::filesystem;
 
 struct Wine {
-  fs::path loader;    // the 64-bit Wine loader
-  fs::path win64;     // the 64-bit cross build folder
-  fs::path win32;     // the 32-bit cross build folder (the bridge and the COM stand-in)
-  fs::path prefix;    // the throwaway WINEPREFIX
-  fs::path server;    // its wineserver
-  std::string why;    // why Wine cannot be used here; empty when it can
-  std::string why32;  // why the 32-bit programs cannot be run; empty when they can
+  fs::path loader;      // the 64-bit Wine loader
+  fs::path win64;       // the 64-bit cross build folder
+  fs::path win32;       // the 32-bit cross build folder (the bridge and the COM stand-in)
+  fs::path prefix;      // the throwaway WINEPREFIX
+  fs::path server;      // its wineserver
+  std::string display;  // the X display of the Windows programs (Xvfb); empty: none
+  std::string why;      // why Wine cannot be used here; empty when it can
+  std::string why32;    // why the 32-bit programs cannot be run; empty when they can
 
   bool usable() const { return why.empty(); }
   bool usable32() const { return why.empty() && why32.empty(); }
@@ -38,6 +39,10 @@ const Wine& TheWine();
 
 // The Windows name of a Linux path (Wine's drive Z: is the root folder).
 std::string WindowsPath(const fs::path& path);
+
+// An X display (Xvfb, started on first use and ended with the test program) for the Windows
+// programs whose windows a test needs, as ":n"; empty when none can be started.
+std::string TestDisplay();
 
 // The bridge of one bitness in the cross build.
 fs::path BuiltBridge(int bits);
