@@ -67,18 +67,7 @@ AcquisitionSession::AcquisitionSession(AcquireView& view, Desktop& desktop, JVLi
       ini_(ini),
       clock_(clock),
       dataDir_(std::move(dataDir)),
-      state_(state) {
-  // While a call waits on JV-Link's own window (its update question inside JVOpen, its
-  // settings dialog), the progress text says so; afterwards it shows what it showed before.
-  windowObserver_ = jvlink_.AddWindowWaitObserver([this](bool waiting) {
-    waitingOnWindow_ = waiting;
-    view_.SetProgressLabel(waiting ? Sj(kWaitingOnJVLinkWindow) : progress_);
-  });
-}
-
-AcquisitionSession::~AcquisitionSession() {
-  jvlink_.RemoveWindowWaitObserver(windowObserver_);
-}
+      state_(state) {}
 
 void AcquisitionSession::ShowProgress(const SjisString& text) {
   progress_ = text;
@@ -102,6 +91,24 @@ void AcquisitionSession::Fail(const SjisString& text) {
 
 template <typename F>
 void AcquisitionSession::Guarded(F&& handler) {
+  // While a call of the handler waits on JV-Link's own window (its update question inside
+  // JVOpen, its settings dialog), the progress text says so and afterwards shows what it
+  // showed before. Listened to only while a handler runs: the JV-Link may be gone afterwards.
+  struct Listening {
+    AcquisitionSession& s;
+    explicit Listening(AcquisitionSession& session) : s(session) {
+      if (s.handlerDepth_++ > 0) return;
+      s.windowObserver_ = s.jvlink_.AddWindowWaitObserver([this](bool waiting) {
+        s.waitingOnWindow_ = waiting;
+        s.view_.SetProgressLabel(waiting ? Sj(kWaitingOnJVLinkWindow) : s.progress_);
+      });
+    }
+    ~Listening() {
+      if (--s.handlerDepth_ > 0) return;
+      s.jvlink_.RemoveWindowWaitObserver(s.windowObserver_);
+      s.waitingOnWindow_ = false;
+    }
+  } listening(*this);
   try {
     handler();
   } catch (const JVLinkFailure& e) {

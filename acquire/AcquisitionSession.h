@@ -57,9 +57,6 @@ class AcquisitionSession {
  public:
   AcquisitionSession(AcquireView& view, Desktop& desktop, JVLink& jvlink, IniFile& ini,
                      const Clock& clock, std::filesystem::path dataDir, AcquisitionState& state);
-  ~AcquisitionSession();
-  AcquisitionSession(const AcquisitionSession&) = delete;
-  AcquisitionSession& operator=(const AcquisitionSession&) = delete;
 
   // Window creation: puts the stored "LastTime" into the picker, or eight days before now
   // when it is missing or does not read as a date and time.
@@ -111,6 +108,7 @@ class AcquisitionSession {
   int downloadCount_ = 0;
   SjisString lastFileTimestamp_;
   int readDepth_ = 0;
+  int handlerDepth_ = 0;
   int windowObserver_ = 0;
   bool waitingOnWindow_ = false;
   SjisString progress_;

@@ -589,5 +589,44 @@ TEST_F(BridgeClient, ReadAheadOffersWhatTheProgramPassesOnEachCall) {
   }
 }
 
+// A window of the component that waits for the user suspends the answer's time limit, however
+// long the user takes; the limit starts again once the window has gone. The observers hear of
+// both, and a broken window frame fails the call as any broken answer does.
+TEST_F(BridgeClient, AWindowOfTheComponentSuspendsTheTimeLimit) {
+  auto link = Make(200);
+  std::vector<bool> told;
+  const int id = link->AddWindowWaitObserver([&](bool waiting) { told.push_back(waiting); });
+  const auto late = [this](const Call& c, std::string frames) {
+    script.delayed = Answer(c, 0);
+    script.delayedAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
+    return frames;
+  };
+  next = [&](const Call& c, bool&) { return late(c, EncodeWindow(true, u"JV-Link")); };
+  EXPECT_EQ(link->JVRTOpen(u"0B14", u"20240106"), 0);
+  EXPECT_EQ(told, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(link->WaitingOnWindow());
+
+  told.clear();
+  next = [&](const Call& c, bool&) {
+    return late(c, EncodeWindow(true, u"JV-Link") + EncodeWindow(false, u""));
+  };
+  int reads = 0, downloads = 0;
+  std::u16string stamp;
+  ExpectFailure(
+      [&] { link->JVOpen(u"RACE", u"20240101000000", 2, reads, downloads, stamp); },
+      "応答しません");
+  EXPECT_EQ(told, (std::vector<bool>{true, false}));
+
+  told.clear();
+  link->RemoveWindowWaitObserver(id);
+  next = [](const Call& c, bool&) {
+    std::string broken = EncodeWindow(true, u"x");
+    broken[kHeaderSize] = 7;  // neither shown nor gone
+    return broken + Answer(c, 0);
+  };
+  ExpectFailure([&] { link->JVSetUIProperties(); }, "不正なデータ");
+  EXPECT_TRUE(told.empty());
+}
+
 }  // namespace
 }  // namespace tavolen::bridge

@@ -18,6 +18,9 @@ struct FakeBridgeScript {
   // When set, the hello of a bridge started with this launch (instead of hello).
   std::function<std::string(const bridge::BridgeLaunch&)> helloFor;
   std::vector<int> launchedBits;  // the bits of every launch started
+  // Bytes that arrive only once the time has come (an answer after the user's reply).
+  std::string delayed;
+  std::chrono::steady_clock::time_point delayedAt;
   // The bytes answering one call; end = true closes the output after them.
   std::function<std::string(const bridge::Call&, bool& end)> answer;
   std::vector<bridge::Call> calls;  // every call received, over every started bridge
@@ -50,6 +53,10 @@ class FakeTransport final : public bridge::BridgeTransport {
     return true;
   }
   bool Read(int waitMs, std::string& out) override {
+    if (!s_.delayed.empty() && std::chrono::steady_clock::now() >= s_.delayedAt) {
+      out_ += s_.delayed;
+      s_.delayed.clear();
+    }
     if (!out_.empty()) {
       out += out_;
       out_.clear();
