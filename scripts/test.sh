@@ -21,6 +21,8 @@ scripts/build.sh build -DTAVOLEN_WERROR=ON -DTAVOLEN_WIN64_BUILD="$root/build-wi
   -DTAVOLEN_BRIDGE_PROGRAM="$root/build-win32/jvbridge/tavolen-jvlink-bridge32.exe" \
   -DTAVOLEN_BRIDGE64_PROGRAM="$root/build-win64/jvbridge/tavolen-jvlink-bridge64.exe"
 (cd build && TAVOLEN_WINE_REQUIRED=1 ctest --output-on-failure)
+# The README's Wine prefix for JV-Link, made by its command, with a 64-bit and a 32-bit component.
+scripts/jvlink-prefix-check.sh "$root/build-win64" "$root/build-win32"
 
 # The Debian package: built, installed, started once from its menu entry, removed.
 scripts/package-check.sh build

@@ -480,7 +480,7 @@ TEST_F(BridgeClient, TheOtherBitnessIsStartedOnlyWhenTheClassIsThere) {
   const auto hello = [](std::uint32_t bits, bool created, std::uint32_t hr, std::uint32_t views) {
     return EncodeHello(Hello{kProtocolVersion, bits, 932, u"ja-JP", created,
                              static_cast<std::int32_t>(hr), created ? u"ok" : u"failed", views,
-                             u""});
+                             created ? u"4.9" : u""});
   };
   struct Case {
     std::uint32_t hr, views;
@@ -505,6 +505,11 @@ TEST_F(BridgeClient, TheOtherBitnessIsStartedOnlyWhenTheClassIsThere) {
     BridgeJVLink link(o);
     SjisString why;
     EXPECT_EQ(link.Start(why), c.reached) << SjisToUtf8(why);
+    if (c.reached) {
+      // The version box names the bitness and the version the type information gives.
+      EXPECT_EQ(link.Description(),
+                Sj("JV-Link 4.9（ブリッジ 32ビット、コードページ 932、ja-JP）"));
+    }
     EXPECT_EQ(script.launchedBits, c.reached ? (std::vector<int>{64, 32}) : std::vector<int>{64});
     EXPECT_EQ(told, c.reached ? 32 : 0);
     if (!c.reached) {
@@ -605,6 +610,8 @@ TEST_F(BridgeClient, AWindowOfTheComponentSuspendsTheTimeLimit) {
   EXPECT_EQ(link->JVRTOpen(u"0B14", u"20240106"), 0);
   EXPECT_EQ(told, (std::vector<bool>{true, false}));
   EXPECT_FALSE(link->WaitingOnWindow());
+  // Without a version in the type information the version box names none.
+  EXPECT_EQ(link->Description(), Sj("JV-Link（ブリッジ 32ビット、コードページ 932、ja-JP）"));
 
   told.clear();
   next = [&](const Call& c, bool&) {
@@ -612,9 +619,8 @@ TEST_F(BridgeClient, AWindowOfTheComponentSuspendsTheTimeLimit) {
   };
   int reads = 0, downloads = 0;
   std::u16string stamp;
-  ExpectFailure(
-      [&] { link->JVOpen(u"RACE", u"20240101000000", 2, reads, downloads, stamp); },
-      "応答しません");
+  ExpectFailure([&] { link->JVOpen(u"RACE", u"20240101000000", 2, reads, downloads, stamp); },
+                "応答しません");
   EXPECT_EQ(told, (std::vector<bool>{true, false}));
 
   told.clear();
