@@ -304,9 +304,12 @@ TEST_F(BridgeEndToEnd, TheUpdateQuestionIsWaitedOnAndTheUserIsToldWhereToAnswer)
         waits.push_back("gone");
         return;
       }
-      waits.push_back(
-          "progress:" + (acquisition ? acquisition->ProgressLabel->text().toStdString() : "-") +
-          " status:" + main->StatusLine->currentMessage().toStdString());
+      // Looked at once every observer has heard of it, while the call still waits.
+      QTimer::singleShot(0, [&waits, &main, acquisition] {
+        waits.push_back(
+            "progress:" + (acquisition ? acquisition->ProgressLabel->text().toStdString() : "-") +
+            " status:" + main->StatusLine->currentMessage().toStdString());
+      });
     };
   };
   auto runModal = [&](QDialog& d) {
