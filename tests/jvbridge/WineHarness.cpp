@@ -11,6 +11,11 @@
 #include <memory>
 #include <sstream>
 
+// A test program that runs no 32-bit Windows program need not name the 32-bit build.
+#ifndef TAVOLEN_WIN32_BUILD
+#define TAVOLEN_WIN32_BUILD ""
+#endif
+
 namespace tavolen::testing {
 namespace {
 
