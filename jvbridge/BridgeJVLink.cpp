@@ -1,5 +1,6 @@
 #include "jvbridge/BridgeJVLink.h"
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 
@@ -75,8 +76,13 @@ bool BridgeJVLink::Start(SjisString& why) {
       return true;
     }
     if (first.empty()) first = why;
-    // Another bitness only helps when this one started and found no class of its own.
-    if (!hello_.bits || hello_.created) break;
+    // A bridge that did not start or say hello (no 64-bit Wine, a 32-bit Windows): the next.
+    if (!hello_.bits) {
+      next = static_cast<size_t>(std::find(tried.begin(), tried.end(), false) - tried.begin());
+      if (next == order.size()) break;
+      continue;
+    }
+    // Another bitness only helps when this one found no class of its own.
     const bool unread = hello_.views & kViewsUnread;
     const std::uint32_t own = hello_.bits == 64 ? kView64 : kView32;
     const std::uint32_t other = hello_.bits == 64 ? kView32 : kView64;

@@ -18,6 +18,8 @@ trap cleanup EXIT
 "$root/scripts/jvlink-prefix.sh" "$WINEPREFIX" >/dev/null
 dll=$(winepath -w "$win32/standin/tavolen-jvlink-standin.dll" 2>/dev/null)
 env -u DISPLAY wine regsvr32 /s "$dll"
+# The server ends before the bridge starts: its desktop keeps the display it started with.
+wineserver -w
 mkdir -p "$work/standin"
 echo "update box 60" >"$work/standin/traits.txt"
 
@@ -40,8 +42,11 @@ set -euo pipefail
 work=$1
 png=$2
 bridge=$3
-# The calls, then the input kept open while the box waits.
-{ cat "$work/calls"; sleep 90; } |
+# The calls, then the input kept open while the box waits (until the picture is taken).
+{
+  cat "$work/calls"
+  for _ in $(seq 120); do [ -e "$work/taken" ] && break; sleep 1; done
+} 2>/dev/null |
   LC_ALL=ja_JP.UTF-8 TAVOLEN_STANDIN_FOLDER="$(winepath -w "$work/standin")" \
     wine "$bridge" >"$work/answers" 2>"$work/bridge.log" &
 for _ in $(seq 60); do
@@ -52,6 +57,8 @@ done
 [ -n "${id:-}" ] || { echo "screenshot-update-box: the box did not appear" >&2; cat "$work/bridge.log" >&2; exit 1; }
 sleep 2  # drawn
 import -window "$id" "$png"
+touch "$work/taken"
+wineserver -k 2>/dev/null || true  # the bridge and its box end with the display
 SHOW
 chmod +x "$work/show.sh"
 xvfb-run -a -s "-screen 0 1024x768x24" "$work/show.sh" "$work" "$png" \

@@ -525,6 +525,23 @@ TEST_F(BridgeClient, TheOtherBitnessIsStartedOnlyWhenTheClassIsThere) {
     EXPECT_EQ(link.JVStatus(), 1);
     EXPECT_EQ(script.launchedBits, (std::vector<int>{64, 32, 32}));
   }
+
+  // A 64-bit bridge that cannot run at all (no 64-bit Wine, a 32-bit Windows) says no hello:
+  // the 32-bit one is started.
+  script = FakeBridgeScript{};
+  script.answer = [this](const Call& call, bool& end) { return Reply(call, end); };
+  script.helloFor = [&](const BridgeLaunch& l) {
+    return l.bits == 64 ? std::string() : hello(32, true, 0, kView32);
+  };
+  BridgeOptions o;
+  o.factory = testing::FakeFactory(script);
+  o.startTimeoutMs = 300;
+  o.launch.bits = 64;
+  o.others.push_back(BridgeLaunch{{"bridge32"}, {}, 32});
+  BridgeJVLink link(o);
+  SjisString why;
+  EXPECT_TRUE(link.Start(why)) << SjisToUtf8(why);
+  EXPECT_EQ(script.launchedBits, (std::vector<int>{64, 32}));
 }
 
 // Every read made ahead is offered what the program passes on its own call: the size the read
