@@ -237,12 +237,20 @@ bool RegisterStandIn(Registration r, std::string& why) {
   // Unregistering removes the ProgID both views share: all goes first, then what is wanted.
   w.Run({"regsvr32", "/s", "/u", WindowsPath(dll64)});
   if (!dll32.empty()) w.Run({"regsvr32", "/s", "/u", WindowsPath(dll32)});
+  // Wine's regsvr32 of a 32-bit library starts the 32-bit regsvr32; under load that start has
+  // been seen to fail now and then with no word: a registration is tried three times.
+  const auto registered = [&w](const fs::path& dll, std::string& out) {
+    int code = -1;
+    for (int attempt = 0; attempt < 3 && code != 0; ++attempt)
+      code = w.Run({"regsvr32", "/s", WindowsPath(dll)}, &out);
+    return code == 0;
+  };
   std::string out;
-  if (want64 && w.Run({"regsvr32", "/s", WindowsPath(dll64)}, &out) != 0) {
+  if (want64 && !registered(dll64, out)) {
     why = "regsvr32 (64-bit) failed: " + out;
     return false;
   }
-  if (want32 && w.Run({"regsvr32", "/s", WindowsPath(dll32)}, &out) != 0) {
+  if (want32 && !registered(dll32, out)) {
     why = "regsvr32 (32-bit) failed: " + out;
     return false;
   }
