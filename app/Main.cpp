@@ -147,6 +147,12 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   StatusLine = statusBar();
   StatusLine->setObjectName(QStringLiteral("StatusLine"));
   StatusLine->setSizeGripEnabled(true);
+  jvLinkWindowHook_ = JVLink1.AddWindowWaitObserver([this](bool waiting) {
+    if (waiting)
+      StatusLine->showMessage(Qs(Sj(kWaitingOnJVLinkWindow)));
+    else
+      StatusLine->clearMessage();
+  });
 
   SetUpWatch();
 
@@ -162,6 +168,7 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
+  JVLink1.RemoveWindowWaitObserver(jvLinkWindowHook_);
   FormDestroy();
 }
 

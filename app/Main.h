@@ -198,6 +198,8 @@ class TMainForm : public QMainWindow {
  private:
   // ---- Components and controls (tests find them by object name) ----
   JVLink& JVLink1;
+  // Says in the status line while a JV-Link call waits on JV-Link's own window.
+  int jvLinkWindowHook_ = 0;
   IniFile IniGT1;
 
   // The tool bar's buttons and the menus' items run their handlers by themselves; these are

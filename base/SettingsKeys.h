@@ -51,6 +51,8 @@ inline constexpr Setting<SjisString> JVLinkWine{"JVLink", "wine"};
 inline constexpr Setting<SjisString> JVLinkWinePrefix{"JVLink", "wineprefix"};
 inline constexpr Setting<SjisString> JVLinkLocale{"JVLink", "locale"};
 inline constexpr Setting<int> JVLinkTimeout{"JVLink", "timeout"};
+// The bitness of the bridge that last created the component (64 or 32), written by the program.
+inline constexpr Setting<int> JVLinkBits{"JVLink", "bits"};
 }  // namespace Settings
 
 }  // namespace tavolen

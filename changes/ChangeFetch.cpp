@@ -110,12 +110,14 @@ ChangeFetchOutcome ChangeFetch::Fetch(const ChangeFetchRequest& request) {
 }
 
 void ChangeFetch::ReadChangeRecords() {
-  int size = kReadSize;
   std::u16string buffer, fileName;
   for (;;) {
     if (processEvents_) processEvents_();
     buffer.clear();
     fileName.clear();
+    // The whole buffer every time: a component that writes a record's length back into size
+    // must not cut the next, longer record to it.
+    int size = kReadSize;
     const int rc = jvlink_.JVRead(buffer, size, fileName);
     if (rc > 0) {
       const SjisString record = RecordToSjis(buffer);
