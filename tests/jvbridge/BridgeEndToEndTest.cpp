@@ -313,7 +313,7 @@ TEST_F(BridgeEndToEnd, TheUpdateQuestionIsWaitedOnAndTheUserIsToldWhereToAnswer)
       QTimer::singleShot(0, [&waits, &main, acquisition] {
         waits.push_back(
             "progress:" + (acquisition ? acquisition->ProgressLabel->text().toStdString() : "-") +
-            " status:" + main->StatusLine->currentMessage().toStdString());
+            " status:" + testsupport::Parts(*main).StatusLine->currentMessage().toStdString());
       });
     };
   };
@@ -327,8 +327,8 @@ TEST_F(BridgeEndToEnd, TheUpdateQuestionIsWaitedOnAndTheUserIsToldWhereToAnswer)
   TMainForm form(
       MainFormDeps{remote->app, "Tavolen", desktop, remote->clocks.clock, link, runModal, [] {}});
   main = &form;
-  THenkoForm henko(form.IniGT1.path(), &desktop);
-  form.HenkoForm = &henko;
+  THenkoForm henko(form.SettingsFile(), &desktop);
+  form.SetChangeWindow(&henko);
   form.show();
   form.J1Click();
   EXPECT_EQ(link.opens, 1);
@@ -339,11 +339,11 @@ TEST_F(BridgeEndToEnd, TheUpdateQuestionIsWaitedOnAndTheUserIsToldWhereToAnswer)
     for (const std::string& w : waits) text += w + "\n";
     return text;
   };
-  const int at = form.DateCombo->findText(Qs(DateKey(kDay)));
+  const int at = Parts(form).DateCombo->findText(Qs(DateKey(kDay)));
   ASSERT_GE(at, 0) << seenText();
-  form.DateCombo->setCurrentIndex(at);
+  Parts(form).DateCombo->setCurrentIndex(at);
   form.DateComboChange();
-  form.Timer4->stop();  // ticked by hand, and once more inside the wait
+  testsupport::CheckTimer(form)->stop();  // ticked by hand, and once more inside the wait
   remote->clocks.Set(LocalDateTime{2024, 1, 6, 10, 5, 0});
   const auto inCheck = waitSeen(nullptr);
   const int id = link.AddWindowWaitObserver([&](bool waiting) {
@@ -358,7 +358,7 @@ TEST_F(BridgeEndToEnd, TheUpdateQuestionIsWaitedOnAndTheUserIsToldWhereToAnswer)
   const std::string told = "JV-Linkの画面で応答を待っています";
   EXPECT_EQ(waits, (std::vector<std::string>{"progress:" + told + " status:" + told, "gone",
                                              "progress:- status:" + told, "gone"}));
-  EXPECT_TRUE(form.StatusLine->currentMessage().isEmpty());
+  EXPECT_TRUE(Parts(form).StatusLine->currentMessage().isEmpty());
   for (const std::string& seen : Seen(desktop)) EXPECT_FALSE(seen.starts_with("error")) << seen;
   EXPECT_FALSE(FilesOf(remote->app / "Data").empty()) << seenText();
   EXPECT_EQ(remote->bridged->starts(), 1);
