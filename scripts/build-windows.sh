@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows programs with mingw-w64: the 64-bit build that the tests run under
-# Wine (the Qt-free core with its tests, run by ctest under Wine) and the 32-bit build of the
-# JV-Link bridge that users run (the real component is 32-bit; its tests are not built).
-#   build-windows.sh [64|32|all]   (default all; folders build-win64 and build-win32)
+# Wine (the Qt-free core with its tests, run by ctest under Wine), the 32-bit build of the
+# JV-Link bridge that users run (its tests are not built), and the whole program for Windows
+# (64-bit, against the Qt for Windows of scripts/build-qt-windows.sh, built first when missing)
+# with its window tests, which ctest runs under Wine.
+#   build-windows.sh [64|32|qt|all]   (default all; folders build-win64, build-win32 and
+#                                      build-win64-qt)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 which=${1:-all}
@@ -15,12 +18,21 @@ build() {
     -DCMAKE_BUILD_TYPE=Release -DTAVOLEN_WERROR=ON "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j"$(nproc)"
 }
+program() {
+  local qt
+  qt=$("$root/scripts/build-qt-windows.sh" | tail -1)
+  build "$root/build-win64-qt" mingw-w64-x86_64.cmake -DTAVOLEN_CORE_ONLY=OFF -DTAVOLEN_TESTS=ON \
+    -DTAVOLEN_BENCH=OFF -DTAVOLEN_WINDOWS_QT="$qt" -DQT_HOST_PATH=/usr \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+}
 case $which in
   64) build "$root/build-win64" mingw-w64-x86_64.cmake ;;
   32) build "$root/build-win32" mingw-w64-i686.cmake -DTAVOLEN_CORE_TESTS=OFF ;;
+  qt) program ;;
   all)
     build "$root/build-win64" mingw-w64-x86_64.cmake
     build "$root/build-win32" mingw-w64-i686.cmake -DTAVOLEN_CORE_TESTS=OFF
+    program
     ;;
-  *) echo "usage: build-windows.sh [64|32|all]" >&2; exit 2 ;;
+  *) echo "usage: build-windows.sh [64|32|qt|all]" >&2; exit 2 ;;
 esac

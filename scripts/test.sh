@@ -10,11 +10,16 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-# The Windows programs (64-bit for the Wine tests, 32-bit bridge for users); the plain build's
-# Wine tests must run, not skip.
+# The Windows programs (64-bit for the Wine tests, 32-bit bridge for users, and the whole
+# program against Qt for Windows, which is built once per machine into a cache); the plain
+# build's Wine tests must run, not skip.
 scripts/build-windows.sh all
 # The Qt-free core's tests, built for Windows, run under Wine (one throwaway prefix).
 (cd build-win64 && ctest --output-on-failure)
+# The Windows program's window tests under Wine, offscreen (the core's tests ran just above).
+(cd build-win64-qt && ctest -L qt --output-on-failure)
+# The zip users download: unpacked into a fresh prefix, it starts and runs the demo race day.
+scripts/package-windows.sh --check "$(scripts/package-windows.sh)"
 # The package built from it ships the 32-bit bridge.
 scripts/build.sh build -DTAVOLEN_WERROR=ON -DTAVOLEN_WIN64_BUILD="$root/build-win64" \
   -DTAVOLEN_BRIDGE_PROGRAM="$root/build-win32/jvbridge/tavolen-jvlink-bridge.exe"
