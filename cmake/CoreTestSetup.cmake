@@ -26,8 +26,9 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Windows")
   set(TAVOLEN_TEST_ENVIRONMENT "WINEPREFIX=${TAVOLEN_WINEPREFIX}" "TAVOLEN_WINE=${TAVOLEN_WINE}")
   if(NOT TAVOLEN_CORE_ONLY)
     # The window tests load Qt's DLLs and the compiler's run-time DLLs from where they lie
-    # (scripts/wine-run.sh puts these folders on WINEPATH) and Qt's plug-ins from the Qt build;
-    # the offscreen platform on Windows takes its fonts from one folder (QT_QPA_FONTDIR).
+    # (scripts/wine-run.sh puts these folders on WINEPATH); a qt.conf beside each program names
+    # Qt's plug-ins in the Qt build and Qt's Japanese texts copied into the build folder; the
+    # offscreen platform on Windows takes its fonts from one folder (QT_QPA_FONTDIR).
     cmake_path(GET Qt6_DIR PARENT_PATH qtLib)
     cmake_path(GET qtLib PARENT_PATH qtLib)
     cmake_path(GET qtLib PARENT_PATH qtPrefix)
@@ -41,10 +42,13 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Windows")
     list(JOIN dllDirs ":" dllPath)
     set(TAVOLEN_QT_PREFIX "${qtPrefix}" CACHE INTERNAL "")
     set(TAVOLEN_WINDOWS_DLL_DIRS "${dllDirs}" CACHE INTERNAL "")
-    string(REPLACE "/" "\\" qtPlugins "Z:${qtPrefix}/plugins")
     string(REPLACE "/" "\\" testFonts "Z:${CMAKE_BINARY_DIR}/test-fonts")
     list(APPEND TAVOLEN_TEST_ENVIRONMENT "TAVOLEN_WINE_DLLPATH=${dllPath}"
-         "QT_PLUGIN_PATH=${qtPlugins}" "QT_QPA_FONTDIR=${testFonts}")
+         "QT_QPA_FONTDIR=${testFonts}")
+    file(COPY /usr/share/qt6/translations/qtbase_ja.qm
+         DESTINATION ${CMAKE_BINARY_DIR}/translations)
+    set(TAVOLEN_QT_CONF "[Paths]\r\nPrefix = Z:${qtPrefix}\r\nTranslations = Z:${CMAKE_BINARY_DIR}/translations\r\n")
+    file(WRITE ${CMAKE_BINARY_DIR}/app-folder/qt.conf "${TAVOLEN_QT_CONF}")
     # A Japanese font and a Latin one for the offscreen platform.
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-fonts)
     foreach(font /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf

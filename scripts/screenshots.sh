@@ -37,11 +37,10 @@ status=0
 if [ $windows = 1 ]; then
   [ -f "$build/build.ninja" ] || "$root/scripts/build-windows.sh" qt
   cmake --build "$build" --target tavolen_screenshots
-  # Qt's DLLs and plug-ins from the Qt build, the compiler's DLLs from where they lie.
-  qt=$(sed -n 's/^TAVOLEN_QT_PREFIX:INTERNAL=//p' "$build/CMakeCache.txt")
+  # Qt's and the compiler's DLLs from where they lie; the plug-ins through the build's qt.conf.
   dlls=$(sed -n 's/^TAVOLEN_WINDOWS_DLL_DIRS:INTERNAL=//p' "$build/CMakeCache.txt")
   export WINEPREFIX=$build/screenshots-prefix TAVOLEN_WINE_DLLPATH=${dlls//;/:}
-  export QT_PLUGIN_PATH="Z:${qt//\//\\}\\plugins" QT_QPA_PLATFORM=windows
+  export QT_QPA_PLATFORM=windows
   "$root/scripts/wine-run.sh" --init
   "$root/scripts/wine-run.sh" --japanese-fonts
   xvfb-run -a -s "-screen 0 1280x800x24" "$root/scripts/wine-run.sh" --display \
