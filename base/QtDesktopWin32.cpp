@@ -3,8 +3,9 @@
 // plays in the background, SND_NODEFAULT keeps it silent when the file or the sound device is
 // missing, and a new sound cuts off the one still playing. The notification is the tray's
 // balloon, which on Windows is the system's own notification.
-#include <mmsystem.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <mmsystem.h>
 
 #include "base/QtDesktop.h"
 #include "jvlink/FileIO.h"

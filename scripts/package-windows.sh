@@ -98,7 +98,6 @@ make_zip() {
 check_zip() {
   local zip
   zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-  local work
   work=$(mktemp -d "${TMPDIR:-/tmp}/tavolen-zip-check.XXXXXX")
   trap 'WINEPREFIX="$work/prefix" "$root/scripts/wine-run.sh" --done; rm -rf "$work"' EXIT
   (cd "$work" && cmake -E tar xf "$zip")
@@ -111,6 +110,9 @@ check_zip() {
   "$root/scripts/wine-run.sh" --japanese-fonts
   export QT_QPA_PLATFORM=windows
 
+  # Without settings the Windows program reaches the real JV-Link through its bridge; the check
+  # has none installed and chooses the stand-in's demo day, as a user trying it does.
+  printf '[JVLink]\r\nuse=standin\r\n' >"$folder/Tavolen.ini"
   # The program itself: single instance, folders, stand-in, main window on the display.
   xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     set -u
