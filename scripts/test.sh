@@ -9,6 +9,8 @@ scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# ccache keys on paths relative to the clone, so a fresh clone elsewhere reuses the cache.
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-20G}
 
 # The Windows programs (64-bit: the core's tests, the bridge and the COM stand-in; 32-bit: the
 # bridge and the COM stand-in; the whole program against Qt for Windows, which is built once per
