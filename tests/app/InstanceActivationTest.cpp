@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "app/SingleInstance.h"
+#include "tests/app/ActivationChecks.h"
 
 namespace tavolen {
 namespace {
@@ -29,12 +30,7 @@ struct SocketFolder {
   fs::path path() const { return dir.path().toStdString(); }
 };
 
-bool RunUntil(const std::function<bool()>& done) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
+using testsupport::RunUntil;
 
 TEST(InstanceActivation, ASecondCopyShowsTheHiddenMainWindowOfTheFirst) {
   SocketFolder folder;
@@ -44,23 +40,8 @@ TEST(InstanceActivation, ASecondCopyShowsTheHiddenMainWindowOfTheFirst) {
   const fs::path socket = ActivationSocketPath(first);
   EXPECT_EQ(socket, run / "quorrintavolenhenko.show");
 
-  QWidget mainWindow;  // hidden, as in the tray
-  int shows = 0;
-  InstanceActivation activation;
-  ASSERT_TRUE(activation.Listen(socket, [&] {
-    ++shows;
-    mainWindow.show();
-  }));
-
-  SingleInstance second(kInstanceName, run);
-  ASSERT_TRUE(second.AlreadyRunning());
-  EXPECT_EQ(ActivationSocketPath(second), socket);
-  EXPECT_TRUE(AskRunningCopyToShow(ActivationSocketPath(second)));
-  ASSERT_TRUE(RunUntil([&] { return shows == 1; }));
-  EXPECT_TRUE(mainWindow.isVisible());
-  // Every later start asks again.
-  EXPECT_TRUE(AskRunningCopyToShow(socket));
-  EXPECT_TRUE(RunUntil([&] { return shows == 2; }));
+  testsupport::ExpectEveryLaterStartShowsTheWindow(
+      socket, kInstanceName, run, [](const fs::path& s) { return AskRunningCopyToShow(s); });
 }
 
 TEST(InstanceActivation, NobodyListeningIsNoFailure) {

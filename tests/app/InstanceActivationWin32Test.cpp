@@ -12,18 +12,14 @@
 
 #include "app/InstanceActivation.h"
 #include "app/SingleInstance.h"
+#include "tests/app/ActivationChecks.h"
 
 namespace tavolen {
 namespace {
 
 namespace fs = std::filesystem;
 
-bool RunUntil(const std::function<bool()>& done) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
+using testsupport::RunUntil;
 
 // A second copy is another process: it asks from a thread of its own while this thread serves
 // the pipe, as the running copy's loop does (a pipe write waits for its reader).
@@ -49,23 +45,7 @@ TEST(InstanceActivationWin32, ASecondCopyShowsTheHiddenMainWindowOfTheFirst) {
   EXPECT_EQ(ActivationSocketPath(first), SessionSocketName(name));
   EXPECT_NE(SessionSocketName(kInstanceName), socket);
 
-  QWidget mainWindow;  // hidden, as in the tray
-  int shows = 0;
-  InstanceActivation activation;
-  ASSERT_TRUE(activation.Listen(socket, [&] {
-    ++shows;
-    mainWindow.show();
-  }));
-
-  SingleInstance second(name);
-  ASSERT_TRUE(second.AlreadyRunning());
-  EXPECT_EQ(ActivationSocketPath(second), socket);
-  EXPECT_TRUE(AskFromAnotherCopy(ActivationSocketPath(second)));
-  ASSERT_TRUE(RunUntil([&] { return shows == 1; }));
-  EXPECT_TRUE(mainWindow.isVisible());
-  // Every later start asks again.
-  EXPECT_TRUE(AskFromAnotherCopy(socket));
-  EXPECT_TRUE(RunUntil([&] { return shows == 2; }));
+  testsupport::ExpectEveryLaterStartShowsTheWindow(socket, name, {}, AskFromAnotherCopy);
 }
 
 TEST(InstanceActivationWin32, NobodyListeningIsNoFailure) {
