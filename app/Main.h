@@ -49,6 +49,7 @@
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
 #include "base/IniFile.h"
+#include "changes/ChangeEvents.h"
 #include "changes/ChangeFetch.h"
 #include "jvlink/Clock.h"
 #include "jvlink/JVLink.h"
@@ -309,6 +310,11 @@ class TMainForm : public QMainWindow {
   AcquisitionState acquisition_;
   bool acquisitionWindowOpen_ = false;
   std::unique_ptr<ChangeFetch> changeFetch_;
+  // JV-Link's change events, polled by the timer "ChangeEventTimer" (SetUpWatch).
+  std::unique_ptr<ChangeEvents> changeEvents_;
+
+ public:
+  ChangeEvents* changeEvents() const { return changeEvents_.get(); }
 };
 
 }  // namespace tavolen

@@ -177,6 +177,25 @@ void TMainForm::SetUpWatch() {
   WakeTimer->setObjectName(QStringLiteral("WakeTimer"));
   connect(WakeTimer, &QTimer::timeout, this, [this] { WakeTimerTimer(); });
   WakeTimer->start(kWakeCheckMs);
+  // JV-Link's change events: each announcement of the watched day is fetched and announced
+  // as it comes; the check timer stays the safety net.
+  changeEvents_ = std::make_unique<ChangeEvents>(
+      JVLink1, ChangeFetcher(), errorLog_, IniGT1.Read(Settings::ChangeEvents, true),
+      ChangeEventHooks{[this] {
+                         return Timer4->isActive() &&
+                                        IsToday(clock_, SjisOf(DateCombo->currentText()))
+                                    ? ChangeFetch::RequestKey(meeting_.raceTable)
+                                    : std::string();
+                       },
+                       [this] { return AcquisitionHoldsSession(); },
+                       [this] {
+                         KaisaiReadBtnClick();
+                         RefreshCardChanges();
+                       }});
+  auto* eventTimer = new QTimer(this);
+  eventTimer->setObjectName(QStringLiteral("ChangeEventTimer"));
+  connect(eventTimer, &QTimer::timeout, this, [this] { changeEvents_->Poll(); });
+  eventTimer->start(ChangeEvents::kPollMs);
   // A click on a notification opens the change window; one that could not be shown after all
   // brings the change window forward instead.
   desktop_.SetNotificationHandlers([this] { N4Click(); },

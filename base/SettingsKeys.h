@@ -25,6 +25,8 @@ inline constexpr Setting<int> ChangeWindowTop{"Henkolocate", "top"};
 inline constexpr Setting<int> ChangeWindowLeft{"Henkolocate", "left"};
 // The automatic check interval in minutes (CheckInterval.h has its limits).
 inline constexpr Setting<int> CheckInterval{"Time", "AutoRdataGet"};
+// JV-Link's change events besides the timer's checks (on unless 0).
+inline constexpr Setting<bool> ChangeEvents{"Time", "ChangeEvents"};
 // The "yyyy/mm/dd hh:nn:ss" from which the next acquisition asks for data.
 inline constexpr Setting<SjisString> LastAcquisition{"JvDataGet", "LastTime"};
 // The date list's "close" menu item (N5) checked.
