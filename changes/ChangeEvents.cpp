@@ -69,8 +69,8 @@ void ChangeEvents::Start() {
   }
   LogOnce(toldStart_, rc == kJVEventsUnsupported
                           ? Sj("このJV-Linkは変更通知に対応していません。") + TimerGoesOn()
-                          : Sj("変更通知を開始できませんでした：") +
-                                JVResultMessage("JVWatchEvent", rc) + TimerGoesOn());
+                          : Sj("変更通知を開始できませんでした：") + JVResultMessage("JVOpen", rc) +
+                                TimerGoesOn());
 }
 
 void ChangeEvents::Poll() {
@@ -81,12 +81,15 @@ void ChangeEvents::Poll() {
     queue_.clear();  // what was queued for another day is not fetched
   }
   const bool blocked = jvlink_.Busy() || fetch_.running() || (hooks_.blocked && hooks_.blocked());
-  if (day_.empty() || blocked) return;
   if (!started_) {
+    if (day_.empty() || blocked) return;
     Start();
     if (!started_) return;
   }
-  jvlink_.DeliverEvents();
+  // Taken also while a fetch runs or no day is watched: JVLinkEvent queues what the watched
+  // day needs and drops the rest.
+  if (!jvlink_.Busy()) jvlink_.DeliverEvents();
+  if (day_.empty() || blocked) return;
   while (!queue_.empty() && !fetch_.running() && !(hooks_.blocked && hooks_.blocked())) {
     const std::string key = queue_.front();
     queue_.pop_front();

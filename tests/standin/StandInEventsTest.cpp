@@ -124,8 +124,8 @@ TEST_F(StandInEvents, EachAnnouncementOfTheDayRaisesOneEventAsItFallsDueAnd0B16A
   // Closed: nothing more is raised.
   EXPECT_EQ(link_->JVWatchEventClose(), 0);
   const size_t count = events_.raised.size();
-  ASSERT_TRUE(testsupport::WriteFileBytes(feed_ / "events.txt",
-                                          "20240107000500 JVEvtPay 2024010706011120240107000500\n"));
+  ASSERT_TRUE(testsupport::WriteFileBytes(
+      feed_ / "events.txt", "20240107000500 JVEvtPay 2024010706011120240107000500\n"));
   clock_.Set({2024, 1, 7, 1, 0, 0});
   link_->DeliverEvents();
   EXPECT_EQ(events_.raised.size(), count);
@@ -147,13 +147,13 @@ TEST_F(StandInEvents, AnAnnouncementIsNotServedBeforeItFallsDue) {
 }
 
 TEST_F(StandInEvents, TheEventsFileAddsEventsOrSwitchesThemOff) {
-  ASSERT_TRUE(testsupport::WriteFileBytes(
-      feed_ / "events.txt",
-      "# extra events\n"
-      "20240106073000 JVEvtPay 2024010606011120240106073000\n"
-      "20240106074000 JVEvtAvoid broken-key\n"
-      "2024010607 JVEvtWeight x\n"          // not a time: ignored
-      "20240106074500 JVEvtNothing x\n"));  // not an event: ignored
+  ASSERT_TRUE(
+      testsupport::WriteFileBytes(feed_ / "events.txt",
+                                  "# extra events\n"
+                                  "20240106073000 JVEvtPay 2024010606011120240106073000\n"
+                                  "20240106074000 JVEvtAvoid broken-key\n"
+                                  "2024010607 JVEvtWeight x\n"          // not a time: ignored
+                                  "20240106074500 JVEvtNothing x\n"));  // not an event: ignored
   ASSERT_EQ(link_->JVInit(u"TEST"), 0);
   ASSERT_EQ(link_->JVWatchEvent(), 0);
   clock_.Set({2024, 1, 6, 7, 50, 0});
