@@ -191,6 +191,13 @@ void TMainForm::SetUpWatch() {
                        [this] {
                          KaisaiReadBtnClick();
                          RefreshCardChanges();
+                       },
+                       [this] {
+                         const bool wasAutomatic = autoRun;
+                         autoRun = true;
+                         GetKaisaiBtnClick();
+                         autoRun = wasAutomatic;
+                         RefreshCardChanges();
                        }});
   auto* eventTimer = new QTimer(this);
   eventTimer->setObjectName(QStringLiteral("ChangeEventTimer"));

@@ -78,6 +78,7 @@ void ChangeEvents::Poll() {
   const std::string day = hooks_.watchedDay ? hooks_.watchedDay() : std::string();
   if (day != day_) {
     day_ = day;
+    dayChecked_ = false;
     queue_.clear();  // what was queued for another day is not fetched
   }
   const bool blocked = jvlink_.Busy() || fetch_.running() || (hooks_.blocked && hooks_.blocked());
@@ -90,6 +91,20 @@ void ChangeEvents::Poll() {
   // day needs and drops the rest.
   if (!jvlink_.Busy()) jvlink_.DeliverEvents();
   if (day_.empty() || blocked) return;
+  if (!queue_.empty() && !dayChecked_) {
+    // The day's records so far, initial states included, hold every announcement queued.
+    dayChecked_ = true;
+    if (hooks_.check) {
+      queue_.clear();
+      running_ = true;
+      struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+      } done{running_};
+      hooks_.check();
+      return;
+    }
+  }
   while (!queue_.empty() && !fetch_.running() && !(hooks_.blocked && hooks_.blocked())) {
     const std::string key = queue_.front();
     queue_.pop_front();

@@ -5,11 +5,11 @@
 // event for the watched day is queued; Poll, outside the event's delivery, fetches that one
 // announcement with the change fetch (JVRTOpen "0B16" with the event's key, the same read loop
 // and close step, the same change files) and then has the owner run the evaluation and
-// announcement of a check, so what the events and the ticks bring is told once. An event that
-// comes while a fetch, an acquisition or another JV-Link call runs waits for it. Events of
-// other days, payouts and weights are ignored. A JV-Link without events, a JVWatchEvent that
-// fails, a key that cannot be fetched and a lost connection are each written to the error log
-// once; the timer's checks go on as before.
+// announcement of a check (the first event of a day runs the owner's whole check instead), so what
+// the events and the ticks bring is told once. An event that comes while a fetch, an acquisition or
+// another JV-Link call runs waits for it. Events of other days, payouts and weights are ignored. A
+// JV-Link without events, a JVWatchEvent that fails, a key that cannot be fetched and a lost
+// connection are each written to the error log once; the timer's checks go on as before.
 #pragma once
 
 #include <deque>
@@ -31,6 +31,10 @@ struct ChangeEventHooks {
   std::function<bool()> blocked;
   // The evaluation and announcement that follow a check's fetch.
   std::function<void()> evaluate;
+  // The whole check of a timer tick (the day's fetch, then evaluate), run for the first event
+  // of a watched day instead of its announcement: a weather change is shown against the
+  // course's initial state, which only the day's records bring.
+  std::function<void()> check;
 };
 
 class ChangeEvents final : public JVEventListener {
@@ -73,6 +77,7 @@ class ChangeEvents final : public JVEventListener {
   bool enabled_;
   ChangeEventHooks hooks_;
   std::string day_;                // the watched day while the watch runs
+  bool dayChecked_ = false;        // the first event of day_ ran the whole check
   std::deque<std::string> queue_;  // keys of the watched day's announcements, in arrival order
   bool started_ = false;
   bool running_ = false;

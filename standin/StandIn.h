@@ -126,7 +126,7 @@ class StandInJVLink final : public JVLink {
   bool watching_ = false;
   std::string eventsUntil_;  // events are raised for what falls due after this time
   std::vector<StandInAnnouncement> announcements_;
-  std::vector<FeedEntry> announcedFrom_;  // the change files announcements_ was made of
+  std::vector<FeedEntry> announcedFrom_;  // the feed files announcements_ was made of
 };
 
 // The dialog every stand-in shows on JVSetUIProperties (the program installs it at start-up).

@@ -105,15 +105,13 @@ EventPlan StandInJVLink::ReadEventPlan() const {
 }
 
 const std::vector<StandInAnnouncement>& StandInJVLink::Announcements() {
-  std::vector<FeedFile> files = ReadFeedOfKind(FeedKind::Change, {});
-  std::vector<FeedEntry> entries;
-  for (const FeedFile& f : files) entries.push_back(f.entry);
-  const bool same =
-      entries.size() == announcedFrom_.size() &&
-      std::equal(entries.begin(), entries.end(), announcedFrom_.begin(),
-                 [](const FeedEntry& a, const FeedEntry& b) { return a.SameFile(b); });
+  // Listed at every delivery, read again only when a file of the feed changed.
+  std::vector<FeedEntry> entries = ListFeed(FeedFolder());
+  const bool same = entries.size() == announcedFrom_.size() &&
+                    std::equal(entries.begin(), entries.end(), announcedFrom_.begin(),
+                               [](const FeedEntry& a, const FeedEntry& b) { return a.SameFile(b); });
   if (!same) {
-    announcements_ = ListAnnouncements(files);
+    announcements_ = ListAnnouncements(ReadFeedOfKind(FeedKind::Change, {}));
     announcedFrom_ = std::move(entries);
   }
   return announcements_;

@@ -57,11 +57,13 @@ class Events : public ::testing::Test {
     ASSERT_TRUE(log_.RecordStartup());
     logStart_ = ReadFileBytes(log_.path());
   }
-  std::unique_ptr<ChangeEvents> Make(bool enabled = true) {
+  std::unique_ptr<ChangeEvents> Make(bool enabled = true, bool withCheck = false) {
+    std::function<void()> check;
+    if (withCheck) check = [this] { ++checks_; };
     return std::make_unique<ChangeEvents>(
         jv_, fetch_, log_, enabled,
         ChangeEventHooks{[this] { return day_; }, [this] { return acquisition_; },
-                         [this] { ++evaluations_; }});
+                         [this] { ++evaluations_; }, check});
   }
   Lines NewLogLines() { return SplitLines(ReadFileBytes(log_.path()).substr(logStart_.size())); }
   // The keys of the "0B16" opens so far.
@@ -84,7 +86,28 @@ class Events : public ::testing::Test {
   std::string day_ = "20240105";
   bool acquisition_ = false;
   int evaluations_ = 0;
+  int checks_ = 0;
 };
+
+TEST_F(Events, TheFirstEventOfADayRunsTheWholeCheckTheNextOnesTheirAnnouncement) {
+  auto events = Make(true, true);
+  events->Poll();
+  jv_.pending = {{JVEvent::Weather, "WE20240105060020240105084000"}, {JVEvent::Avoid, kKeyAv}};
+  events->Poll();
+  EXPECT_EQ(checks_, 1);
+  EXPECT_TRUE(Announcements().empty()) << "the check brought what was queued";
+  jv_.pending = {{JVEvent::TimeChange, kKeyTc}};
+  events->Poll();
+  EXPECT_EQ(checks_, 1);
+  EXPECT_EQ(Announcements(), std::vector<std::string>{kKeyTc});
+  // The next day loaded: its first event checks that day.
+  day_ = "20240106";
+  events->Poll();
+  jv_.pending = {{JVEvent::TimeChange, "TC20240106060220240106093100"}};
+  events->Poll();
+  EXPECT_EQ(checks_, 2);
+  EXPECT_EQ(jv_.Count("JVWatchEvent"), 1);
+}
 
 TEST_F(Events, EachChangeEventOfTheDayIsFetchedOnceAsItsAnnouncementThenEvaluated) {
   auto events = Make();
