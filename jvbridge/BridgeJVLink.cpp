@@ -134,7 +134,11 @@ Result BridgeJVLink::Exchange(const Call& call) {
   Frame frame;
   SjisString why;
   const int timeout = MayShowDialog(call.op) ? options_.dialogTimeoutMs : options_.callTimeoutMs;
-  if (!NextFrame(frame, timeout, OpName(call.op), why))
+  // Events the component raised before its answer come first, as frames of their own.
+  bool read = NextFrame(frame, timeout, OpName(call.op), why);
+  while (read && frame.kind == Kind::Event && KeepEvent(frame, why))
+    read = NextFrame(frame, timeout, OpName(call.op), why);
+  if (!read || frame.kind == Kind::Event)
     Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") + why);
   Result result;
   SjisString error;
@@ -166,6 +170,12 @@ Result BridgeJVLink::Transact(const Call& call) {
       init.op = Op::JVInit;
       init.text1 = sid_;
       Exchange(init);
+    }
+    // ... and the watch of the events, when it was on.
+    if (watching_ && hello_.events && call.op != Op::JVWatchEvent) {
+      Call watch;
+      watch.op = Op::JVWatchEvent;
+      watching_ = Exchange(watch).result == 0;
     }
   }
   return Exchange(call);
@@ -302,6 +312,12 @@ class PooledJVLink final : public JVLink {
     return inner_->JVRTOpen(dataspec, key);
   }
   void JVCancel() override { inner_->JVCancel(); }
+  int JVWatchEvent() override { return inner_->JVWatchEvent(); }
+  int JVWatchEventClose() override { return inner_->JVWatchEventClose(); }
+  void DeliverEvents() override {
+    inner_->SetEventListener(eventListener());
+    inner_->DeliverEvents();
+  }
 
  private:
   std::unique_ptr<BridgeJVLink> inner_;

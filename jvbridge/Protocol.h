@@ -18,7 +18,7 @@
 
 namespace tavolen::bridge {
 
-inline constexpr std::uint32_t kProtocolVersion = 2;
+inline constexpr std::uint32_t kProtocolVersion = 3;
 inline constexpr std::uint32_t kMaxPayload = 256 * 1024;
 inline constexpr std::size_t kHeaderSize = 8;
 // A read-ahead asks for at most this many reads, and the bridge starts no further read once
@@ -32,6 +32,7 @@ enum class Kind : char {
   Call = 'C',    // program -> bridge
   Result = 'R',  // bridge -> program, one per call
   Quit = 'Q',    // program -> bridge: release the component and end
+  Event = 'E',   // bridge -> program, between answers: an event of the component (version 3)
 };
 
 // The operations of the component, in the order of its interface.
@@ -44,6 +45,8 @@ enum class Op : std::uint32_t {
   JVRead = 6,
   JVRTOpen = 7,
   JVCancel = 8,
+  JVWatchEvent = 9,  // the event mechanism (version 3)
+  JVWatchEventClose = 10,
 };
 const char* OpName(Op op);
 bool IsOp(std::uint32_t value);
@@ -57,6 +60,16 @@ struct Hello {
   bool created = false;        // the component could be created
   std::int32_t hresult = 0;    // its creation's status
   std::u16string message;      // the status in words
+  // Version 3: a sink is connected to the component's source interface, so its events come
+  // as event frames; and what was found (the interface's name, or why there is none).
+  bool events = false;
+  std::u16string eventsText = {};
+};
+
+// One event of the component: its name on the source interface and its string argument.
+struct Event {
+  std::u16string name;
+  std::u16string key;
 };
 
 // One call: the operation and its in-arguments (the others stay empty).
@@ -106,6 +119,7 @@ std::string EncodeHello(const Hello& h);
 std::string EncodeCall(const Call& c);
 std::string EncodeResult(const Result& r);
 std::string EncodeQuit();
+std::string EncodeEvent(const Event& e);
 
 // A frame cut from the stream.
 struct Frame {
@@ -139,6 +153,7 @@ class FrameReader {
 bool DecodeHello(std::string_view payload, Hello& h, SjisString& error);
 bool DecodeCall(std::string_view payload, Call& c, SjisString& error);
 bool DecodeResult(std::string_view payload, const Call& call, Result& r, SjisString& error);
+bool DecodeEvent(std::string_view payload, Event& e, SjisString& error);
 
 // The bridge's side of a JVRead call: runs read (one JVRead of the component) until a result
 // is not a record (it ends the batch as its last read), the call's count is reached, one more

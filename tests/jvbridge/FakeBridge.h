@@ -13,12 +13,15 @@
 namespace tavolen::testing {
 
 struct FakeBridgeScript {
-  std::string hello = bridge::EncodeHello(bridge::Hello{bridge::kProtocolVersion, 32, 932, u"ja-JP", true, 0, u"ok"});
+  std::string hello = bridge::EncodeHello(
+      bridge::Hello{bridge::kProtocolVersion, 32, 932, u"ja-JP", true, 0, u"ok"});
   // The bytes answering one call; end = true closes the output after them.
   std::function<std::string(const bridge::Call&, bool& end)> answer;
   std::vector<bridge::Call> calls;  // every call received, over every started bridge
   int started = 0;
   bool refuseStart = false;
+  // Bytes the bridge writes on its own (event frames between answers), read at the next read.
+  std::string idle;
 };
 
 class FakeTransport final : public bridge::BridgeTransport {
@@ -44,6 +47,8 @@ class FakeTransport final : public bridge::BridgeTransport {
     return true;
   }
   bool Read(int waitMs, std::string& out) override {
+    out_ += s_.idle;
+    s_.idle.clear();
     if (!out_.empty()) {
       out += out_;
       out_.clear();
