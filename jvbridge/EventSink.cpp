@@ -222,11 +222,18 @@ std::wstring DescribeSourceInterface(IDispatch* component) {
   TYPEATTR* attr = nullptr;
   std::wstring out;
   if (SUCCEEDED(source->GetTypeAttr(&attr))) {
-    out = L"source interface " + Name(source) + L" " + GuidText(attr->guid) + L", " +
-          std::to_wstring(attr->cFuncs) + L" events\n";
+    std::wstring list;
+    int count = 0;
     for (UINT i = 0; i < attr->cFuncs; ++i) {
       FUNCDESC* f = nullptr;
       if (FAILED(source->GetFuncDesc(i, &f))) continue;
+      // The members a dispinterface inherits from IUnknown and IDispatch are no events.
+      if (f->memid >= 0x60000000 && f->memid < 0x60020000) {
+        source->ReleaseFuncDesc(f);
+        continue;
+      }
+      ++count;
+      std::wstring& out = list;
       BSTR names[8] = {};
       UINT got = 0;
       source->GetNames(f->memid, names, 8, &got);
@@ -241,6 +248,8 @@ std::wstring DescribeSourceInterface(IDispatch* component) {
       for (UINT n = 0; n < got; ++n) SysFreeString(names[n]);
       source->ReleaseFuncDesc(f);
     }
+    out = L"source interface " + Name(source) + L" " + GuidText(attr->guid) + L", " +
+          std::to_wstring(count) + L" events\n" + list;
     source->ReleaseTypeAttr(attr);
   }
   source->Release();

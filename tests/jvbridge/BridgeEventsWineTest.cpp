@@ -1,0 +1,206 @@
+// The demo race day through the 64-bit bridge under Wine with the COM stand-in's events: each
+// announcement fires through the stand-in's connection point, the bridge's sink forwards it, and
+// the main window announces it within 2 seconds of falling due, once, with the check timer still
+// ticking; the files at the end are those of the in-process stand-in with events switched off.
+// The time from falling due to the notification is printed.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+
+#include "acquire/GetDataUnit.h"
+#include "app/Main.h"
+#include "base/Widgets.h"
+#include "changes/AnnouncementMemory.h"
+#include "changes/ChangeEvaluation.h"
+#include "changes/henkoUnit.h"
+#include "jvbridge/BridgeJVLink.h"
+#include "jvlink/FileIO.h"
+#include "standin/StandIn.h"
+#include "tests/jvbridge/StandInBridge.h"
+#include "tests/jvbridge/WineHarness.h"
+#include "tests/support/Files.h"
+#include "tests/support/RecordingDesktop.h"
+
+namespace tavolen {
+namespace {
+
+using testing::TheWine;
+using testing::WindowsPath;
+
+QApplication& EventsApp() {
+  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
+  static int argc = 1;
+  static char name[] = "tavolen_jvbridge_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+fs::path EventScratch(const std::string& name) {
+  const char* tmp = std::getenv("TAVOLEN_TEST_TMP");
+  const fs::path dir = fs::path(tmp && *tmp ? tmp : "/tmp") / "jvbridge" / name;
+  fs::remove_all(dir);
+  fs::create_directories(dir / "app");
+  fs::create_directories(dir / "standin");
+  return dir;
+}
+
+// The main window of one side, acquired at 07:00 and showing today, its check timer left to
+// the test.
+struct Side {
+  fs::path root;
+  FakeClock clock{LocalDateTime{2024, 1, 6, 7, 0, 0}};
+  RecordingDesktop desktop;
+  std::unique_ptr<JVLink> link;
+  std::unique_ptr<TMainForm> form;
+  std::unique_ptr<THenkoForm> henko;
+
+  void Set(const LocalDateTime& t) {
+    clock.Set(t);
+    WriteFileAtomic(root / "clock.txt", FormatCompactDateTime(t));  // the COM stand-in's time
+  }
+  void Open() {
+    auto runModal = [this](QDialog& dialog) {
+      auto* f = qobject_cast<TGetDataForm*>(&dialog);
+      if (!f) return 0;
+      f->ButtonStartClick();
+      for (int i = 0; i < 20000 && f->TimerJVStatus->isActive(); ++i) {
+        f->TimerJVStatusTimer();
+        QCoreApplication::processEvents();
+      }
+      f->done(QDialog::Accepted);
+      return 0;
+    };
+    form = std::make_unique<TMainForm>(
+        MainFormDeps{root / "app", "Tavolen", desktop, clock, *link, runModal, [] {}});
+    henko = std::make_unique<THenkoForm>(form->IniGT1.path(), &desktop);
+    form->HenkoForm = henko.get();
+    form->show();
+    form->J1Click();
+    const int at = form->DateCombo->findText(Qs(DateKey(clock.Now())));
+    EXPECT_GE(at, 0);
+    form->DateCombo->setCurrentIndex(at);
+    form->DateComboChange();
+    EXPECT_TRUE(form->Timer4->isActive());
+  }
+  ~Side() {
+    henko.reset();
+    form.reset();
+  }
+  std::set<std::string> Announced() const {
+    const auto ids = ParseAnnouncedFile(
+        testsupport::ReadFileBytes(AnnouncedFilePath(form->meeting().selectedRaceFile)));
+    return ids ? std::set<std::string>(ids->begin(), ids->end()) : std::set<std::string>();
+  }
+};
+
+TEST(BridgeEventsUnderWine, EveryChangeAnnouncedWithinTwoSecondsOnceAndTheFilesAsWithoutEvents) {
+  EventsApp();
+  if (!TheWine().usable()) {
+    if (testing::WineRequired()) FAIL() << TheWine().why;
+    GTEST_SKIP() << "Wine tests skipped: " << TheWine().why;
+  }
+  const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
+  ASSERT_FALSE(dll.empty()) << "the COM stand-in was not built";
+  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}), 0);
+
+  Side bridged;
+  bridged.root = EventScratch("events-bridge");
+  bridged.Set(bridged.clock.Now());
+  bridge::BridgeOptions o =
+      testing::StandInBridgeOptions(bridged.root / "standin", bridged.root / "clock.txt", 0);
+  o.callTimeoutMs = 20000;
+  SjisString why;
+  auto link = bridge::StartBridgeJVLink(o, why);
+  ASSERT_TRUE(link) << SjisToUtf8(why);
+  EXPECT_TRUE(link->EventsAvailable()) << SjisToUtf8(Utf16ToSjis(link->hello().eventsText));
+  EXPECT_EQ(link->hello().eventsText.substr(0, 14), u"_IJVLinkEvents");
+  link->SetWaitPump([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  bridged.link = std::move(link);
+  bridged.Open();
+
+  Side local;  // the in-process stand-in, events off
+  local.root = EventScratch("events-inprocess");
+  ASSERT_TRUE(testsupport::WriteFileBytes(local.root / "app" / "Tavolen.ini",
+                                          "[Time]\r\nChangeEvents=0\r\n"));
+  local.link =
+      std::make_unique<StandInJVLink>(local.clock, StandInOptions{local.root / "standin", 0});
+  local.Open();
+  local.form->findChild<QTimer*>(QStringLiteral("ChangeEventTimer"))->stop();
+
+  // The moments the day's announcements fall due, from the demo day the COM stand-in made.
+  std::vector<FeedFile> files;
+  for (const FeedEntry& e :
+       ListFeed(bridged.root / "standin" / std::string(kStandInDemoFolderName))) {
+    FeedFile f;
+    if (ReadFeedFile(e, f) && f.kind == FeedKind::Change) files.push_back(std::move(f));
+  }
+  std::vector<std::string> dues;
+  for (const StandInAnnouncement& a : ListAnnouncements(files))
+    if (a.due > "20240106070000" && (dues.empty() || dues.back() != a.due)) dues.push_back(a.due);
+  ASSERT_GE(dues.size(), 5u);
+
+  auto tick = [&](const LocalDateTime& t) {
+    for (Side* s : {&bridged, &local}) {
+      s->Set(t);
+      s->desktop.Clear();
+      s->form->Timer4Timer();
+      QCoreApplication::processEvents();
+    }
+  };
+  std::vector<double> ms;
+  std::set<std::string> before = bridged.Announced();
+  int ticks = 0;
+  for (const std::string& due : dues) {
+    LocalDateTime t;
+    ASSERT_TRUE(ParseCompactDateTime(due, t));
+    // The timer ticks a minute before each change and keeps the day's checks going.
+    tick(t.AddSeconds(-60));
+    ++ticks;
+    before = bridged.Announced();
+    bridged.Set(t.AddSeconds(-1));
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    bridged.desktop.Clear();
+    const auto start = std::chrono::steady_clock::now();
+    bridged.Set(t);  // falls due now
+    while (bridged.desktop.Count("balloon") == 0 &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count());
+    // A moment more: nothing is told twice.
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 30);
+    EXPECT_EQ(bridged.desktop.Count("balloon"), 1) << due;
+    EXPECT_LT(ms.back(), 2000.0) << due;
+    const std::set<std::string> now = bridged.Announced();
+    EXPECT_GT(now.size(), before.size()) << due;
+  }
+  // The end of the day: one more tick on both sides.
+  tick({2024, 1, 6, 23, 59, 0});
+  EXPECT_EQ(bridged.desktop.Count("balloon"), 0) << "everything was told as it came";
+
+  std::sort(ms.begin(), ms.end());
+  std::printf(
+      "change event to notification through the bridge under Wine: %zu changes, min %.0f "
+      "ms, median %.0f ms, max %.0f ms (%d timer checks besides)\n",
+      ms.size(), ms.front(), ms[ms.size() / 2], ms.back(), ticks + 1);
+  EXPECT_TRUE(bridged.form->changeEvents()->watching());
+  EXPECT_GE(bridged.form->changeEvents()->fetched(), static_cast<int>(dues.size()) - 1);
+
+  std::map<std::string, std::string> a, b;
+  for (const auto& e : fs::directory_iterator(bridged.root / "app" / "Data"))
+    a[e.path().filename().string()] = testsupport::ReadFileBytes(e.path());
+  for (const auto& e : fs::directory_iterator(local.root / "app" / "Data"))
+    b[e.path().filename().string()] = testsupport::ReadFileBytes(e.path());
+  EXPECT_EQ(a.size(), b.size());
+  for (const auto& [name, bytes] : a) EXPECT_TRUE(b.count(name) && b[name] == bytes) << name;
+  EXPECT_EQ(bridged.desktop.Count("error"), 0);
+}
+
+}  // namespace
+}  // namespace tavolen
