@@ -199,6 +199,53 @@ TEST(ChangeEventDay, EveryChangeAnnouncedWithinTwoSecondsOnceAndTheFilesAsWithou
   EXPECT_EQ(withEvents.desktop_.Count("error"), 0);
 }
 
+// A component without events, and one whose event names a key it refuses: the day goes on as
+// without events, and the error log says why once.
+TEST(ChangeEventDay, WithoutEventsOrWithAFailingKeyTheDayRunsAsWithoutEventsAndTheLogSaysWhyOnce) {
+  testsupport::EnsureApplication("tavolen_raceday_tests");
+  EventDay absent("event-day-absent", true), failing("event-day-failing", true),
+      off("event-day-off2", false);
+  const fs::path demo = std::string(kStandInDemoFolderName);
+  ASSERT_TRUE(WriteFileBytes(absent.app_ / "standin" / demo / "events.txt", "off\n"));
+  ASSERT_TRUE(WriteFileBytes(failing.app_ / "standin" / demo / "events.txt",
+                             "20240106083000 JVEvtAvoid AVbroken\n"
+                             "20240106083100 JVEvtTimeChange TCbroken\n"));
+  int failingBalloons = 0;
+  for (LocalDateTime t = kDay; FormatHhnn(t) <= "1200"; t = t.AddSeconds(5)) {
+    for (EventDay* d : {&absent, &failing, &off}) {
+      d->clock_.Set(t);
+      d->desktop_.Clear();
+      if (t.second == 0 && t.minute % 5 == 0) d->form_->Timer4Timer();
+      d->form_->changeEvents()->Poll();
+    }
+    failingBalloons += failing.desktop_.Count("balloon");
+  }
+  EXPECT_GT(failingBalloons, 0);
+  EXPECT_GT(failing.form_->changeEvents()->fetched(), 0) << "the events went on after the failure";
+  EXPECT_FALSE(absent.form_->changeEvents()->watching());
+  const auto tail = [](EventDay& d) {
+    return SplitLines(ReadFileBytes(d.ErrorLogPath()).substr(d.startLog_.size()));
+  };
+  const Lines absentLog = tail(absent), failingLog = tail(failing);
+  ASSERT_EQ(absentLog.size(), 1u);
+  EXPECT_NE(absentLog[0].find(Sj("このJV-Linkは変更通知に対応していません。")), std::string::npos);
+  ASSERT_EQ(failingLog.size(), 1u);
+  // The day's first event ran the whole check; the second one's key was tried and refused.
+  EXPECT_NE(failingLog[0].find(Sj("変更通知の情報を取得できませんでした（キー TCbroken）")),
+            std::string::npos);
+  // At the next tick the three days hold the same files.
+  for (EventDay* d : {&absent, &failing, &off}) {
+    d->clock_.Set({2024, 1, 6, 12, 5, 0});
+    d->form_->Timer4Timer();
+  }
+  const auto reference = off.DataFiles();
+  for (EventDay* d : {&absent, &failing}) {
+    const auto files = d->DataFiles();
+    ASSERT_EQ(files.size(), reference.size());
+    for (const auto& [name, bytes] : files) EXPECT_TRUE(bytes == reference.at(name)) << name;
+  }
+}
+
 TEST(ChangeEventDay, TimeFromFallingDueToTheNotificationInProcess) {
   testsupport::EnsureApplication("tavolen_raceday_tests");
   EventDay day("event-latency", true);
