@@ -20,6 +20,7 @@
 #include "changes/henkoUnit.h"
 #include "jvbridge/BridgeJVLink.h"
 #include "jvlink/FileIO.h"
+#include "jvlink/JVEvents.h"
 #include "standin/StandIn.h"
 #include "tests/jvbridge/StandInBridge.h"
 #include "tests/jvbridge/WineHarness.h"
@@ -200,6 +201,65 @@ TEST(BridgeEventsUnderWine, EveryChangeAnnouncedWithinTwoSecondsOnceAndTheFilesA
   EXPECT_EQ(a.size(), b.size());
   for (const auto& [name, bytes] : a) EXPECT_TRUE(b.count(name) && b[name] == bytes) << name;
   EXPECT_EQ(bridged.desktop.Count("error"), 0);
+}
+
+// --describe names the source interface and its events; --watch prints each event with its key
+// as the stand-in's clock passes a change, and ends on Enter.
+TEST(BridgeEventsUnderWine, DescribeShowsTheSourceInterfaceAndWatchPrintsEachEvent) {
+  EventsApp();
+  if (!TheWine().usable()) {
+    if (testing::WineRequired()) FAIL() << TheWine().why;
+    GTEST_SKIP() << "Wine tests skipped: " << TheWine().why;
+  }
+  const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
+  ASSERT_FALSE(dll.empty()) << "the COM stand-in was not built";
+  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}), 0);
+  const fs::path root = EventScratch("events-watch");
+  ASSERT_TRUE(WriteFileAtomic(root / "clock.txt", "20240106083800"));
+  bridge::BridgeOptions o = testing::StandInBridgeOptions(root / "standin", root / "clock.txt", 0);
+
+  std::string described;
+  ASSERT_EQ(TheWine().Run(
+                {WindowsPath(TheWine().Built("jvbridge/tavolen-jvlink-bridge.exe")), "--describe"},
+                &described),
+            0);
+  EXPECT_NE(described.find("source interface _IJVLinkEvents {"), std::string::npos) << described;
+  EXPECT_NE(described.find(", 7 events"), std::string::npos) << described;
+  for (const char* name :
+       {"JVEvtJockeyChange(BSTR key)", "JVEvtWeather(BSTR key)", "JVEvtCourseChange(BSTR key)",
+        "JVEvtAvoid(BSTR key)", "JVEvtTimeChange(BSTR key)", "JVEvtPay(BSTR key)",
+        "JVEvtWeight(BSTR key)"})
+    EXPECT_NE(described.find(name), std::string::npos) << name;
+
+  bridge::BridgeLaunch watch = o.launch;
+  watch.command.push_back("--watch");
+  SjisString error;
+  auto process = bridge::StartBridgeProcess(watch, error);
+  ASSERT_TRUE(process) << SjisToUtf8(error);
+  std::string out;
+  auto waitFor = [&](const std::string& text, int ms) {
+    for (int waited = 0; waited < ms && out.find(text) == std::string::npos; waited += 100)
+      if (!process->Read(100, out)) break;
+    return out.find(text) != std::string::npos;
+  };
+  ASSERT_TRUE(waitFor("waiting for events", 60000)) << out;
+  EXPECT_NE(out.find("JVInit 0, JVWatchEvent 0"), std::string::npos) << out;
+  ASSERT_TRUE(WriteFileAtomic(root / "clock.txt", "20240106084200"));
+  ASSERT_TRUE(waitFor("(28 characters)", 10000)) << out;
+  const size_t at = out.find(" JVEvt");
+  ASSERT_NE(at, std::string::npos);
+  const std::string line = out.substr(at + 1, out.find('\n', at) - at - 1);
+  const size_t space = line.find(' ');
+  const std::string key = line.substr(space + 1, 28);
+  const auto parsed = ParseChangeEventKey(key);
+  ASSERT_TRUE(parsed) << line;
+  EXPECT_EQ(parsed->date, "20240106");
+  EXPECT_EQ(parsed->recordType, ChangeEventRecordType(*JVEventByName(line.substr(0, space))));
+  EXPECT_TRUE(process->Write("\r\n"));  // Enter ends it
+  std::string rest;
+  bool ended = false;
+  for (int i = 0; i < 100 && !ended; ++i) ended = !process->Read(100, rest);
+  EXPECT_TRUE(ended);
 }
 
 }  // namespace
