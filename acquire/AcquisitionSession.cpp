@@ -69,6 +69,11 @@ AcquisitionSession::AcquisitionSession(AcquireView& view, Desktop& desktop, JVLi
       dataDir_(std::move(dataDir)),
       state_(state) {}
 
+void AcquisitionSession::ShowProgress(const SjisString& text) {
+  progress_ = text;
+  if (!waitingOnWindow_) view_.SetProgressLabel(text);
+}
+
 void AcquisitionSession::Create() {
   const LocalDateTime fallback = clock_.Now().AddDays(-8);
   const SjisString stored = ini_.Read(Settings::LastAcquisition, FormatSlashDateTime(fallback));
@@ -86,6 +91,24 @@ void AcquisitionSession::Fail(const SjisString& text) {
 
 template <typename F>
 void AcquisitionSession::Guarded(F&& handler) {
+  // While a call of the handler waits on JV-Link's own window (its update question inside
+  // JVOpen, its settings dialog), the progress text says so and afterwards shows what it
+  // showed before. Listened to only while a handler runs: the JV-Link may be gone afterwards.
+  struct Listening {
+    AcquisitionSession& s;
+    explicit Listening(AcquisitionSession& session) : s(session) {
+      if (s.handlerDepth_++ > 0) return;
+      s.windowObserver_ = s.jvlink_.AddWindowWaitObserver([this](bool waiting) {
+        s.waitingOnWindow_ = waiting;
+        s.view_.SetProgressLabel(waiting ? Sj(kWaitingOnJVLinkWindow) : s.progress_);
+      });
+    }
+    ~Listening() {
+      if (--s.handlerDepth_ > 0) return;
+      s.jvlink_.RemoveWindowWaitObserver(s.windowObserver_);
+      s.waitingOnWindow_ = false;
+    }
+  } listening(*this);
   try {
     handler();
   } catch (const JVLinkFailure& e) {
@@ -151,7 +174,7 @@ void AcquisitionSession::StartSession() {
     return;
   }
   if (downloadCount_ != 0) {
-    view_.SetProgressLabel(downloading);
+    ShowProgress(downloading);
     view_.SetDownloadMax(downloadCount_);
     view_.StartStatusTimer();
     return;  // the status tick carries the session on
@@ -183,7 +206,7 @@ void AcquisitionSession::Tick() {
   }
   if (s > total) return;
   if (s == total) view_.StopStatusTimer();
-  view_.SetProgressLabel(downloadingOf + Fraction(s, total));
+  ShowProgress(downloadingOf + Fraction(s, total));
   view_.SetDownloadPosition(s);
   if (s == total) {
     ReadAndStore();
@@ -206,7 +229,7 @@ void AcquisitionSession::Cancel() {
   }
   desktop_.Beep();
   desktop_.InformationBox(cancelled);
-  view_.SetProgressLabel(cancelled);
+  ShowProgress(cancelled);
 }
 
 void AcquisitionSession::JVLinkSettings() {
@@ -248,10 +271,9 @@ AcquisitionSession::ReadEnd AcquisitionSession::ReadAndStore() {
 
   DepthGuard depth(readDepth_);
   int filesRead = 0;
-  view_.SetProgressLabel(readingOf + Fraction(0, readCount_));
+  ShowProgress(readingOf + Fraction(0, readCount_));
   view_.SetReadPosition(0);
   view_.SetReadMax(readCount_);
-  int size = kReadBufferSize;
   std::u16string buff, fileName;
 
   for (;;) {
@@ -260,6 +282,9 @@ AcquisitionSession::ReadEnd AcquisitionSession::ReadAndStore() {
 
     buff.clear();
     fileName.clear();
+    // The whole buffer every time: a component that writes a record's length back into size
+    // must not cut the next, longer record to it.
+    int size = kReadBufferSize;
     const int r = jvlink_.JVRead(buff, size, fileName);
     if (r > 0) {
       const SjisString record = RecordToSjis(buff);
@@ -277,9 +302,9 @@ AcquisitionSession::ReadEnd AcquisitionSession::ReadAndStore() {
     } else if (r == -1) {
       ++filesRead;
       view_.SetReadPosition(filesRead);
-      view_.SetProgressLabel(readingOf + Fraction(filesRead, readCount_));
+      ShowProgress(readingOf + Fraction(filesRead, readCount_));
     } else if (r == 0) {
-      view_.SetProgressLabel(readDone + Fraction(filesRead, readCount_));
+      ShowProgress(readDone + Fraction(filesRead, readCount_));
       view_.SetDownloadPosition(0);
       view_.SetReadPosition(0);
       desktop_.Beep();

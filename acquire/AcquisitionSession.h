@@ -49,6 +49,10 @@ class AcquireView {
   virtual void SetPickerDateTime(const LocalDateTime& t) = 0;
 };
 
+// The progress text while a call waits on a window of JV-Link itself (UTF-8 source; code page
+// 932 through Sj).
+inline constexpr const char* kWaitingOnJVLinkWindow = "JV-Linkの画面で応答を待っています";
+
 class AcquisitionSession {
  public:
   AcquisitionSession(AcquireView& view, Desktop& desktop, JVLink& jvlink, IniFile& ini,
@@ -89,6 +93,8 @@ class AcquisitionSession {
   void SaveLastTime(const SjisString& stamp);
   // Beep, then the information box.
   void Fail(const SjisString& text);
+  // The progress text (kept while JV-Link's own window is waited on, shown afterwards).
+  void ShowProgress(const SjisString& text);
 
   AcquireView& view_;
   Desktop& desktop_;
@@ -102,6 +108,10 @@ class AcquisitionSession {
   int downloadCount_ = 0;
   SjisString lastFileTimestamp_;
   int readDepth_ = 0;
+  int handlerDepth_ = 0;
+  int windowObserver_ = 0;
+  bool waitingOnWindow_ = false;
+  SjisString progress_;
 };
 
 // "yyyy/mm/dd hh:nn:ss" from a 14-digit time stamp "yyyymmddhhnnss"; false when the stamp,

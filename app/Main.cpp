@@ -13,11 +13,14 @@
 #include <QStatusTipEvent>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
+#include <array>
 
 #include "app/About.h"
 #include "app/ProgramIcon.h"
+#include "base/DesktopEvents.h"
 #include "base/FailureText.h"
 #include "base/Widgets.h"
+#include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/KeibaFunc.h"
 #include "racecard/prgrsUnit.h"
@@ -26,10 +29,10 @@ namespace tavolen {
 namespace {
 
 constexpr int kToolBarHeight = 61;
-constexpr int kDefaultLeft = 10, kDefaultTop = 10, kDefaultWidth = 630, kDefaultHeight = 450;
 
+// A tool-bar button whose click runs the window's handler.
 QToolButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* hint,
-                        Glyph glyph) {
+                        Glyph glyph, TMainForm* form, void (TMainForm::*handler)()) {
   auto* b = new QToolButton(parent);
   b->setObjectName(QString::fromLatin1(name));
   b->setText(Qs(Sj(caption)));
@@ -46,23 +49,8 @@ QToolButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
     b->setStatusTip(Qs(Sj(hint)));
     b->setToolTip(Qs(Sj(hint)));
   }
+  QObject::connect(b, &QToolButton::clicked, form, handler);
   return b;
-}
-
-Label3D* MakeLabel(QWidget* parent, const char* name, int pixels, Qt::Alignment align = {}) {
-  auto* l = new Label3D(QString(), Label3D::Look::Raised, parent);
-  l->setObjectName(QString::fromLatin1(name));
-  l->setFont(GothicFont(pixels, true));
-  l->setAlignment(align ? align : Qt::AlignLeft | Qt::AlignVCenter);
-  // A long text is cut at the panel's edge; it never widens the window.
-  l->setMinimumWidth(1);
-  return l;
-}
-
-void SetTextColour(QWidget* w, const QColor& c) {
-  QPalette p = w->palette();
-  p.setColor(QPalette::WindowText, c);
-  w->setPalette(p);
 }
 
 // Calls back when the watched widget is shown or hidden, also while its window is not on
@@ -82,11 +70,46 @@ class VisibilityWatch : public QObject {
   std::function<void()> changed_;
 };
 
+// A showing of the main window while a change fetch has its session open skips its JVInit
+// (FormShow); this watcher has the showing's steps run again right after the session's
+// JVClose, once however often the window was shown meanwhile.
+class DeferredJVInit : public QObject {
+ public:
+  DeferredJVInit(TMainForm& form, ChangeWatch& watch) : QObject(&form), form_(form), watch_(watch) {
+    form.installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == &form_ && event->type() == QEvent::Show && !event->spontaneous() &&
+        watch_.SessionOpen() && !pending_) {
+      pending_ = true;
+      watch_.RunWhenSessionClosed([this] {
+        pending_ = false;
+        if (form_.isVisible()) form_.FormShow();
+      });
+    }
+    return false;
+  }
+
+ private:
+  TMainForm& form_;
+  ChangeWatch& watch_;
+  bool pending_ = false;
+};
+
 QAction* MakeAction(QObject* parent, const char* name, const char* caption,
                     const char* hint = nullptr) {
   auto* a = new QAction(Qs(Sj(caption)), parent);
   a->setObjectName(QString::fromLatin1(name));
   if (hint) a->setStatusTip(Qs(Sj(hint)));
+  return a;
+}
+
+// A menu item whose choice runs the window's handler.
+QAction* MakeAction(TMainForm* form, const char* name, const char* caption, const char* hint,
+                    void (TMainForm::*handler)()) {
+  QAction* a = MakeAction(form, name, caption, hint);
+  QObject::connect(a, &QAction::triggered, form, handler);
   return a;
 }
 
@@ -108,17 +131,15 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   setWindowTitle(QString::fromLatin1(kCaption));
   setWindowIcon(ProgramIcon());
   // The designed place; creation replaces it with the stored one.
-  move(kDefaultLeft, kDefaultTop);
-  resize(kDefaultWidth, kDefaultHeight);
+  move(Settings::MainLeft.def, Settings::MainTop.def);
+  resize(Settings::MainWidth.def, Settings::MainHeight.def);
 
-  BuildToolBar();
-  BuildClientArea();
   auto* central = new QWidget(this);
   auto* v = new QVBoxLayout(central);
   v->setContentsMargins(0, 0, 0, 0);
   v->setSpacing(0);
-  v->addWidget(ToolBar1);
-  v->addWidget(ClientArea, 1);
+  v->addWidget(BuildToolBar());
+  v->addWidget(BuildClientArea(), 1);
   setCentralWidget(central);
   BuildMenus();
   BuildTrayMenu();
@@ -126,13 +147,14 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   StatusLine = statusBar();
   StatusLine->setObjectName(QStringLiteral("StatusLine"));
   StatusLine->setSizeGripEnabled(true);
+  jvLinkWindowHook_ = JVLink1.AddWindowWaitObserver([this](bool waiting) {
+    if (waiting)
+      StatusLine->showMessage(Qs(Sj(kWaitingOnJVLinkWindow)));
+    else
+      StatusLine->clearMessage();
+  });
 
-  Timer4 = new QTimer(this);
-  Timer4->setObjectName(QStringLiteral("Timer4"));
-  connect(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
   SetUpWatch();
-  // A check may have brought new changes of the race on the card.
-  connect(Timer4, &QTimer::timeout, this, [this] { RefreshCardChanges(); });
 
   if (qApp) {
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -146,30 +168,34 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
+  JVLink1.RemoveWindowWaitObserver(jvLinkWindowHook_);
   FormDestroy();
 }
 
-void TMainForm::BuildToolBar() {
-  ToolBar1 = new QWidget(this);
-  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-  ToolBar1->setFixedHeight(kToolBarHeight);
+QWidget* TMainForm::BuildToolBar() {
+  auto* toolBar = new QWidget(this);
+  toolBar->setObjectName(QStringLiteral("ToolBar1"));
+  toolBar->setFixedHeight(kToolBarHeight);
 
-  auto* left = new QWidget(ToolBar1);
+  auto* left = new QWidget(toolBar);
   auto* buttons = new QHBoxLayout;
   buttons->setContentsMargins(0, 0, 0, 0);
   buttons->setSpacing(1);
-  JVBtn = MakeButton(left, "JVBtn", "JVデータ取得", nullptr, Glyph::Acquire);
-  SpeedButton4 = MakeButton(left, "SpeedButton4", "終了", "ソフトを終了します", Glyph::Exit);
-  SpeedButton5 = MakeButton(left, "SpeedButton5", "ﾍﾙﾌﾟ", "ﾍﾙﾌﾟの目次を表示します", Glyph::Help);
-  SpeedButton1 = MakeButton(left, "SpeedButton1", "常駐", "本ｿﾌﾄのﾌｫｰﾑを閉じ、ﾀｽｸﾄﾚｲで動作させます",
-                            Glyph::Resident);
-  SpeedButton2 =
-      MakeButton(left, "SpeedButton2", "変更情報", "変更情報を表示します", Glyph::Changes);
-  SpeedButton6 = MakeButton(left, "SpeedButton6", "ﾊﾞｰｼﾞｮﾝ情報", nullptr, Glyph::About);
-  SpeedButton6->setVisible(false);
-  for (QToolButton* b :
-       {JVBtn, SpeedButton4, SpeedButton5, SpeedButton1, SpeedButton2, SpeedButton6})
-    buttons->addWidget(b);
+  const std::array<QToolButton*, 6> tools = {
+      MakeButton(left, "JVBtn", "JVデータ取得", nullptr, Glyph::Acquire, this, &TMainForm::J1Click),
+      MakeButton(left, "SpeedButton4", "終了", "ソフトを終了します", Glyph::Exit, this,
+                 &TMainForm::SpeedButton4Click),
+      MakeButton(left, "SpeedButton5", "ﾍﾙﾌﾟ", "ﾍﾙﾌﾟの目次を表示します", Glyph::Help, this,
+                 &TMainForm::HelpContentsItemClick),
+      MakeButton(left, "SpeedButton1", "常駐", "本ｿﾌﾄのﾌｫｰﾑを閉じ、ﾀｽｸﾄﾚｲで動作させます",
+                 Glyph::Resident, this, &TMainForm::SpeedButton1Click),
+      MakeButton(left, "SpeedButton2", "変更情報", "変更情報を表示します", Glyph::Changes, this,
+                 &TMainForm::SpeedButton2Click),
+      MakeButton(left, "SpeedButton6", "ﾊﾞｰｼﾞｮﾝ情報", nullptr, Glyph::About, this,
+                 &TMainForm::SpeedButton6Click),
+  };
+  tools.back()->setVisible(false);  // SpeedButton6 is never shown
+  for (QToolButton* b : tools) buttons->addWidget(b);
   buttons->addStretch(1);
 
   DateCombo = new QComboBox(left);
@@ -202,108 +228,38 @@ void TMainForm::BuildToolBar() {
   leftLayout->addLayout(buttons);
   leftLayout->addLayout(comboRow);
 
-  BuildInfoPanel(ToolBar1);
-  auto* bar = new QHBoxLayout(ToolBar1);
+  BuildInfoPanel(toolBar);
+  auto* bar = new QHBoxLayout(toolBar);
   bar->setContentsMargins(0, 0, 2, 0);
   bar->setSpacing(2);
   bar->addWidget(left, 0);
-  bar->addWidget(Panel2, 1);
+  bar->addWidget(view_->HeaderPanel(), 1);
 
-  connect(JVBtn, &QToolButton::clicked, this, [this] { J1Click(); });
-  connect(SpeedButton4, &QToolButton::clicked, this, [this] { SpeedButton4Click(); });
-  connect(SpeedButton5, &QToolButton::clicked, this, [this] { HelpContentsItemClick(); });
-  connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
-  connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
-  connect(SpeedButton6, &QToolButton::clicked, this, [this] { SpeedButton6Click(); });
   connect(DateCombo, &QComboBox::activated, this, [this](int) { DateComboChange(); });
+  return toolBar;
 }
 
 void TMainForm::BuildInfoPanel(QWidget* parent) {
-  Panel2 = new QFrame(parent);
-  Panel2->setObjectName(QStringLiteral("Panel2"));
-  Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  Panel2->setAutoFillBackground(true);
-  {
-    QPalette p = Panel2->palette();
-    p.setColor(QPalette::Window, QApplication::palette().color(QPalette::ToolTipBase));
-    Panel2->setPalette(p);
-  }
-  Panel2->setFixedHeight(kToolBarHeight - 4);
-
-  Label3D1 = MakeLabel(Panel2, "Label3D1", 19);
-  Label3D2 = MakeLabel(Panel2, "Label3D2", 24, Qt::AlignCenter);
-  // White digits on black; the race card makes the label opaque when it fills it.
-  {
-    QPalette p = Label3D2->palette();
-    p.setColor(QPalette::WindowText, Qt::white);
-    p.setColor(QPalette::Window, Qt::black);
-    Label3D2->setPalette(p);
-    Label3D2->setFixedSize(36, 30);
-  }
-  Label3D3 = MakeLabel(Panel2, "Label3D3", 15);
-  Label3D4 = MakeLabel(Panel2, "Label3D4", 15);
-  Label3D5 = MakeLabel(Panel2, "Label3D5", 13);
-  Label3D6 = MakeLabel(Panel2, "Label3D6", 13);
-  Label3D7 = MakeLabel(Panel2, "Label3D7", 13);
-  Label3D8 = MakeLabel(Panel2, "Label3D8", 13);
-  Label3D9 = MakeLabel(Panel2, "Label3D9", 13);
-  SetTextColour(Label3D9, Qt::blue);
-  Label3D10 = MakeLabel(Panel2, "Label3D10", 13);
-
-  auto* grid = new QGridLayout(Panel2);
-  grid->setContentsMargins(4, 1, 4, 1);
-  grid->setHorizontalSpacing(4);
-  grid->setVerticalSpacing(0);
-  grid->addWidget(Label3D1, 0, 0, 2, 1);
-  grid->addWidget(Label3D2, 0, 1, 2, 1, Qt::AlignVCenter);
-  grid->addWidget(Label3D3, 0, 2);
-  grid->addWidget(Label3D4, 1, 2);
-  auto* row = new QHBoxLayout;
-  row->setSpacing(6);
-  for (Label3D* l : {Label3D5, Label3D6, Label3D7, Label3D8, Label3D9, Label3D10})
-    row->addWidget(l);
-  row->addStretch(1);
-  grid->addLayout(row, 2, 0, 1, 3);
-  grid->setColumnStretch(2, 1);
-
-  DLlabel = new QLabel(Panel2);
+  // The race card view makes the header labels' panel (Panel2), the race list and the card area.
+  view_ = new RaceCardView(meeting_, desktop_, clock_, parent);
+  connect(view_, &RaceCardView::raceChosen, this, &TMainForm::DatListClick);
+  DLlabel = new QLabel(view_->HeaderPanel());
   DLlabel->setObjectName(QStringLiteral("DLlabel"));
   DLlabel->setVisible(false);
 }
 
-void TMainForm::BuildClientArea() {
-  ClientArea = new QWidget(this);
-  ClientArea->setObjectName(QStringLiteral("ClientArea"));
-  // The race list stands beside the card area, not inside it: hiding the card (a new race, an
-  // incomplete race) leaves the list usable and keeps its keyboard focus.
-  Panel1 = new QWidget(ClientArea);
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel5 = new QWidget(ClientArea);
-  Panel5->setObjectName(QStringLiteral("Panel5"));
-  DatList = new QListWidget(Panel5);
-  DatList->setObjectName(QStringLiteral("DatList"));
-  DatList->setFont(GothicFont(12));
-  auto* listLayout = new QVBoxLayout(Panel5);
-  listLayout->setContentsMargins(0, 0, 0, 0);
-  listLayout->addWidget(DatList);
-  Panel5->setFixedWidth(90);
-
-  StringGrid2 = new QTableWidget(Panel1);
-  StringGrid2->setObjectName(QStringLiteral("StringGrid2"));
-
-  auto* grid = new QHBoxLayout(Panel1);
-  grid->setContentsMargins(0, 0, 0, 0);
-  grid->addWidget(StringGrid2, 1);
-  auto* h = new QHBoxLayout(ClientArea);
+QWidget* TMainForm::BuildClientArea() {
+  auto* clientArea = new QWidget(this);
+  clientArea->setObjectName(QStringLiteral("ClientArea"));
+  QWidget* Panel1 = view_->CardArea();
+  QWidget* Panel5 = view_->RaceListPanel();
+  auto* h = new QHBoxLayout(clientArea);
   h->setContentsMargins(0, 2, 0, 0);
   h->setSpacing(2);
   h->addWidget(Panel5, 0, Qt::AlignLeft);
   h->addWidget(Panel1, 1);
-  // Nothing loaded yet: neither a list nor a card.
-  Panel1->setVisible(false);
-  Panel5->setVisible(false);
 
-  GuideLabel = new QLabel(ClientArea);
+  GuideLabel = new QLabel(clientArea);
   GuideLabel->setObjectName(QStringLiteral("GuideLabel"));
   GuideLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   GuideLabel->setFont(GothicFont(14));
@@ -318,10 +274,7 @@ void TMainForm::BuildClientArea() {
   connect(dates, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateGuide(); });
   connect(dates, &QAbstractItemModel::modelReset, this, [this] { UpdateGuide(); });
   UpdateGuide();
-
-  connect(DatList, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (row >= 0) DatListClick();
-  });
+  return clientArea;
 }
 
 void TMainForm::UpdateGuide() {
@@ -340,72 +293,57 @@ void TMainForm::UpdateGuide() {
                           "今日の日付を選ぶと、変更情報の自動確認が始まります。"));
   }
   // A race list without a card (an incomplete race) needs no guide beside it.
-  GuideLabel->setVisible(Panel1->isHidden() && Panel5->isHidden());
+  GuideLabel->setVisible(view_->CardArea()->isHidden() && view_->RaceListPanel()->isHidden());
 }
 
 void TMainForm::BuildMenus() {
-  FileMenu = menuBar()->addMenu(Qs(Sj("ﾌｧｲﾙ(&F)")));
-  FileMenu->setObjectName(QStringLiteral("FileMenu"));
-  J1 = MakeAction(this, "J1", "ＪＶデータ取得(&J)");
-  FileExitItem = MakeAction(this, "FileExitItem", "終了(&X)", "このｱﾌﾟﾘｹｰｼｮﾝを終了します");
-  FileMenu->addAction(J1);
-  FileMenu->addSeparator();
-  FileMenu->addAction(FileExitItem);
+  QMenu* fileMenu = menuBar()->addMenu(Qs(Sj("ﾌｧｲﾙ(&F)")));
+  fileMenu->setObjectName(QStringLiteral("FileMenu"));
+  fileMenu->addAction(MakeAction(this, "J1", "ＪＶデータ取得(&J)", nullptr, &TMainForm::J1Click));
+  fileMenu->addSeparator();
+  fileMenu->addAction(MakeAction(this, "FileExitItem", "終了(&X)", "このｱﾌﾟﾘｹｰｼｮﾝを終了します",
+                                 &TMainForm::SpeedButton4Click));
 
-  OptionMenu = menuBar()->addMenu(Qs(Sj("ｵﾌﾟｼｮﾝ(&O)")));
-  OptionMenu->setObjectName(QStringLiteral("OptionMenu"));
-  N2 = MakeAction(this, "N2", "情報ﾁｪｯｸ間隔指定");
+  QMenu* optionMenu = menuBar()->addMenu(Qs(Sj("ｵﾌﾟｼｮﾝ(&O)")));
+  optionMenu->setObjectName(QStringLiteral("OptionMenu"));
+  optionMenu->addAction(MakeAction(this, "N2", "情報ﾁｪｯｸ間隔指定", nullptr, &TMainForm::N2Click));
+  // N5 is never shown; N5Click itself inverts the check mark.
   N5 = MakeAction(this, "N5", "読込後、ﾃﾞｰﾀﾘｽﾄを消す", "分析用ﾃﾞｰﾀ読込後、ﾃﾞｰﾀﾘｽﾄを消します");
   N5->setCheckable(true);
   N5->setVisible(false);
+  optionMenu->addAction(N5);
   CardChangesItem =
       MakeAction(this, "CardChangesItem", "変更情報を出馬表に表示",
-                 "出走取消・競争除外、騎手変更、発走時刻変更、コース変更を出馬表に表示します");
+                 "出走取消・競争除外、騎手変更、発走時刻変更、コース変更を出馬表に表示します",
+                 &TMainForm::CardChangesItemClick);
   CardChangesItem->setCheckable(true);
-  OptionMenu->addAction(N2);
-  OptionMenu->addAction(N5);
-  OptionMenu->addAction(CardChangesItem);
+  optionMenu->addAction(CardChangesItem);
 
-  HelpMenu = menuBar()->addMenu(Qs(Sj("ﾍﾙﾌﾟ(&H)")));
-  HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
-  HelpContentsItem = MakeAction(this, "HelpContentsItem", "使い方(&U)", "ﾍﾙﾌﾟの目次を表示します");
-  HelpAboutItem = MakeAction(this, "HelpAboutItem", "ﾊﾞｰｼﾞｮﾝ情報(&A)...");
-  HelpMenu->addAction(HelpContentsItem);
-  HelpMenu->addSeparator();
-  HelpMenu->addAction(HelpAboutItem);
-
-  connect(J1, &QAction::triggered, this, [this] { J1Click(); });
-  connect(FileExitItem, &QAction::triggered, this, [this] { SpeedButton4Click(); });
-  connect(N2, &QAction::triggered, this, [this] { N2Click(); });
-  // N5 is never shown; N5Click itself inverts the check mark.
-  connect(CardChangesItem, &QAction::triggered, this, [this] { CardChangesItemClick(); });
-  connect(HelpContentsItem, &QAction::triggered, this, [this] { HelpContentsItemClick(); });
-  connect(HelpAboutItem, &QAction::triggered, this, [this] { SpeedButton6Click(); });
+  QMenu* helpMenu = menuBar()->addMenu(Qs(Sj("ﾍﾙﾌﾟ(&H)")));
+  helpMenu->setObjectName(QStringLiteral("HelpMenu"));
+  helpMenu->addAction(MakeAction(this, "HelpContentsItem", "使い方(&U)", "ﾍﾙﾌﾟの目次を表示します",
+                                 &TMainForm::HelpContentsItemClick));
+  helpMenu->addSeparator();
+  helpMenu->addAction(MakeAction(this, "HelpAboutItem", "ﾊﾞｰｼﾞｮﾝ情報(&A)...", nullptr,
+                                 &TMainForm::SpeedButton6Click));
 }
 
 void TMainForm::BuildTrayMenu() {
   PopupMenuTrayIcon1 = new QMenu(this);
   PopupMenuTrayIcon1->setObjectName(QStringLiteral("PopupMenuTrayIcon1"));
-  N4 = MakeAction(this, "N4", "変更情報(&C)", "変更情報を表示します");
-  PopupMenuTrayIcon1->addAction(N4);
+  PopupMenuTrayIcon1->addAction(
+      MakeAction(this, "N4", "変更情報(&C)", "変更情報を表示します", &TMainForm::N4Click));
   PopupMenuTrayIcon1->addSeparator();
-  PopupMenuTrayIcon1Help = PopupMenuTrayIcon1->addMenu(Qs(Sj("ﾍﾙﾌﾟ(&H)")));
-  PopupMenuTrayIcon1Help->setObjectName(QStringLiteral("PopupMenuTrayIcon1Help"));
-  utorial1 = MakeAction(this, "utorial1", "使い方(&U)");
-  PopupMenuTrayIcon1About = MakeAction(this, "PopupMenuTrayIcon1About", "ﾊﾞｰｼﾞｮﾝ情報(&A)...");
-  PopupMenuTrayIcon1Help->addAction(utorial1);
-  PopupMenuTrayIcon1Help->addSeparator();
-  PopupMenuTrayIcon1Help->addAction(PopupMenuTrayIcon1About);
+  QMenu* help = PopupMenuTrayIcon1->addMenu(Qs(Sj("ﾍﾙﾌﾟ(&H)")));
+  help->setObjectName(QStringLiteral("PopupMenuTrayIcon1Help"));
+  help->addAction(
+      MakeAction(this, "utorial1", "使い方(&U)", nullptr, &TMainForm::HelpContentsItemClick));
+  help->addSeparator();
+  help->addAction(MakeAction(this, "PopupMenuTrayIcon1About", "ﾊﾞｰｼﾞｮﾝ情報(&A)...", nullptr,
+                             &TMainForm::PopupMenuTrayIcon1AboutClick));
   PopupMenuTrayIcon1->addSeparator();
-  PopupMenuTrayIcon1Exit = MakeAction(this, "PopupMenuTrayIcon1Exit", "終了(&X)");
-  PopupMenuTrayIcon1->addAction(PopupMenuTrayIcon1Exit);
-
-  connect(N4, &QAction::triggered, this, [this] { N4Click(); });
-  connect(utorial1, &QAction::triggered, this, [this] { HelpContentsItemClick(); });
-  connect(PopupMenuTrayIcon1About, &QAction::triggered, this,
-          [this] { PopupMenuTrayIcon1AboutClick(); });
-  connect(PopupMenuTrayIcon1Exit, &QAction::triggered, this,
-          [this] { PopupMenuTrayIcon1ExitClick(); });
+  PopupMenuTrayIcon1->addAction(MakeAction(this, "PopupMenuTrayIcon1Exit", "終了(&X)", nullptr,
+                                           &TMainForm::PopupMenuTrayIcon1ExitClick));
 }
 
 // ---- Events ----
@@ -432,14 +370,11 @@ void TMainForm::FormCreate() {
     // 3. Hints reach the status line through event() and ShowHint.
     // 4. The help file is HelpFile().
     // 5. The stored place and size.
-    PlaceWindow(IniGT1.Read(Settings::MainLeft, kDefaultLeft),
-                IniGT1.Read(Settings::MainTop, kDefaultTop),
-                IniGT1.Read(Settings::MainWidth, kDefaultWidth),
-                IniGT1.Read(Settings::MainHeight, kDefaultHeight));
+    PlaceWindow(IniGT1.Read(Settings::MainLeft), IniGT1.Read(Settings::MainTop),
+                IniGT1.Read(Settings::MainWidth), IniGT1.Read(Settings::MainHeight));
     // 6. The tray icon.
     ShowTrayIcon();
-    // 7. The race card grid.
-    SetupRaceCardGrid();
+    // 7. The race card grid was set up with the race card view.
     // 8. The working lists start empty: the evaluation hands its lists to the change window
     //    and the renew file, so the window keeps none of its own.
     // 9. The start lines of the error log.
@@ -450,8 +385,8 @@ void TMainForm::FormCreate() {
     // 10. The meeting date list; no date is selected afterwards.
     MakeDataListBtnClick();
     // 11. The hidden option N5.
-    N5->setChecked(IniGT1.Read(Settings::DateListClose, false));
-    CardChangesItem->setChecked(IniGT1.Read(Settings::RaceCardChanges, false));
+    N5->setChecked(IniGT1.Read(Settings::DateListClose));
+    CardChangesItem->setChecked(IniGT1.Read(Settings::RaceCardChanges));
     creationCompleted_ = true;
   } catch (const std::exception& e) {
     desktop_.ErrorBox(Utf8ToSjis(e.what()));
@@ -462,14 +397,15 @@ void TMainForm::ShowTrayIcon() {
   desktop_.SetTrayTip(Sj(kCaption));
   desktop_.SetTrayVisible(true);
   desktop_.SetTrayMenu(PopupMenuTrayIcon1);
-  desktop_.SetTrayDoubleClick([this] { TrayIcon1DblClick(); });
+  if (DesktopEvents* events = desktop_.Events())
+    connect(events, &DesktopEvents::trayActivated, this, &TMainForm::TrayIcon1DblClick);
   trayShown_ = true;
 }
 
 void TMainForm::PlaceWindow(int left, int top, int width, int height) {
   if (width < 100 || height < 60) {
-    width = kDefaultWidth;
-    height = kDefaultHeight;
+    width = Settings::MainWidth.def;
+    height = Settings::MainHeight.def;
   }
   // A place on no screen (a monitor that has gone, a mistyped value) would lose the window.
   const QRect wanted(left, top, width, height);
@@ -479,8 +415,8 @@ void TMainForm::PlaceWindow(int left, int top, int width, int height) {
         s->availableGeometry().intersected(wanted).height() >= 20)
       onScreen = true;
   if (!onScreen) {
-    left = kDefaultLeft;
-    top = kDefaultTop;
+    left = Settings::MainLeft.def;
+    top = Settings::MainTop.def;
   }
   move(left, top);
   resize(width, height);
@@ -503,7 +439,7 @@ void TMainForm::StorePosition() {
 void TMainForm::FormShow() {
   versionText_ = kVersion;
   // A change fetch that lets window messages run keeps its session; it has been initialised.
-  if (jvSessionOpen) return;
+  if (watch_->SessionOpen()) return;
   int r = 0;
   try {
     r = JVLink1.JVInit(Wide(std::string(kSoftwareIdPrefix) + versionText_));
@@ -547,13 +483,13 @@ void TMainForm::FormClose() {
 void TMainForm::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  if (Timer4) Timer4->stop();
+  // The watch must not call back into a window being destroyed.
+  watch_->disconnect(this);
+  watch_->StopChecks();
   StorePosition();
   desktop_.SetTrayVisible(false);
-  // The desktop outlives this window: it must not call back into it.
-  desktop_.SetTrayDoubleClick({});
+  // The desktop outlives this window; its signals' connections end with the window.
   desktop_.SetTrayMenu(nullptr);
-  desktop_.SetNotificationHandlers({}, {});  // a late click finds no window
 }
 
 void TMainForm::ShowHint(const QString& hint) {
@@ -676,6 +612,123 @@ void TMainForm::PopupMenuTrayIcon1AboutClick() {
 int TMainForm::RunModal(QDialog& dialog) {
   if (runModal_) return runModal_(dialog);
   return dialog.exec();
+}
+
+// ---- Change monitoring ----
+
+void TMainForm::SetUpWatch() {
+  watch_ = new ChangeWatch(JVLink1, DataFolder(), errorLog_, desktop_, clock_, this,
+                           IniGT1.Read(Settings::ChangeEvents));
+  watch_->SetSessionHeldElsewhere([this] { return AcquisitionHoldsSession(); });
+  new DeferredJVInit(*this, *watch_);
+  WatchLabel = new QLabel(this);
+  WatchLabel->setObjectName(QStringLiteral("WatchLabel"));
+  WatchDetailLabel = new QLabel(this);
+  WatchDetailLabel->setObjectName(QStringLiteral("WatchDetailLabel"));
+  StatusLine->addPermanentWidget(WatchLabel);
+  StatusLine->addPermanentWidget(WatchDetailLabel);
+  ShowWatchStatus(watch_->State(), watch_->Detail());
+
+  connect(watch_, &ChangeWatch::statusChanged, this, &TMainForm::ShowWatchStatus);
+  connect(watch_, &ChangeWatch::fetchStatusChanged, this,
+          [this](const SjisString& text) { DLlabel->setText(Qs(text)); });
+  connect(watch_, &ChangeWatch::listsChanged, this, [this](const ChangeLists& lists) {
+    if (HenkoForm)
+      for (int i = 0; i < kChangeTypes; ++i)
+        HenkoForm->SetLines(static_cast<ChangeType>(i), lists[static_cast<size_t>(i)]);
+  });
+  connect(watch_, &ChangeWatch::news, this, [this](const SjisString& text, const Lines& details) {
+    ShowBalloon1Click(text, details);
+  });
+  // A tick may have brought new changes of the race on the card.
+  connect(watch_, &ChangeWatch::checked, this, [this] { RefreshCardChanges(); });
+  connect(watch_, &ChangeWatch::dayArrived, this, [this](const SjisString& day) {
+    MakeDataListBtnClick();
+    const int at = DateCombo->findText(Qs(day));
+    if (at < 0) {
+      KeepLoadedDaySelected();
+      return;
+    }
+    DateCombo->setCurrentIndex(at);
+    DateComboChange();  // loads the day, restarts the check timer, shows its first race
+  });
+  connect(watch_, &ChangeWatch::dayMissing, this, [this](const SjisString& day) {
+    const SjisString text =
+        day + Sj("のレースデータがありません。\r\n「JVデータ取得」でデータを取得すると、"
+                 "その日の変更情報の確認を始めます。");
+    // The status line says it too, so a notification nobody could show loses nothing.
+    desktop_.ShowBalloon(Sj("開催日が変わりました"), text, BalloonIcon::Information, 10);
+  });
+  connect(DateCombo, &QComboBox::currentTextChanged, this,
+          [this](const QString& text) { watch_->SetShownDate(SjisOf(text)); });
+  // A click on a notification opens the change window; one that could not be shown after all
+  // brings the change window forward instead.
+  if (DesktopEvents* events = desktop_.Events()) {
+    connect(events, &DesktopEvents::notificationClicked, this, &TMainForm::N4Click);
+    connect(events, &DesktopEvents::notificationNotShown, this, [this] {
+      if (HenkoForm) HenkoForm->ShowWindow();
+    });
+  }
+}
+
+void TMainForm::ShowWatchStatus(const SjisString& state, const SjisString& detail) {
+  WatchLabel->setText(Qs(state));
+  WatchDetailLabel->setText(Qs(detail));
+  const SjisString date = SjisOf(DateCombo->currentText());
+  if (date.empty()) return;
+  SjisString tip = MeetingTrayTip(date);
+  if (!state.empty()) tip += "\n" + state;
+  if (!detail.empty()) tip += Sj("　") + detail;
+  desktop_.SetTrayTip(tip);
+}
+
+void TMainForm::TellWatchTheDay() {
+  WatchedDay day;
+  day.dateKey = SjisOf(DateCombo->currentText());
+  day.raceFile = meeting_.selectedRaceFile;
+  day.raceTable.assign(meeting_.raceTable.begin(), meeting_.raceTable.end());
+  day.selectedRace = meeting_.selectedRaceIndex;
+  day.checkInterval = meeting_.checkInterval;
+  watch_->SetDay(std::move(day));
+  ShowWatchStatus(watch_->State(), watch_->Detail());  // the tray tip names the new day
+}
+
+void TMainForm::KeepLoadedDaySelected() {
+  if (!meeting_.loadSucceeded || !FileExists(meeting_.selectedRaceFile)) return;
+  const SjisString date = PathText(meeting_.selectedRaceFile.filename()).substr(0, 14);
+  const int at = DateCombo->findText(Qs(date));
+  if (at >= 0) DateCombo->setCurrentIndex(at);
+}
+
+void TMainForm::GetKaisaiBtnClick() {
+  watch_->CheckNow(false);
+}
+
+bool TMainForm::KaisaiReadBtnClick() {
+  return watch_->Evaluate();
+}
+
+void TMainForm::ShowBalloon1Click(const SjisString& text, const Lines& details) {
+  desktop_.PlaySoundAsync(SoundFile());
+  // Where neither the tray nor the notification service can show it, the change window
+  // itself comes forward, so the news is not missed.
+  if (!desktop_.ShowNotification(Sj("新着開催情報"), text, details, BalloonIcon::Information, 10) &&
+      HenkoForm)
+    HenkoForm->ShowWindow();
+}
+
+void TMainForm::Timer4Timer() {
+  watch_->Tick();
+}
+
+void TMainForm::WakeTimerTimer() {
+  watch_->WakeTick();
+}
+
+void TMainForm::N2Click() {
+  TOzGetTimeForm form(IniGT1, desktop_, this);
+  form.SetInterval(IniGT1.Read(Settings::CheckInterval));
+  RunModal(form);
 }
 
 // ---- Error log ----

@@ -1,19 +1,19 @@
-// The main window: tool bar, menus, the meeting date list, the header labels and the race card
-// area, the status line and the tray icon. It owns the program's one JV-Link control and the
-// automatic check timer, and hosts the handlers of the race card viewer (MainRaceCard.cpp) and
-// of the change monitoring (MainChanges.cpp).
+// The main window: the frame with its tool bar, menus, meeting date list, status line and tray
+// icon. It owns the program's one JV-Link control, the loaded meeting, the change watch
+// (changes/ChangeWatch.h) and the race card view (racecard/RaceCardView.h), whose panels it
+// places. Its handlers are the named operations users know; the race card viewer's
+// (MainRaceCard.cpp) call the race card logic and the view, the change monitoring's call the
+// change watch. docs/structure.md lists how they talk.
 //
 // What the controls do (their names are the original program's):
 //   JVLink1        the one JV-Link control; every JV-Link call of every window goes through it
 //   IniGT1         the settings file
-//   Timer4         the automatic check timer: every check interval it may run the change fetch
+//   Timer4         the automatic check timer (the change watch's): every check interval it may
+//                  run the change fetch
 //   DateCombo      the meeting dates (the date keys of the day files); choosing one loads it
-//   DatList        the race list of the loaded meeting; choosing a race shows its race card
-//   UpDown1        an invisible up-down control that mirrors the race list's selection
-//   StringGrid2    the race card grid
-//   PopupMenu1     the grid's right-button menu; N18 copies the race card to the clipboard
-//   Panel1         the race card area (hidden until a card is shown); Panel5 the race list
-//                  panel; Panel2 the panel of the header labels Label3D1..Label3D10
+//   DatList, UpDown1, StringGrid2, PopupMenu1, N18, Panel1, Panel5, Panel2, Label3D1..Label3D10
+//                  the race card view's (racecard/RaceCardView.h): the race list, the grid and
+//                  the header labels, which this window places in its frame
 //   DLlabel        the hidden status label of the change fetch; error-log lines take its text
 //   JVBtn, J1      open the acquisition window
 //   SpeedButton1   resident mode: closes the window into the tray
@@ -49,12 +49,12 @@
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
 #include "base/IniFile.h"
-#include "changes/ChangeEvents.h"
-#include "changes/ChangeFetch.h"
+#include "changes/ChangeWatch.h"
 #include "jvlink/Clock.h"
 #include "jvlink/JVLink.h"
 #include "jvlink/TextLines.h"
 #include "racecard/Meeting.h"
+#include "racecard/RaceCardView.h"
 
 class QDialog;
 
@@ -80,13 +80,6 @@ struct MainFormDeps {
   // Portable (and an empty resourceFolder): everything lies in appFolder.
   FolderLayout layout = FolderLayout::Portable;
   fs::path resourceFolder = {};
-};
-
-// The invisible horizontal up-down control that mirrors the race list selection.
-struct TUpDown {
-  int Min = 0;
-  int Max = 0;
-  int Position = 0;
 };
 
 class TMainForm : public QMainWindow {
@@ -125,6 +118,7 @@ class TMainForm : public QMainWindow {
   // True while the acquisition window is open with its JV-Link session open: the automatic
   // change check then waits, so it never ends the user's download.
   bool AcquisitionHoldsSession() const;
+  // The acquisition's cancel flag and session state, shared with the acquisition window.
   AcquisitionState& acquisition() { return acquisition_; }
   void HelpContentsItemClick();
   void SpeedButton6Click();  // version box with the version text
@@ -133,10 +127,8 @@ class TMainForm : public QMainWindow {
   // ---- Error log ----
   // Adds an error line with the text of DLlabel; a failure is shown in the error box.
   bool RecordErrorLine();
-  ErrorLog& errorLog() { return errorLog_; }
 
   // ---- Race card viewer (MainRaceCard.cpp) ----
-  void SetupRaceCardGrid();  // creation step: columns, widths, header row of StringGrid2
   void MakeDataListBtnClick();
   void IniBtnClick();
   void ReadBtnClick();
@@ -156,29 +148,21 @@ class TMainForm : public QMainWindow {
   // index and check interval. Only the race card handlers change it.
   const LoadedMeeting& meeting() const { return meeting_; }
 
-  // ---- Change monitoring (MainChanges.cpp) ----
-  // The change fetch; its read loop and close step are those of ChangeFetcher().
+  // ---- Change monitoring: named operations of the change watch ----
+  // The change fetch followed by the evaluation (ChangeWatch::CheckNow, not automatic).
   void GetKaisaiBtnClick();
   // False when a change file could not be read (the error box was shown).
   bool KaisaiReadBtnClick();
-  void ShowBalloon1Click();
+  // The notification of news: the sound, then the balloon with its text and, where the
+  // platform allows, the new changes' lines.
+  void ShowBalloon1Click(const SjisString& text, const Lines& details = {});
   void Timer4Timer();
   void N2Click();
-  // The change fetch of this window's JV-Link control, made on first use.
-  ChangeFetch& ChangeFetcher();
-
-  // ---- The watch keeps going (MainChanges.cpp) ----
-  // Made at creation: the watch's status label and the timer that notices a sleep.
-  void SetUpWatch();
+  // Every 30 seconds the watch looks for a sleep or a clock jump (ChangeWatch::WakeTick).
+  void WakeTimerTimer();
   // After the date list was rebuilt: the loaded day stays selected while its day file exists,
   // so the automatic check goes on.
   void KeepLoadedDaySelected();
-  // Every 30 seconds: after a sleep or a clock jump the check runs at once and the check timer
-  // starts its period afresh.
-  void WakeTimerTimer();
-  // The text of the watch's status label: last successful check, a failed check, a new day
-  // without race data.
-  SjisString WatchStatus() const;
 
   // ---- State ----
   const fs::path& AppFolder() const { return appFolder_; }
@@ -190,77 +174,21 @@ class TMainForm : public QMainWindow {
   const SjisString& VersionText() const { return versionText_; }
   // False when a creation step failed and the later ones were skipped.
   bool CreationCompleted() const { return creationCompleted_; }
-  Desktop& desktop() { return desktop_; }
-  const Clock& clock() const { return clock_; }
   int RunModal(QDialog& dialog);
 
-  // ---- Components and controls ----
-  JVLink& JVLink1;
-  IniFile IniGT1;
-
-  QWidget* ToolBar1 = nullptr;
-  QToolButton* JVBtn = nullptr;
-  QToolButton* SpeedButton4 = nullptr;
-  QToolButton* SpeedButton5 = nullptr;
-  QToolButton* SpeedButton1 = nullptr;
-  QToolButton* SpeedButton2 = nullptr;
-  QToolButton* SpeedButton6 = nullptr;
-  QComboBox* DateCombo = nullptr;
-  QFrame* Panel2 = nullptr;  // the information panel of the header labels
-  Label3D* Label3D1 = nullptr;
-  Label3D* Label3D2 = nullptr;
-  Label3D* Label3D3 = nullptr;
-  Label3D* Label3D4 = nullptr;
-  Label3D* Label3D5 = nullptr;
-  Label3D* Label3D6 = nullptr;
-  Label3D* Label3D7 = nullptr;
-  Label3D* Label3D8 = nullptr;
-  Label3D* Label3D9 = nullptr;
-  Label3D* Label3D10 = nullptr;
-  QLabel* DLlabel = nullptr;  // hidden status label of the change fetch
-  QWidget* ClientArea = nullptr;
-  QWidget* Panel1 = nullptr;  // race card area, hidden at start
-  // Stands where the race card area is while that is hidden and says what to do next: fetch
-  // race data while the date list is empty, otherwise choose a date.
-  QLabel* GuideLabel = nullptr;
-  QWidget* Panel5 = nullptr;  // race list panel
-  QListWidget* DatList = nullptr;
-  QTableWidget* StringGrid2 = nullptr;
-  QMenu* PopupMenu1 = nullptr;  // the grid's right-button menu
-  QAction* N18 = nullptr;       // copy the race card to the clipboard
-  TUpDown UpDown1;
-  QTimer* Timer4 = nullptr;
-  QTimer* WakeTimer = nullptr;  // notices a sleep or a clock jump while the watch runs
-  QStatusBar* StatusLine = nullptr;
-  QLabel* WatchLabel = nullptr;  // in the status line: the watch's status
-
-  QMenu* FileMenu = nullptr;
-  QAction* J1 = nullptr;
-  QAction* FileExitItem = nullptr;
-  QMenu* OptionMenu = nullptr;
-  QAction* N2 = nullptr;
-  QAction* N5 = nullptr;
-  QAction* CardChangesItem = nullptr;  // "変更情報を出馬表に表示", off by default
-  QMenu* HelpMenu = nullptr;
-  QAction* HelpContentsItem = nullptr;
-  QAction* HelpAboutItem = nullptr;
-
-  QMenu* PopupMenuTrayIcon1 = nullptr;
-  QAction* N4 = nullptr;
-  QMenu* PopupMenuTrayIcon1Help = nullptr;
-  QAction* utorial1 = nullptr;
-  QAction* PopupMenuTrayIcon1About = nullptr;
-  QAction* PopupMenuTrayIcon1Exit = nullptr;
-
-  // The other windows, created after this one at start-up.
-  THenkoForm* HenkoForm = nullptr;
-  TPrgrsForm* PrgrsForm = nullptr;
-
-  // ---- State of the change monitoring, shared with its handlers ----
-  SjisString balloonText;      // the text ShowBalloon1Click shows
-  Lines balloonDetails;        // the new changes it lists after that text, where room allows
-  bool autoRun = false;        // true while the schedule runs a fetch
-  bool jvSessionOpen = false;  // a change fetch holds a JV-Link session open
+  // ---- The other windows and the parts tests and start-up need ----
+  // The change window and the progress window, created after this one at start-up.
+  void SetChangeWindow(THenkoForm* henko) { HenkoForm = henko; }
+  void SetProgressWindow(TPrgrsForm* prgrs) { PrgrsForm = prgrs; }
+  THenkoForm* ChangeWindow() const { return HenkoForm; }
+  TPrgrsForm* ProgressWindow() const { return PrgrsForm; }
+  // The settings file (IniGT1) and the JV-Link control (JVLink1).
+  const fs::path& SettingsFile() const { return IniGT1.path(); }
+  JVLink& JVLinkControl() const { return JVLink1; }
+  // The invisible up-down control beside the race list: its range and position, and a click
+  // that moves it to a position and shows that race.
+  const TUpDown& UpDown1State() const { return view_->UpDown(); }
+  void UpDown1Click(int position);
 
  protected:
   bool event(QEvent* event) override;
@@ -268,9 +196,32 @@ class TMainForm : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void BuildToolBar();
+  // ---- Components and controls (tests find them by object name) ----
+  JVLink& JVLink1;
+  // Says in the status line while a JV-Link call waits on JV-Link's own window.
+  int jvLinkWindowHook_ = 0;
+  IniFile IniGT1;
+
+  // The tool bar's buttons and the menus' items run their handlers by themselves; these are
+  // the controls the handlers read or write.
+  QComboBox* DateCombo = nullptr;
+  RaceCardView* view_ = nullptr;  // the race list, the race card and its header labels
+  QLabel* DLlabel = nullptr;      // hidden status label of the change fetch
+  // Stands where the race card area is while that is hidden and says what to do next: fetch
+  // race data while the date list is empty, otherwise choose a date.
+  QLabel* GuideLabel = nullptr;
+  QStatusBar* StatusLine = nullptr;
+
+  QAction* N5 = nullptr;
+  QAction* CardChangesItem = nullptr;  // "変更情報を出馬表に表示", off by default
+  QMenu* PopupMenuTrayIcon1 = nullptr;
+
+  THenkoForm* HenkoForm = nullptr;
+  TPrgrsForm* PrgrsForm = nullptr;
+
+  QWidget* BuildToolBar();  // ToolBar1
   void BuildInfoPanel(QWidget* parent);
-  void BuildClientArea();
+  QWidget* BuildClientArea();
   void UpdateGuide();
   void BuildMenus();
   void BuildTrayMenu();
@@ -281,6 +232,11 @@ class TMainForm : public QMainWindow {
   // The today test with its message; true when today's date is the one selected.
   bool TodayTest();
   void ShowAboutBox(bool withVersion);
+  // The change watch's status in the status line and the tray tip, its news in the tray.
+  void SetUpWatch();
+  void ShowWatchStatus(const SjisString& state, const SjisString& detail);
+  // Tells the watch the loaded meeting.
+  void TellWatchTheDay();
 
   Desktop& desktop_;
   const Clock& clock_;
@@ -296,25 +252,13 @@ class TMainForm : public QMainWindow {
   bool noTrayToldOnce_ = false;
   bool destroyed_ = false;
   LoadedMeeting meeting_;
-  // The watch: the day the automatic check last saw as today, the times of the last successful
-  // and failed checks ("hh:nn"), the new day already told to have no race data, and the clocks
-  // at the last WakeTimer tick.
-  bool FollowDateChange();  // false when this tick must not check
-  void RecordCheck(bool ok);
-  void ShowWatchStatus();
-  SjisString watchedDay_, lastCheckOk_, lastCheckFailed_, missingDayTold_;
-  LocalDateTime wakeWall_;
-  long long wakeMonoMs_ = -1;
+  ChangeWatch* watch_ = nullptr;
+  QLabel* WatchLabel = nullptr;        // in the status line: what the watch does
+  QLabel* WatchDetailLabel = nullptr;  // beside it: the next check, a failure's reason
   // The acquisition's cancel flag and session state outlive its window: a session left open
   // by a cancel during the download stays open until the next close step.
   AcquisitionState acquisition_;
   bool acquisitionWindowOpen_ = false;
-  std::unique_ptr<ChangeFetch> changeFetch_;
-  // JV-Link's change events, polled by the timer "ChangeEventTimer" (SetUpWatch).
-  std::unique_ptr<ChangeEvents> changeEvents_;
-
- public:
-  ChangeEvents* changeEvents() const { return changeEvents_.get(); }
 };
 
 }  // namespace tavolen

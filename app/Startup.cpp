@@ -73,9 +73,9 @@ StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramW
   Tell(deps, "progress");
   out.prgrsForm = std::make_unique<TPrgrsForm>();
   Tell(deps, "change");
-  out.henkoForm = std::make_unique<THenkoForm>(out.mainForm->IniGT1.path(), &deps.desktop);
-  out.mainForm->PrgrsForm = out.prgrsForm.get();
-  out.mainForm->HenkoForm = out.henkoForm.get();
+  out.henkoForm = std::make_unique<THenkoForm>(out.mainForm->SettingsFile(), &deps.desktop);
+  out.mainForm->SetProgressWindow(out.prgrsForm.get());
+  out.mainForm->SetChangeWindow(out.henkoForm.get());
 
   // 5. The main window is shown (and initialises JV-Link); the caller runs the loop.
   Tell(deps, "show");

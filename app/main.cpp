@@ -11,6 +11,7 @@
 #include "app/Startup.h"
 #include "app/Translations.h"
 #include "base/QtDesktop.h"
+#include "base/SettingsKeys.h"
 #include "base/Widgets.h"
 #include "jvbridge/BridgeSettings.h"
 #include "standin/StandIn.h"
@@ -63,10 +64,17 @@ int main(int argc, char** argv) {
   std::unique_ptr<bridge::BridgeStarter> starter;
   if (choice.useBridge) {
     // Windows repaint while a call waits; no input reaches them, so no second call starts.
-    starter = std::make_unique<bridge::BridgeStarter>(
+    bridge::BridgeOptions options =
         bridge::OptionsFor(choice, ExecutableFolder(),
-                           (ExecutableFolder() / TAVOLEN_BRIDGE_FROM_BIN).lexically_normal()),
-        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+                           (ExecutableFolder() / TAVOLEN_BRIDGE_FROM_BIN).lexically_normal());
+    // The bitness whose bridge created the component is tried first at the next start (a
+    // failed write costs only one more bridge start then).
+    options.chosen = [settings = SettingsFilePath(folders.appFolder, ExecutableName())](int bits) {
+      [[maybe_unused]] const FileStatus st = IniFile(settings).Write(Settings::JVLinkBits, bits);
+    };
+    starter = std::make_unique<bridge::BridgeStarter>(std::move(options), [] {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
     deps.createJVLink = [&starter]() -> std::unique_ptr<JVLink> {
       SjisString why;
       auto link = starter->Create(why);

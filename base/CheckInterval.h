@@ -15,4 +15,9 @@ inline int ClampCheckInterval(int minutes) {
   return std::clamp(minutes, kCheckIntervalMin, kCheckIntervalMax);
 }
 
+// The check timer's period: the interval x 60000 milliseconds.
+inline int CheckTimerMilliseconds(int minutes) {
+  return minutes * 60000;
+}
+
 }  // namespace tavolen

@@ -2,7 +2,7 @@
 // beep, tray icon and notification, sound, clipboard, help and web addresses. The Qt
 // implementation shows real windows; tests use a recording fake. No Qt headers here, so the
 // logic of every folder can talk to the desktop; the tray's menu is the window's own menu
-// object, only declared here.
+// object, and the desktop's events (base/DesktopEvents.h, Qt signals), only declared here.
 #pragma once
 
 #include <filesystem>
@@ -13,6 +13,10 @@
 #include "jvlink/Sjis.h"
 
 class QMenu;
+
+namespace tavolen {
+class DesktopEvents;
+}
 
 namespace tavolen {
 
@@ -41,28 +45,24 @@ class Desktop {
   virtual void SetTrayTip(const SjisString& tip) = 0;  // cut to 63 characters
   // The tray icon's right-button menu (owned by the window that passes it).
   virtual void SetTrayMenu(QMenu* menu) = 0;
-  // What a double-click on the tray icon does (a single click on desktops that deliver only
-  // one activation); it replaces the one set before.
-  virtual void SetTrayDoubleClick(std::function<void()> onDoubleClick) = 0;
   // Shows a notification (title cut to 63 bytes, text to 255 on a balloon, an empty text sent
   // as one blank). Returns false when it is known at once that neither the desktop's
   // notification service nor the tray can show it; a notification sent to the service that
-  // turns out not to be shown calls the not-shown handler (SetNotificationHandlers).
+  // turns out not to be shown signals notificationNotShown (Events()).
   virtual bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                            int timeoutSeconds) = 0;
   // A notification whose text comes first, byte for byte; where the platform allows more than
   // the balloon's 255 bytes, the lines of `more` follow it. Returns false when it is known at
-  // once that nothing can show it; a notification that turns out later not to be shown calls
-  // the not-shown handler.
+  // once that nothing can show it; a notification that turns out later not to be shown
+  // signals notificationNotShown.
   virtual bool ShowNotification(const SjisString& title, const SjisString& text,
                                 const std::vector<SjisString>& more, BalloonIcon icon,
                                 int timeoutSeconds) {
     return ShowBalloon(title, text, icon, timeoutSeconds);
   }
-  // What a click on a notification does, and what happens when a notification sent could not
-  // be shown after all.
-  virtual void SetNotificationHandlers(std::function<void()> clicked,
-                                       std::function<void()> notShown) {}
+  // The tray icon's and the notifications' clicks as Qt signals; null where nothing can click
+  // (a desktop without its Qt side).
+  virtual DesktopEvents* Events() { return nullptr; }
 };
 
 }  // namespace tavolen

@@ -40,7 +40,13 @@ class IniFile {
   // refused, as is a write to a file that exists but cannot be read; the file stays as it was.
   FileStatus WriteString(std::string_view section, std::string_view key, std::string_view value);
 
-  // The same by the settings table's names.
+  // The same by the settings table's names, with the table's default.
+  int Read(const Setting<int>& s) const { return ReadInteger(s.section, s.key, s.def); }
+  bool Read(const Setting<bool>& s) const { return ReadBool(s.section, s.key, s.def); }
+  SjisString Read(const Setting<SjisString>& s) const {
+    return ReadString(s.section, s.key, SjisString(s.def));
+  }
+  // With a default the moment decides.
   int Read(const Setting<int>& s, int def) const { return ReadInteger(s.section, s.key, def); }
   bool Read(const Setting<bool>& s, bool def) const { return ReadBool(s.section, s.key, def); }
   SjisString Read(const Setting<SjisString>& s, const SjisString& def) const {

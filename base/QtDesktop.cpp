@@ -68,24 +68,17 @@ QString NotificationBody(const SjisString& text, const std::vector<SjisString>& 
 }
 
 QtDesktop::QtDesktop(QObject* parent) : QObject(parent) {
+  events_ = new DesktopEvents(this);
   tray_ = new QSystemTrayIcon(DrawGlyph(Glyph::Program, 64), this);
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
     if (r == QSystemTrayIcon::DoubleClick || r == QSystemTrayIcon::Trigger) emit trayActivated();
   });
-  connect(this, &QtDesktop::trayActivated, this, [this] {
-    if (onTrayDoubleClick_) onTrayDoubleClick_();
-  });
-  connect(tray_, &QSystemTrayIcon::messageClicked, this, [this] {
-    if (clicked_) clicked_();
-  });
+  connect(this, &QtDesktop::trayActivated, events_, &DesktopEvents::trayActivated);
+  connect(tray_, &QSystemTrayIcon::messageClicked, events_, &DesktopEvents::notificationClicked);
 }
 
 void QtDesktop::SetTrayMenu(QMenu* menu) {
   tray_->setContextMenu(menu);
-}
-
-void QtDesktop::SetTrayDoubleClick(std::function<void()> onDoubleClick) {
-  onTrayDoubleClick_ = std::move(onDoubleClick);
 }
 
 QtDesktop::~QtDesktop() {
@@ -199,12 +192,6 @@ QDBusConnection QtDesktop::Bus() const {
   return bus_ ? *bus_ : QDBusConnection::sessionBus();
 }
 
-void QtDesktop::SetNotificationHandlers(std::function<void()> clicked,
-                                        std::function<void()> notShown) {
-  clicked_ = std::move(clicked);
-  notShown_ = std::move(notShown);
-}
-
 bool QtDesktop::ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                             int timeoutSeconds) {
   return ShowNotification(title, text, {}, icon, timeoutSeconds);
@@ -243,7 +230,7 @@ bool QtDesktop::ShowNotification(const SjisString& title, const SjisString& text
   // The desktop's service first; where it does not answer, Qt's own balloon; where neither
   // can show it, the not-shown handler.
   auto fallback = [this, title = balloon.title, body, icon, ms] {
-    if (!ShowTrayBalloon(title, body, icon, ms) && notShown_) notShown_();
+    if (!ShowTrayBalloon(title, body, icon, ms)) emit events_->notificationNotShown();
   };
   if (Notify(balloon.title, body, icon, ms, fallback)) return true;
   return ShowTrayBalloon(balloon.title, body, icon, ms);
@@ -287,7 +274,7 @@ bool QtDesktop::Notify(const QString& title, const QString& text, BalloonIcon ic
 
 void QtDesktop::NotificationActionInvoked(uint id, const QString& action) {
   if (id != notificationId_ || id == 0) return;
-  if (action == QStringLiteral("default") && clicked_) clicked_();
+  if (action == QStringLiteral("default")) emit events_->notificationClicked();
 }
 
 }  // namespace tavolen

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/Desktop.h"
+#include "base/DesktopEvents.h"
 
 class QSoundEffect;
 class QSystemTrayIcon;
@@ -57,14 +58,12 @@ class QtDesktop : public QObject, public Desktop {
   void SetTrayVisible(bool visible) override;
   void SetTrayTip(const SjisString& tip) override;
   void SetTrayMenu(QMenu* menu) override;
-  void SetTrayDoubleClick(std::function<void()> onDoubleClick) override;
   bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                    int timeoutSeconds) override;
   bool ShowNotification(const SjisString& title, const SjisString& text,
                         const std::vector<SjisString>& more, BalloonIcon icon,
                         int timeoutSeconds) override;
-  void SetNotificationHandlers(std::function<void()> clicked,
-                               std::function<void()> notShown) override;
+  DesktopEvents* Events() override { return events_; }
 
   // The tray icon; it exists even where no tray can show it.
   QSystemTrayIcon* trayIcon() const { return tray_; }
@@ -94,13 +93,12 @@ class QtDesktop : public QObject, public Desktop {
   bool ShowTrayBalloon(const QString& title, const QString& text, BalloonIcon icon, int ms);
 
   QSystemTrayIcon* tray_ = nullptr;
-  std::function<void()> onTrayDoubleClick_;
   QSoundEffect* sound_ = nullptr;
   std::optional<QDBusConnection> bus_;
   bool listening_ = false;  // subscribed to the service's ActionInvoked on the bus
   unsigned notificationId_ = 0;
   int pending_ = 0;
-  std::function<void()> clicked_, notShown_;
+  DesktopEvents* events_ = nullptr;
 };
 
 }  // namespace tavolen

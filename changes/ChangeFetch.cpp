@@ -52,6 +52,7 @@ void ChangeFetch::SetStatus(const SjisString& text) {
 
 void ChangeFetch::LogError(const SjisString& message) {
   failed_ = true;
+  if (loggedError_.empty()) loggedError_ = message;
   SetStatus(message);
   const FileStatus st = errorLog_.RecordError(status_);
   if (!st && pendingError_.empty()) pendingError_ = FailureText(st);
@@ -73,6 +74,7 @@ ChangeFetchOutcome ChangeFetch::Fetch(const ChangeFetchRequest& request) {
   sessionOpen_ = true;
   automaticRun_ = request.automaticRun;
   pendingError_.clear();
+  loggedError_.clear();
   failed_ = false;
   stored_ = 0;
   struct Done {
@@ -111,12 +113,14 @@ ChangeFetchOutcome ChangeFetch::Fetch(const ChangeFetchRequest& request) {
 }
 
 void ChangeFetch::ReadChangeRecords() {
-  int size = kReadSize;
   std::u16string buffer, fileName;
   for (;;) {
     if (processEvents_) processEvents_();
     buffer.clear();
     fileName.clear();
+    // The whole buffer every time: a component that writes a record's length back into size
+    // must not cut the next, longer record to it.
+    int size = kReadSize;
     const int rc = jvlink_.JVRead(buffer, size, fileName);
     if (rc > 0) {
       const SjisString record = RecordToSjis(buffer);

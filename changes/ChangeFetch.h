@@ -68,6 +68,10 @@ class ChangeFetch {
   // True when the last fetch logged a JV-Link error or could not store a record: the check
   // did not see everything the service holds.
   bool failed() const { return failed_; }
+  // Why the last fetch failed: the error shown or the error line logged; empty when it did not.
+  const SjisString& failureText() const {
+    return pendingError_.empty() ? loggedError_ : pendingError_;
+  }
 
   // The JVRTOpen error text: course name and race number of the selected race (of the first
   // race when none is selected), "R:開催速報データ取得エラー：" and the result message.
@@ -100,6 +104,7 @@ class ChangeFetch {
   bool failed_ = false;
   SjisString status_;
   SjisString pendingError_;  // shown in the general error box once the session is closed
+  SjisString loggedError_;   // the first error line the last fetch logged
   int stored_ = 0;
   int openResult_ = 0;
 };

@@ -68,8 +68,8 @@ THenkoForm::THenkoForm(const fs::path& settingsFile, Desktop* desktop, QWidget* 
 }
 
 void THenkoForm::FormCreate() {
-  const int top = IniGT1.Read(Settings::ChangeWindowTop, 10);
-  const int left = IniGT1.Read(Settings::ChangeWindowLeft, 10);
+  const int top = IniGT1.Read(Settings::ChangeWindowTop);
+  const int left = IniGT1.Read(Settings::ChangeWindowLeft);
   move(left, top);
 }
 

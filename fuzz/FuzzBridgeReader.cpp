@@ -42,6 +42,13 @@ void Run(std::string_view input) {
       Hello h;
       if (DecodeHello(f.payload, h, error))
         FUZZ_CHECK(EncodeHello(h).substr(kHeaderSize) == f.payload);
+      bool waiting = false;
+      std::u16string title;
+      if (DecodeWindow(f.payload, waiting, title, error))
+        FUZZ_CHECK(EncodeWindow(waiting, title).substr(kHeaderSize) == f.payload);
+      Event ev;
+      if (DecodeEvent(f.payload, ev, error))
+        FUZZ_CHECK(EncodeEvent(ev).substr(kHeaderSize) == f.payload);
       Call c;
       if (DecodeCall(f.payload, c, error))
         FUZZ_CHECK(EncodeCall(c).substr(kHeaderSize) == f.payload);

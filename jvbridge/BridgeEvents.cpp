@@ -1,4 +1,4 @@
-// The client's side of the component's events (protocol version 3).
+// The client's side of the component's events (protocol version 4).
 #include "jvbridge/BridgeJVLink.h"
 #include "jvlink/JVEvents.h"
 

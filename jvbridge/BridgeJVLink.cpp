@@ -1,6 +1,8 @@
 #include "jvbridge/BridgeJVLink.h"
 
+#include <algorithm>
 #include <chrono>
+#include <limits>
 
 namespace tavolen::bridge {
 namespace {
@@ -11,6 +13,14 @@ using Clock = std::chrono::steady_clock;
 // the round trip; after this the windows get their turn every slice.
 constexpr int kQuietMs = 20;
 constexpr int kSliceMs = 10;
+
+// The statuses of a class that this bitness's registry does not hold: REGDB_E_CLASSNOTREG,
+// REGDB_E_KEYMISSING (Wine's answer for a class registered only in the other view) and
+// CO_E_CLASSSTRING (no ProgID at all in this view).
+bool ClassNotRegistered(std::int32_t hr) {
+  const auto u = static_cast<std::uint32_t>(hr);
+  return u == 0x80040154u || u == 0x80040152u || u == 0x800401F3u;
+}
 
 bool MayShowDialog(Op op) {
   return op == Op::JVOpen || op == Op::JVRTOpen || op == Op::JVSetUIProperties;
@@ -38,15 +48,62 @@ void BridgeJVLink::Stop() {
 
 void BridgeJVLink::Discard() {
   ahead_.clear();
+  aheadOffered_.clear();
   aheadFailure_.clear();
   batch_ = 1;
   sizeOffered_ = 0;
+  haveLastRead_ = false;
 }
 
 bool BridgeJVLink::Start(SjisString& why) {
   if (transport_) return true;
+  // The launches in the order tried: the one that worked last, then the others as given.
+  std::vector<const BridgeLaunch*> order;
+  order.push_back(&options_.launch);
+  for (const BridgeLaunch& l : options_.others) order.push_back(&l);
+  if (working_ > 0 && working_ < order.size()) std::swap(order[0], order[working_]);
+  std::vector<bool> tried(order.size(), false);
+  size_t next = 0;
+  SjisString first;
+  for (;;) {
+    tried[next] = true;
+    const BridgeLaunch& launch = *order[next];
+    if (StartOne(launch, why)) {
+      for (size_t i = 0; i <= options_.others.size(); ++i)
+        if ((i == 0 ? &options_.launch : &options_.others[i - 1]) == &launch) working_ = i;
+      if (next != 0 && options_.chosen && hello_.bits != 0)
+        options_.chosen(static_cast<int>(hello_.bits));
+      return true;
+    }
+    if (first.empty()) first = why;
+    // A bridge that did not start or say hello (no 64-bit Wine, a 32-bit Windows): the next.
+    if (!hello_.bits) {
+      next = static_cast<size_t>(std::find(tried.begin(), tried.end(), false) - tried.begin());
+      if (next == order.size()) break;
+      continue;
+    }
+    // Another bitness only helps when this one found no class of its own.
+    const bool unread = hello_.views & kViewsUnread;
+    const std::uint32_t own = hello_.bits == 64 ? kView64 : kView32;
+    const std::uint32_t other = hello_.bits == 64 ? kView32 : kView64;
+    if (!unread && (hello_.views & own)) break;     // registered here, and still failed
+    if (!unread && !(hello_.views & other)) break;  // registered nowhere
+    if (unread && !ClassNotRegistered(hello_.hresult)) break;
+    const int wanted = hello_.bits == 64 ? 32 : 64;
+    next = order.size();
+    for (size_t i = 0; i < order.size() && next == order.size(); ++i)
+      if (!tried[i] && (order[i]->bits == wanted || order[i]->bits == 0)) next = i;
+    if (next == order.size()) break;
+  }
+  why = first;
+  return false;
+}
+
+bool BridgeJVLink::StartOne(const BridgeLaunch& launch, SjisString& why) {
   reader_ = FrameReader();
-  transport_ = options_.factory(options_.launch, why);
+  hello_ = Hello{};
+  hello_.version = 0;
+  transport_ = options_.factory(launch, why);
   if (!transport_) return false;
   ++starts_;
   Frame frame;
@@ -76,7 +133,10 @@ bool BridgeJVLink::Start(SjisString& why) {
 
 SjisString BridgeJVLink::Description() const {
   if (hello_.bits == 0) return Sj("JV-Link（ブリッジ）");
-  return Sj("JV-Link（ブリッジ ") + std::to_string(hello_.bits) + Sj("ビット、コードページ ") +
+  return Sj("JV-Link") +
+         (hello_.componentVersion.empty() ? SjisString()
+                                          : Sj(" ") + Utf16ToSjis(hello_.componentVersion)) +
+         Sj("（ブリッジ ") + std::to_string(hello_.bits) + Sj("ビット、コードページ ") +
          std::to_string(hello_.codePage) + Sj("、") + Utf16ToSjis(hello_.locale) + Sj("）");
 }
 
@@ -118,7 +178,27 @@ bool BridgeJVLink::NextFrame(Frame& frame, int timeoutMs, const char* what, Sjis
   }
 }
 
+int BridgeJVLink::AddWindowWaitObserver(WindowWaitObserver observer) {
+  const int id = nextObserver_++;
+  windowObservers_[id] = std::move(observer);
+  return id;
+}
+
+void BridgeJVLink::RemoveWindowWaitObserver(int id) {
+  windowObservers_.erase(id);
+}
+
+void BridgeJVLink::TellWindow(bool waiting) {
+  if (windowUp_ == waiting) return;
+  windowUp_ = waiting;
+  // A copy: an observer may remove itself.
+  const auto observers = windowObservers_;
+  for (const auto& [id, observer] : observers)
+    if (observer) observer(waiting);
+}
+
 void BridgeJVLink::Fail(SjisString message) {
+  TellWindow(false);
   if (transport_) {
     transport_->Kill();
     transport_.reset();
@@ -134,12 +214,27 @@ Result BridgeJVLink::Exchange(const Call& call) {
   Frame frame;
   SjisString why;
   const int timeout = MayShowDialog(call.op) ? options_.dialogTimeoutMs : options_.callTimeoutMs;
-  // Events the component raised before its answer come first, as frames of their own.
-  bool read = NextFrame(frame, timeout, OpName(call.op), why);
-  while (read && frame.kind == Kind::Event && KeepEvent(frame, why))
-    read = NextFrame(frame, timeout, OpName(call.op), why);
-  if (!read || frame.kind == Kind::Event)
-    Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") + why);
+  for (;;) {
+    // While a window of the component waits for the user, an answer may take as long as the
+    // user does; the time limit starts again once it has gone.
+    if (!NextFrame(frame, windowUp_ ? std::numeric_limits<int>::max() : timeout, OpName(call.op),
+                   why))
+      Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") + why);
+    // Events the component raised before its answer come as frames of their own: kept for
+    // DeliverEvents.
+    if (frame.kind == Kind::Event) {
+      if (!KeepEvent(frame, why))
+        Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") + why);
+      continue;
+    }
+    if (frame.kind != Kind::Window) break;
+    bool waiting = false;
+    std::u16string title;
+    if (!DecodeWindow(frame.payload, waiting, title, why))
+      Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") + why);
+    TellWindow(waiting);
+  }
+  TellWindow(false);
   Result result;
   SjisString error;
   if (frame.kind != Kind::Result)
@@ -230,16 +325,34 @@ int BridgeJVLink::JVStatus() {
 int BridgeJVLink::JVRead(std::u16string& buff, int& size, std::u16string& filename) {
   if (busy_) throw JVLinkFailure(Named("JV-Linkは前の呼び出しを処理中です", Op::JVRead) + Sj("。"));
   if (ahead_.empty() && !aheadFailure_.empty()) Fail(aheadFailure_);
+  // What the program passes now, against the read before: the size that read gave back, or the
+  // size the program passed to it.
+  if (haveLastRead_) {
+    const bool follows = size == lastGiven_;
+    const bool fixed = size == lastPassed_;
+    if (follows != fixed) habit_ = follows ? SizeHabit::Follows : SizeHabit::Fixed;
+    if (!follows && !fixed) habit_ = SizeHabit::Unpredictable;
+  }
+  // A read made ahead with another size than the program passes now has been made; it is
+  // served, and the reads from here on are made one by one until the habit is clear again.
+  if (!aheadOffered_.empty() && aheadOffered_.front() != size) batch_ = 1;
   sizeOffered_ = std::max(sizeOffered_, size);
   if (ahead_.empty()) {
     Call c;
     c.op = Op::JVRead;
     c.number = size;
-    c.count = batch_;
+    c.count = habit_ == SizeHabit::Unpredictable ? 1 : batch_;
+    c.fixedSize = habit_ == SizeHabit::Fixed ? 1 : 0;
     c.recordLimit = sizeOffered_;
     Result r = Transact(c);
     ahead_.push_back(ReadEntry{r.result, r.count1, std::move(r.record), std::move(r.text)});
     for (ReadEntry& e : r.more) ahead_.push_back(std::move(e));
+    // The size each read was offered, as the bridge offered it.
+    std::int32_t offered = size;
+    for (const ReadEntry& e : ahead_) {
+      aheadOffered_.push_back(offered);
+      offered = c.fixedSize ? size : e.size;
+    }
     // A later read's failure comes when the program reaches it, after the reads before it.
     if (!r.laterError.empty())
       aheadFailure_ =
@@ -255,6 +368,10 @@ int BridgeJVLink::JVRead(std::u16string& buff, int& size, std::u16string& filena
   // Every record was checked against the largest size offered, which only grows.
   ReadEntry a = std::move(ahead_.front());
   ahead_.pop_front();
+  aheadOffered_.pop_front();
+  haveLastRead_ = true;
+  lastPassed_ = size;
+  lastGiven_ = a.size;
   buff = SjisToUtf16(a.record);
   size = a.size;
   filename = std::move(a.filename);
@@ -297,6 +414,10 @@ class PooledJVLink final : public JVLink {
   }
   bool Busy() const override { return inner_->Busy(); }
   SjisString Description() const override { return inner_->Description(); }
+  int AddWindowWaitObserver(WindowWaitObserver observer) override {
+    return inner_->AddWindowWaitObserver(std::move(observer));
+  }
+  void RemoveWindowWaitObserver(int id) override { inner_->RemoveWindowWaitObserver(id); }
   int JVInit(const std::u16string& sid) override { return inner_->JVInit(sid); }
   int JVClose() override { return inner_->JVClose(); }
   int JVSetUIProperties() override { return inner_->JVSetUIProperties(); }

@@ -9,7 +9,9 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "jvbridge/BridgeProcess.h"
 #include "jvbridge/Protocol.h"
@@ -19,6 +21,13 @@ namespace tavolen::bridge {
 
 struct BridgeOptions {
   BridgeLaunch launch;
+  // Bridges of the other bitness, tried in order when the one started cannot create the
+  // component because it is registered only in another bitness (the hello's registry views,
+  // or a "class not registered" status when the views could not be read).
+  std::vector<BridgeLaunch> others;
+  // Told the bitness of a bridge that created the component after the first one could not, so
+  // that the next start tries it first.
+  std::function<void(int bits)> chosen;
   TransportFactory factory = StartBridgeProcess;
   int startTimeoutMs = 60000;     // until the bridge has said hello
   int callTimeoutMs = 60000;      // JVInit, JVClose, JVStatus, JVRead, JVCancel
@@ -40,6 +49,10 @@ class BridgeJVLink final : public JVLink {
 
   bool Busy() const override { return busy_; }
   SjisString Description() const override;
+  int AddWindowWaitObserver(WindowWaitObserver observer) override;
+  void RemoveWindowWaitObserver(int id) override;
+  // True while a window of the component waits for the user during a call.
+  bool WaitingOnWindow() const { return windowUp_; }
   const Hello& hello() const { return hello_; }
   long ProcessId() const { return transport_ ? transport_->ProcessId() : 0; }
   // How many bridges were started so far.
@@ -69,18 +82,26 @@ class BridgeJVLink final : public JVLink {
  private:
   // Keeps an event frame read while waiting for an answer; false when it is not well formed.
   bool KeepEvent(const Frame& frame, SjisString& why);
+  bool StartOne(const BridgeLaunch& launch, SjisString& why);
   Result Transact(const Call& call);
   Result Exchange(const Call& call);
   bool NextFrame(Frame& frame, int timeoutMs, const char* what, SjisString& why);
   [[noreturn]] void Fail(SjisString message);
+  void TellWindow(bool waiting);
   void Stop();
   void Discard();
 
   BridgeOptions options_;
+  // The launch that last created the component (0: options_.launch, else others[n - 1]).
+  size_t working_ = 0;
   std::unique_ptr<BridgeTransport> transport_;
   FrameReader reader_;
   Hello hello_;
   std::function<void()> pump_;
+  std::map<int, WindowWaitObserver> windowObservers_;
+  int nextObserver_ = 1;
+  // A window of the component is up during the call: its answer timeout is suspended.
+  bool windowUp_ = false;
   bool busy_ = false;
   bool haveSid_ = false;
   std::u16string sid_;
@@ -97,6 +118,16 @@ class BridgeJVLink final : public JVLink {
   std::int32_t sizeOffered_ = 0;
   std::deque<Event> events_;  // read, not yet delivered
   bool watching_ = false;     // JVWatchEvent succeeded on the running component
+  // How the program passes JVRead's size, learnt from its calls, so that every read made ahead
+  // is offered what the program would pass on that call: the size the read before gave back
+  // (one variable, as the contract's loops do), the same size every time, or neither (then
+  // nothing is read ahead).
+  enum class SizeHabit { Follows, Fixed, Unpredictable };
+  SizeHabit habit_ = SizeHabit::Follows;
+  bool haveLastRead_ = false;
+  std::int32_t lastPassed_ = 0, lastGiven_ = 0;
+  // The size each read kept ahead was offered, in the order of ahead_.
+  std::deque<std::int32_t> aheadOffered_;
 };
 
 // A started bridge whose component was created, as a JV-Link of the program; nullptr with a

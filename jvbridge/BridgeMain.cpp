@@ -21,6 +21,7 @@
 #include "jvbridge/Dispatch.h"
 #include "jvbridge/EventSink.h"
 #include "jvbridge/Protocol.h"
+#include "jvbridge/WindowWatch.h"
 
 using namespace tavolen;
 using namespace tavolen::bridge;
@@ -88,7 +89,10 @@ void ReadInput(Inbox& inbox) {
   }
 }
 
+// Frames are written whole: the window watch's thread and the event sink both write.
 bool WriteAll(const std::string& bytes) {
+  static std::mutex writing;
+  std::lock_guard lock(writing);
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   const char* p = bytes.data();
   size_t left = bytes.size();
@@ -117,6 +121,53 @@ std::wstring Wide(const std::u16string& s) {
   return std::wstring(s.begin(), s.end());
 }
 
+// A registry key's default text value in one view: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND when
+// the key or value is not there, or another failure.
+LSTATUS ReadDefault(HKEY root, const std::wstring& key, REGSAM view, std::wstring& value) {
+  HKEY k = nullptr;
+  LSTATUS st = RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &k);
+  if (st != ERROR_SUCCESS) return st == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : st;
+  wchar_t text[260] = L"";
+  DWORD bytes = sizeof text - sizeof(wchar_t);
+  DWORD type = 0;
+  st = RegQueryValueExW(k, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes);
+  RegCloseKey(k);
+  if (st == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ) st = ERROR_FILE_NOT_FOUND;
+  if (st == ERROR_SUCCESS) value.assign(text, bytes / sizeof(wchar_t));
+  while (!value.empty() && value.back() == L'\0') value.pop_back();
+  return st;
+}
+
+// Where the registry holds the component's class: the class of the ProgID (a key Windows
+// shares between the views, which Wine keeps in one of them) and that class's server key in
+// the 32-bit and in the 64-bit view, machine-wide and per user. The program starts the bridge
+// of the other bitness when the class is only there.
+std::uint32_t RegisteredViews() {
+  constexpr REGSAM kViews[2] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+  std::uint32_t views = 0;
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    std::wstring clsid;
+    for (REGSAM view : kViews) {
+      const LSTATUS st = ReadDefault(
+          root, std::wstring(L"Software\\Classes\\") + kProgId + L"\\CLSID", view, clsid);
+      if (st == ERROR_SUCCESS && !clsid.empty()) break;
+      if (st != ERROR_SUCCESS && st != ERROR_FILE_NOT_FOUND) return kViewsUnread;
+    }
+    if (clsid.empty()) continue;
+    for (REGSAM view : kViews) {
+      for (const wchar_t* kind : {L"InprocServer32", L"LocalServer32"}) {
+        std::wstring server;
+        const LSTATUS st =
+            ReadDefault(root, L"Software\\Classes\\CLSID\\" + clsid + L"\\" + kind, view, server);
+        if (st == ERROR_SUCCESS && !server.empty())
+          views |= view == KEY_WOW64_32KEY ? kView32 : kView64;
+        if (st != ERROR_SUCCESS && st != ERROR_FILE_NOT_FOUND) return kViewsUnread;
+      }
+    }
+  }
+  return views;
+}
+
 HRESULT CreateComponent(IDispatch** out) {
   *out = nullptr;
   CLSID clsid;
@@ -126,8 +177,10 @@ HRESULT CreateComponent(IDispatch** out) {
                           reinterpret_cast<void**>(out));
 }
 
-Hello Describe(HRESULT hr) {
+Hello Describe(HRESULT hr, IDispatch* component) {
   Hello h;
+  h.views = RegisteredViews();
+  if (component) h.componentVersion = ComponentVersion(component);
   h.bits = sizeof(void*) * 8;
   h.codePage = GetACP();
   wchar_t locale[LOCALE_NAME_MAX_LENGTH] = L"";
@@ -141,16 +194,24 @@ Hello Describe(HRESULT hr) {
 }
 
 std::wstring HelloLine(const Hello& h) {
+  const std::wstring views = (h.views & kViewsUnread)         ? L"unreadable"
+                             : h.views == (kView32 | kView64) ? L"32-bit and 64-bit"
+                             : h.views == kView32             ? L"32-bit"
+                             : h.views == kView64             ? L"64-bit"
+                                                              : L"none";
   return std::to_wstring(h.bits) + L"-bit, code page " + std::to_wstring(h.codePage) +
-         L", locale " + (h.locale.empty() ? L"?" : Wide(h.locale)) + L", " + Wide(h.message);
+         L", locale " + (h.locale.empty() ? L"?" : Wide(h.locale)) + L", " + Wide(h.message) +
+         (h.componentVersion.empty() ? L"" : L", version " + Wide(h.componentVersion)) +
+         L", registered " + views;
 }
 
 int Serve() {
   IDispatch* component = nullptr;
   const HRESULT created = CreateComponent(&component);
-  Hello hello = Describe(created);
-  // The component's events go out as frames of their own, between answers (all on this
-  // thread: the sink is called while messages are dispatched).
+  Hello hello = Describe(created, component);
+  // The component's events go out as frames of their own, between answers (the sink is
+  // called on this thread while messages are dispatched; WriteAll keeps them whole among the
+  // window watch's frames).
   std::unique_ptr<ComponentEvents> events;
   if (component) {
     events = std::make_unique<ComponentEvents>(
@@ -171,6 +232,11 @@ int Serve() {
   int code = 0;
   {
     ComponentCaller caller(component);
+    bool writeFailed = false;
+    // Window frames come from the watch's thread; the answers from here, under its lock.
+    WindowWatch watch([&writeFailed](const std::string& frame) {
+      if (!WriteAll(frame)) writeFailed = true;
+    });
     bool running = true;
     while (running) {
       // Wait for a frame while window messages of the component keep running.
@@ -196,11 +262,15 @@ int Serve() {
           running = false;
           break;
         }
+        watch.CallStarted();
         const Result result =
             call.op == Op::JVRead
                 ? ReadBatch(call, [&caller](const Call& one) { return caller.Run(one); })
                 : caller.Run(call);
-        if (!WriteAll(EncodeResult(result))) {
+        watch.CallEnded([&] {
+          if (!WriteAll(EncodeResult(result))) writeFailed = true;
+        });
+        if (writeFailed) {
           code = 3;
           running = false;
         }
@@ -218,7 +288,7 @@ int Serve() {
 int WatchMain() {
   IDispatch* component = nullptr;
   const HRESULT hr = CreateComponent(&component);
-  Say(HelloLine(Describe(hr)));
+  Say(HelloLine(Describe(hr, component)));
   if (!component) return 2;
   auto print = [](const std::wstring& line) {
     const std::wstring text = line + L"\n";
@@ -284,7 +354,7 @@ int WatchMain() {
 int DescribeMain() {
   IDispatch* component = nullptr;
   const HRESULT hr = CreateComponent(&component);
-  const Hello hello = Describe(hr);
+  const Hello hello = Describe(hr, component);
   std::wstring text = L"tavolen-jvlink-bridge: " + HelloLine(hello) + L"\n";
   if (component) {
     text += DescribeComponent(component);

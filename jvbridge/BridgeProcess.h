@@ -17,6 +17,7 @@ namespace tavolen::bridge {
 struct BridgeLaunch {
   std::vector<std::string> command;      // the program and its arguments (UTF-8)
   std::vector<std::string> environment;  // added to the program's own, "NAME=value"
+  int bits = 0;  // the bridge's bitness when its name says it (32 or 64), else 0
 };
 
 class BridgeTransport {

@@ -145,6 +145,8 @@ std::unique_ptr<BridgeTransport> StartBridgeProcess(const BridgeLaunch& launch, 
             Sj("（エラー ") + std::to_string(err) + Sj("）");
     return nullptr;
   }
+  // The component's windows come up in the bridge: it may bring them in front of the program.
+  AllowSetForegroundWindow(pi.dwProcessId);
   return std::make_unique<Win32Process>(pi, toChild, fromChild);
 }
 

@@ -223,6 +223,38 @@ Result ComponentCaller::Run(const Call& call) {
   return r;
 }
 
+std::u16string ComponentVersion(IDispatch* dispatch) {
+  UINT count = 0;
+  ITypeInfo* info = nullptr;
+  if (FAILED(dispatch->GetTypeInfoCount(&count)) || count == 0 ||
+      FAILED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)) || !info)
+    return {};
+  WORD major = 0, minor = 0;
+  ITypeLib* lib = nullptr;
+  UINT index = 0;
+  if (SUCCEEDED(info->GetContainingTypeLib(&lib, &index)) && lib) {
+    TLIBATTR* a = nullptr;
+    if (SUCCEEDED(lib->GetLibAttr(&a)) && a) {
+      major = a->wMajorVerNum;
+      minor = a->wMinorVerNum;
+      lib->ReleaseTLibAttr(a);
+    }
+    lib->Release();
+  }
+  if (major == 0 && minor == 0) {
+    TYPEATTR* a = nullptr;
+    if (SUCCEEDED(info->GetTypeAttr(&a)) && a) {
+      major = a->wMajorVerNum;
+      minor = a->wMinorVerNum;
+      info->ReleaseTypeAttr(a);
+    }
+  }
+  info->Release();
+  if (major == 0 && minor == 0) return {};
+  const std::wstring v = std::to_wstring(major) + L"." + std::to_wstring(minor);
+  return U(v.data(), v.size());
+}
+
 std::wstring DescribeComponent(IDispatch* dispatch) {
   std::wstring out;
   UINT count = 0;

@@ -85,7 +85,7 @@ class Reader {
 
 // The arguments a call of the operation carries, in their order on the wire.
 struct CallArguments {
-  bool text1 = false, text2 = false, number = false, count = false;
+  bool text1 = false, text2 = false, number = false, count = false, fixedSize = false;
 };
 
 CallArguments ArgumentsOf(Op op) {
@@ -95,7 +95,7 @@ CallArguments ArgumentsOf(Op op) {
     case Op::JVOpen:
       return {true, true, true};
     case Op::JVRead:
-      return {false, false, true, true};
+      return {false, false, true, true, true};
     case Op::JVRTOpen:
       return {true, true, false};
     default:
@@ -152,6 +152,8 @@ std::string EncodeHello(const Hello& h) {
   w.U32(h.created ? 1 : 0);
   w.I32(h.hresult);
   w.Text(h.message);
+  w.U32(h.views);
+  w.Text(h.componentVersion);
   w.U32(h.events ? 1 : 0);
   w.Text(h.eventsText);
   return w.Frame(Kind::Hello);
@@ -165,6 +167,7 @@ std::string EncodeCall(const Call& c) {
   if (a.text2) w.Text(c.text2);
   if (a.number) w.I32(c.number);
   if (a.count) w.I32(c.count);
+  if (a.fixedSize) w.I32(c.fixedSize);
   return w.Frame(Kind::Call);
 }
 
@@ -216,6 +219,26 @@ bool DecodeEvent(std::string_view payload, Event& e, SjisString& error) {
   return true;
 }
 
+std::string EncodeWindow(bool waiting, std::u16string_view title) {
+  Writer w;
+  w.U32(waiting ? 1 : 0);
+  w.Text(title);
+  return w.Frame(Kind::Window);
+}
+
+bool DecodeWindow(std::string_view payload, bool& waiting, std::u16string& title,
+                  SjisString& error) {
+  Reader r(payload);
+  std::uint32_t state = 0;
+  r.U32(state) && r.Text(title);
+  if (!r.Complete() || state > 1) {
+    error = Sj("JV-Linkブリッジから不正なデータを受け取りました。");
+    return false;
+  }
+  waiting = state == 1;
+  return true;
+}
+
 void FrameReader::Feed(std::string_view bytes) {
   if (error_.empty()) buffer_.append(bytes);
 }
@@ -233,7 +256,7 @@ FrameReader::State FrameReader::Next(Frame& frame) {
   const char kind = buffer_[3];
   if (kind != static_cast<char>(Kind::Hello) && kind != static_cast<char>(Kind::Call) &&
       kind != static_cast<char>(Kind::Result) && kind != static_cast<char>(Kind::Quit) &&
-      kind != static_cast<char>(Kind::Event)) {
+      kind != static_cast<char>(Kind::Event) && kind != static_cast<char>(Kind::Window)) {
     error_ = Sj("JV-Linkブリッジから不正なデータを受け取りました。");
     buffer_.clear();
     return State::Broken;
@@ -267,12 +290,13 @@ bool DecodeHello(std::string_view payload, Hello& h, SjisString& error) {
   }
   std::uint32_t created = 0, events = 0;
   r.U32(h.bits) && r.U32(h.codePage) && r.Text(h.locale) && r.U32(created) && r.I32(h.hresult) &&
-      r.Text(h.message) && r.U32(events) && r.Text(h.eventsText);
+      r.Text(h.message) && r.U32(h.views) && r.Text(h.componentVersion) && r.U32(events) &&
+      r.Text(h.eventsText);
   if (!r.Complete()) {
     error = LengthError();
     return false;
   }
-  if (created > 1 || events > 1) {
+  if (created > 1 || events > 1 || h.views > (kView32 | kView64 | kViewsUnread)) {
     error = Sj("JV-Linkブリッジから不正なデータを受け取りました。");
     return false;
   }
@@ -292,12 +316,13 @@ bool DecodeCall(std::string_view payload, Call& c, SjisString& error) {
   c.op = static_cast<Op>(op);
   const CallArguments a = ArgumentsOf(c.op);
   (!a.text1 || r.Text(c.text1)) && (!a.text2 || r.Text(c.text2)) &&
-      (!a.number || r.I32(c.number)) && (!a.count || r.I32(c.count));
+      (!a.number || r.I32(c.number)) && (!a.count || r.I32(c.count)) &&
+      (!a.fixedSize || r.I32(c.fixedSize));
   if (!r.Complete()) {
     error = Sj("呼び出しの長さが不正です。");
     return false;
   }
-  if (a.count && (c.count < 0 || c.count > kMaxReadAhead)) {
+  if (a.count && (c.count < 0 || c.count > kMaxReadAhead || c.fixedSize < 0 || c.fixedSize > 1)) {
     error = Sj("先読みの件数が不正です。");
     return false;
   }
@@ -354,14 +379,14 @@ bool DecodeResult(std::string_view payload, const Call& call, Result& out, SjisS
       error = Sj("JV-Linkブリッジの先読みの応答が不正です。");
       return false;
     }
-    // Each read was offered the size the one before gave back.
-    std::int32_t offered = res.count1;
+    // Each read was offered the call's size again, or the size the one before gave back.
+    std::int32_t offered = call.fixedSize ? call.number : res.count1;
     for (size_t i = 0; i < res.more.size(); ++i) {
       if (!CheckRecord(res.more[i].record, std::max(offered, call.recordLimit), res.laterError)) {
         res.more.resize(i);
         break;
       }
-      offered = res.more[i].size;
+      if (!call.fixedSize) offered = res.more[i].size;
     }
   }
   out = std::move(res);
@@ -379,7 +404,7 @@ Result ReadBatch(const Call& call, const std::function<Result(const Call&)>& rea
   batch.laterHresultText.clear();
   if (batch.hresult < 0 || batch.result <= 0) return batch;
   size_t bytes = EntryBytes(ReadEntry{batch.result, batch.count1, batch.record, batch.text});
-  std::int32_t offered = batch.count1;
+  std::int32_t offered = call.fixedSize ? call.number : batch.count1;
   size_t nameUnits = batch.text.size();
   for (std::int32_t i = 1; i < call.count; ++i) {
     // The next record may be as long as the size offered to it, or as the call's.
@@ -397,7 +422,7 @@ Result ReadBatch(const Call& call, const std::function<Result(const Call&)>& rea
     const ReadEntry& e = batch.more.back();
     if (e.result <= 0) break;
     bytes += EntryBytes(e);
-    offered = e.size;
+    offered = call.fixedSize ? call.number : e.size;
     nameUnits = e.filename.size();
   }
   return batch;

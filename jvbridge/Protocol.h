@@ -18,7 +18,7 @@
 
 namespace tavolen::bridge {
 
-inline constexpr std::uint32_t kProtocolVersion = 3;
+inline constexpr std::uint32_t kProtocolVersion = 4;
 inline constexpr std::uint32_t kMaxPayload = 256 * 1024;
 inline constexpr std::size_t kHeaderSize = 8;
 // A read-ahead asks for at most this many reads, and the bridge starts no further read once
@@ -32,7 +32,8 @@ enum class Kind : char {
   Call = 'C',    // program -> bridge
   Result = 'R',  // bridge -> program, one per call
   Quit = 'Q',    // program -> bridge: release the component and end
-  Event = 'E',   // bridge -> program, between answers: an event of the component (version 3)
+  Event = 'E',   // bridge -> program, between answers: an event of the component (version 4)
+  Window = 'W',  // bridge -> program, during a call: a window of the component waits or is gone
 };
 
 // The operations of the component, in the order of its interface.
@@ -45,11 +46,17 @@ enum class Op : std::uint32_t {
   JVRead = 6,
   JVRTOpen = 7,
   JVCancel = 8,
-  JVWatchEvent = 9,  // the event mechanism (version 3)
+  JVWatchEvent = 9,  // the event mechanism (version 4)
   JVWatchEventClose = 10,
 };
 const char* OpName(Op op);
 bool IsOp(std::uint32_t value);
+
+// Where the registry holds the component's class (Hello::views): its 32-bit view, its 64-bit
+// view; kViewsUnread when the registry could not be read.
+inline constexpr std::uint32_t kView32 = 1;
+inline constexpr std::uint32_t kView64 = 2;
+inline constexpr std::uint32_t kViewsUnread = 4;
 
 // What the bridge says on start.
 struct Hello {
@@ -60,8 +67,11 @@ struct Hello {
   bool created = false;        // the component could be created
   std::int32_t hresult = 0;    // its creation's status
   std::u16string message;      // the status in words
-  // Version 3: a sink is connected to the component's source interface, so its events come
-  // as event frames; and what was found (the interface's name, or why there is none).
+  std::uint32_t views = 0;     // kView32 | kView64, or kViewsUnread
+  // The component's version from its type information ("5.0" ...), empty when it offers none.
+  std::u16string componentVersion;
+  // A sink is connected to the component's source interface, so its events come as event
+  // frames; and what was found (the interface's name, or why there is none).
   bool events = false;
   std::u16string eventsText = {};
 };
@@ -79,6 +89,10 @@ struct Call {
   std::u16string text2;     // JVOpen fromtime; JVRTOpen key
   std::int32_t number = 0;  // JVOpen option; JVRead size
   std::int32_t count = 0;   // JVRead: the most reads to make, up to kMaxReadAhead (0: one)
+  // JVRead: 1 when every read is offered number (the program passes the same size on every
+  // call); 0 when each read after the first is offered the size the read before gave back (the
+  // program passes back the variable the component wrote).
+  std::int32_t fixedSize = 0;
   // Not on the wire: JVRead's records must be shorter than the larger of this and the size
   // each read was offered. The size is in/out, so a component that gives back each record's
   // length shrinks the size the program passes next; the buffer the program set up stays.
@@ -120,6 +134,11 @@ std::string EncodeCall(const Call& c);
 std::string EncodeResult(const Result& r);
 std::string EncodeQuit();
 std::string EncodeEvent(const Event& e);
+// During a call: a visible window of the component appeared (waiting true, with its title) or
+// every such window is gone again.
+std::string EncodeWindow(bool waiting, std::u16string_view title);
+bool DecodeWindow(std::string_view payload, bool& waiting, std::u16string& title,
+                  SjisString& error);
 
 // A frame cut from the stream.
 struct Frame {
@@ -158,8 +177,8 @@ bool DecodeEvent(std::string_view payload, Event& e, SjisString& error);
 // The bridge's side of a JVRead call: runs read (one JVRead of the component) until a result
 // is not a record (it ends the batch as its last read), the call's count is reached, one more
 // record could pass kReadAheadBytes, or a read fails in COM (the first one: the answer's
-// status; a later one: laterHresult). Each read is offered the size the one before gave back,
-// as the program passes one variable to every call.
+// status; a later one: laterHresult). Each read is offered what the program would pass on its
+// own call: the call's size again (fixedSize), or the size the read before gave back.
 Result ReadBatch(const Call& call, const std::function<Result(const Call&)>& read);
 
 // True when every byte of s is a defined code page 932 character (single bytes and pairs).

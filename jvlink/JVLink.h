@@ -61,6 +61,12 @@ class JVLink {
   virtual bool Busy() const { return false; }
   // Which JV-Link this is, for the version box and the status line (code page 932).
   virtual SjisString Description() const { return {}; }
+  // Told true when a call waits on a window of the component that the user answers there (its
+  // setup dialog, a notice, its update question), false once that is over. Observers are
+  // called while the call waits and must not call the JV-Link; the id removes one again.
+  using WindowWaitObserver = std::function<void(bool waiting)>;
+  virtual int AddWindowWaitObserver(WindowWaitObserver observer) { return 0; }
+  virtual void RemoveWindowWaitObserver(int id) {}
 
   virtual int JVInit(const std::u16string& sid) = 0;
   virtual int JVClose() = 0;

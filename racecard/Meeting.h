@@ -151,11 +151,6 @@ const SjisString& MissingDayFileMessage();
 // Whether the date text is today's date key by the clock.
 bool IsToday(const Clock& clock, std::string_view dateText);
 
-// The check timer's period: the interval x 60000 milliseconds.
-inline int CheckTimerMilliseconds(int minutes) {
-  return minutes * 60000;
-}
-
 // The tray icon's tip while a date is shown: "開催日：" + the date text.
 SjisString MeetingTrayTip(std::string_view dateText);
 

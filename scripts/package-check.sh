@@ -42,11 +42,15 @@ done
 # A build that names a bridge program ships it where the installed program looks for it, and
 # suggests the Wine that runs it.
 bridge=$(sed -n 's/^TAVOLEN_BRIDGE_PROGRAM:FILEPATH=//p' "$build/CMakeCache.txt")
-if [ -n "$bridge" ]; then
-  grep -q " ./usr/libexec/tavolen/tavolen-jvlink-bridge.exe\$" <<<"$contents" ||
-    fail "the package lacks the bridge ./usr/libexec/tavolen/tavolen-jvlink-bridge.exe"
-  grep -q "wine32" <<<"$(dpkg-deb -f "$deb" Suggests)" || fail "Suggests lacks wine32"
-fi
+bridge64=$(sed -n 's/^TAVOLEN_BRIDGE64_PROGRAM:FILEPATH=//p' "$build/CMakeCache.txt")
+bridges=()
+[ -n "$bridge" ] && bridges+=(32)
+[ -n "$bridge64" ] && bridges+=(64)
+for bits in "${bridges[@]}"; do
+  grep -q " ./usr/libexec/tavolen/tavolen-jvlink-bridge$bits.exe\$" <<<"$contents" ||
+    fail "the package lacks the bridge ./usr/libexec/tavolen/tavolen-jvlink-bridge$bits.exe"
+  grep -q "wine$bits" <<<"$(dpkg-deb -f "$deb" Suggests)" || fail "Suggests lacks wine$bits"
+done
 
 work=$(mktemp -d)
 pid=""
@@ -60,9 +64,10 @@ trap cleanup EXIT
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "$deb" \
   >"$work/apt.log" 2>&1 || { cat "$work/apt.log" >&2; fail "apt-get install failed"; }
 [ -x /usr/bin/Tavolen ] || fail "/usr/bin/Tavolen is not installed"
-if [ -n "$bridge" ]; then
-  [ -x /usr/bin/../libexec/tavolen/tavolen-jvlink-bridge.exe ] || fail "the bridge is not installed"
-fi
+for bits in "${bridges[@]}"; do
+  [ -x /usr/bin/../libexec/tavolen/tavolen-jvlink-bridge$bits.exe ] ||
+    fail "the $bits-bit bridge is not installed"
+done
 # Every file of the install with its size and time; folders by name only (the check below
 # moves the marker away and back).
 snapshot() {

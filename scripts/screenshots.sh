@@ -4,7 +4,10 @@
 # while it reads, the change window after a change fetch, the race card with the day's changes
 # marked, the interval dialog and the version box. Everything shown comes from the JV-Link
 # stand-in's demo race day, run through the real windows. Runs on a virtual X display, so it
-# works on a machine without a screen.
+# works on a machine without a screen. With the 32-bit cross build (build-win32, from
+# scripts/build-windows.sh) also JV-Link's update question as the 32-bit bridge shows it inside
+# JVOpen, in a prefix made by scripts/jvlink-prefix.sh with the COM stand-in registered as
+# JV-Link 4.x (jvlink-update.png).
 # The build folder is TAVOLEN_BUILD_DIR (default build); it is configured when it is new.
 # Exits non-zero when a picture could not be made.
 set -euo pipefail
@@ -36,4 +39,12 @@ for p in "${pictures[@]}"; do
     status=1
   fi
 done
+
+# JV-Link's update question through the 32-bit bridge, in a prefix made as the README says.
+win32=${TAVOLEN_WIN32_BUILD:-$root/build-win32}
+if [ -f "$win32/jvbridge/tavolen-jvlink-bridge32.exe" ]; then
+  rm -f "$out/jvlink-update.png"
+  "$root/scripts/screenshot-update-box.sh" "$win32" "$out/jvlink-update.png" || status=1
+  [ -s "$out/jvlink-update.png" ] || { echo "screenshots: jvlink-update.png was not written" >&2; status=1; }
+fi
 exit "$status"

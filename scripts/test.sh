@@ -10,15 +10,19 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-# The Windows programs (64-bit for the Wine tests, 32-bit bridge for users); the plain build's
-# Wine tests must run, not skip.
+# The Windows programs (64-bit: the core's tests, the bridge and the COM stand-in; 32-bit: the
+# bridge and the COM stand-in); the plain build's Wine tests must run, not skip.
 scripts/build-windows.sh all
 # The Qt-free core's tests, built for Windows, run under Wine (one throwaway prefix).
 (cd build-win64 && ctest --output-on-failure)
-# The package built from it ships the 32-bit bridge.
+# The package built from it ships both bridges; the bridge tests run both under Wine.
 scripts/build.sh build -DTAVOLEN_WERROR=ON -DTAVOLEN_WIN64_BUILD="$root/build-win64" \
-  -DTAVOLEN_BRIDGE_PROGRAM="$root/build-win32/jvbridge/tavolen-jvlink-bridge.exe"
+  -DTAVOLEN_WIN32_BUILD="$root/build-win32" \
+  -DTAVOLEN_BRIDGE_PROGRAM="$root/build-win32/jvbridge/tavolen-jvlink-bridge32.exe" \
+  -DTAVOLEN_BRIDGE64_PROGRAM="$root/build-win64/jvbridge/tavolen-jvlink-bridge64.exe"
 (cd build && TAVOLEN_WINE_REQUIRED=1 ctest --output-on-failure)
+# The README's Wine prefix for JV-Link, made by its command, with a 64-bit and a 32-bit component.
+scripts/jvlink-prefix-check.sh "$root/build-win64" "$root/build-win32"
 
 # The Debian package: built, installed, started once from its menu entry, removed.
 scripts/package-check.sh build

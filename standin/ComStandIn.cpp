@@ -8,6 +8,10 @@
 //   TAVOLEN_STANDIN_CALLS_PER_FILE  the download pace (default 25)
 //   TAVOLEN_STANDIN_CLOCK           a file holding "yyyymmddhhnnss", read at every use of the
 //                                   clock (default: the system clock)
+// A file "traits.txt" in the stand-in's folder switches behaviours of the real component
+// (standin/Traits.h); its "update box N" is shown here: JVOpen and JVRTOpen first show
+// JV-Link's modal update question, which a timer standing in for the user answers いいえ
+// after N seconds.
 // A file "trip.txt" in the stand-in's folder holding "<operation> <n> hang" or
 // "<operation> <n> exit" makes the n-th call of that operation (counted per object) never
 // return or end the process; the file is removed as it trips.
@@ -29,6 +33,7 @@
 #include "jvlink/FileIO.h"
 #include "standin/ComStandInEvents.h"
 #include "standin/StandIn.h"
+#include "standin/Traits.h"
 
 namespace {
 
@@ -118,6 +123,31 @@ std::u16string FromBstr(BSTR b) {
 
 BSTR ToBstr(const std::u16string& s) {
   return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(s.data()), static_cast<UINT>(s.size()));
+}
+
+constexpr wchar_t kUpdateTitle[] = L"JV-Link";
+constexpr wchar_t kUpdateText[] = L"新しいバージョン(5.0.0)が存在します。ダウンロードしますか？";
+
+BOOL CALLBACK AnswerNo(HWND w, LPARAM) {
+  wchar_t title[64] = L"";
+  GetWindowTextW(w, title, 64);
+  if (std::wstring(title) != kUpdateTitle) return TRUE;
+  PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+  return FALSE;
+}
+
+// The timer standing in for the user: answers the update box of this thread with いいえ.
+void CALLBACK AnswerUpdateBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  EnumThreadWindows(GetCurrentThreadId(), AnswerNo, 0);
+}
+
+// JV-Link's question inside JVOpen and JVRTOpen since version 5.0.0 exists, held until the
+// user answers it.
+void AskForUpdate(int seconds) {
+  const UINT_PTR timer = SetTimer(nullptr, 0, static_cast<UINT>(seconds) * 1000, AnswerUpdateBox);
+  MessageBoxW(nullptr, kUpdateText, kUpdateTitle, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND);
+  if (timer) KillTimer(nullptr, timer);
 }
 
 class JVLinkObject final : public IDispatch {
@@ -293,6 +323,10 @@ HRESULT JVLinkObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p,
     return DISP_E_TYPEMISMATCH;
   };
   Trip(id);
+  if (id == kJVOpen || id == kJVRTOpen) {
+    const tavolen::StandInTraits traits = tavolen::LoadTraits(link_->Folder());
+    if (traits.updateBoxSeconds >= 0) AskForUpdate(traits.updateBoxSeconds);
+  }
 
   int r = 0;
   switch (id) {

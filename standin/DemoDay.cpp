@@ -228,14 +228,14 @@ int Nearest(const std::vector<int>& distances, int wanted) {
   return best;
 }
 
-void PlanRaces(Day& day, Meeting& m, int courseIndex, Rng& rng, HorseNames& names,
-               std::vector<SjisString>& specialWords, int& serial) {
+void PlanRaces(Day& day, Meeting& m, int courseIndex, int firstPostMinute, Rng& rng,
+               HorseNames& names, std::vector<SjisString>& specialWords, int& serial) {
   const int month = day.date.month;
   const int young = month >= 6 ? 2 : 3;  // two-year-olds race from June
   const int oldest = young == 2 ? 7 : 8;
   const SjisString youngText = young == 2 ? Sj("２歳") : Sj("３歳");
   const SjisString openText = young == 2 ? Sj("３歳以上") : Sj("４歳以上");
-  const int firstPost = 9 * 60 + 50 + 10 * courseIndex;
+  const int firstPost = firstPostMinute + 10 * courseIndex;
 
   for (int r = 1; r <= kRaces; ++r) {
     Race race;
@@ -348,7 +348,7 @@ void PlanRaces(Day& day, Meeting& m, int courseIndex, Rng& rng, HorseNames& name
   }
 }
 
-Day PlanDay(const LocalDateTime& date) {
+Day PlanDay(const LocalDateTime& date, int firstPostMinute) {
   Day day;
   day.date = LocalDateTime{date.year, date.month, date.day, 0, 0, 0};
   day.ymd = Ymd(day.date);
@@ -400,7 +400,8 @@ Day PlanDay(const LocalDateTime& date) {
     day.meetings.push_back(std::move(m));
   }
   for (size_t ci = 0; ci < day.meetings.size(); ++ci)
-    PlanRaces(day, day.meetings[ci], static_cast<int>(ci), rng, names, specialWords, serial);
+    PlanRaces(day, day.meetings[ci], static_cast<int>(ci), firstPostMinute, rng, names,
+              specialWords, serial);
   return day;
 }
 
@@ -631,6 +632,10 @@ DemoDayOptions DemoOptionsFrom(const LocalDateTime& now) {
   DemoDayOptions o;
   o.firstChangeMinute = std::min(kLastMinute, now.hour * 60 + now.minute + 3);
   o.lastChangeMinute = std::min(kLastMinute, o.firstChangeMinute + 4 * 60);
+  // The watch checks from one hour plus one interval before the first post time: an hour
+  // after now, on a five-minute mark, lets the first check come at the first tick.
+  const int anHourOn = (now.hour * 60 + now.minute + 60 + 4) / 5 * 5;
+  o.firstPostMinute = std::min(o.firstPostMinute, anHourOn);
   return o;
 }
 
@@ -644,7 +649,7 @@ bool HasDemoDay(const fs::path& feedFolder, const LocalDateTime& date) {
 }
 
 std::vector<DemoFile> GenerateDemoDay(const LocalDateTime& date, const DemoDayOptions& options) {
-  const Day day = PlanDay(date);
+  const Day day = PlanDay(date, options.firstPostMinute);
   const std::string stamp = day.createdBefore + "170000";
   std::vector<DemoFile> files;
   for (const Meeting& m : day.meetings) {

@@ -21,10 +21,15 @@ struct DemoDayOptions {
   // minute of the day given here (minutes after midnight, 0..1439).
   int firstChangeMinute = 8 * 60 + 40;
   int lastChangeMinute = 16 * 60 + 20;
+  // The first post time of the first course (minutes after midnight); the other courses start
+  // ten and twenty minutes later.
+  int firstPostMinute = 9 * 60 + 50;
 };
 
 // Changes that start three minutes after `now` and are spread over the following four hours
-// (ending by 23:59), so that someone who starts the program sees them arrive.
+// (ending by 23:59), so that someone who starts the program sees them arrive; before 08:50 the
+// races start an hour after `now` instead of at 09:50, so that the automatic check (from one
+// hour plus one interval before the first race) begins at once.
 DemoDayOptions DemoOptionsFrom(const LocalDateTime& now);
 
 // The race day of date (its time of day is not used). The race data is the same for a date

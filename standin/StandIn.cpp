@@ -230,6 +230,7 @@ int StandInJVLink::JVOpen(const std::u16string& dataspec, const std::u16string& 
   downloadcount = 0;
   lastfiletimestamp.clear();
   RefreshFaults();
+  traits_ = LoadTraits(folder_);
   if (int fault = faults_.OnCall("JVOpen")) return fault;
   if (!initialised_) return kNotInitialised;
   if (session_.kind != SessionKind::None) return kSessionOpen;
@@ -294,6 +295,7 @@ int StandInJVLink::JVRead(std::u16string& buff, int& size, std::u16string& filen
     if (s.downloadError) return s.downloadError;
     if (!DownloadComplete()) return kDownloading;
   }
+  if (s.readCalls++ < traits_.downloadingReads) return kDownloading;
   if (s.cancelled) return 0;
   if (s.file >= s.files.size()) return 0;
   const SessionFile& f = s.files[s.file];
@@ -302,15 +304,19 @@ int StandInJVLink::JVRead(std::u16string& buff, int& size, std::u16string& filen
     s.record = 0;
     return kNoData;  // the next file begins; after the last one, too
   }
-  const SjisString& record = f.records[s.record++];
+  const SjisString record =
+      traits_.sizeCut ? CutRecord(f.records[s.record], size) : f.records[s.record];
+  ++s.record;
   ++s.delivered;
   buff = Wide(record);
   filename = WideName(f.name);
+  if (traits_.sizeBack) size = static_cast<int>(record.size());
   return static_cast<int>(record.size());
 }
 
 int StandInJVLink::JVRTOpen(const std::u16string& dataspec, const std::u16string& key) {
   RefreshFaults();
+  traits_ = LoadTraits(folder_);
   if (int fault = faults_.OnCall("JVRTOpen")) return fault;
   if (!initialised_) return kNotInitialised;
   if (session_.kind != SessionKind::None) return kSessionOpen;

@@ -15,6 +15,7 @@
 #include "standin/Faults.h"
 #include "standin/Feed.h"
 #include "standin/StandInEvents.h"
+#include "standin/Traits.h"
 
 namespace tavolen {
 
@@ -68,6 +69,8 @@ class StandInJVLink final : public JVLink {
   void DeliverEvents() override;
 
   const fs::path& Folder() const { return folder_; }
+  // The traits of the session opened last (Traits.h).
+  const StandInTraits& Traits() const { return traits_; }
   const StandInSettings& Settings() const { return settings_; }
   // The folder served: the configured feed folder or the built-in demo's.
   fs::path FeedFolder() const;
@@ -99,6 +102,7 @@ class StandInJVLink final : public JVLink {
     size_t file = 0, record = 0;
     int delivered = 0;
     int statusCalls = 0;
+    int readCalls = 0;
   };
 
   void RefreshFaults();
@@ -120,6 +124,7 @@ class StandInJVLink final : public JVLink {
   StandInSettings settings_;
   StandInSettingsDialog dialog_;
   FaultPlan faults_;
+  StandInTraits traits_;
   bool initialised_ = false;
   Session session_;
   std::map<std::string, std::pair<FeedEntry, FeedKind>> kinds_;  // by path, while unchanged

@@ -320,6 +320,7 @@ TEST_F(Acquisition, CancelWhileReadingEndsTheLoopBeforeTheNextReadAndKeepsWhatWa
 
 TEST_F(Acquisition, LoopCountsFileSwitchesSkipsWaitsAndCompletes) {
   OpenWithoutDownload(3);
+  jv.writeBackSize = true;  // and still every read is offered the whole buffer
   jv.QueueRead(-1);
   jv.QueueRecord(RaRecord("20240106", "06", "01"));
   jv.QueueRead(-3);

@@ -16,6 +16,8 @@
 namespace tavolen {
 namespace {
 
+using testsupport::Parts;
+
 using testsupport::Names;
 using testsupport::ReadFileBytes;
 using testsupport::WriteFileBytes;
@@ -219,7 +221,7 @@ TEST_F(InstalledTree, StartsInThePerUserFolderAndNeverWritesIntoTheInstall) {
   windows.mainForm->HelpContentsItemClick();
   ASSERT_EQ(desktop.Count("help"), 1);
   EXPECT_EQ(desktop.helpPaths.at(0), share / "help" / "index.html");
-  windows.mainForm->ShowBalloon1Click();
+  windows.mainForm->ShowBalloon1Click(Sj("本日の開催で変更情報が発生しました。\r\n"));
   ASSERT_EQ(desktop.Count("sound"), 1);
   EXPECT_EQ(desktop.soundPaths.at(0), share / "notify.wav");
 
@@ -262,105 +264,103 @@ TEST_F(InstalledTree, WithNowhereToKeepTheFilesItSaysSoAndStops) {
 }
 
 // The help commands of a main window in either layout.
-struct HelpCommands : testsupport::MainFormFixture {
+struct HelpCommands : testsupport::MainWindowTest {
+  HelpCommands()
+      : MainWindowTest({"tavolen_app_tests", "shell/main", {2005, 1, 8, 9, 30, 0}, false}) {}
   fs::path share;
-  std::unique_ptr<TMainForm> form;
   void Build(FolderLayout layout) {
-    share = dir / "install";
+    share = dir_ / "install";
     fs::create_directories(share / "help");
     MainFormDeps d = Deps();
     d.layout = layout;
     d.resourceFolder = share;
-    form = std::make_unique<TMainForm>(d);
-  }
-  void TearDown() override {
-    form.reset();
-    MainFormFixture::TearDown();
+    MainWindowTest::Build(d);
   }
 };
 
 TEST_F(HelpCommands, TheGuideOpensWhenNoChmIsThereAndAUsersChmComesFirst) {
   Build(FolderLayout::Installed);
   WriteFileBytes(share / "help" / "index.html", "<html></html>");
-  for (QAction* command : {form->HelpContentsItem, form->utorial1}) command->trigger();
-  form->SpeedButton5->click();
-  ASSERT_EQ(desktop.Count("help"), 3);
-  for (const auto& p : desktop.helpPaths) EXPECT_EQ(p, share / "help" / "index.html");
-  EXPECT_TRUE(desktop.Messages().empty());
+  for (QAction* command : {Parts(*form_).HelpContentsItem, Parts(*form_).utorial1})
+    command->trigger();
+  Parts(*form_).SpeedButton5->click();
+  ASSERT_EQ(desktop_.Count("help"), 3);
+  for (const auto& p : desktop_.helpPaths) EXPECT_EQ(p, share / "help" / "index.html");
+  EXPECT_TRUE(desktop_.Messages().empty());
 
   // A Tavolen.CHM in the install, then one the user puts into the per-user folder.
   WriteFileBytes(share / "Tavolen.CHM", "ITSF");
   Build(FolderLayout::Installed);
-  desktop.Clear();
-  form->HelpContentsItemClick();
-  EXPECT_EQ(desktop.helpPaths.at(0), share / "Tavolen.CHM");
-  WriteFileBytes(dir / "Tavolen.CHM", "ITSF");
+  desktop_.Clear();
+  form_->HelpContentsItemClick();
+  EXPECT_EQ(desktop_.helpPaths.at(0), share / "Tavolen.CHM");
+  WriteFileBytes(dir_ / "Tavolen.CHM", "ITSF");
   Build(FolderLayout::Installed);
-  desktop.Clear();
-  form->HelpContentsItemClick();
-  EXPECT_EQ(desktop.helpPaths.at(0), dir / "Tavolen.CHM");
-  EXPECT_TRUE(desktop.Messages().empty());
+  desktop_.Clear();
+  form_->HelpContentsItemClick();
+  EXPECT_EQ(desktop_.helpPaths.at(0), dir_ / "Tavolen.CHM");
+  EXPECT_TRUE(desktop_.Messages().empty());
 }
 
 TEST_F(HelpCommands, WhatCannotBeOpenedIsSaidPlainly) {
   Build(FolderLayout::Installed);
-  form->HelpContentsItemClick();  // neither a CHM nor the guide
-  EXPECT_EQ(desktop.Count("help"), 0);
-  ASSERT_EQ(desktop.Count("info"), 1);
-  const SjisString missing = desktop.Of("info")[0].text;
+  form_->HelpContentsItemClick();  // neither a CHM nor the guide
+  EXPECT_EQ(desktop_.Count("help"), 0);
+  ASSERT_EQ(desktop_.Count("info"), 1);
+  const SjisString missing = desktop_.Of("info")[0].text;
   EXPECT_EQ(missing.rfind(Sj("ヘルプファイルが見つかりません。"), 0), 0u);
   EXPECT_NE(missing.find("index.html"), std::string::npos);
 
   // The guide is there but nothing opens it.
   WriteFileBytes(share / "help" / "index.html", "<html></html>");
-  desktop.openSucceeds = false;
-  desktop.Clear();
-  form->HelpContentsItemClick();
-  ASSERT_EQ(desktop.Count("info"), 1);
-  EXPECT_EQ(desktop.Of("info")[0].text.rfind(Sj("使い方を表示できませんでした。"), 0), 0u);
+  desktop_.openSucceeds = false;
+  desktop_.Clear();
+  form_->HelpContentsItemClick();
+  ASSERT_EQ(desktop_.Count("info"), 1);
+  EXPECT_EQ(desktop_.Of("info")[0].text.rfind(Sj("使い方を表示できませんでした。"), 0), 0u);
 
   // A CHM nothing can show: the guide is tried next, then the CHM's message.
-  WriteFileBytes(dir / "Tavolen.CHM", "ITSF");
-  desktop.Clear();
-  form->HelpContentsItemClick();
-  ASSERT_EQ(desktop.Count("help"), 2);
-  EXPECT_EQ(desktop.helpPaths.at(0), dir / "Tavolen.CHM");
-  EXPECT_EQ(desktop.helpPaths.at(1), share / "help" / "index.html");
-  ASSERT_EQ(desktop.Count("info"), 1);
-  EXPECT_NE(desktop.Of("info")[0].text.find("xCHM"), std::string::npos);
+  WriteFileBytes(dir_ / "Tavolen.CHM", "ITSF");
+  desktop_.Clear();
+  form_->HelpContentsItemClick();
+  ASSERT_EQ(desktop_.Count("help"), 2);
+  EXPECT_EQ(desktop_.helpPaths.at(0), dir_ / "Tavolen.CHM");
+  EXPECT_EQ(desktop_.helpPaths.at(1), share / "help" / "index.html");
+  ASSERT_EQ(desktop_.Count("info"), 1);
+  EXPECT_NE(desktop_.Of("info")[0].text.find("xCHM"), std::string::npos);
 }
 
 TEST_F(HelpCommands, APortableFolderOpensTheGuideBesideTheProgram) {
   Build(FolderLayout::Portable);
   WriteFileBytes(share / "help" / "index.html",
                  "<html></html>");  // an install elsewhere is ignored
-  form->HelpContentsItemClick();
-  EXPECT_EQ(desktop.Count("help"), 0);
-  fs::create_directories(dir / "help");
-  WriteFileBytes(dir / "help" / "index.html", "<html></html>");
-  desktop.Clear();
-  form->HelpContentsItemClick();
-  ASSERT_EQ(desktop.Count("help"), 1);
-  EXPECT_EQ(desktop.helpPaths.at(0), dir / "help" / "index.html");
+  form_->HelpContentsItemClick();
+  EXPECT_EQ(desktop_.Count("help"), 0);
+  fs::create_directories(dir_ / "help");
+  WriteFileBytes(dir_ / "help" / "index.html", "<html></html>");
+  desktop_.Clear();
+  form_->HelpContentsItemClick();
+  ASSERT_EQ(desktop_.Count("help"), 1);
+  EXPECT_EQ(desktop_.helpPaths.at(0), dir_ / "help" / "index.html");
 }
 
 TEST_F(HelpCommands, TheVersionBoxShowsTheFolderInUse) {
   for (FolderLayout layout : {FolderLayout::Portable, FolderLayout::Installed}) {
     Build(layout);
     QString shown, tip;
-    onModal = [&](QDialog& d) {
+    onModal_ = [&](QDialog& d) {
       auto* box = qobject_cast<TAboutBox*>(&d);
       ASSERT_NE(box, nullptr);
       EXPECT_FALSE(box->FolderLabel->isHidden());
       shown = box->FolderLabel->text();
       tip = box->FolderLabel->toolTip();
     };
-    form->HelpAboutItem->trigger();
+    Parts(*form_).HelpAboutItem->trigger();
     EXPECT_TRUE(shown.contains(QString::fromStdString(FolderLayoutName(layout))))
         << shown.toStdString();
-    EXPECT_EQ(tip, QString::fromStdString(dir.string()));
+    EXPECT_EQ(tip, QString::fromStdString(dir_.string()));
     // A long path is cut at its start, never at its end.
-    const QString path = QString::fromStdString(dir.string());
+    const QString path = QString::fromStdString(dir_.string());
     const QString rest = shown.mid(shown.indexOf(QStringLiteral(": ")) + 2);
     ASSERT_FALSE(rest.isEmpty());
     EXPECT_TRUE(rest == path || (rest.startsWith(QChar(0x2026)) && path.endsWith(rest.mid(1))))
@@ -370,25 +370,25 @@ TEST_F(HelpCommands, TheVersionBoxShowsTheFolderInUse) {
 
 TEST_F(HelpCommands, TheEmptyWindowSaysWhatToDoFirst) {
   Build(FolderLayout::Portable);
-  ASSERT_TRUE(form->Panel1->isHidden());
-  EXPECT_FALSE(form->GuideLabel->isHidden());
-  EXPECT_TRUE(
-      form->GuideLabel->text().startsWith(QString::fromUtf8("まだレースデータがありません")));
-  EXPECT_TRUE(form->GuideLabel->text().contains(QString::fromUtf8("JVデータ取得")));
+  ASSERT_TRUE(Parts(*form_).Panel1->isHidden());
+  EXPECT_FALSE(Parts(*form_).GuideLabel->isHidden());
+  EXPECT_TRUE(Parts(*form_).GuideLabel->text().startsWith(
+      QString::fromUtf8("まだレースデータがありません")));
+  EXPECT_TRUE(Parts(*form_).GuideLabel->text().contains(QString::fromUtf8("JVデータ取得")));
 
   // Dates to choose from: the guide says so.
-  form->DateCombo->addItem(Qs(Sj("2005年01月08日")));
-  EXPECT_TRUE(form->GuideLabel->text().startsWith(QString::fromUtf8("左上の日付リスト")));
-  EXPECT_FALSE(form->GuideLabel->isHidden());
+  Parts(*form_).DateCombo->addItem(Qs(Sj("2005年01月08日")));
+  EXPECT_TRUE(Parts(*form_).GuideLabel->text().startsWith(QString::fromUtf8("左上の日付リスト")));
+  EXPECT_FALSE(Parts(*form_).GuideLabel->isHidden());
 
   // The race card takes the place; when it goes, the guide comes back.
-  form->Panel1->setVisible(true);
-  EXPECT_TRUE(form->GuideLabel->isHidden());
-  form->Panel1->setVisible(false);
-  EXPECT_FALSE(form->GuideLabel->isHidden());
-  form->DateCombo->clear();
-  EXPECT_TRUE(
-      form->GuideLabel->text().startsWith(QString::fromUtf8("まだレースデータがありません")));
+  Parts(*form_).Panel1->setVisible(true);
+  EXPECT_TRUE(Parts(*form_).GuideLabel->isHidden());
+  Parts(*form_).Panel1->setVisible(false);
+  EXPECT_FALSE(Parts(*form_).GuideLabel->isHidden());
+  Parts(*form_).DateCombo->clear();
+  EXPECT_TRUE(Parts(*form_).GuideLabel->text().startsWith(
+      QString::fromUtf8("まだレースデータがありません")));
 }
 
 TEST_F(HelpCommands, TheWindowAndTheTrayShowTheProgramsIcon) {
@@ -399,7 +399,7 @@ TEST_F(HelpCommands, TheWindowAndTheTrayShowTheProgramsIcon) {
     EXPECT_EQ(p.width(), size);
   }
   Build(FolderLayout::Portable);
-  EXPECT_EQ(form->windowIcon().cacheKey(), ProgramIcon().cacheKey());
+  EXPECT_EQ(form_->windowIcon().cacheKey(), ProgramIcon().cacheKey());
 }
 
 }  // namespace

@@ -201,7 +201,7 @@ TEST_F(NotificationBus, NoServiceMeansTheBalloonWasNotShown) {
   // Sent without waiting, so the failure is known only when the bus answers: then the
   // not-shown handler runs (no tray here to fall back on).
   int notShown = 0;
-  d.SetNotificationHandlers({}, [&] { ++notShown; });
+  QObject::connect(d.Events(), &DesktopEvents::notificationNotShown, [&] { ++notShown; });
   d.ShowBalloon(Sj("新着開催情報"), "x", BalloonIcon::Information, 10);
   EXPECT_TRUE(WaitFor([&] { return notShown == 1; }));
   QtDesktop noBus;
@@ -214,7 +214,7 @@ TEST_F(NotificationBus, TheNotificationListsTheChangesAndItsClickOpensTheChangeW
   QtDesktop d;
   d.SetNotificationBus(QDBusConnection::connectToBus(address, QStringLiteral("client")));
   int clicks = 0;
-  d.SetNotificationHandlers([&] { ++clicks; }, {});
+  QObject::connect(d.Events(), &DesktopEvents::notificationClicked, [&] { ++clicks; });
   const SjisString text =
       Sj("本日の開催で変更情報が発生しました。\r\n[取消除外]更新時刻：01/08 09:10\r\n");
   const std::vector<SjisString> more = {Sj("中山 1R 01/08 09:10 ⑤ テスト   出走取消[疾病]"),

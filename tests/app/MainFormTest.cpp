@@ -11,13 +11,17 @@
 #include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/KeibaFunc.h"
+#include "jvlink/RaceFiles.h"
 #include "tests/support/MainWindow.h"
+#include "tests/support/Records.h"
 
 namespace tavolen {
 namespace {
 
+using testsupport::Parts;
+
+using testsupport::CheckTimer;
 using testsupport::IniValue;
-using testsupport::MainFormFixture;
 using testsupport::ReadFileBytes;
 using testsupport::WriteFileBytes;
 
@@ -25,23 +29,12 @@ const SjisString kNotToday = Sj("本日のデータが選択されていませ�
 const SjisString kLoadFirst = Sj("データを読み込んでください。");
 const std::string kSid = "SA418207/SD530946/Tavolen/Ver.1.01";
 
-// A main window with its change window, as start-up wires them.
-struct MainForm : MainFormFixture {
-  std::unique_ptr<TMainForm> form;
-  std::unique_ptr<THenkoForm> henko;
-  void Build() {
-    form = Make();
-    henko = std::make_unique<THenkoForm>(form->IniGT1.path(), &desktop);
-    form->HenkoForm = henko.get();
-  }
-  void TearDown() override {
-    henko.reset();
-    form.reset();
-    MainFormFixture::TearDown();
-  }
+// The main window, created by each test (after it prepared its files) with Build().
+struct MainForm : testsupport::MainWindowTest {
+  MainForm() : MainWindowTest({"tavolen_app_tests", "shell/main", {2005, 1, 8, 9, 30, 0}, false}) {}
   std::vector<std::string> Kinds() const {
     std::vector<std::string> k;
-    for (const auto& e : desktop.events)
+    for (const auto& e : desktop_.events)
       if (e.kind != "tip" && e.kind != "tray") k.push_back(e.kind);
     return k;
   }
@@ -53,22 +46,22 @@ using MainFormCommands = MainForm;
 
 TEST_F(MainFormCreation, WithoutSettingsOpensAtDefaultsAndWritesTheStartLines) {
   Build();
-  EXPECT_EQ(form->pos(), QPoint(10, 10));
-  EXPECT_EQ(form->size(), QSize(630, 450));
-  EXPECT_TRUE(form->CreationCompleted());
-  EXPECT_TRUE(fs::is_directory(dir / "Data"));
-  EXPECT_EQ(testsupport::Names(dir / "Data"), std::vector<std::string>{});  // no probe left
+  EXPECT_EQ(form_->pos(), QPoint(10, 10));
+  EXPECT_EQ(form_->size(), QSize(630, 450));
+  EXPECT_TRUE(form_->CreationCompleted());
+  EXPECT_TRUE(fs::is_directory(dir_ / "Data"));
+  EXPECT_EQ(testsupport::Names(dir_ / "Data"), std::vector<std::string>{});  // no probe left
   // Two start lines: the start stamp and the application folder.
-  EXPECT_EQ(ReadFileBytes(dir / "ErrorLog.txt"),
-            Sj("ソフト起動：2005/01/08 09:30:00") + "\r\n" + dir.string() + "\r\n");
-  EXPECT_TRUE(desktop.trayVisible);
-  EXPECT_EQ(desktop.trayTip, "Tavolen for JRA-VAN Data Lab.");
-  EXPECT_EQ(form->windowTitle(), QStringLiteral("Tavolen for JRA-VAN Data Lab."));
-  EXPECT_EQ(form->DateCombo->currentIndex(), -1);
-  EXPECT_TRUE(form->DateCombo->currentText().isEmpty());
-  EXPECT_FALSE(form->N5->isChecked());
-  EXPECT_FALSE(form->Timer4->isActive());
-  EXPECT_TRUE(desktop.Messages().empty());
+  EXPECT_EQ(ReadFileBytes(dir_ / "ErrorLog.txt"),
+            Sj("ソフト起動：2005/01/08 09:30:00") + "\r\n" + dir_.string() + "\r\n");
+  EXPECT_TRUE(desktop_.trayVisible);
+  EXPECT_EQ(desktop_.trayTip, "Tavolen for JRA-VAN Data Lab.");
+  EXPECT_EQ(form_->windowTitle(), QStringLiteral("Tavolen for JRA-VAN Data Lab."));
+  EXPECT_EQ(Parts(*form_).DateCombo->currentIndex(), -1);
+  EXPECT_TRUE(Parts(*form_).DateCombo->currentText().isEmpty());
+  EXPECT_FALSE(Parts(*form_).N5->isChecked());
+  EXPECT_FALSE(CheckTimer(*form_)->isActive());
+  EXPECT_TRUE(desktop_.Messages().empty());
   EXPECT_FALSE(fs::exists(IniPath()));  // nothing stored before the end
 }
 
@@ -77,78 +70,78 @@ TEST_F(MainFormCreation, StoredPlaceAndOptionAreUsedAndGarbageGivesDefaults) {
       IniPath(),
       "[locate]\r\ntop=40\r\nleft=70\r\nwidth=700\r\nheight=500\r\n[datalist]\r\nclose=1\r\n");
   Build();
-  EXPECT_EQ(form->pos(), QPoint(70, 40));
-  EXPECT_EQ(form->size(), QSize(700, 500));
-  EXPECT_TRUE(form->N5->isChecked());
-  form.reset();
-  henko.reset();
+  EXPECT_EQ(form_->pos(), QPoint(70, 40));
+  EXPECT_EQ(form_->size(), QSize(700, 500));
+  EXPECT_TRUE(Parts(*form_).N5->isChecked());
+  form_.reset();
+  henko_.reset();
 
   for (const std::string& bad : {std::string(), std::string("\x00\xff\x81garbage\r\n[[[\n=", 17),
                                  std::string("[locate]\r\ntop=abc\r\nleft=\r\nwidth=1e3\r\n")}) {
     WriteFileBytes(IniPath(), bad);
-    desktop.Clear();
+    desktop_.Clear();
     Build();
-    EXPECT_EQ(form->pos(), QPoint(10, 10));
-    EXPECT_EQ(form->size(), QSize(630, 450));
-    EXPECT_TRUE(desktop.Messages().empty());
-    henko.reset();
-    form.reset();
+    EXPECT_EQ(form_->pos(), QPoint(10, 10));
+    EXPECT_EQ(form_->size(), QSize(630, 450));
+    EXPECT_TRUE(desktop_.Messages().empty());
+    henko_.reset();
+    form_.reset();
   }
 }
 
 TEST_F(MainFormCreation, APlaceOnNoScreenComesBackToTheDefaultCorner) {
   WriteFileBytes(IniPath(), "[locate]\r\ntop=-5000\r\nleft=90000\r\nwidth=640\r\nheight=480\r\n");
   Build();
-  EXPECT_EQ(form->pos(), QPoint(10, 10));
-  EXPECT_EQ(form->size(), QSize(640, 480));
+  EXPECT_EQ(form_->pos(), QPoint(10, 10));
+  EXPECT_EQ(form_->size(), QSize(640, 480));
 }
 
 TEST_F(MainFormCreation, DataFolderThatCannotBeMadeStopsCreationButTheWindowOpens) {
-  WriteFileBytes(dir / "Data", "a file where the folder belongs");
+  WriteFileBytes(dir_ / "Data", "a file where the folder belongs");
   WriteFileBytes(IniPath(), "[locate]\r\ntop=40\r\nleft=70\r\n");
   Build();
-  ASSERT_EQ(desktop.Count("error"), 1);
-  EXPECT_NE(desktop.Of("error")[0].text.find(Sj("データフォルダ")), std::string::npos);
-  EXPECT_FALSE(form->CreationCompleted());
+  ASSERT_EQ(desktop_.Count("error"), 1);
+  EXPECT_NE(desktop_.Of("error")[0].text.find(Sj("データフォルダ")), std::string::npos);
+  EXPECT_FALSE(form_->CreationCompleted());
   // The later steps did not run: no start lines, no stored place, no tray icon.
-  EXPECT_FALSE(fs::exists(dir / "ErrorLog.txt"));
-  EXPECT_EQ(form->pos(), QPoint(10, 10));
-  EXPECT_FALSE(desktop.trayVisible);
-  form->show();
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(jv.Count("JVInit"), 1);
+  EXPECT_FALSE(fs::exists(dir_ / "ErrorLog.txt"));
+  EXPECT_EQ(form_->pos(), QPoint(10, 10));
+  EXPECT_FALSE(desktop_.trayVisible);
+  form_->show();
+  EXPECT_TRUE(form_->isVisible());
+  EXPECT_EQ(jv_.Count("JVInit"), 1);
 }
 
 // An application folder copied from Windows, where an older install named the folder "DATA"
 // or a tool wrote "data": that folder is the data folder, and no second one is made.
 TEST_F(MainFormCreation, DataFolderOfAnotherLetterCaseIsTheDataFolder) {
   for (const char* spelling : {"DATA", "data"}) {
-    fs::remove_all(dir);
-    fs::create_directories(dir / spelling);
-    WriteFileBytes(dir / spelling / SjisPath(Sj("2005年01月08日.jvRA")), "");
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / spelling);
+    WriteFileBytes(dir_ / spelling / SjisPath(Sj("2005年01月08日.jvRA")), "");
     Build();
-    EXPECT_TRUE(form->CreationCompleted()) << spelling;
-    EXPECT_EQ(testsupport::Names(dir / spelling), std::vector<std::string>{"2005年01月08日.jvRA"})
+    EXPECT_TRUE(form_->CreationCompleted()) << spelling;
+    EXPECT_EQ(testsupport::Names(dir_ / spelling), std::vector<std::string>{"2005年01月08日.jvRA"})
         << spelling;
-    EXPECT_FALSE(fs::exists(dir / "Data")) << spelling;
-    ASSERT_EQ(form->DateCombo->count(), 1) << spelling;
+    EXPECT_FALSE(fs::exists(dir_ / "Data")) << spelling;
+    ASSERT_EQ(Parts(*form_).DateCombo->count(), 1) << spelling;
     TearDown();
   }
 }
 
 TEST_F(MainFormCreation, UnwritableErrorLogStopsBeforeTheDateList) {
-  fs::create_directories(dir / "Data");
-  WriteFileBytes(dir / "Data" / (Sj("2005年01月08日") + ".jvRA"), "");
+  fs::create_directories(dir_ / "Data");
+  WriteFileBytes(dir_ / "Data" / (Sj("2005年01月08日") + ".jvRA"), "");
   SetWriteFaultForTesting([](const fs::path& p) { return p.filename() == "ErrorLog.txt"; });
   Build();
-  ASSERT_EQ(desktop.Count("error"), 1);
-  EXPECT_NE(desktop.Of("error")[0].text.find(Sj("エラーログ")), std::string::npos);
-  EXPECT_FALSE(form->CreationCompleted());
-  EXPECT_EQ(form->DateCombo->count(), 0);  // step 10 skipped
-  EXPECT_TRUE(desktop.trayVisible);        // steps before it ran
+  ASSERT_EQ(desktop_.Count("error"), 1);
+  EXPECT_NE(desktop_.Of("error")[0].text.find(Sj("エラーログ")), std::string::npos);
+  EXPECT_FALSE(form_->CreationCompleted());
+  EXPECT_EQ(Parts(*form_).DateCombo->count(), 0);  // step 10 skipped
+  EXPECT_TRUE(desktop_.trayVisible);               // steps before it ran
   SetWriteFaultForTesting({});
-  form->show();
-  EXPECT_TRUE(form->isVisible());
+  form_->show();
+  EXPECT_TRUE(form_->isVisible());
 }
 
 TEST_F(MainFormCreation, MenusHoldTheirItemsInOrder) {
@@ -159,197 +152,215 @@ TEST_F(MainFormCreation, MenusHoldTheirItemsInOrder) {
     return out;
   };
   QStringList bar;
-  for (QAction* a : form->menuBar()->actions()) bar << a->text();
+  for (QAction* a : form_->menuBar()->actions()) bar << a->text();
   EXPECT_EQ(bar, (QStringList{Qs(Sj("ﾌｧｲﾙ(&F)")), Qs(Sj("ｵﾌﾟｼｮﾝ(&O)")), Qs(Sj("ﾍﾙﾌﾟ(&H)"))}));
-  EXPECT_EQ(texts(form->FileMenu),
+  EXPECT_EQ(texts(Parts(*form_).FileMenu),
             (QStringList{Qs(Sj("ＪＶデータ取得(&J)")), "-", Qs(Sj("終了(&X)"))}));
-  EXPECT_EQ(texts(form->OptionMenu),
+  EXPECT_EQ(texts(Parts(*form_).OptionMenu),
             (QStringList{Qs(Sj("情報ﾁｪｯｸ間隔指定")), Qs(Sj("読込後、ﾃﾞｰﾀﾘｽﾄを消す")),
                          Qs(Sj("変更情報を出馬表に表示"))}));
-  EXPECT_FALSE(form->N5->isVisible());
-  EXPECT_EQ(texts(form->HelpMenu),
+  EXPECT_FALSE(Parts(*form_).N5->isVisible());
+  EXPECT_EQ(texts(Parts(*form_).HelpMenu),
             (QStringList{Qs(Sj("使い方(&U)")), "-", Qs(Sj("ﾊﾞｰｼﾞｮﾝ情報(&A)..."))}));
   EXPECT_EQ(
-      texts(form->PopupMenuTrayIcon1),
+      texts(Parts(*form_).PopupMenuTrayIcon1),
       (QStringList{Qs(Sj("変更情報(&C)")), "-", Qs(Sj("ﾍﾙﾌﾟ(&H)")), "-", Qs(Sj("終了(&X)"))}));
-  EXPECT_EQ(form->PopupMenuTrayIcon1->actions()[2]->menu(), form->PopupMenuTrayIcon1Help);
-  EXPECT_EQ(texts(form->PopupMenuTrayIcon1Help),
+  EXPECT_EQ(Parts(*form_).PopupMenuTrayIcon1->actions()[2]->menu(),
+            Parts(*form_).PopupMenuTrayIcon1Help);
+  EXPECT_EQ(texts(Parts(*form_).PopupMenuTrayIcon1Help),
             (QStringList{Qs(Sj("使い方(&U)")), "-", Qs(Sj("ﾊﾞｰｼﾞｮﾝ情報(&A)..."))}));
-  form->show();
-  EXPECT_EQ(form->ToolBar1->height(), 61);
-  EXPECT_FALSE(form->SpeedButton6->isVisible());
-  EXPECT_FALSE(form->Panel1->isVisible());
-  EXPECT_FALSE(form->DLlabel->isVisible());
-  EXPECT_EQ(form->DateCombo->maxVisibleItems(), 20);
+  form_->show();
+  EXPECT_EQ(Parts(*form_).ToolBar1->height(), 61);
+  EXPECT_FALSE(Parts(*form_).SpeedButton6->isVisible());
+  EXPECT_FALSE(Parts(*form_).Panel1->isVisible());
+  EXPECT_FALSE(Parts(*form_).DLlabel->isVisible());
+  EXPECT_EQ(Parts(*form_).DateCombo->maxVisibleItems(), 20);
 }
 
 TEST_F(MainFormCreation, HintsOfToolBarAndMenuAppearInTheStatusLine) {
   Build();
-  form->show();
-  QStatusTipEvent tip(form->SpeedButton1->statusTip());
-  QApplication::sendEvent(form->SpeedButton1, &tip);
-  EXPECT_EQ(form->StatusLine->currentMessage(), Qs(Sj("本ｿﾌﾄのﾌｫｰﾑを閉じ、ﾀｽｸﾄﾚｲで動作させます")));
-  form->FileExitItem->showStatusText(form->menuBar());
-  EXPECT_EQ(form->StatusLine->currentMessage(), Qs(Sj("このｱﾌﾟﾘｹｰｼｮﾝを終了します")));
+  form_->show();
+  QStatusTipEvent tip(Parts(*form_).SpeedButton1->statusTip());
+  QApplication::sendEvent(Parts(*form_).SpeedButton1, &tip);
+  EXPECT_EQ(Parts(*form_).StatusLine->currentMessage(),
+            Qs(Sj("本ｿﾌﾄのﾌｫｰﾑを閉じ、ﾀｽｸﾄﾚｲで動作させます")));
+  Parts(*form_).FileExitItem->showStatusText(form_->menuBar());
+  EXPECT_EQ(Parts(*form_).StatusLine->currentMessage(), Qs(Sj("このｱﾌﾟﾘｹｰｼｮﾝを終了します")));
   QStatusTipEvent leave{QString()};
-  QApplication::sendEvent(form->SpeedButton1, &leave);
-  EXPECT_TRUE(form->StatusLine->currentMessage().isEmpty());
+  QApplication::sendEvent(Parts(*form_).SpeedButton1, &leave);
+  EXPECT_TRUE(Parts(*form_).StatusLine->currentMessage().isEmpty());
 }
 
 TEST_F(MainFormCreation, TheTrayIconOfTheDesktopOpensTheMenuAndShowsTheWindow) {
   QtDesktop qt;
-  MainFormDeps deps{dir, "Tavolen", qt, clock, jv, [](QDialog&) { return 0; }, [] {}};
+  MainFormDeps deps{dir_, "Tavolen", qt, clock_, jv_, [](QDialog&) { return 0; }, [] {}};
   TMainForm f(deps);
-  EXPECT_EQ(qt.trayIcon()->contextMenu(), f.PopupMenuTrayIcon1);
+  EXPECT_EQ(qt.trayIcon()->contextMenu(), Parts(f).PopupMenuTrayIcon1);
   EXPECT_EQ(qt.trayIcon()->toolTip(), QStringLiteral("Tavolen for JRA-VAN Data Lab."));
   ASSERT_FALSE(f.isVisible());
   emit qt.trayActivated();
   EXPECT_TRUE(f.isVisible());
-  EXPECT_EQ(jv.Count("JVInit"), 1);
+  EXPECT_EQ(jv_.Count("JVInit"), 1);
 }
 
 TEST_F(MainForm, EveryShowingInitialisesJVLinkWithTheSoftwareIdentifier) {
   Build();
-  EXPECT_EQ(jv.Count("JVInit"), 0);
-  form->show();
-  ASSERT_EQ(jv.Count("JVInit"), 1);
-  EXPECT_EQ(jv.calls[0].args[0], kSid);
-  EXPECT_EQ(form->VersionText(), "Ver.1.01");
-  form->show();  // already visible: not a new showing
-  EXPECT_EQ(jv.Count("JVInit"), 1);
-  form->hide();
-  form->show();
-  EXPECT_EQ(jv.Count("JVInit"), 2);
-  EXPECT_TRUE(desktop.Messages().empty());
+  EXPECT_EQ(jv_.Count("JVInit"), 0);
+  form_->show();
+  ASSERT_EQ(jv_.Count("JVInit"), 1);
+  EXPECT_EQ(jv_.calls[0].args[0], kSid);
+  EXPECT_EQ(form_->VersionText(), "Ver.1.01");
+  form_->show();  // already visible: not a new showing
+  EXPECT_EQ(jv_.Count("JVInit"), 1);
+  form_->hide();
+  form_->show();
+  EXPECT_EQ(jv_.Count("JVInit"), 2);
+  EXPECT_TRUE(desktop_.Messages().empty());
 }
 
 TEST_F(MainForm, ShowingDuringAnOpenChangeSessionLeavesTheSessionAlone) {
   Build();
-  form->show();
-  form->hide();
-  form->jvSessionOpen = true;  // a change fetch lets window messages run mid-read
-  form->TrayIcon1DblClick();
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(jv.Count("JVInit"), 1);
+  const testsupport::Day today{"20050108", "06", "01", "01"};
+  ASSERT_TRUE(StoreRaRecord(dir_ / "Data", testsupport::RaRecord(today, "01", "0950")).stored());
+  form_->MakeDataListBtnClick();
+  Parts(*form_).DateCombo->setCurrentIndex(0);
+  form_->DateComboChange();
+  form_->show();
+  form_->hide();
+  ASSERT_EQ(jv_.Count("JVInit"), 1);
+  // A change fetch lets window messages run mid-read: the window comes back then.
+  bool shownMidRead = false;
+  jv_.onCall = [&](const std::string& op) {
+    if (op != "JVRead" || shownMidRead) return;
+    shownMidRead = true;
+    form_->TrayIcon1DblClick();
+    EXPECT_TRUE(form_->isVisible());
+    EXPECT_EQ(jv_.Count("JVInit"), 1);
+  };
+  form_->GetKaisaiBtnClick();
+  ASSERT_TRUE(shownMidRead);
+  // The showing's JVInit follows the session's JVClose.
+  EXPECT_EQ(jv_.Ops().back(), "JVInit");
+  EXPECT_EQ(jv_.Count("JVInit"), 2);
 }
 
 TEST_F(MainForm, FailingJVInitIsReportedAndTheProgramGoesOn) {
-  jv.initResults = {-101, 0};
+  jv_.initResults = {-101, 0};
   Build();
-  form->show();
-  ASSERT_EQ(desktop.Count("plain"), 1);
-  EXPECT_EQ(desktop.Of("plain")[0].text, Sj("JVInitエラー：") + JVResultMessage("JVInit", -101));
-  EXPECT_NE(desktop.Of("plain")[0].text.find("-101"), std::string::npos);
-  EXPECT_TRUE(form->isVisible());
-  form->hide();
-  form->show();
-  EXPECT_EQ(desktop.Count("plain"), 1);  // the second one succeeded
+  form_->show();
+  ASSERT_EQ(desktop_.Count("plain"), 1);
+  EXPECT_EQ(desktop_.Of("plain")[0].text, Sj("JVInitエラー：") + JVResultMessage("JVInit", -101));
+  EXPECT_NE(desktop_.Of("plain")[0].text.find("-101"), std::string::npos);
+  EXPECT_TRUE(form_->isVisible());
+  form_->hide();
+  form_->show();
+  EXPECT_EQ(desktop_.Count("plain"), 1);  // the second one succeeded
 }
 
 TEST_F(MainFormClose, WithoutTodaysDateEveryCloseRequestIsRefused) {
   Build();
-  form->show();
-  desktop.Clear();
-  form->SpeedButton1Click();              // 常駐
-  form->close();                          // the close box
-  EXPECT_FALSE(form->QueryEndSession());  // log-off
-  EXPECT_TRUE(form->isVisible());
+  form_->show();
+  desktop_.Clear();
+  form_->SpeedButton1Click();              // 常駐
+  form_->close();                          // the close box
+  EXPECT_FALSE(form_->QueryEndSession());  // log-off
+  EXPECT_TRUE(form_->isVisible());
   EXPECT_EQ(Kinds(), (std::vector<std::string>{"beep", "info", "beep", "info", "beep", "info"}));
-  for (const auto& m : desktop.Messages()) EXPECT_EQ(m, kNotToday);
+  for (const auto& m : desktop_.Messages()) EXPECT_EQ(m, kNotToday);
 
   // Another day selected: still refused.
-  SelectDate(*form, Sj("2005年01月09日"));
-  desktop.Clear();
-  form->close();
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(desktop.Messages(), std::vector<SjisString>{kNotToday});
+  SelectDate(*form_, Sj("2005年01月09日"));
+  desktop_.Clear();
+  form_->close();
+  EXPECT_TRUE(form_->isVisible());
+  EXPECT_EQ(desktop_.Messages(), std::vector<SjisString>{kNotToday});
 }
 
 TEST_F(MainFormClose, WithTodaysDateTheWindowGoesToTheTrayAndComesBack) {
   Build();
-  form->show();
-  SelectDate(*form, Sj("2005年01月08日"));
-  desktop.Clear();
-  EXPECT_TRUE(form->QueryEndSession());
-  form->SpeedButton1Click();
-  EXPECT_FALSE(form->isVisible());
-  EXPECT_TRUE(desktop.trayVisible);
-  EXPECT_TRUE(desktop.Messages().empty());
-  EXPECT_EQ(quits, 0);
+  form_->show();
+  SelectDate(*form_, Sj("2005年01月08日"));
+  desktop_.Clear();
+  EXPECT_TRUE(form_->QueryEndSession());
+  form_->SpeedButton1Click();
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_TRUE(desktop_.trayVisible);
+  EXPECT_TRUE(desktop_.Messages().empty());
+  EXPECT_EQ(quits_, 0);
 
   // Double-click on the tray icon while hidden: shown again, with a new JVInit.
-  ASSERT_EQ(jv.Count("JVInit"), 1);
-  form->TrayIcon1DblClick();
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(jv.Count("JVInit"), 2);
-  EXPECT_EQ(jv.calls.back().args[0], kSid);
+  ASSERT_EQ(jv_.Count("JVInit"), 1);
+  form_->TrayIcon1DblClick();
+  EXPECT_TRUE(form_->isVisible());
+  EXPECT_EQ(jv_.Count("JVInit"), 2);
+  EXPECT_EQ(jv_.calls.back().args[0], kSid);
   // While shown it is only brought forward.
-  form->TrayIcon1DblClick();
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(jv.Count("JVInit"), 2);
+  form_->TrayIcon1DblClick();
+  EXPECT_TRUE(form_->isVisible());
+  EXPECT_EQ(jv_.Count("JVInit"), 2);
 
   // The close box behaves like the button; the program never ends by it.
-  form->close();
-  EXPECT_FALSE(form->isVisible());
-  EXPECT_EQ(quits, 0);
+  form_->close();
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_EQ(quits_, 0);
 }
 
 TEST_F(MainFormClose, WithoutATrayTheWindowIsMinimisedNeverHiddenAndTheUserToldOnce) {
-  desktop.trayAvailable = false;
+  desktop_.trayAvailable = false;
   Build();
-  form->show();
-  SelectDate(*form, Sj("2005年01月08日"));
-  desktop.Clear();
-  form->SpeedButton1Click();
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_TRUE(form->isMinimized());
-  ASSERT_EQ(desktop.Count("info"), 1);
-  EXPECT_NE(desktop.Of("info")[0].text.find(Sj("最小化")), std::string::npos);
-  form->showNormal();
-  form->close();
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(desktop.Count("info"), 1);
+  form_->show();
+  SelectDate(*form_, Sj("2005年01月08日"));
+  desktop_.Clear();
+  form_->SpeedButton1Click();
+  EXPECT_TRUE(form_->isVisible());
+  EXPECT_TRUE(form_->isMinimized());
+  ASSERT_EQ(desktop_.Count("info"), 1);
+  EXPECT_NE(desktop_.Of("info")[0].text.find(Sj("最小化")), std::string::npos);
+  form_->showNormal();
+  form_->close();
+  EXPECT_TRUE(form_->isVisible());
+  EXPECT_EQ(desktop_.Count("info"), 1);
 }
 
 TEST_F(MainFormClose, ExitCommandsEndWithoutTheTodayTestAndTheEndStoresThePlace) {
   Build();
-  form->show();
-  form->move(120, 80);
-  form->resize(700, 520);
-  desktop.Clear();
-  form->SpeedButton4Click();
-  form->FileExitItem->trigger();
-  form->SpeedButton4->click();
-  EXPECT_EQ(quits, 3);
-  EXPECT_TRUE(desktop.Messages().empty());
-  henko.reset();
-  form.reset();  // the windows are destroyed after the loop ends
+  form_->show();
+  form_->move(120, 80);
+  form_->resize(700, 520);
+  desktop_.Clear();
+  form_->SpeedButton4Click();
+  Parts(*form_).FileExitItem->trigger();
+  Parts(*form_).SpeedButton4->click();
+  EXPECT_EQ(quits_, 3);
+  EXPECT_TRUE(desktop_.Messages().empty());
+  henko_.reset();
+  form_.reset();  // the windows are destroyed after the loop ends
   const std::string ini = ReadFileBytes(IniPath());
   EXPECT_EQ(IniValue(ini, "locate", "top"), "80");
   EXPECT_EQ(IniValue(ini, "locate", "left"), "120");
   EXPECT_EQ(IniValue(ini, "locate", "width"), "700");
   EXPECT_EQ(IniValue(ini, "locate", "height"), "520");
-  EXPECT_FALSE(desktop.trayVisible);  // the icon goes with the program
+  EXPECT_FALSE(desktop_.trayVisible);  // the icon goes with the program
 
   // The next start opens there.
   Build();
-  EXPECT_EQ(form->pos(), QPoint(120, 80));
-  EXPECT_EQ(form->size(), QSize(700, 520));
+  EXPECT_EQ(form_->pos(), QPoint(120, 80));
+  EXPECT_EQ(form_->size(), QSize(700, 520));
 }
 
 TEST_F(MainFormClose, TrayExitWhileHiddenStoresTheLastPlace) {
   Build();
-  form->show();
-  SelectDate(*form, Sj("2005年01月08日"));
-  form->move(33, 44);
-  form->SpeedButton1Click();
-  ASSERT_FALSE(form->isVisible());
-  desktop.Clear();
-  form->PopupMenuTrayIcon1Exit->trigger();
-  EXPECT_EQ(quits, 1);
-  EXPECT_TRUE(desktop.Messages().empty());
-  henko.reset();
-  form.reset();
+  form_->show();
+  SelectDate(*form_, Sj("2005年01月08日"));
+  form_->move(33, 44);
+  form_->SpeedButton1Click();
+  ASSERT_FALSE(form_->isVisible());
+  desktop_.Clear();
+  Parts(*form_).PopupMenuTrayIcon1Exit->trigger();
+  EXPECT_EQ(quits_, 1);
+  EXPECT_TRUE(desktop_.Messages().empty());
+  henko_.reset();
+  form_.reset();
   const std::string ini = ReadFileBytes(IniPath());
   EXPECT_EQ(IniValue(ini, "locate", "top"), "44");
   EXPECT_EQ(IniValue(ini, "locate", "left"), "33");
@@ -358,66 +369,66 @@ TEST_F(MainFormClose, TrayExitWhileHiddenStoresTheLastPlace) {
 TEST_F(MainFormClose, AFailedStoreAtTheEndIsReported) {
   Build();
   SetWriteFaultForTesting([](const fs::path& p) { return p.extension() == ".ini"; });
-  desktop.Clear();
-  form.reset();
-  EXPECT_EQ(desktop.Count("error"), 1);
+  desktop_.Clear();
+  form_.reset();
+  EXPECT_EQ(desktop_.Count("error"), 1);
 }
 
 TEST_F(MainFormCommands, ChangeButtonNeedsADateAndTheTrayItemDoesNot) {
   Build();
-  form->show();
-  desktop.Clear();
-  form->SpeedButton2Click();
+  form_->show();
+  desktop_.Clear();
+  form_->SpeedButton2Click();
   EXPECT_EQ(Kinds(), (std::vector<std::string>{"beep", "info"}));
-  EXPECT_EQ(desktop.Messages(), std::vector<SjisString>{kLoadFirst});
-  EXPECT_FALSE(henko->isVisible());
+  EXPECT_EQ(desktop_.Messages(), std::vector<SjisString>{kLoadFirst});
+  EXPECT_FALSE(henko_->isVisible());
 
   // A text of blanks counts as no date.
-  SelectDate(*form, "   ");
-  form->SpeedButton2Click();
-  EXPECT_FALSE(henko->isVisible());
-  EXPECT_EQ(desktop.Count("info"), 2);
+  SelectDate(*form_, "   ");
+  form_->SpeedButton2Click();
+  EXPECT_FALSE(henko_->isVisible());
+  EXPECT_EQ(desktop_.Count("info"), 2);
 
   // The tray item shows the window as it stands, with no date test.
-  desktop.Clear();
-  form->N4->trigger();
-  EXPECT_TRUE(henko->isVisible());
-  EXPECT_TRUE(desktop.events.empty());
-  for (int i = 1; i <= 5; ++i) EXPECT_EQ(henko->List(i)->count(), 0);
-  henko->hide();
+  desktop_.Clear();
+  Parts(*form_).N4->trigger();
+  EXPECT_TRUE(henko_->isVisible());
+  EXPECT_TRUE(desktop_.events.empty());
+  for (int i = 1; i <= 5; ++i) EXPECT_EQ(henko_->List(i)->count(), 0);
+  henko_->hide();
 
-  SelectDate(*form, Sj("2005年01月02日"));
-  form->SpeedButton2->click();
-  EXPECT_TRUE(henko->isVisible());
-  EXPECT_TRUE(desktop.Messages().empty());
+  SelectDate(*form_, Sj("2005年01月02日"));
+  Parts(*form_).SpeedButton2->click();
+  EXPECT_TRUE(henko_->isVisible());
+  EXPECT_TRUE(desktop_.Messages().empty());
 }
 
 TEST_F(MainFormCommands, HelpOpensTheHelpFileOrSaysWhyNot) {
   Build();
-  form->HelpContentsItemClick();  // no help file
-  ASSERT_EQ(desktop.Count("info"), 1);
-  EXPECT_NE(desktop.Of("info")[0].text.find("Tavolen.CHM"), std::string::npos);
-  EXPECT_EQ(desktop.Count("help"), 0);
+  form_->HelpContentsItemClick();  // no help file
+  ASSERT_EQ(desktop_.Count("info"), 1);
+  EXPECT_NE(desktop_.Of("info")[0].text.find("Tavolen.CHM"), std::string::npos);
+  EXPECT_EQ(desktop_.Count("help"), 0);
 
-  WriteFileBytes(dir / "Tavolen.CHM", "ITSF");
-  desktop.Clear();
-  form->utorial1->trigger();
-  EXPECT_EQ(desktop.Count("help"), 1);
-  EXPECT_EQ(desktop.Of("help")[0].text, "Tavolen.CHM");
-  EXPECT_TRUE(desktop.Messages().empty());
+  WriteFileBytes(dir_ / "Tavolen.CHM", "ITSF");
+  desktop_.Clear();
+  Parts(*form_).utorial1->trigger();
+  EXPECT_EQ(desktop_.Count("help"), 1);
+  EXPECT_EQ(desktop_.Of("help")[0].text, "Tavolen.CHM");
+  EXPECT_TRUE(desktop_.Messages().empty());
 
-  desktop.openSucceeds = false;  // nothing on this desktop opens it
-  desktop.Clear();
-  form->SpeedButton5->click();
-  EXPECT_EQ(desktop.Count("help"), 1);
-  EXPECT_EQ(desktop.Count("info"), 1);
+  desktop_.openSucceeds = false;  // nothing on this desktop_ opens it
+  desktop_.Clear();
+  Parts(*form_).SpeedButton5->click();
+  EXPECT_EQ(desktop_.Count("help"), 1);
+  EXPECT_EQ(desktop_.Count("info"), 1);
 }
 
 TEST_F(MainFormCommands, VersionBoxShowsTheVersionOnBothPaths) {
   Build();
-  form->show();
+  form_->show();
   std::vector<QString> labels;
-  onModal = [&](QDialog& d) {
+  onModal_ = [&](QDialog& d) {
     auto* box = qobject_cast<TAboutBox*>(&d);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->windowTitle(), Qs(Sj("ﾊﾞｰｼﾞｮﾝ情報")));
@@ -425,9 +436,9 @@ TEST_F(MainFormCommands, VersionBoxShowsTheVersionOnBothPaths) {
     EXPECT_EQ(box->Panel1->size(), QSize(300, 200));
     labels.push_back(box->Label3D1->text());
   };
-  form->HelpAboutItem->trigger();
-  form->SpeedButton6Click();
-  form->PopupMenuTrayIcon1About->trigger();
+  Parts(*form_).HelpAboutItem->trigger();
+  form_->SpeedButton6Click();
+  Parts(*form_).PopupMenuTrayIcon1About->trigger();
   EXPECT_EQ(labels, (std::vector<QString>{"Ver.1.01", "Ver.1.01", "Ver.1.01"}));
 }
 
@@ -439,57 +450,57 @@ TEST_F(MainFormCommands, HomePageFallsBackToTheBrowserCommandThenSaysItFailed) {
     return startWorks;
   };
   {
-    TAboutBox box(desktop, nullptr, start);
+    TAboutBox box(desktop_, nullptr, start);
     EXPECT_EQ(box.Label3D1->text(), QStringLiteral("Version 1.0"));
-    box.Button1->click();  // the desktop opens it
-    EXPECT_EQ(desktop.Count("url"), 1);
+    box.Button1->click();  // the desktop_ opens it
+    EXPECT_EQ(desktop_.Count("url"), 1);
     EXPECT_TRUE(started.empty());
 
-    desktop.openSucceeds = false;
+    desktop_.openSucceeds = false;
     box.Button1Click();  // the browser command opens it
     EXPECT_EQ(started.size(), 1u);
-    EXPECT_TRUE(desktop.Messages().empty());
+    EXPECT_TRUE(desktop_.Messages().empty());
 
     startWorks = false;
     box.Button1Click();
-    EXPECT_EQ(desktop.Messages(),
+    EXPECT_EQ(desktop_.Messages(),
               std::vector<SjisString>{Sj("ホームページの表示に失敗しました。")});
   }
-  EXPECT_EQ(desktop.Of("url")[0].text, std::string(kHomePageAddress));
+  EXPECT_EQ(desktop_.Of("url")[0].text, std::string(kHomePageAddress));
   EXPECT_EQ(started[0], std::string(kHomePageAddress));
 }
 
 TEST_F(MainFormCommands, BalloonThatNoServiceShowsBringsTheChangeWindowForward) {
   Build();
-  form->balloonText = Sj("本日の開催で変更情報が発生しました。\r\n");
-  form->ShowBalloon1Click();
-  ASSERT_EQ(desktop.Count("balloon"), 1);
-  const auto b = desktop.Of("balloon")[0];
+  const SjisString balloonText = Sj("本日の開催で変更情報が発生しました。\r\n");
+  form_->ShowBalloon1Click(balloonText);
+  ASSERT_EQ(desktop_.Count("balloon"), 1);
+  const auto b = desktop_.Of("balloon")[0];
   EXPECT_EQ(b.title, Sj("新着開催情報"));
-  EXPECT_EQ(b.text, form->balloonText);
+  EXPECT_EQ(b.text, balloonText);
   EXPECT_EQ(b.icon, BalloonIcon::Information);
   EXPECT_EQ(b.timeout, 10);
-  EXPECT_EQ(desktop.Of("sound")[0].text, "notify.wav");
-  EXPECT_FALSE(henko->isVisible());
+  EXPECT_EQ(desktop_.Of("sound")[0].text, "notify.wav");
+  EXPECT_FALSE(henko_->isVisible());
 
-  desktop.balloonShown = false;
-  form->ShowBalloon1Click();
-  EXPECT_TRUE(henko->isVisible());
+  desktop_.balloonShown = false;
+  form_->ShowBalloon1Click(balloonText);
+  EXPECT_TRUE(henko_->isVisible());
 }
 
 TEST_F(MainFormCommands, ErrorLineQuotesTheStatusLabel) {
   Build();
-  clock.Set({2005, 1, 8, 10, 11, 12});
-  form->DLlabel->setText(Qs(Sj("中山 1R:開催速報データ取得エラー：x")));
-  EXPECT_TRUE(form->RecordErrorLine());
-  const std::string log = ReadFileBytes(dir / "ErrorLog.txt");
+  clock_.Set({2005, 1, 8, 10, 11, 12});
+  Parts(*form_).DLlabel->setText(Qs(Sj("中山 1R:開催速報データ取得エラー：x")));
+  EXPECT_TRUE(form_->RecordErrorLine());
+  const std::string log = ReadFileBytes(dir_ / "ErrorLog.txt");
   EXPECT_TRUE(
       log.ends_with(Sj("【エラー】10:11:12：中山 1R:開催速報データ取得エラー：x") + "\r\n"));
 
-  fs::remove(dir / "ErrorLog.txt");
-  fs::create_directory(dir / "ErrorLog.txt");  // a folder in its place cannot be written
-  EXPECT_FALSE(form->RecordErrorLine());
-  EXPECT_EQ(desktop.Count("error"), 1);
+  fs::remove(dir_ / "ErrorLog.txt");
+  fs::create_directory(dir_ / "ErrorLog.txt");  // a folder in its place cannot be written
+  EXPECT_FALSE(form_->RecordErrorLine());
+  EXPECT_EQ(desktop_.Count("error"), 1);
 }
 
 }  // namespace
@@ -501,27 +512,27 @@ namespace {
 TEST_F(MainFormCommands, AcquisitionWindowOpensModallyAndItsCloseRebuildsTheDateList) {
   Build();
   bool sawWindow = false, heldDuringSession = false;
-  onModal = [&](QDialog& d) {
+  onModal_ = [&](QDialog& d) {
     auto* acquisition = qobject_cast<TGetDataForm*>(&d);
     ASSERT_NE(acquisition, nullptr);
     sawWindow = true;
     EXPECT_EQ(d.windowTitle(), Qs(Sj("ＪＶデータ取込")));
-    EXPECT_FALSE(form->AcquisitionHoldsSession());
-    form->acquisition().sessionOpen = true;  // as after a successful JVOpen
-    heldDuringSession = form->AcquisitionHoldsSession();
+    EXPECT_FALSE(form_->AcquisitionHoldsSession());
+    form_->acquisition().sessionOpen = true;  // as after a successful JVOpen
+    heldDuringSession = form_->AcquisitionHoldsSession();
     // A day file arrives while the window is open; closing the window lists it.
-    WriteFileBytes(dir / "Data" / SjisPath(Sj("2005年01月08日.jvRA")), "");
+    WriteFileBytes(dir_ / "Data" / SjisPath(Sj("2005年01月08日.jvRA")), "");
     d.reject();
   };
-  form->J1Click();
+  form_->J1Click();
   EXPECT_TRUE(sawWindow);
   EXPECT_TRUE(heldDuringSession);
   // A session left open by a closed window no longer holds the change check back: the next
   // fetch's close step ends it.
-  EXPECT_FALSE(form->AcquisitionHoldsSession());
-  ASSERT_EQ(form->DateCombo->count(), 1);
-  EXPECT_EQ(form->DateCombo->itemText(0), Qs(Sj("2005年01月08日")));
-  EXPECT_EQ(form->DateCombo->currentIndex(), -1);
+  EXPECT_FALSE(form_->AcquisitionHoldsSession());
+  ASSERT_EQ(Parts(*form_).DateCombo->count(), 1);
+  EXPECT_EQ(Parts(*form_).DateCombo->itemText(0), Qs(Sj("2005年01月08日")));
+  EXPECT_EQ(Parts(*form_).DateCombo->currentIndex(), -1);
 }
 
 }  // namespace

@@ -33,11 +33,15 @@ constexpr auto U = testsupport::Q;
 
 using namespace tavolen::testsupport;
 
-class MainRaceCardTest : public ::testing::Test {
+class MainRaceCardTest : public MainWindowTest {
  protected:
+  MainRaceCardTest()
+      : MainWindowTest(
+            {"tavolen_mainracecard_tests", "mainracecard", {2005, 1, 8, 9, 0, 0}, false}) {}
   void SetUp() override {
-    testsupport::EnsureApplication("tavolen_mainracecard_tests");
-    app_ = TestDir("mainracecard");
+    MainWindowTest::SetUp();
+    onModal_ = [this](QDialog&) { ++modals_; };
+    app_ = AppDir();
     data_ = app_ / "Data";
     fs::create_directories(data_);
     // 2005-01-08: Nakayama and Hanshin, 12 races each, 16 runners; 2005-01-09 only a day file.
@@ -47,24 +51,10 @@ class MainRaceCardTest : public ::testing::Test {
     WriteFileBytes(data_ / RaceFileName("20050109", ".jvRA"), RaRecord(other));
     WriteFileBytes(data_ / RaceFileName("20050108", "中山.jvSEr.txt"), "not a day file");
   }
-  void TearDown() override { form_.reset(); }
-
-  TMainForm& Form() {
-    if (!form_) {
-      form_ = std::make_unique<TMainForm>(testsupport::TestDeps(
-          app_, desktop_, clock_, jv_,
-          [this](QDialog&) {
-            ++modals_;
-            return 0;
-          },
-          [this] { ++quits_; }));
-      form_->PrgrsForm = prgrs_.get();
-    }
-    return *form_;
-  }
+  TMainForm& Form() { return form_ ? *form_ : Build(); }
   // The user picks a date in the list.
   void Choose(const char* dateUtf8) {
-    Form().DateCombo->setCurrentIndex(Form().DateCombo->findText(U(dateUtf8)));
+    Parts(Form()).DateCombo->setCurrentIndex(Parts(Form()).DateCombo->findText(U(dateUtf8)));
     Form().DateComboChange();
   }
 
@@ -90,7 +80,7 @@ class MainRaceCardTest : public ::testing::Test {
   }
   // A click with the left button on a row of the race list.
   void ClickRace(int row) {
-    QListWidget* list = Form().DatList;
+    QListWidget* list = Parts(Form()).DatList;
     QWidget* vp = list->viewport();
     const QPoint at = list->visualItemRect(list->item(row)).center();
     // The press gives the keyboard focus to the widget clicked, as the window system's press
@@ -111,81 +101,75 @@ class MainRaceCardTest : public ::testing::Test {
 
   fs::path app_, data_;
   int modals_ = 0;  // modal windows opened
-  int quits_ = 0;   // exits asked for
-  RecordingDesktop desktop_;
-  FakeClock clock_{LocalDateTime{2005, 1, 8, 9, 0, 0}};
-  ScriptedJVLink jv_;
-  std::unique_ptr<TPrgrsForm> prgrs_ =
-      (testsupport::EnsureApplication("tavolen_mainracecard_tests"),
-       std::make_unique<TPrgrsForm>());
-  std::unique_ptr<TMainForm> form_;
 };
 
 TEST_F(MainRaceCardTest, CreationListsDatesNewestFirstWithNoneSelected) {
   TMainForm& f = Form();
-  ASSERT_EQ(f.DateCombo->count(), 2);
-  EXPECT_EQ(f.DateCombo->itemText(0), U("2005年01月09日"));
-  EXPECT_EQ(f.DateCombo->itemText(1), U("2005年01月08日"));
-  EXPECT_EQ(f.DateCombo->currentIndex(), -1);
-  EXPECT_TRUE(f.DateCombo->currentText().isEmpty());
-  EXPECT_TRUE(f.Panel1->isHidden());
-  EXPECT_FALSE(f.Timer4->isActive());
-  EXPECT_EQ(f.StringGrid2->rowCount(), 1);
-  EXPECT_EQ(f.PopupMenu1->actions().value(0)->text(), U("分析表をｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ"));
+  ASSERT_EQ(Parts(f).DateCombo->count(), 2);
+  EXPECT_EQ(Parts(f).DateCombo->itemText(0), U("2005年01月09日"));
+  EXPECT_EQ(Parts(f).DateCombo->itemText(1), U("2005年01月08日"));
+  EXPECT_EQ(Parts(f).DateCombo->currentIndex(), -1);
+  EXPECT_TRUE(Parts(f).DateCombo->currentText().isEmpty());
+  EXPECT_TRUE(Parts(f).Panel1->isHidden());
+  EXPECT_FALSE(CheckTimer(f)->isActive());
+  EXPECT_EQ(Parts(f).StringGrid2->rowCount(), 1);
+  EXPECT_EQ(Parts(f).PopupMenu1->actions().value(0)->text(), U("分析表をｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ"));
 }
 
 TEST_F(MainRaceCardTest, TodayStartsTheTimerListsRacesAndShowsTheFirstCard) {
   Choose("2005年01月08日");
   TMainForm& f = Form();
-  EXPECT_TRUE(f.Timer4->isActive());
-  EXPECT_EQ(f.Timer4->interval(), 300000);
+  EXPECT_TRUE(CheckTimer(f)->isActive());
+  EXPECT_EQ(CheckTimer(f)->interval(), 300000);
   EXPECT_EQ(f.meeting().checkInterval, 5);
-  EXPECT_EQ(desktop_.trayTip, Sj("開催日：2005年01月08日"));
+  // The tray tip names the day and says when the watch checks (the first race at 09:50: from
+  // 08:45, passed; so at the first tick).
+  EXPECT_EQ(desktop_.trayTip, Sj("開催日：2005年01月08日\n変更情報の確認は 09:05 から"));
   EXPECT_EQ(prgrs_->Text(), Sj("2005年01月08日"));
   EXPECT_EQ(f.meeting().selectedRaceFile, data_ / RaceFileName("20050108", ".jvRA"));
-  ASSERT_EQ(f.DatList->count(), 24);
-  EXPECT_EQ(f.DatList->item(0)->text(), U("中山 1R"));
-  EXPECT_EQ(f.DatList->item(23)->text(), U("阪神12R"));
-  EXPECT_EQ(f.UpDown1.Max, 23);
-  EXPECT_EQ(f.DatList->currentRow(), 0);
-  EXPECT_FALSE(f.Panel1->isHidden());
-  EXPECT_EQ(f.Label3D3->text(), U("2005年 1月 8日 中山 1回 1日"));
-  EXPECT_EQ(f.Label3D2->text(), "1");
-  EXPECT_TRUE(f.Label3D2->autoFillBackground());
-  EXPECT_EQ(f.Label3D2->palette().color(QPalette::Window), QColor(Qt::black));
-  EXPECT_EQ(f.Label3D2->palette().color(QPalette::WindowText), QColor(Qt::white));
-  EXPECT_EQ(f.Label3D9->palette().color(QPalette::WindowText), QColor(Qt::blue));
-  EXPECT_EQ(f.Label3D1->font().pixelSize(), 19);
-  EXPECT_TRUE(f.Label3D10->font().bold());
-  EXPECT_EQ(f.Label3D9->text(), U("09時50分発走"));
-  EXPECT_EQ(f.StringGrid2->rowCount(), 17);
-  EXPECT_EQ(f.StringGrid2->item(5, 1)->text(), "05");
+  ASSERT_EQ(Parts(f).DatList->count(), 24);
+  EXPECT_EQ(Parts(f).DatList->item(0)->text(), U("中山 1R"));
+  EXPECT_EQ(Parts(f).DatList->item(23)->text(), U("阪神12R"));
+  EXPECT_EQ(f.UpDown1State().Max, 23);
+  EXPECT_EQ(Parts(f).DatList->currentRow(), 0);
+  EXPECT_FALSE(Parts(f).Panel1->isHidden());
+  EXPECT_EQ(Parts(f).Label3D3->text(), U("2005年 1月 8日 中山 1回 1日"));
+  EXPECT_EQ(Parts(f).Label3D2->text(), "1");
+  EXPECT_TRUE(Parts(f).Label3D2->autoFillBackground());
+  EXPECT_EQ(Parts(f).Label3D2->palette().color(QPalette::Window), QColor(Qt::black));
+  EXPECT_EQ(Parts(f).Label3D2->palette().color(QPalette::WindowText), QColor(Qt::white));
+  EXPECT_EQ(Parts(f).Label3D9->palette().color(QPalette::WindowText), QColor(Qt::blue));
+  EXPECT_EQ(Parts(f).Label3D1->font().pixelSize(), 19);
+  EXPECT_TRUE(Parts(f).Label3D10->font().bold());
+  EXPECT_EQ(Parts(f).Label3D9->text(), U("09時50分発走"));
+  EXPECT_EQ(Parts(f).StringGrid2->rowCount(), 17);
+  EXPECT_EQ(Parts(f).StringGrid2->item(5, 1)->text(), "05");
   EXPECT_TRUE(desktop_.Messages().empty());
 
   // Stepping with the up-down control and a selection in the list each show their race once.
-  f.UpDown1.Position = 13;
-  f.UpDown1Click();
+  f.UpDown1Click(13);
   EXPECT_EQ(f.meeting().selectedRaceIndex, 13);
-  EXPECT_EQ(f.Label3D1->text(), U("阪神"));
-  EXPECT_EQ(f.Label3D2->text(), "2");
-  f.DatList->setCurrentRow(4);  // mouse or keyboard
+  EXPECT_EQ(Parts(f).Label3D1->text(), U("阪神"));
+  EXPECT_EQ(Parts(f).Label3D2->text(), "2");
+  Parts(f).DatList->setCurrentRow(4);  // mouse or keyboard
   EXPECT_EQ(f.meeting().selectedRaceIndex, 4);
-  EXPECT_EQ(f.UpDown1.Position, 4);
-  EXPECT_EQ(f.Label3D2->text(), "5");
+  EXPECT_EQ(f.UpDown1State().Position, 4);
+  EXPECT_EQ(Parts(f).Label3D2->text(), "5");
 }
 
 TEST_F(MainRaceCardTest, AnotherDayStopsTheTimerWithTheStoredInterval) {
-  ASSERT_TRUE(Form().IniGT1.WriteInteger("Time", "AutoRdataGet", 12).ok);
+  ASSERT_TRUE(IniFile(Form().SettingsFile()).WriteInteger("Time", "AutoRdataGet", 12).ok);
   Choose("2005年01月08日");
-  ASSERT_TRUE(Form().Timer4->isActive());
+  ASSERT_TRUE(CheckTimer(Form())->isActive());
   Choose("2005年01月09日");
-  EXPECT_FALSE(Form().Timer4->isActive());
-  EXPECT_EQ(Form().Timer4->interval(), 12 * 60000);
-  EXPECT_EQ(desktop_.trayTip, Sj("開催日：2005年01月09日"));
+  EXPECT_FALSE(CheckTimer(Form())->isActive());
+  EXPECT_EQ(CheckTimer(Form())->interval(), 12 * 60000);
+  EXPECT_EQ(desktop_.trayTip,
+            Sj("開催日：2005年01月09日\n2005年01月09日は本日ではないため、変更情報は確認しません"));
   // The 09th has no entry file: its race is incomplete and the card area stays hidden.
   EXPECT_EQ(desktop_.Messages(), std::vector<SjisString>{Sj("中山 1Rはデータ作成が未完了です。")});
-  EXPECT_TRUE(Form().Panel1->isHidden());
-  EXPECT_EQ(Form().Label3D3->text(), U("2005年 1月 9日 中山 1回 1日"));
+  EXPECT_TRUE(Parts(Form()).Panel1->isHidden());
+  EXPECT_EQ(Parts(Form()).Label3D3->text(), U("2005年 1月 9日 中山 1回 1日"));
 }
 
 TEST_F(MainRaceCardTest, MissingDayFileKeepsTheTimerStoppedAndTheHeader) {
@@ -196,10 +180,10 @@ TEST_F(MainRaceCardTest, MissingDayFileKeepsTheTimerStoppedAndTheHeader) {
   ASSERT_EQ(desktop_.events.size(), 2u);
   EXPECT_EQ(desktop_.events[0].kind, "beep");
   EXPECT_EQ(desktop_.events[1].text, Sj("データ作成が未完了のようです。"));
-  EXPECT_FALSE(Form().Timer4->isActive());
-  EXPECT_EQ(Form().DatList->count(), 0);
-  EXPECT_TRUE(Form().Panel1->isHidden());
-  EXPECT_EQ(Form().Label3D3->text(), U("2005年 1月 8日 中山 1回 1日"));
+  EXPECT_FALSE(CheckTimer(Form())->isActive());
+  EXPECT_EQ(Parts(Form()).DatList->count(), 0);
+  EXPECT_TRUE(Parts(Form()).Panel1->isHidden());
+  EXPECT_EQ(Parts(Form()).Label3D3->text(), U("2005年 1月 8日 中山 1回 1日"));
 }
 
 TEST_F(MainRaceCardTest, UnreadableOrEmptyDayFileShowsNoCard) {
@@ -209,20 +193,20 @@ TEST_F(MainRaceCardTest, UnreadableOrEmptyDayFileShowsNoCard) {
   std::error_code ec;
   fs::create_symlink("/proc/self/mem", data_ / RaceFileName("20050110", ".jvRA"), ec);
   if (ec) GTEST_SKIP() << "no symbolic link";
-  Form().DateCombo->addItem(U("2005年01月10日"));
+  Parts(Form()).DateCombo->addItem(U("2005年01月10日"));
   Choose("2005年01月10日");
   EXPECT_EQ(desktop_.Count("error"), 1);
-  EXPECT_FALSE(Form().Timer4->isActive());
-  EXPECT_EQ(Form().DatList->count(), 0);
-  EXPECT_TRUE(Form().Panel1->isHidden());
+  EXPECT_FALSE(CheckTimer(Form())->isActive());
+  EXPECT_EQ(Parts(Form()).DatList->count(), 0);
+  EXPECT_TRUE(Parts(Form()).Panel1->isHidden());
 
   WriteFileBytes(data_ / RaceFileName("20050108", ".jvRA"), "");
   desktop_.Clear();
   Choose("2005年01月08日");
-  EXPECT_EQ(Form().DatList->count(), 0);
-  EXPECT_TRUE(Form().Panel1->isHidden());
-  EXPECT_EQ(Form().StringGrid2->rowCount(), 1);
-  EXPECT_TRUE(Form().Label3D3->text().isEmpty());
+  EXPECT_EQ(Parts(Form()).DatList->count(), 0);
+  EXPECT_TRUE(Parts(Form()).Panel1->isHidden());
+  EXPECT_EQ(Parts(Form()).StringGrid2->rowCount(), 1);
+  EXPECT_TRUE(Parts(Form()).Label3D3->text().isEmpty());
   EXPECT_EQ(desktop_.Count("info"), 1);
   Form().UpDown1Click();  // fewer than two races: nothing happens
 }
@@ -241,17 +225,17 @@ TEST_F(MainRaceCardTest, CopyGivesTitleHeaderAndOneLinePerRunner) {
 
 TEST_F(MainRaceCardTest, HideListOptionIsStoredAndApplied) {
   Form().N5Click();
-  EXPECT_TRUE(Form().N5->isChecked());
+  EXPECT_TRUE(Parts(Form()).N5->isChecked());
   std::string ini;
   ASSERT_TRUE(ReadWholeFile(SettingsFilePath(app_, "Tavolen"), ini).ok);
   EXPECT_NE(ini.find("[datalist]\r\nclose=1\r\n"), std::string::npos) << ini;
   Choose("2005年01月08日");
-  EXPECT_TRUE(Form().Panel5->isHidden());
+  EXPECT_TRUE(Parts(Form()).Panel5->isHidden());
   Form().SpeedButton8Click();
-  EXPECT_FALSE(Form().Panel5->isHidden());
+  EXPECT_FALSE(Parts(Form()).Panel5->isHidden());
   Form().N5Click();
   form_.reset();
-  EXPECT_FALSE(Form().N5->isChecked());
+  EXPECT_FALSE(Parts(Form()).N5->isChecked());
 }
 
 TEST_F(MainRaceCardTest, GridIsPaintedInFrameColoursAndAClickLeavesNoSelection) {
@@ -260,9 +244,10 @@ TEST_F(MainRaceCardTest, GridIsPaintedInFrameColoursAndAClickLeavesNoSelection) 
   f.show();
   Choose("2005年01月08日");
   QApplication::processEvents();
-  const QImage image = f.StringGrid2->viewport()->grab().toImage();
+  const QImage image = Parts(f).StringGrid2->viewport()->grab().toImage();
   auto pixel = [&](int row, int column) {
-    const QRect r = f.StringGrid2->visualRect(f.StringGrid2->model()->index(row, column));
+    const QRect r =
+        Parts(f).StringGrid2->visualRect(Parts(f).StringGrid2->model()->index(row, column));
     return image.pixelColor(r.right() - 1, r.bottom() - 2);
   };
   EXPECT_EQ(pixel(9, 0), QColor(255, 255, 0));  // horse 9, frame 5
@@ -270,17 +255,18 @@ TEST_F(MainRaceCardTest, GridIsPaintedInFrameColoursAndAClickLeavesNoSelection) 
   EXPECT_EQ(pixel(16, 0), QColor(255, 0, 255));
   EXPECT_EQ(pixel(4, 2), QColor(Qt::white));
 
-  QWidget* vp = f.StringGrid2->viewport();
-  const QPoint at = f.StringGrid2->visualRect(f.StringGrid2->model()->index(3, 4)).center();
+  QWidget* vp = Parts(f).StringGrid2->viewport();
+  const QPoint at =
+      Parts(f).StringGrid2->visualRect(Parts(f).StringGrid2->model()->index(3, 4)).center();
   QMouseEvent press(QEvent::MouseButtonPress, at, vp->mapToGlobal(at), Qt::LeftButton,
                     Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(vp, &press);
-  ASSERT_FALSE(f.StringGrid2->selectionModel()->selectedIndexes().isEmpty());
+  ASSERT_FALSE(Parts(f).StringGrid2->selectionModel()->selectedIndexes().isEmpty());
   QMouseEvent release(QEvent::MouseButtonRelease, at, vp->mapToGlobal(at), Qt::LeftButton,
                       Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(vp, &release);
   QApplication::processEvents();
-  EXPECT_TRUE(f.StringGrid2->selectionModel()->selectedIndexes().isEmpty());
+  EXPECT_TRUE(Parts(f).StringGrid2->selectionModel()->selectedIndexes().isEmpty());
 }
 
 // The stand-in's demo day stored as the acquisition stores it, then chosen and shown: the
@@ -304,14 +290,14 @@ TEST_F(MainRaceCardTest, DemoDayShowsAFullRaceCard) {
   Choose("2005年01月08日");
   QApplication::processEvents();
   ASSERT_TRUE(desktop_.Messages().empty()) << SjisToUtf8(desktop_.Messages()[0]);
-  ASSERT_FALSE(f.Panel1->isHidden());
-  const int runners = f.StringGrid2->rowCount() - 1;
+  ASSERT_FALSE(Parts(f).Panel1->isHidden());
+  const int runners = Parts(f).StringGrid2->rowCount() - 1;
   ASSERT_GT(runners, 8);
-  const QImage grid = f.StringGrid2->viewport()->grab().toImage();
+  const QImage grid = Parts(f).StringGrid2->viewport()->grab().toImage();
   for (int row = 1; row <= runners; ++row) {
-    const QRect r = f.StringGrid2->visualRect(f.StringGrid2->model()->index(row, 0));
+    const QRect r = Parts(f).StringGrid2->visualRect(Parts(f).StringGrid2->model()->index(row, 0));
     if (r.bottom() >= grid.height()) break;
-    const auto colours = FrameColoursOf(f.StringGrid2->item(row, 0)->text().toInt());
+    const auto colours = FrameColoursOf(Parts(f).StringGrid2->item(row, 0)->text().toInt());
     ASSERT_TRUE(colours.has_value()) << row;
     EXPECT_EQ(grid.pixelColor(r.right() - 1, r.bottom() - 2),
               QColor(colours->background.r, colours->background.g, colours->background.b))
@@ -329,26 +315,26 @@ TEST_F(MainRaceCardTest, RaceListKeepsTheKeyboardFocusFromCardToCard) {
   Choose("2005年01月08日");
   ClickRace(2);
   EXPECT_EQ(f.meeting().selectedRaceIndex, 2);
-  EXPECT_EQ(QApplication::focusWidget(), f.DatList)
+  EXPECT_EQ(QApplication::focusWidget(), Parts(f).DatList)
       << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString()
                                       : "none")
       << " active " << (QApplication::activeWindow() == &f);
   Key(Qt::Key_Down);
   EXPECT_EQ(f.meeting().selectedRaceIndex, 3);
-  EXPECT_EQ(f.Label3D2->text(), "4");
-  EXPECT_EQ(QApplication::focusWidget(), f.DatList);
+  EXPECT_EQ(Parts(f).Label3D2->text(), "4");
+  EXPECT_EQ(QApplication::focusWidget(), Parts(f).DatList);
   Key(Qt::Key_Space, QStringLiteral(" "));
   Key(Qt::Key_Return, QStringLiteral("\r"));
   EXPECT_EQ(quits_, 0);
   EXPECT_EQ(modals_, 0);
   EXPECT_TRUE(f.isVisible());
-  EXPECT_EQ(QApplication::focusWidget(), f.DatList);
+  EXPECT_EQ(QApplication::focusWidget(), Parts(f).DatList);
   // Tabbing away from the list never lands on a tool-bar button.
   for (int i = 0; i < 8; ++i) {
     Key(Qt::Key_Tab);
     EXPECT_EQ(qobject_cast<QToolButton*>(QApplication::focusWidget()), nullptr) << i;
   }
-  for (QToolButton* b : f.ToolBar1->findChildren<QToolButton*>())
+  for (QToolButton* b : Parts(f).ToolBar1->findChildren<QToolButton*>())
     EXPECT_EQ(b->focusPolicy(), Qt::NoFocus) << b->objectName().toStdString();
 }
 
@@ -370,16 +356,16 @@ TEST_F(MainRaceCardTest, IncompleteRaceLeavesTheRaceListUsable) {
   f.MakeDataListBtnClick();
   Choose("2005年01月10日");
   EXPECT_EQ(desktop_.Messages(), std::vector<SjisString>{Sj("中山 1Rはデータ作成が未完了です。")});
-  EXPECT_TRUE(f.Panel1->isHidden());
-  ASSERT_TRUE(f.DatList->isVisible());
-  ASSERT_EQ(f.DatList->count(), 2);
+  EXPECT_TRUE(Parts(f).Panel1->isHidden());
+  ASSERT_TRUE(Parts(f).DatList->isVisible());
+  ASSERT_EQ(Parts(f).DatList->count(), 2);
   ClickRace(0);
-  EXPECT_EQ(QApplication::focusWidget(), f.DatList);
+  EXPECT_EQ(QApplication::focusWidget(), Parts(f).DatList);
   Key(Qt::Key_Down);
   EXPECT_EQ(f.meeting().selectedRaceIndex, 1);
-  EXPECT_TRUE(f.Panel1->isVisible());
-  EXPECT_EQ(f.StringGrid2->rowCount(), 17);
-  EXPECT_EQ(QApplication::focusWidget(), f.DatList);
+  EXPECT_TRUE(Parts(f).Panel1->isVisible());
+  EXPECT_EQ(Parts(f).StringGrid2->rowCount(), 17);
+  EXPECT_EQ(QApplication::focusWidget(), Parts(f).DatList);
 }
 
 // The race name's padding (full-width blanks to 60 bytes) is not shown, and a long header never
@@ -406,8 +392,8 @@ TEST_F(MainRaceCardTest, HeaderTextsNeverWidenTheWindow) {
   const int narrowest = f.minimumSizeHint().width();
   Choose("2005年01月10日");
   QApplication::processEvents();
-  ASSERT_FALSE(f.Panel1->isHidden());
-  EXPECT_EQ(f.Label3D4->text(), U("３歳以上１勝クラス"));
+  ASSERT_FALSE(Parts(f).Panel1->isHidden());
+  EXPECT_EQ(Parts(f).Label3D4->text(), U("３歳以上１勝クラス"));
   EXPECT_EQ(f.width(), 630);
   EXPECT_LE(f.minimumSizeHint().width(), narrowest);
   EXPECT_LE(f.minimumWidth(), narrowest);
@@ -432,50 +418,51 @@ TEST_F(MainRaceCardTest, ChangesOptionMarksTheDaysChangesOnTheCard) {
         ChangeTc(race1, "01081000", "1005"), ChangeCc(race1, "01081000", "1800", "24")})
     ASSERT_TRUE(StoreChangeRecord(data_, record).stored());
   TMainForm& f = Form();
-  ASSERT_TRUE(f.OptionMenu->actions().contains(f.CardChangesItem));
-  EXPECT_TRUE(f.CardChangesItem->isVisible());
-  EXPECT_EQ(f.CardChangesItem->text(), U("変更情報を出馬表に表示"));
-  EXPECT_FALSE(f.CardChangesItem->isChecked());  // the card as entered, by default
+  ASSERT_TRUE(Parts(f).OptionMenu->actions().contains(Parts(f).CardChangesItem));
+  EXPECT_TRUE(Parts(f).CardChangesItem->isVisible());
+  EXPECT_EQ(Parts(f).CardChangesItem->text(), U("変更情報を出馬表に表示"));
+  EXPECT_FALSE(Parts(f).CardChangesItem->isChecked());  // the card as entered, by default
   Choose("2005年01月08日");
-  auto* delegate = qobject_cast<RaceCardDelegate*>(f.StringGrid2->itemDelegate());
+  auto* delegate = qobject_cast<RaceCardDelegate*>(Parts(f).StringGrid2->itemDelegate());
   ASSERT_NE(delegate, nullptr);
   EXPECT_FALSE(delegate->changes().has_value());
-  EXPECT_EQ(f.Label3D9->text(), U("09時50分発走"));
+  EXPECT_EQ(Parts(f).Label3D9->text(), U("09時50分発走"));
   f.N18Click();
   const SjisString copyAsEntered = desktop_.clipboard;
 
-  f.CardChangesItem->trigger();  // the user chooses the menu item
-  ASSERT_TRUE(f.CardChangesItem->isChecked());
+  Parts(f).CardChangesItem->trigger();  // the user chooses the menu item
+  ASSERT_TRUE(Parts(f).CardChangesItem->isChecked());
   std::string ini;
   ASSERT_TRUE(ReadWholeFile(SettingsFilePath(app_, "Tavolen"), ini).ok);
   EXPECT_NE(ini.find("[racecard]\r\nchanges=1\r\n"), std::string::npos) << ini;
   ASSERT_TRUE(delegate->changes().has_value());
   EXPECT_EQ(delegate->changes()->runners[1].scratch, Scratch::Scratched);
   EXPECT_EQ(delegate->changes()->runners[4].newJockey, Sj("新騎手"));
-  EXPECT_EQ(f.Label3D9->text(), U("10時05分発走"));
-  EXPECT_EQ(f.Label3D9->palette().color(QPalette::WindowText), QColor(Qt::red));
-  EXPECT_EQ(f.Label3D7->text(), U("ﾀﾞ右"));
-  EXPECT_EQ(f.Label3D8->text(), U("1800m"));
-  EXPECT_EQ(f.Label3D10->text(), U("16頭"));
+  EXPECT_EQ(Parts(f).Label3D9->text(), U("10時05分発走"));
+  EXPECT_EQ(Parts(f).Label3D9->palette().color(QPalette::WindowText), QColor(Qt::red));
+  EXPECT_EQ(Parts(f).Label3D7->text(), U("ﾀﾞ右"));
+  EXPECT_EQ(Parts(f).Label3D8->text(), U("1800m"));
+  EXPECT_EQ(Parts(f).Label3D10->text(), U("16頭"));
   f.N18Click();
   EXPECT_EQ(desktop_.clipboard, copyAsEntered);
 
   // Another race of the day has no changes; the option stays on through a new start.
-  f.DatList->setCurrentRow(1);
+  Parts(f).DatList->setCurrentRow(1);
   ASSERT_TRUE(delegate->changes().has_value());
   EXPECT_FALSE(delegate->changes()->Any());
-  EXPECT_EQ(f.Label3D9->palette().color(QPalette::WindowText), QColor(Qt::blue));
+  EXPECT_EQ(Parts(f).Label3D9->palette().color(QPalette::WindowText), QColor(Qt::blue));
   form_.reset();
-  EXPECT_TRUE(Form().CardChangesItem->isChecked());
+  EXPECT_TRUE(Parts(Form()).CardChangesItem->isChecked());
   Choose("2005年01月08日");
-  EXPECT_EQ(Form().Label3D9->text(), U("10時05分発走"));
+  EXPECT_EQ(Parts(Form()).Label3D9->text(), U("10時05分発走"));
 
-  Form().CardChangesItem->trigger();  // off again: the card as entered
-  EXPECT_EQ(Form().Label3D9->text(), U("09時50分発走"));
-  EXPECT_EQ(Form().Label3D9->palette().color(QPalette::WindowText), QColor(Qt::blue));
-  EXPECT_EQ(Form().Label3D7->text(), U("芝右"));
-  EXPECT_FALSE(
-      qobject_cast<RaceCardDelegate*>(Form().StringGrid2->itemDelegate())->changes().has_value());
+  Parts(Form()).CardChangesItem->trigger();  // off again: the card as entered
+  EXPECT_EQ(Parts(Form()).Label3D9->text(), U("09時50分発走"));
+  EXPECT_EQ(Parts(Form()).Label3D9->palette().color(QPalette::WindowText), QColor(Qt::blue));
+  EXPECT_EQ(Parts(Form()).Label3D7->text(), U("芝右"));
+  EXPECT_FALSE(qobject_cast<RaceCardDelegate*>(Parts(Form()).StringGrid2->itemDelegate())
+                   ->changes()
+                   .has_value());
 }
 
 }  // namespace

@@ -21,14 +21,17 @@
 #include "app/Main.h"
 #include "app/Translations.h"
 #include "base/Widgets.h"
+#include "changes/ChangeWatch.h"
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
 #include "racecard/RaceCardDelegate.h"
 #include "standin/DemoDay.h"
 #include "standin/StandIn.h"
+#include "tests/support/MainParts.h"
 #include "tests/support/RecordingDesktop.h"
 
 using namespace tavolen;
+using tavolen::testsupport::Parts;
 
 namespace {
 
@@ -126,11 +129,11 @@ int RunModal(QDialog& dialog) {
 
 // Selects the race with 16 to 18 runners, preferring the latest one (the day's main race).
 bool ChooseFullRace(TMainForm& form) {
-  for (int row = form.DatList->count() - 1; row >= 0; --row) {
-    form.DatList->setCurrentRow(row);
+  for (int row = Parts(form).DatList->count() - 1; row >= 0; --row) {
+    Parts(form).DatList->setCurrentRow(row);
     form.DatListClick();
-    const int runners = form.StringGrid2->rowCount() - 1;
-    if (runners >= 16 && runners <= 18 && form.Panel1->isVisible()) return true;
+    const int runners = Parts(form).StringGrid2->rowCount() - 1;
+    if (runners >= 16 && runners <= 18 && Parts(form).Panel1->isVisible()) return true;
   }
   return Fail("main.png: no race with 16 to 18 runners");
 }
@@ -138,11 +141,11 @@ bool ChooseFullRace(TMainForm& form) {
 // Selects a complete race with a scratched or excluded runner or a new jockey, preferring one
 // that has both.
 bool ChooseRaceWithRunnerChanges(TMainForm& form) {
-  auto* delegate = qobject_cast<RaceCardDelegate*>(form.StringGrid2->itemDelegate());
+  auto* delegate = qobject_cast<RaceCardDelegate*>(Parts(form).StringGrid2->itemDelegate());
   int best = -1, bestScore = 0;
-  for (int row = 0; delegate && row < form.DatList->count(); ++row) {
-    form.DatList->setCurrentRow(row);
-    if (!form.Panel1->isVisible() || !delegate->changes()) continue;
+  for (int row = 0; delegate && row < Parts(form).DatList->count(); ++row) {
+    Parts(form).DatList->setCurrentRow(row);
+    if (!Parts(form).Panel1->isVisible() || !delegate->changes()) continue;
     bool scratch = false, jockey = false;
     for (const RunnerChange& r : delegate->changes()->runners) {
       scratch |= r.scratch != Scratch::None;
@@ -155,7 +158,7 @@ bool ChooseRaceWithRunnerChanges(TMainForm& form) {
     }
   }
   if (best < 0) return Fail("main-changes.png: no race with changes of its runners");
-  form.DatList->setCurrentRow(best);
+  Parts(form).DatList->setCurrentRow(best);
   return true;
 }
 
@@ -204,25 +207,27 @@ int main(int argc, char** argv) {
   MainFormDeps deps{appFolder, "Tavolen", desktop, clock, jv, RunModal, [] {}};
 
   TMainForm form(deps);
-  THenkoForm henko(form.IniGT1.path(), &desktop);
-  form.HenkoForm = &henko;
+  THenkoForm henko(form.SettingsFile(), &desktop);
+  form.SetChangeWindow(&henko);
   Show(form, "main-start.png");
 
   form.J1Click();
-  if (form.DateCombo->count() == 0) Fail("the acquisition stored no race day");
+  if (Parts(form).DateCombo->count() == 0) Fail("the acquisition stored no race day");
 
   static const QString demoDate = Qs(Sj("2024年06月02日"));
-  const int dateRow = form.DateCombo->findText(demoDate);
+  const int dateRow = Parts(form).DateCombo->findText(demoDate);
   if (dateRow < 0) {
     Fail("the demo date is not in the date list");
   } else {
-    form.DateCombo->setCurrentIndex(dateRow);
+    Parts(form).DateCombo->setCurrentIndex(dateRow);
     form.DateComboChange();
-    form.Timer4->stop();  // the automatic check would fetch again while the pictures are made
+    form.findChild<QTimer*>(QStringLiteral("Timer4"))
+        ->stop();  // the automatic check would fetch again while the pictures are made
     if (ChooseFullRace(form)) Grab(form, "main.png");
 
     form.GetKaisaiBtnClick();
-    if (form.ChangeFetcher().storedRecords() == 0) Fail("changes.png: the fetch stored nothing");
+    if (form.findChild<ChangeWatch*>()->Fetcher().storedRecords() == 0)
+      Fail("changes.png: the fetch stored nothing");
     form.N4Click();
     for (int list = 1; list <= 5; ++list)
       if (henko.Lines(list).empty()) Fail("changes.png: a change list is empty");
@@ -230,9 +235,9 @@ int main(int argc, char** argv) {
     henko.hide();
 
     // The day's changes on the race card (the option of the ｵﾌﾟｼｮﾝ menu).
-    form.CardChangesItem->trigger();
+    Parts(form).CardChangesItem->trigger();
     if (ChooseRaceWithRunnerChanges(form)) Grab(form, "main-changes.png");
-    form.CardChangesItem->trigger();
+    Parts(form).CardChangesItem->trigger();
   }
 
   form.N2Click();

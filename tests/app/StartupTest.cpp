@@ -53,13 +53,13 @@ TEST_F(Startup, RunsItsStepsInOrderAndShowsTheMainWindow) {
   // One object for the presence test, released at once, and one the main window hosts.
   EXPECT_EQ(created, 2);
   ASSERT_TRUE(windows.mainForm);
-  EXPECT_EQ(&windows.mainForm->JVLink1, windows.jvLink.get());
+  EXPECT_EQ(&windows.mainForm->JVLinkControl(), windows.jvLink.get());
   EXPECT_TRUE(windows.mainForm->isVisible());
   EXPECT_FALSE(windows.prgrsForm->isVisible());
   EXPECT_FALSE(windows.henkoForm->isVisible());
   EXPECT_EQ(windows.henkoForm->pos(), QPoint(230, 120));
-  EXPECT_EQ(windows.mainForm->HenkoForm, windows.henkoForm.get());
-  EXPECT_EQ(windows.mainForm->PrgrsForm, windows.prgrsForm.get());
+  EXPECT_EQ(windows.mainForm->ChangeWindow(), windows.henkoForm.get());
+  EXPECT_EQ(windows.mainForm->ProgressWindow(), windows.prgrsForm.get());
   ASSERT_EQ(hosted->Ops(), std::vector<std::string>{"JVInit"});
   EXPECT_EQ(hosted->calls[0].args[0], "SA418207/SD530946/Tavolen/Ver.1.01");
   EXPECT_TRUE(desktop.Messages().empty());

@@ -60,6 +60,7 @@ class Fetch : public ::testing::Test {
 };
 
 TEST_F(Fetch, EveryChangeRecordIsStoredBetweenSkippedResultsAndTheSessionIsClosed) {
+  jv_.writeBackSize = true;  // and still every read is offered the whole buffer
   const std::string av = AvRecord(kNakayama, "01", "01051030", "05", "テスト");
   const std::string tc = TcRecord(kNakayama, "05", "01050930", "1215", "1200");
   jv_.QueueRead(-3);

@@ -78,19 +78,19 @@ TEST(Soak, ADemoDayIsAnnouncedCompletelyAndOnce) {
   StandInJVLink jv(clock, StandInOptions{standin, 0});
   RecordingDesktop desktop;
   TMainForm form(testsupport::TestDeps(app, desktop, clock, jv));
-  THenkoForm henko(form.IniGT1.path(), &desktop);
-  form.HenkoForm = &henko;
+  THenkoForm henko(form.SettingsFile(), &desktop);
+  form.SetChangeWindow(&henko);
   form.show();  // JVInit
   desktop.Clear();
 
   // Today's meeting chosen in the date list.
   const SjisString dateText = DateKey(kDay);
   form.MakeDataListBtnClick();
-  form.DateCombo->setCurrentIndex(0);
+  Parts(form).DateCombo->setCurrentIndex(0);
   form.DateComboChange();
-  ASSERT_EQ(SjisOf(form.DateCombo->currentText()), dateText);
-  ASSERT_TRUE(form.Timer4->isActive());  // today's meeting: the check timer runs
-  form.Timer4->stop();                   // and is ticked by hand below
+  ASSERT_EQ(SjisOf(Parts(form).DateCombo->currentText()), dateText);
+  ASSERT_TRUE(CheckTimer(form)->isActive());  // today's meeting: the check timer runs
+  CheckTimer(form)->stop();                   // and is ticked by hand below
   ASSERT_EQ(form.meeting().checkInterval, 5);
   const std::string start = CheckStart(Cut(form.meeting().raceTable[0], RA::PostTime), 5);
   const fs::path renew = data / SjisPath(dateText + ".renew");

@@ -27,13 +27,13 @@ const Day kNextDay{"20240106", "06", "01", "02"};
 
 class Watch : public MainWindowTest {
  protected:
-  Watch() : MainWindowTest("tavolen_changes_app_tests", "watch") {}
+  Watch() : MainWindowTest({"tavolen_changes_app_tests", "changes/watch"}) {}
 
   // Today's meeting (2024-01-05, first post 10:05: checks from 09:01) chosen in the date list.
   void LoadMeeting() {
     ChooseMeeting({RaRecord(kNakayama, "01", "1005"), RaRecord(kNakayama, "02", "1035")});
-    ASSERT_TRUE(form_->Timer4->isActive());
-    form_->Timer4->stop();  // ticked by hand
+    ASSERT_TRUE(CheckTimer(*form_)->isActive());
+    CheckTimer(*form_)->stop();  // ticked by hand
     desktop_.Clear();
   }
   void At(int day, int hour, int minute) { clock_.Set({2024, 1, day, hour, minute, 0}); }
@@ -54,7 +54,7 @@ class Watch : public MainWindowTest {
     for (const auto& e : desktop_.Of("balloon")) out.push_back(e.text);
     return out;
   }
-  SjisString WatchText() { return SjisOf(form_->WatchLabel->text()); }
+  SjisString WatchText() { return WatchStatusText(*form_); }
 };
 
 const SjisString kHeader = Sj("本日の開催で変更情報が発生しました。\r\n");
@@ -134,13 +134,11 @@ TEST_F(Watch, TheNotificationListsTheNewChangesNewestFirstAndItsClickOpensTheCha
   for (const SjisString& line : more) EXPECT_EQ(line.find("00/00"), std::string::npos);
 
   // A click on it opens the change window; so does a notification that could not be shown.
-  ASSERT_TRUE(desktop_.notificationClicked);
   EXPECT_FALSE(henko_->isVisible());
-  desktop_.notificationClicked();
+  emit desktopEvents_.notificationClicked();
   EXPECT_TRUE(henko_->isVisible());
   henko_->hide();
-  ASSERT_TRUE(desktop_.notificationNotShown);
-  desktop_.notificationNotShown();
+  emit desktopEvents_.notificationNotShown();
   EXPECT_TRUE(henko_->isVisible());
 }
 
@@ -148,7 +146,7 @@ TEST_F(Watch, ClosingTheAcquisitionWindowKeepsTheWatchGoing) {
   LoadMeeting();
   onModal_ = [](QDialog& d) { d.reject(); };
   form_->J1Click();
-  EXPECT_EQ(SjisOf(form_->DateCombo->currentText()), Sj("2024年01月05日"));
+  EXPECT_EQ(SjisOf(Parts(*form_).DateCombo->currentText()), Sj("2024年01月05日"));
   TickWith(9, 30, {AvRecord(kNakayama, "01", "01050930", "05", "テスト")});
   EXPECT_EQ(jv_.Count("JVRTOpen"), 1);
   EXPECT_EQ(Balloons().size(), 1u);
@@ -156,7 +154,7 @@ TEST_F(Watch, ClosingTheAcquisitionWindowKeepsTheWatchGoing) {
   // A day file that is gone is not selected again.
   fs::remove(AppDir() / "Data" / "2024年01月05日.jvRA");
   form_->J1Click();
-  EXPECT_EQ(form_->DateCombo->currentIndex(), -1);
+  EXPECT_EQ(Parts(*form_).DateCombo->currentIndex(), -1);
 }
 
 TEST_F(Watch, ANewDayIsFollowedWhenItsRaceFilesExistAndOtherwiseSaidOnce) {
@@ -180,13 +178,13 @@ TEST_F(Watch, ANewDayIsFollowedWhenItsRaceFilesExistAndOtherwiseSaidOnce) {
   ASSERT_TRUE(StoreRaRecord(AppDir() / "Data", RaRecord(kNextDay, "01", "0950")).stored());
   onModal_ = [](QDialog& d) { d.reject(); };
   form_->J1Click();
-  EXPECT_EQ(SjisOf(form_->DateCombo->currentText()), Sj("2024年01月05日"));
+  EXPECT_EQ(SjisOf(Parts(*form_).DateCombo->currentText()), Sj("2024年01月05日"));
   At(6, 0, 15);
   form_->Timer4Timer();
-  EXPECT_EQ(SjisOf(form_->DateCombo->currentText()), Sj("2024年01月06日"));
+  EXPECT_EQ(SjisOf(Parts(*form_).DateCombo->currentText()), Sj("2024年01月06日"));
   EXPECT_EQ(form_->meeting().selectedRaceFile.filename(), fs::path("2024年01月06日.jvRA"));
-  EXPECT_TRUE(form_->Timer4->isActive());
-  form_->Timer4->stop();
+  EXPECT_TRUE(CheckTimer(*form_)->isActive());
+  CheckTimer(*form_)->stop();
   EXPECT_FALSE(WatchText().starts_with(missing));
   At(6, 8, 55);
   form_->Timer4Timer();
@@ -194,17 +192,18 @@ TEST_F(Watch, ANewDayIsFollowedWhenItsRaceFilesExistAndOtherwiseSaidOnce) {
   EXPECT_EQ(jv_.calls[jv_.calls.size() - 3].args, (std::vector<std::string>{"0B14", "20240106"}));
 
   // A day chosen by hand that is not today never moves.
-  form_->DateCombo->setCurrentIndex(form_->DateCombo->findText(Qs(Sj("2024年01月05日"))));
+  Parts(*form_).DateCombo->setCurrentIndex(
+      Parts(*form_).DateCombo->findText(Qs(Sj("2024年01月05日"))));
   form_->DateComboChange();
   At(7, 9, 30);
   form_->Timer4Timer();
-  EXPECT_EQ(SjisOf(form_->DateCombo->currentText()), Sj("2024年01月05日"));
+  EXPECT_EQ(SjisOf(Parts(*form_).DateCombo->currentText()), Sj("2024年01月05日"));
 }
 
 TEST_F(Watch, AfterASleepOrAClockJumpTheCheckRunsAtOnce) {
   LoadMeeting();
   At(5, 9, 30);
-  form_->Timer4->start();
+  CheckTimer(*form_)->start();
   form_->WakeTimerTimer();  // the first look only takes the clocks
   clock_.AdvanceSeconds(30);
   form_->WakeTimerTimer();
@@ -212,10 +211,10 @@ TEST_F(Watch, AfterASleepOrAClockJumpTheCheckRunsAtOnce) {
   clock_.AdvanceMinutes(180);  // the lid was closed
   form_->WakeTimerTimer();
   EXPECT_EQ(jv_.Count("JVRTOpen"), 1);
-  EXPECT_TRUE(form_->Timer4->isActive());
-  EXPECT_EQ(form_->Timer4->remainingTime() > 4 * 60000, true);  // the period starts afresh
+  EXPECT_TRUE(CheckTimer(*form_)->isActive());
+  EXPECT_EQ(CheckTimer(*form_)->remainingTime() > 4 * 60000, true);  // the period starts afresh
   // Nothing happens while the watch is off.
-  form_->Timer4->stop();
+  CheckTimer(*form_)->stop();
   clock_.AdvanceMinutes(180);
   form_->WakeTimerTimer();
   EXPECT_EQ(jv_.Count("JVRTOpen"), 1);

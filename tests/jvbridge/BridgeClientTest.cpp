@@ -178,7 +178,7 @@ TEST_F(BridgeClient, StartFailsWhenTheComponentOrTheBridgeIsMissing) {
   {
     script.hello = EncodeHello(Hello{kProtocolVersion, 32, 932, u"ja-JP", false,
                                      static_cast<std::int32_t>(0x800401F3u),
-                                     u"0x800401F3 無効なクラス文字列"});
+                                     u"0x800401F3 無効なクラス文字列", 0, u""});
     auto link = Make();
     SjisString why;
     EXPECT_FALSE(link->Start(why));
@@ -471,6 +471,184 @@ TEST_F(ReadAhead, RecordsMustFitTheBufferTheProgramSetUp) {
   int size = 6;  // a buffer too small for "RA10\r\n"
   for (int i = 0; i < 9; ++i) ASSERT_EQ(link->JVRead(buff, size, name), 5);
   ExpectFailure([&] { link->JVRead(buff, size, name); }, "長すぎるレコード");
+}
+
+// The bridge of the other bitness is started when the first one finds the class only in the
+// other registry view, or (views unreadable) gets "class not registered"; never when the
+// class is registered in its own view, or nowhere. The one that worked starts first after.
+TEST_F(BridgeClient, TheOtherBitnessIsStartedOnlyWhenTheClassIsThere) {
+  const auto hello = [](std::uint32_t bits, bool created, std::uint32_t hr, std::uint32_t views) {
+    return EncodeHello(Hello{kProtocolVersion, bits, 932, u"ja-JP", created,
+                             static_cast<std::int32_t>(hr), created ? u"ok" : u"failed", views,
+                             created ? u"4.9" : u""});
+  };
+  struct Case {
+    std::uint32_t hr, views;
+    bool reached;
+  };
+  for (const Case& c : {Case{0x80040152u, kView32, true}, Case{0x80040154u, kViewsUnread, true},
+                        Case{0x800401F3u, kViewsUnread, true}, Case{0x8007007Eu, kView64, false},
+                        Case{0x800401F3u, 0, false}, Case{0x8007007Eu, kViewsUnread, false}}) {
+    SCOPED_TRACE(c.hr);
+    script = FakeBridgeScript{};
+    script.answer = [this](const Call& call, bool& end) { return Reply(call, end); };
+    script.helloFor = [&](const BridgeLaunch& l) {
+      return l.bits == 64 ? hello(64, false, c.hr, c.views) : hello(32, true, 0, c.views);
+    };
+    BridgeOptions o;
+    o.factory = testing::FakeFactory(script);
+    o.startTimeoutMs = o.callTimeoutMs = 300;
+    o.launch.bits = 64;
+    o.others.push_back(BridgeLaunch{{"bridge32"}, {}, 32});
+    int told = 0;
+    o.chosen = [&told](int bits) { told = bits; };
+    BridgeJVLink link(o);
+    SjisString why;
+    EXPECT_EQ(link.Start(why), c.reached) << SjisToUtf8(why);
+    if (c.reached) {
+      // The version box names the bitness and the version the type information gives.
+      EXPECT_EQ(link.Description(),
+                Sj("JV-Link 4.9（ブリッジ 32ビット、コードページ 932、ja-JP）"));
+    }
+    EXPECT_EQ(script.launchedBits, c.reached ? (std::vector<int>{64, 32}) : std::vector<int>{64});
+    EXPECT_EQ(told, c.reached ? 32 : 0);
+    if (!c.reached) {
+      EXPECT_NE(why.find(Sj("JV-Linkを作成できませんでした")), std::string::npos);
+      continue;
+    }
+    // A bridge that died is replaced by one of the bitness that worked.
+    next = [](const Call&, bool& end) {
+      end = true;
+      return std::string();
+    };
+    ExpectFailure([&] { link.JVStatus(); }, "終了しました");
+    EXPECT_EQ(link.JVStatus(), 1);
+    EXPECT_EQ(script.launchedBits, (std::vector<int>{64, 32, 32}));
+  }
+
+  // A 64-bit bridge that cannot run at all (no 64-bit Wine, a 32-bit Windows) says no hello:
+  // the 32-bit one is started.
+  script = FakeBridgeScript{};
+  script.answer = [this](const Call& call, bool& end) { return Reply(call, end); };
+  script.helloFor = [&](const BridgeLaunch& l) {
+    return l.bits == 64 ? std::string() : hello(32, true, 0, kView32);
+  };
+  BridgeOptions o;
+  o.factory = testing::FakeFactory(script);
+  o.startTimeoutMs = 300;
+  o.launch.bits = 64;
+  o.others.push_back(BridgeLaunch{{"bridge32"}, {}, 32});
+  BridgeJVLink link(o);
+  SjisString why;
+  EXPECT_TRUE(link.Start(why)) << SjisToUtf8(why);
+  EXPECT_EQ(script.launchedBits, (std::vector<int>{64, 32}));
+}
+
+// Every read made ahead is offered what the program passes on its own call: the size the read
+// before gave back when the program passes the variable back, the same size when it passes
+// that again each time, and nothing is read ahead when it does neither.
+TEST_F(BridgeClient, ReadAheadOffersWhatTheProgramPassesOnEachCall) {
+  // A component that writes each record's length back into size.
+  script.answer = [this](const Call& c, bool& end) {
+    if (c.op != Op::JVRead) return Reply(c, end);
+    Result r;
+    r.op = Op::JVRead;
+    r.result = static_cast<int>(kRecord.size());
+    r.record = kRecord;
+    r.count1 = r.result;
+    for (int i = 1; i < std::max(c.count, 1); ++i)
+      r.more.push_back(ReadEntry{r.result, r.result, kRecord, u"f"});
+    return EncodeResult(r);
+  };
+  struct Pattern {
+    const char* name;
+    // The size the program passes on call i after the read before gave back given.
+    std::function<int(int given, int i)> pass;
+    std::int32_t fixed;  // the calls' fixedSize once learnt
+    bool ahead;          // reads are made ahead at all
+  };
+  for (const Pattern& p :
+       {Pattern{"follows", [](int given, int) { return given; }, 0, true},
+        Pattern{"fixed", [](int, int) { return 60000; }, 1, true},
+        Pattern{"neither", [](int given, int i) { return given + 100 + i; }, 0, false}}) {
+    SCOPED_TRACE(p.name);
+    script.calls.clear();
+    auto link = Make();
+    int rc = 0, dc = 0;
+    std::u16string stamp, buff, name;
+    link->JVOpen(u"RACE", u"20240101000000", 2, rc, dc, stamp);
+    int size = 60000;
+    std::vector<int> passed;
+    for (int i = 0; i < 20; ++i) {
+      passed.push_back(size);
+      ASSERT_EQ(link->JVRead(buff, size, name), static_cast<int>(kRecord.size()));
+      EXPECT_EQ(RecordToSjis(buff), kRecord);
+      EXPECT_EQ(size, static_cast<int>(kRecord.size()));
+      size = p.pass(size, i);
+    }
+    int reads = 0, asked = 0;
+    for (const Call& c : script.calls) {
+      if (c.op != Op::JVRead) continue;
+      ++reads;
+      asked += std::max(c.count, 1);
+      if (reads > 1) {
+        EXPECT_EQ(c.fixedSize, p.fixed) << reads;
+      }
+      // Each exchange offers the size the program passes on the call it answers.
+      if (p.ahead) {
+        EXPECT_EQ(c.number, reads == 1 ? 60000 : p.pass(static_cast<int>(kRecord.size()), 0));
+      } else {
+        EXPECT_EQ(c.number, passed[static_cast<size_t>(reads - 1)]) << reads;
+        EXPECT_LE(c.count, 1);
+      }
+    }
+    if (p.ahead) {
+      EXPECT_LT(reads, 10);
+    } else {
+      EXPECT_EQ(reads, 20);
+    }
+    EXPECT_GE(asked, 20);
+  }
+}
+
+// A window of the component that waits for the user suspends the answer's time limit, however
+// long the user takes; the limit starts again once the window has gone. The observers hear of
+// both, and a broken window frame fails the call as any broken answer does.
+TEST_F(BridgeClient, AWindowOfTheComponentSuspendsTheTimeLimit) {
+  auto link = Make(200);
+  std::vector<bool> told;
+  const int id = link->AddWindowWaitObserver([&](bool waiting) { told.push_back(waiting); });
+  const auto late = [this](const Call& c, std::string frames) {
+    script.delayed = Answer(c, 0);
+    script.delayedAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
+    return frames;
+  };
+  next = [&](const Call& c, bool&) { return late(c, EncodeWindow(true, u"JV-Link")); };
+  EXPECT_EQ(link->JVRTOpen(u"0B14", u"20240106"), 0);
+  EXPECT_EQ(told, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(link->WaitingOnWindow());
+  // Without a version in the type information the version box names none.
+  EXPECT_EQ(link->Description(), Sj("JV-Link（ブリッジ 32ビット、コードページ 932、ja-JP）"));
+
+  told.clear();
+  next = [&](const Call& c, bool&) {
+    return late(c, EncodeWindow(true, u"JV-Link") + EncodeWindow(false, u""));
+  };
+  int reads = 0, downloads = 0;
+  std::u16string stamp;
+  ExpectFailure([&] { link->JVOpen(u"RACE", u"20240101000000", 2, reads, downloads, stamp); },
+                "応答しません");
+  EXPECT_EQ(told, (std::vector<bool>{true, false}));
+
+  told.clear();
+  link->RemoveWindowWaitObserver(id);
+  next = [](const Call& c, bool&) {
+    std::string broken = EncodeWindow(true, u"x");
+    broken[kHeaderSize] = 7;  // neither shown nor gone
+    return broken + Answer(c, 0);
+  };
+  ExpectFailure([&] { link->JVSetUIProperties(); }, "不正なデータ");
+  EXPECT_TRUE(told.empty());
 }
 
 }  // namespace

@@ -23,10 +23,13 @@
 #include "tests/jvbridge/WineHarness.h"
 #include "tests/reliability/RaceDayParts.h"
 #include "tests/support/ForwardingJVLink.h"
+#include "tests/support/MainWindow.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavolen {
 namespace {
+
+using testsupport::Parts;
 
 namespace fs = std::filesystem;
 using testing::TheWine;
@@ -67,27 +70,16 @@ fs::path Scratch(const std::string& name) {
   return dir;
 }
 
-// The COM stand-in registered in the prefix, once per test program.
+// The COM stand-in registered in both views of the prefix, as the tests start from.
 bool Registered(std::string& why) {
-  static int state = 0;  // 0 not tried, 1 registered, 2 failed
-  static std::string reason;
-  if (state == 0) {
-    const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
-    std::string out;
-    if (dll.empty()) {
-      reason = "the COM stand-in was not built";
-    } else if (TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}, &out) != 0) {
-      reason = "regsvr32 failed: " + out;
-    }
-    state = reason.empty() ? 1 : 2;
-  }
-  why = reason;
-  return state == 1;
+  return testing::RegisterStandIn(testing::Registration::Both, why);
 }
 
-// The time of both stand-ins: the test's fake clock and the file the COM stand-in reads.
+// The time of both stand-ins: the test's fake clock and the file the COM stand-in reads. The
+// day starts at 09:00, when the demo day the stand-ins make keeps its usual race times (made
+// earlier, its races start an hour later).
 struct Clocks {
-  FakeClock clock{LocalDateTime{2024, 1, 6, 7, 0, 0}};
+  FakeClock clock{LocalDateTime{2024, 1, 6, 9, 0, 0}};
   fs::path file;
   void Set(const LocalDateTime& t) {
     clock.Set(t);
@@ -105,17 +97,19 @@ struct Side {
 };
 
 bridge::BridgeOptions BridgeOptionsFor(const fs::path& standin, const fs::path& clockFile,
-                                       int callsPerFile) {
-  bridge::BridgeOptions o = testing::StandInBridgeOptions(standin, clockFile, callsPerFile);
+                                       int callsPerFile, int bits = 64) {
+  bridge::BridgeOptions o = testing::StandInBridgeOptions(standin, clockFile, callsPerFile, bits);
   o.callTimeoutMs = 20000;
   return o;
 }
 
 // One side of a comparison: the in-process stand-in or the bridge with the COM stand-in, each
 // with its own folders.
-std::unique_ptr<Side> MakeSide(const std::string& name, bool overBridge, int callsPerFile = 0) {
+std::unique_ptr<Side> MakeSide(const std::string& name, bool overBridge, int callsPerFile = 0,
+                               int bits = 64, int dialogTimeoutMs = 0) {
   auto s = std::make_unique<Side>();
-  const fs::path root = Scratch(name + (overBridge ? "-bridge" : "-inprocess"));
+  const fs::path root =
+      Scratch(name + (overBridge ? "-bridge" + std::to_string(bits) : "-inprocess"));
   s->app = root / "app";
   s->standin = root / "standin";
   fs::create_directories(s->app);
@@ -128,8 +122,9 @@ std::unique_ptr<Side> MakeSide(const std::string& name, bool overBridge, int cal
   s->clocks.file = root / "clock.txt";
   s->clocks.Set(s->clocks.clock.Now());
   SjisString why;
-  s->bridged =
-      bridge::StartBridgeJVLink(BridgeOptionsFor(s->standin, s->clocks.file, callsPerFile), why);
+  bridge::BridgeOptions options = BridgeOptionsFor(s->standin, s->clocks.file, callsPerFile, bits);
+  if (dialogTimeoutMs > 0) options.dialogTimeoutMs = dialogTimeoutMs;
+  s->bridged = bridge::StartBridgeJVLink(options, why);
   EXPECT_TRUE(s->bridged) << SjisToUtf8(why);
   if (!s->bridged) return nullptr;
   s->bridged->SetWaitPump(
@@ -173,15 +168,15 @@ DayResult RunDay(Side& s) {
   auto runModal = [&](QDialog& d) { return RunAcquisition(d, desktop); };
   TMainForm form(
       MainFormDeps{s.app, "Tavolen", desktop, s.clocks.clock, s.link(), runModal, [] {}});
-  THenkoForm henko(form.IniGT1.path(), &desktop);
-  form.HenkoForm = &henko;
+  THenkoForm henko(form.SettingsFile(), &desktop);
+  form.SetChangeWindow(&henko);
   form.show();  // JVInit
   form.J1Click();
-  const int at = form.DateCombo->findText(Qs(DateKey(kDay)));
+  const int at = Parts(form).DateCombo->findText(Qs(DateKey(kDay)));
   EXPECT_GE(at, 0);
-  form.DateCombo->setCurrentIndex(at);
+  Parts(form).DateCombo->setCurrentIndex(at);
   form.DateComboChange();
-  form.Timer4->stop();  // ticked by hand
+  testsupport::CheckTimer(form)->stop();  // ticked by hand
   for (int hhnn : {900, 1005, 1130, 1300, 1440, 1610}) {
     s.clocks.Set(LocalDateTime{2024, 1, 6, hhnn / 100, hhnn % 100, 0});
     form.Timer4Timer();
@@ -204,12 +199,12 @@ class BridgeEndToEnd : public ::testing::Test {
   }
 };
 
-TEST_F(BridgeEndToEnd, RaceDayOverTheBridgeGivesTheFilesOfTheInProcessStandIn) {
-  TAVOLEN_REQUIRE_WINE();
+// The race day over the bridge of one bitness against the same day in process.
+void CheckRaceDay(int bits) {
   auto local = MakeSide("day", false);
-  auto remote = MakeSide("day", true);
+  auto remote = MakeSide("day", true, 0, bits);
   ASSERT_TRUE(remote);
-  EXPECT_EQ(remote->bridged->hello().bits, 64u);
+  EXPECT_EQ(remote->bridged->hello().bits, static_cast<unsigned>(bits));
   const DayResult expected = RunDay(*local);
   const DayResult got = RunDay(*remote);
 
@@ -232,6 +227,147 @@ TEST_F(BridgeEndToEnd, RaceDayOverTheBridgeGivesTheFilesOfTheInProcessStandIn) {
   // The error logs differ only in the application folder named in their start lines.
   EXPECT_EQ(SplitLines(got.errorLog).size(), SplitLines(expected.errorLog).size());
   EXPECT_EQ(remote->bridged->starts(), 1);
+}
+
+TEST_F(BridgeEndToEnd, RaceDayOverTheBridgeGivesTheFilesOfTheInProcessStandIn) {
+  TAVOLEN_REQUIRE_WINE();
+  CheckRaceDay(64);
+}
+
+// The component's reported ways of reading (traits.txt of the COM stand-in, the same in
+// process): the record's length written back into size, with and without cutting at size, -3
+// for the first reads of a session. Over the bridge the program gets exactly the records the
+// component served: the day's files as in process, and as without any trait.
+TEST_F(BridgeEndToEnd, EveryReadTraitGivesTheProgramExactlyTheRecordsServed) {
+  TAVOLEN_REQUIRE_WINE();
+  auto plainSide = MakeSide("traits-plain", false);
+  const DayResult plain = RunDay(*plainSide);
+  // The records carry kanji: fewer UTF-16 units than code page 932 bytes.
+  bool kanji = false;
+  for (const auto& [name, bytes] : plain.files)
+    kanji |= name.ends_with(".jvRA") && SjisToUtf16(bytes).size() < bytes.size();
+  EXPECT_TRUE(kanji);
+  int n = 0;
+  for (const char* traits : {"size back", "size cut", "downloading 3", "size cut\ndownloading 2"}) {
+    SCOPED_TRACE(traits);
+    const std::string name = "traits" + std::to_string(n++);
+    auto local = MakeSide(name, false);
+    auto remote = MakeSide(name, true);
+    ASSERT_TRUE(remote);
+    for (const Side* side : {local.get(), remote.get()})
+      ASSERT_TRUE(WriteFileAtomic(side->standin / "traits.txt", traits));
+    const DayResult expected = RunDay(*local);
+    const DayResult got = RunDay(*remote);
+    ASSERT_EQ(got.files.size(), plain.files.size());
+    for (const auto& [file, bytes] : plain.files) {
+      EXPECT_TRUE(got.files.count(file) && got.files.at(file) == bytes) << file;
+      EXPECT_TRUE(expected.files.count(file) && expected.files.at(file) == bytes) << file;
+    }
+    EXPECT_EQ(got.seen, expected.seen);
+  }
+}
+
+// A JV-Link that counts the session calls of another and is busy when it is.
+class CountingJVLink final : public testsupport::ForwardingJVLink {
+ public:
+  using ForwardingJVLink::ForwardingJVLink;
+  bool Busy() const override { return inner_.Busy(); }
+  int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
+             int& readcount, int& downloadcount, std::u16string& stamp) override {
+    ++opens;
+    return inner_.JVOpen(dataspec, fromtime, option, readcount, downloadcount, stamp);
+  }
+  int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
+    ++rtOpens;
+    return inner_.JVRTOpen(dataspec, key);
+  }
+  int JVClose() override {
+    ++closes;
+    return inner_.JVClose();
+  }
+  int opens = 0, rtOpens = 0, closes = 0;
+};
+
+// JV-Link before 5.0.0 asks inside every JVOpen and JVRTOpen whether to download 5.0.0, until
+// the user answers. Here the box is answered only after the answer timeout: the acquisition and
+// the automatic check wait for it, the acquisition window and the status line say so, a timer
+// tick inside the wait starts no second check, and each session is closed once.
+TEST_F(BridgeEndToEnd, TheUpdateQuestionIsWaitedOnAndTheUserIsToldWhereToAnswer) {
+  TAVOLEN_REQUIRE_WINE();
+  // The box is a real window: the bridge has a display, as it inherits the user's.
+  ASSERT_FALSE(TheWine().display.empty()) << "no Xvfb";
+  auto remote = MakeSide("update-box", true, 0, 64, 3500);
+  ASSERT_TRUE(remote);
+  ASSERT_TRUE(WriteFileAtomic(remote->standin / "traits.txt", "update box 4\n"));
+  CountingJVLink link(remote->link());
+  RecordingDesktop desktop;
+  std::vector<std::string> waits;
+  TMainForm* main = nullptr;
+  const auto waitSeen = [&](TGetDataForm* acquisition) {
+    return [&waits, &main, acquisition](bool waiting) {
+      if (!waiting) {
+        waits.push_back("gone");
+        return;
+      }
+      // Looked at once every observer has heard of it, while the call still waits.
+      QTimer::singleShot(0, [&waits, &main, acquisition] {
+        waits.push_back(
+            "progress:" + (acquisition ? acquisition->ProgressLabel->text().toStdString() : "-") +
+            " status:" + testsupport::Parts(*main).StatusLine->currentMessage().toStdString());
+      });
+    };
+  };
+  auto runModal = [&](QDialog& d) {
+    auto* form = qobject_cast<TGetDataForm*>(&d);
+    const int id = link.AddWindowWaitObserver(waitSeen(form));
+    RunAcquisition(d, desktop);
+    link.RemoveWindowWaitObserver(id);
+    return 0;
+  };
+  TMainForm form(
+      MainFormDeps{remote->app, "Tavolen", desktop, remote->clocks.clock, link, runModal, [] {}});
+  main = &form;
+  THenkoForm henko(form.SettingsFile(), &desktop);
+  form.SetChangeWindow(&henko);
+  form.show();
+  form.J1Click();
+  EXPECT_EQ(link.opens, 1);
+  EXPECT_EQ(link.closes, 1);
+  const auto seenText = [&] {
+    std::string text;
+    for (const std::string& seen : Seen(desktop)) text += seen + "\n";
+    for (const std::string& w : waits) text += w + "\n";
+    return text;
+  };
+  const int at = Parts(form).DateCombo->findText(Qs(DateKey(kDay)));
+  ASSERT_GE(at, 0) << seenText();
+  Parts(form).DateCombo->setCurrentIndex(at);
+  form.DateComboChange();
+  testsupport::CheckTimer(form)->stop();  // ticked by hand, and once more inside the wait
+  remote->clocks.Set(LocalDateTime{2024, 1, 6, 10, 5, 0});
+  const auto inCheck = waitSeen(nullptr);
+  const int id = link.AddWindowWaitObserver([&](bool waiting) {
+    inCheck(waiting);
+    if (waiting) form.Timer4Timer();
+  });
+  form.Timer4Timer();
+  link.RemoveWindowWaitObserver(id);
+  EXPECT_EQ(link.rtOpens, 1);
+  EXPECT_EQ(link.closes, 2);
+
+  const std::string told = "JV-Linkの画面で応答を待っています";
+  EXPECT_EQ(waits, (std::vector<std::string>{"progress:" + told + " status:" + told, "gone",
+                                             "progress:- status:" + told, "gone"}));
+  EXPECT_TRUE(Parts(form).StatusLine->currentMessage().isEmpty());
+  for (const std::string& seen : Seen(desktop)) EXPECT_FALSE(seen.starts_with("error")) << seen;
+  EXPECT_FALSE(FilesOf(remote->app / "Data").empty()) << seenText();
+  EXPECT_EQ(remote->bridged->starts(), 1);
+}
+
+// JV-Link before 5.0.0 is 32-bit: the 32-bit bridge under 32-bit Wine gives the same day.
+TEST_F(BridgeEndToEnd, RaceDayOverThe32BitBridgeGivesTheFilesOfTheInProcessStandIn) {
+  TAVOLEN_REQUIRE_WINE32();
+  CheckRaceDay(32);
 }
 
 }  // namespace
@@ -287,11 +423,11 @@ std::vector<std::string> RunFaults(Side& s, const std::vector<FaultCase>& cases)
   form.J1Click();  // the day's race data, without faults
   // Today's meeting loaded (closing an acquisition window leaves no date selected).
   const auto selectToday = [&] {
-    const int at = form.DateCombo->findText(Qs(DateKey(kDay)));
+    const int at = Parts(form).DateCombo->findText(Qs(DateKey(kDay)));
     EXPECT_GE(at, 0);
-    form.DateCombo->setCurrentIndex(at);
+    Parts(form).DateCombo->setCurrentIndex(at);
     form.DateComboChange();
-    form.Timer4->stop();
+    testsupport::CheckTimer(form)->stop();
   };
   s.clocks.Set(LocalDateTime{2024, 1, 6, 15, 0, 0});
 
@@ -423,11 +559,11 @@ TEST_F(BridgeEndToEnd, KilledOrSilentBridgeEndsOnlyTheActionAndTheNextActionWork
     EXPECT_TRUE(Slurp(remote->app / "Data" / SjisPath(name)) == bytes) << PathText(name);
 
   // A change check killed in its reading: the error box, no evaluation; the next tick works.
-  const int at = form.DateCombo->findText(Qs(DateKey(kDay)));
+  const int at = Parts(form).DateCombo->findText(Qs(DateKey(kDay)));
   ASSERT_GE(at, 0);
-  form.DateCombo->setCurrentIndex(at);
+  Parts(form).DateCombo->setCurrentIndex(at);
   form.DateComboChange();
-  form.Timer4->stop();
+  testsupport::CheckTimer(form)->stop();
   remote->clocks.Set(LocalDateTime{2024, 1, 6, 15, 0, 0});
   desktop.Clear();
   link.reads = 0;
@@ -469,13 +605,10 @@ TEST_F(BridgeEndToEnd, KilledOrSilentBridgeEndsOnlyTheActionAndTheNextActionWork
 TEST_F(BridgeEndToEnd, DescribePrintsTheComponentsOperationsAndDirections) {
   TAVOLEN_REQUIRE_WINE();
   std::string out;
-  ASSERT_EQ(
-      TheWine().Run(
-          {WindowsPath(TheWine().Built("jvbridge/tavolen-jvlink-bridge.exe")), "--describe"}, &out),
-      0)
-      << out;
+  ASSERT_EQ(TheWine().Run({WindowsPath(testing::BuiltBridge(64)), "--describe"}, &out), 0) << out;
   EXPECT_NE(out.find("64-bit"), std::string::npos) << out;
   EXPECT_NE(out.find("JVDTLab.JVLink created"), std::string::npos) << out;
+  EXPECT_NE(out.find("registered 32-bit and 64-bit"), std::string::npos) << out;
   for (const char* line :
        {"[id 1] long JVInit([in] BSTR sid)",
         "long JVOpen([in] BSTR dataspec, [in] BSTR fromtime, [in] long option, "
@@ -489,15 +622,18 @@ TEST_F(BridgeEndToEnd, DescribePrintsTheComponentsOperationsAndDirections) {
 
 TEST_F(BridgeEndToEnd, ComponentNotRegisteredEndsTheStartWithTheMessageAndWritesNothing) {
   TAVOLEN_REQUIRE_WINE();
-  const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
-  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", "/u", WindowsPath(dll)}), 0);
+  std::string registration;
+  ASSERT_TRUE(testing::RegisterStandIn(testing::Registration::None, registration)) << registration;
   const fs::path root = Scratch("unregistered");
   const fs::path app = root / "app";
   fs::create_directories(app);
   RecordingDesktop desktop;
   FakeClock clock{LocalDateTime{2024, 1, 6, 7, 0, 0}};
   StartupDeps deps{desktop, clock, app, "Tavolen"};
-  const bridge::BridgeOptions options = BridgeOptionsFor(root / "standin", root / "clock.txt", 0);
+  // Both bridges, as an install has them: neither finds the class.
+  const bridge::BridgeOptions options = testing::InstalledBridgeOptions(
+      root, bridge::JVLinkChoice{}, root / "standin", root / "clock.txt");
+  ASSERT_FALSE(options.launch.command.empty()) << "the bridges were not built";
   std::string reason;
   deps.createJVLink = [&]() -> std::unique_ptr<JVLink> {
     SjisString why;
@@ -507,7 +643,7 @@ TEST_F(BridgeEndToEnd, ComponentNotRegisteredEndsTheStartWithTheMessageAndWrites
   };
   ProgramWindows windows;
   const StartOutcome outcome = StartUp(deps, false, windows);
-  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}), 0);  // for the other tests
+  ASSERT_TRUE(Registered(registration)) << registration;  // for the other tests
   EXPECT_EQ(outcome, StartOutcome::NoJVLink);
   EXPECT_NE(reason.find("JV-Linkを作成できませんでした"), std::string::npos) << reason;
   ASSERT_EQ(desktop.events.size(), 2u);

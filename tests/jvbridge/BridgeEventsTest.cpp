@@ -28,7 +28,7 @@ std::string EventFrame(const char16_t* name, const char16_t* key) {
 class BridgeEvents : public ::testing::Test {
  protected:
   BridgeEvents() {
-    Hello h{kProtocolVersion, 64, 932, u"ja-JP", true, 0, u"ok"};
+    Hello h{kProtocolVersion, 64, 932, u"ja-JP", true, 0, u"ok", kView64, u""};
     h.events = true;
     h.eventsText = u"_IJVLinkEvents";
     script.hello = EncodeHello(h);
@@ -82,8 +82,31 @@ TEST_F(BridgeEvents, EventsBeforeAnAnswerAndBetweenAnswersArriveInOrderFromDeliv
   EXPECT_EQ(script.calls.back().op, Op::JVWatchEventClose);
 }
 
+TEST_F(BridgeEvents, EventsAmongTheWindowFramesOfACallAreKeptAndTheWindowIsTold) {
+  auto link = Make();
+  std::vector<bool> told;
+  const int id = link->AddWindowWaitObserver([&](bool waiting) { told.push_back(waiting); });
+  EXPECT_EQ(link->JVInit(u"SID"), 0);
+  EXPECT_EQ(link->JVWatchEvent(), 0);
+  // The update question of an open, an event while it waits, the question gone, the answer.
+  beforeAnswer = EncodeWindow(true, u"JV-Link") +
+                 EventFrame(u"JVEvtAvoid", u"AV20240106061120240106101500") +
+                 EncodeWindow(false, u"") + EventFrame(u"JVEvtWeather", u"WE");
+  EXPECT_EQ(link->JVRTOpen(u"0B14", u"20240106"), 0);
+  EXPECT_EQ(told, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(link->WaitingOnWindow());
+  EXPECT_TRUE(listener.heard.empty()) << "never inside a call";
+  link->DeliverEvents();
+  ASSERT_EQ(listener.heard.size(), 2u);
+  EXPECT_EQ(listener.heard[0],
+            (std::pair{JVEvent::Avoid, std::string("AV20240106061120240106101500")}));
+  EXPECT_EQ(listener.heard[1].first, JVEvent::Weather);
+  link->RemoveWindowWaitObserver(id);
+}
+
 TEST_F(BridgeEvents, ABridgeWithoutEventsSaysSoWithoutACall) {
-  script.hello = EncodeHello(Hello{kProtocolVersion, 32, 932, u"ja-JP", true, 0, u"ok"});
+  script.hello =
+      EncodeHello(Hello{kProtocolVersion, 32, 932, u"ja-JP", true, 0, u"ok", kView32, u""});
   auto link = Make();
   EXPECT_EQ(link->JVInit(u"SID"), 0);
   EXPECT_EQ(link->JVWatchEvent(), kJVEventsUnsupported);
@@ -130,7 +153,7 @@ TEST(BridgeEventsProtocol, EventFramesAndTheHellosEventsRoundTrip) {
   EXPECT_EQ(e.name, u"JVEvtJockeyChange");
   EXPECT_EQ(e.key, u"JC20240106060520240106101500");
   EXPECT_FALSE(DecodeEvent(f.payload.substr(0, f.payload.size() - 1), e, error));
-  Hello h{kProtocolVersion, 64, 932, u"ja-JP", true, 0, u"ok"};
+  Hello h{kProtocolVersion, 64, 932, u"ja-JP", true, 0, u"ok", kView64, u""};
   h.events = true;
   h.eventsText = u"_IJVLinkEvents";
   reader.Feed(EncodeHello(h));
@@ -139,6 +162,53 @@ TEST(BridgeEventsProtocol, EventFramesAndTheHellosEventsRoundTrip) {
   ASSERT_TRUE(DecodeHello(f.payload, back, error));
   EXPECT_TRUE(back.events);
   EXPECT_EQ(back.eventsText, u"_IJVLinkEvents");
+}
+
+Frame OneFrameOf(const std::string& bytes) {
+  FrameReader reader;
+  reader.Feed(bytes);
+  Frame f;
+  EXPECT_EQ(reader.Next(f), FrameReader::State::HaveFrame);
+  return f;
+}
+
+TEST(BridgeEventsProtocol, TheHelloCarriesTheViewsTheVersionAndTheEventsTogether) {
+  Hello h{kProtocolVersion, 32, 932, u"ja-JP", true, 0, u"ok", kView32 | kView64, u"4.9"};
+  h.events = true;
+  h.eventsText = u"_IJVLinkEvents {iid}";
+  FrameReader reader;
+  reader.Feed(EncodeHello(h));
+  Frame f;
+  ASSERT_EQ(reader.Next(f), FrameReader::State::HaveFrame);
+  Hello back;
+  SjisString error;
+  ASSERT_TRUE(DecodeHello(f.payload, back, error)) << error;
+  EXPECT_EQ(back.version, 4u);
+  EXPECT_EQ(back.views, kView32 | kView64);
+  EXPECT_EQ(back.componentVersion, u"4.9");
+  EXPECT_TRUE(back.events);
+  EXPECT_EQ(back.eventsText, u"_IJVLinkEvents {iid}");
+  // An events flag other than 0 or 1 is broken, as a views field out of range is.
+  Hello bad = h;
+  bad.views = 8;
+  EXPECT_FALSE(DecodeHello(OneFrameOf(EncodeHello(bad)).payload, back, error));
+  // A bridge of protocol 3 (either branch's) is refused, naming the version needed.
+  h.version = 3;
+  EXPECT_FALSE(DecodeHello(OneFrameOf(EncodeHello(h)).payload, back, error));
+  EXPECT_NE(error.find(Sj("必要なのは 4")), std::string::npos);
+}
+
+TEST(BridgeEventsProtocol, EventAndWindowFramesComeThroughTheReaderInTheirOrder) {
+  FrameReader reader;
+  reader.Feed(EncodeWindow(true, u"JV-Link") + EncodeEvent(Event{u"JVEvtAvoid", u"AV"}) +
+              EncodeWindow(false, u""));
+  Frame f;
+  ASSERT_EQ(reader.Next(f), FrameReader::State::HaveFrame);
+  EXPECT_EQ(f.kind, Kind::Window);
+  ASSERT_EQ(reader.Next(f), FrameReader::State::HaveFrame);
+  EXPECT_EQ(f.kind, Kind::Event);
+  ASSERT_EQ(reader.Next(f), FrameReader::State::HaveFrame);
+  EXPECT_EQ(f.kind, Kind::Window);
 }
 
 }  // namespace

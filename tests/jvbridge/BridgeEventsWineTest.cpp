@@ -25,6 +25,7 @@
 #include "tests/jvbridge/StandInBridge.h"
 #include "tests/jvbridge/WineHarness.h"
 #include "tests/support/Files.h"
+#include "tests/support/MainParts.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavolen {
@@ -79,15 +80,15 @@ struct Side {
     };
     form = std::make_unique<TMainForm>(
         MainFormDeps{root / "app", "Tavolen", desktop, clock, *link, runModal, [] {}});
-    henko = std::make_unique<THenkoForm>(form->IniGT1.path(), &desktop);
-    form->HenkoForm = henko.get();
+    henko = std::make_unique<THenkoForm>(form->SettingsFile(), &desktop);
+    form->SetChangeWindow(henko.get());
     form->show();
     form->J1Click();
-    const int at = form->DateCombo->findText(Qs(DateKey(clock.Now())));
+    const int at = testsupport::Parts(*form).DateCombo->findText(Qs(DateKey(clock.Now())));
     EXPECT_GE(at, 0);
-    form->DateCombo->setCurrentIndex(at);
+    testsupport::Parts(*form).DateCombo->setCurrentIndex(at);
     form->DateComboChange();
-    EXPECT_TRUE(form->Timer4->isActive());
+    EXPECT_TRUE(testsupport::CheckTimer(*form)->isActive());
   }
   ~Side() {
     henko.reset();
@@ -132,7 +133,7 @@ TEST(BridgeEventsUnderWine, EveryChangeAnnouncedWithinTwoSecondsOnceAndTheFilesA
   local.link =
       std::make_unique<StandInJVLink>(local.clock, StandInOptions{local.root / "standin", 0});
   local.Open();
-  local.form->findChild<QTimer*>(QStringLiteral("ChangeEventTimer"))->stop();
+  testsupport::Part<QTimer>(*local.form, "ChangeEventTimer")->stop();
 
   // The moments the day's announcements fall due, from the demo day the COM stand-in made.
   std::vector<FeedFile> files;
@@ -190,8 +191,8 @@ TEST(BridgeEventsUnderWine, EveryChangeAnnouncedWithinTwoSecondsOnceAndTheFilesA
       "change event to notification through the bridge under Wine: %zu changes, min %.0f "
       "ms, median %.0f ms, max %.0f ms (%d timer checks besides)\n",
       ms.size(), ms.front(), ms[ms.size() / 2], ms.back(), ticks + 1);
-  EXPECT_TRUE(bridged.form->changeEvents()->watching());
-  EXPECT_GE(bridged.form->changeEvents()->fetched(), static_cast<int>(dues.size()) - 1);
+  EXPECT_TRUE(testsupport::Events(*bridged.form).watching());
+  EXPECT_GE(testsupport::Events(*bridged.form).fetched(), static_cast<int>(dues.size()) - 1);
 
   std::map<std::string, std::string> a, b;
   for (const auto& e : fs::directory_iterator(bridged.root / "app" / "Data"))
@@ -204,25 +205,18 @@ TEST(BridgeEventsUnderWine, EveryChangeAnnouncedWithinTwoSecondsOnceAndTheFilesA
 }
 
 // --describe names the source interface and its events; --watch prints each event with its key
-// as the stand-in's clock passes a change, and ends on Enter.
-TEST(BridgeEventsUnderWine, DescribeShowsTheSourceInterfaceAndWatchPrintsEachEvent) {
-  EventsApp();
-  if (!TheWine().usable()) {
-    if (testing::WineRequired()) FAIL() << TheWine().why;
-    GTEST_SKIP() << "Wine tests skipped: " << TheWine().why;
-  }
-  const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
-  ASSERT_FALSE(dll.empty()) << "the COM stand-in was not built";
-  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}), 0);
-  const fs::path root = EventScratch("events-watch");
+// as the stand-in's clock passes a change, and ends on Enter. bits: the bridge's and the COM
+// stand-in's bitness.
+void DescribeAndWatch(int bits) {
+  const fs::path root = EventScratch("events-watch" + std::to_string(bits));
   ASSERT_TRUE(WriteFileAtomic(root / "clock.txt", "20240106083800"));
-  bridge::BridgeOptions o = testing::StandInBridgeOptions(root / "standin", root / "clock.txt", 0);
+  bridge::BridgeOptions o =
+      testing::StandInBridgeOptions(root / "standin", root / "clock.txt", 0, bits);
 
   std::string described;
-  ASSERT_EQ(TheWine().Run(
-                {WindowsPath(TheWine().Built("jvbridge/tavolen-jvlink-bridge.exe")), "--describe"},
-                &described),
-            0);
+  ASSERT_FALSE(testing::BuiltBridge(bits).empty()) << "the bridge was not built";
+  ASSERT_EQ(TheWine().Run({WindowsPath(testing::BuiltBridge(bits)), "--describe"}, &described), 0);
+  EXPECT_NE(described.find(std::to_string(bits) + "-bit"), std::string::npos) << described;
   EXPECT_NE(described.find("source interface _IJVLinkEvents {"), std::string::npos) << described;
   EXPECT_NE(described.find(", 7 events"), std::string::npos) << described;
   for (const char* name :
@@ -260,6 +254,27 @@ TEST(BridgeEventsUnderWine, DescribeShowsTheSourceInterfaceAndWatchPrintsEachEve
   bool ended = false;
   for (int i = 0; i < 100 && !ended; ++i) ended = !process->Read(100, rest);
   EXPECT_TRUE(ended);
+}
+
+TEST(BridgeEventsUnderWine, DescribeShowsTheSourceInterfaceAndWatchPrintsEachEvent) {
+  EventsApp();
+  if (!TheWine().usable()) {
+    if (testing::WineRequired()) FAIL() << TheWine().why;
+    GTEST_SKIP() << "Wine tests skipped: " << TheWine().why;
+  }
+  const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
+  ASSERT_FALSE(dll.empty()) << "the COM stand-in was not built";
+  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}), 0);
+  DescribeAndWatch(64);
+}
+
+// The same with the 32-bit bridge and the 32-bit COM stand-in under 32-bit Wine (JV-Link 4.x).
+TEST(BridgeEventsUnderWine, The32BitBridgeDescribesAndWatchesTheEventsOfA32BitComponent) {
+  EventsApp();
+  TAVOLEN_REQUIRE_WINE32();
+  std::string why;
+  ASSERT_TRUE(testing::RegisterStandIn(testing::Registration::Both, why)) << why;
+  DescribeAndWatch(32);
 }
 
 }  // namespace

@@ -72,5 +72,37 @@ TEST(BridgeSettings, TheBridgeIsFoundBesideTheProgramOrInTheInstall) {
   EXPECT_EQ(OptionsFor(named, bin, installed).launch.command.back(), "/opt/jv/bridge.exe");
 }
 
+// Both bitnesses of an install are found, the one that worked last first, an old bridge last;
+// bridges beside the program win over the install's.
+TEST(BridgeSettings, BothBridgesAreFoundTheBitnessThatWorkedFirst) {
+  const fs::path root = Ini("y", "").parent_path() / "bits";
+  fs::remove_all(root);
+  const fs::path bin = root / "bin", installed = root / "libexec" / "tavolen";
+  fs::create_directories(bin);
+  fs::create_directories(installed);
+  for (const char* name : {kBridge64Name, kBridge32Name, kBridgeProgramName})
+    std::ofstream(installed / name) << "MZ";
+  const auto at = [](const fs::path& f, const char* name) { return (f / name).string(); };
+  JVLinkChoice choice = ReadJVLinkChoice(IniFile(Ini("bits.ini", "[JVLink]\r\nuse=bridge\r\n")));
+  EXPECT_EQ(choice.bits, 0);
+  EXPECT_EQ(BridgePrograms(choice, bin, installed),
+            (std::vector<BridgeFile>{{at(installed, kBridge64Name), 64},
+                                     {at(installed, kBridge32Name), 32},
+                                     {at(installed, kBridgeProgramName), 0}}));
+  choice = ReadJVLinkChoice(IniFile(Ini("bits32.ini", "[JVLink]\r\nuse=bridge\r\nbits=32\r\n")));
+  EXPECT_EQ(choice.bits, 32);
+  const BridgeOptions o = OptionsFor(choice, bin, installed);
+  EXPECT_EQ(o.launch.bits, 32);
+  EXPECT_EQ(o.launch.command.back(), at(installed, kBridge32Name));
+  ASSERT_EQ(o.others.size(), 2u);
+  EXPECT_EQ(o.others[0].bits, 64);
+  EXPECT_EQ(o.others[0].environment, o.launch.environment);
+  EXPECT_EQ(ReadJVLinkChoice(IniFile(Ini("bits7.ini", "[JVLink]\r\nbits=7\r\n"))).bits, 0);
+
+  std::ofstream(bin / kBridgeProgramName) << "MZ";
+  EXPECT_EQ(BridgePrograms(choice, bin, installed),
+            (std::vector<BridgeFile>{{at(bin, kBridgeProgramName), 0}}));
+}
+
 }  // namespace
 }  // namespace tavolen::bridge

@@ -13,8 +13,14 @@
 namespace tavolen::testing {
 
 struct FakeBridgeScript {
-  std::string hello = bridge::EncodeHello(
-      bridge::Hello{bridge::kProtocolVersion, 32, 932, u"ja-JP", true, 0, u"ok"});
+  std::string hello = bridge::EncodeHello(bridge::Hello{bridge::kProtocolVersion, 32, 932, u"ja-JP",
+                                                        true, 0, u"ok", bridge::kView32, u""});
+  // When set, the hello of a bridge started with this launch (instead of hello).
+  std::function<std::string(const bridge::BridgeLaunch&)> helloFor;
+  std::vector<int> launchedBits;  // the bits of every launch started
+  // Bytes that arrive only once the time has come (an answer after the user's reply).
+  std::string delayed;
+  std::chrono::steady_clock::time_point delayedAt;
   // The bytes answering one call; end = true closes the output after them.
   std::function<std::string(const bridge::Call&, bool& end)> answer;
   std::vector<bridge::Call> calls;  // every call received, over every started bridge
@@ -26,7 +32,9 @@ struct FakeBridgeScript {
 
 class FakeTransport final : public bridge::BridgeTransport {
  public:
-  explicit FakeTransport(FakeBridgeScript& s) : s_(s) { out_ = s.hello; }
+  FakeTransport(FakeBridgeScript& s, const bridge::BridgeLaunch& launch) : s_(s) {
+    out_ = s.helloFor ? s.helloFor(launch) : s.hello;
+  }
   bool Write(std::string_view bytes) override {
     if (ended_) return false;
     in_.Feed(bytes);
@@ -49,6 +57,10 @@ class FakeTransport final : public bridge::BridgeTransport {
   bool Read(int waitMs, std::string& out) override {
     out_ += s_.idle;
     s_.idle.clear();
+    if (!s_.delayed.empty() && std::chrono::steady_clock::now() >= s_.delayedAt) {
+      out_ += s_.delayed;
+      s_.delayed.clear();
+    }
     if (!out_.empty()) {
       out += out_;
       out_.clear();
@@ -70,14 +82,15 @@ class FakeTransport final : public bridge::BridgeTransport {
 };
 
 inline bridge::TransportFactory FakeFactory(FakeBridgeScript& s) {
-  return [&s](const bridge::BridgeLaunch&,
+  return [&s](const bridge::BridgeLaunch& launch,
               SjisString& error) -> std::unique_ptr<bridge::BridgeTransport> {
     if (s.refuseStart) {
       error = Sj("起動できません");
       return nullptr;
     }
     ++s.started;
-    return std::make_unique<FakeTransport>(s);
+    s.launchedBits.push_back(launch.bits);
+    return std::make_unique<FakeTransport>(s, launch);
   };
 }
 

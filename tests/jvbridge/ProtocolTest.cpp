@@ -23,7 +23,7 @@ Frame OneFrame(const std::string& bytes) {
 }
 
 TEST(BridgeProtocol, EveryMessageSurvivesEncodingExactly) {
-  Hello h{kProtocolVersion, 32, 932, u"ja-JP", true, 0, u"作成しました"};
+  Hello h{kProtocolVersion, 32, 932, u"ja-JP", true, 0, u"作成しました", kView32 | kView64, u"5.0"};
   Hello h2;
   SjisString error;
   ASSERT_TRUE(DecodeHello(OneFrame(EncodeHello(h)).payload, h2, error)) << error;
@@ -32,6 +32,8 @@ TEST(BridgeProtocol, EveryMessageSurvivesEncodingExactly) {
   EXPECT_EQ(h2.locale, u"ja-JP");
   EXPECT_TRUE(h2.created);
   EXPECT_EQ(h2.message, u"作成しました");
+  EXPECT_EQ(h2.views, kView32 | kView64);
+  EXPECT_EQ(h2.componentVersion, u"5.0");
 
   Call open{Op::JVOpen, u"RACE", u"20240101000000", 2};
   Call c2;
@@ -366,6 +368,30 @@ TEST_F(ReadBatchLoop, StaysUnderTheByteCapWithRoomForTheLargestRecord) {
   EXPECT_EQ(r.more.size(), 54u);  // 55 race records and room for one of 60000 bytes
   EXPECT_LE(EncodeResult(r).size(), kHeaderSize + kReadAheadBytes);
   EXPECT_LE(kReadAheadBytes, kMaxPayload / 2);
+}
+
+// A program that passes its full size on every call gets every read ahead offered that size,
+// whatever size the read before gave back; the call says so on the wire.
+TEST_F(ReadBatchLoop, AFixedSizeCallOffersEveryReadTheCallsSize) {
+  Call call = ReadCall(64);
+  call.fixedSize = 1;
+  Call decoded;
+  SjisString error;
+  ASSERT_TRUE(DecodeCall(OneFrame(EncodeCall(call)).payload, decoded, error)) << error;
+  EXPECT_EQ(decoded.fixedSize, 1);
+  steps = {{555, 0, 555}, {1272, 0, 1272}, {-1}};
+  sizeOut = 555;  // the component writes the runner record's length back
+  const Result r = Run(call);
+  EXPECT_EQ(offered, (std::vector<std::int32_t>{60000, 60000, 60000}));
+  ASSERT_EQ(r.more.size(), 2u);
+  // The race record after the runner record is longer than the size that read gave back, and
+  // belongs to the call all the same.
+  Result back;
+  ASSERT_TRUE(DecodeResult(OneFrame(EncodeResult(r)).payload, call, back, error)) << error;
+  EXPECT_EQ(back.more.size(), 2u);
+  EXPECT_TRUE(back.laterError.empty()) << SjisToUtf8(back.laterError);
+  call.fixedSize = 2;
+  EXPECT_FALSE(DecodeCall(OneFrame(EncodeCall(call)).payload, decoded, error));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/jvbridge/WineHarness.h"
 
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +10,11 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+
+// A test program that runs no 32-bit Windows program need not name the 32-bit build.
+#ifndef TAVOLEN_WIN32_BUILD
+#define TAVOLEN_WIN32_BUILD ""
+#endif
 
 namespace tavolen::testing {
 namespace {
@@ -68,8 +75,22 @@ class Holder {
       return;
     }
     // One server for the whole run: a Windows program then starts in a fraction of a second.
+    // The prefix was made without a display (as a prefix for JV-Link is); the programs get
+    // one, for the component's windows: the server that wineboot left is ended first, since
+    // its desktop keeps the display it started with.
     wine_.server = FindServer(wine_.loader);
+    wine_.EndServer();
+    wine_.display = TestDisplay();
     wine_.KeepServer();
+    // The 32-bit programs: their build, and a prefix with its 32-bit system folder (a WoW64
+    // prefix, made by a Wine that has its 32-bit part).
+    const char* env32 = std::getenv("TAVOLEN_WIN32_BUILD");
+    wine_.win32 = env32 && *env32 ? fs::path(env32) : fs::path(TAVOLEN_WIN32_BUILD);
+    if (wine_.win32.empty() || !fs::is_directory(wine_.win32 / "jvbridge", ec))
+      wine_.why32 = "no 32-bit cross build at '" + wine_.win32.string() +
+                    "' (run scripts/build-windows.sh 32, or set TAVOLEN_WIN32_BUILD)";
+    else if (!fs::is_directory(wine_.prefix / "drive_c" / "windows" / "syswow64", ec))
+      wine_.why32 = "the prefix has no 32-bit system folder (install wine32)";
   }
   ~Holder() {
     if (wine_.prefix.empty()) return;
@@ -85,15 +106,15 @@ class Holder {
 
 }  // namespace
 
-fs::path Wine::Built(const std::string& relative) const {
+fs::path Wine::Built(const std::string& relative, int bits) const {
   std::error_code ec;
-  const fs::path p = win64 / relative;
+  const fs::path p = (bits == 32 ? win32 : win64) / relative;
   return fs::is_regular_file(p, ec) ? p : fs::path();
 }
 
 std::vector<std::string> Wine::Environment() const {
   return {"WINEPREFIX=" + prefix.string(), "WINEDEBUG=-all",
-          "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY="};
+          "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY=" + display};
 }
 
 int Wine::Run(const std::vector<std::string>& args, std::string* output) const {
@@ -142,6 +163,100 @@ bool WineRequired() {
 const Wine& TheWine() {
   static Holder holder;
   return holder.wine();
+}
+
+namespace {
+
+class VirtualDisplay {
+ public:
+  VirtualDisplay() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(fds[0]);
+      const std::string fd = std::to_string(fds[1]);
+      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+               "tcp", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    if (pid < 0) {
+      ::close(fds[0]);
+      return;
+    }
+    pid_ = pid;
+    // Xvfb writes its display number once it accepts clients.
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    while (::poll(&p, 1, 15000) > 0) {
+      char c = 0;
+      if (::read(fds[0], &c, 1) != 1 || c == '\n') break;
+      number += c;
+    }
+    ::close(fds[0]);
+    if (!number.empty()) display_ = ":" + number;
+  }
+  ~VirtualDisplay() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  const std::string& display() const { return display_; }
+
+ private:
+  pid_t pid_ = 0;
+  std::string display_;
+};
+
+}  // namespace
+
+std::string TestDisplay() {
+  static VirtualDisplay display;
+  return display.display();
+}
+
+fs::path BuiltBridge(int bits) {
+  return TheWine().Built("jvbridge/tavolen-jvlink-bridge" + std::to_string(bits) + ".exe", bits);
+}
+
+bool RegisterStandIn(Registration r, std::string& why) {
+  static bool known = false;
+  static Registration now = Registration::None;
+  if (known && now == r) return true;
+  const Wine& w = TheWine();
+  const bool want64 = r == Registration::Only64 || r == Registration::Both;
+  const bool want32 = r == Registration::Only32 || r == Registration::Both;
+  const fs::path dll64 = w.Built("standin/tavolen-jvlink-standin.dll", 64);
+  const fs::path dll32 = w.Built("standin/tavolen-jvlink-standin.dll", 32);
+  if (dll64.empty() || (want32 && dll32.empty())) {
+    why = "the COM stand-in was not built";
+    return false;
+  }
+  known = false;
+  // Unregistering removes the ProgID both views share: all goes first, then what is wanted.
+  w.Run({"regsvr32", "/s", "/u", WindowsPath(dll64)});
+  if (!dll32.empty()) w.Run({"regsvr32", "/s", "/u", WindowsPath(dll32)});
+  // Wine's regsvr32 of a 32-bit library starts the 32-bit regsvr32; under load that start has
+  // been seen to fail now and then with no word: a registration is tried three times.
+  const auto registered = [&w](const fs::path& dll, std::string& out) {
+    int code = -1;
+    for (int attempt = 0; attempt < 3 && code != 0; ++attempt)
+      code = w.Run({"regsvr32", "/s", WindowsPath(dll)}, &out);
+    return code == 0;
+  };
+  std::string out;
+  if (want64 && !registered(dll64, out)) {
+    why = "regsvr32 (64-bit) failed: " + out;
+    return false;
+  }
+  if (want32 && !registered(dll32, out)) {
+    why = "regsvr32 (32-bit) failed: " + out;
+    return false;
+  }
+  known = true;
+  now = r;
+  return true;
 }
 
 std::string WindowsPath(const fs::path& path) {

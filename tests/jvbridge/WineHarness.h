@@ -11,15 +11,20 @@ namespace tavolen::testing {
 namespace fs = std::filesystem;
 
 struct Wine {
-  fs::path loader;  // the 64-bit Wine loader
-  fs::path win64;   // the 64-bit cross build folder
-  fs::path prefix;  // the throwaway WINEPREFIX
-  fs::path server;  // its wineserver
-  std::string why;  // why Wine cannot be used here; empty when it can
+  fs::path loader;      // the 64-bit Wine loader
+  fs::path win64;       // the 64-bit cross build folder
+  fs::path win32;       // the 32-bit cross build folder (the bridge and the COM stand-in)
+  fs::path prefix;      // the throwaway WINEPREFIX
+  fs::path server;      // its wineserver
+  std::string display;  // the X display of the Windows programs (Xvfb); empty: none
+  std::string why;      // why Wine cannot be used here; empty when it can
+  std::string why32;    // why the 32-bit programs cannot be run; empty when they can
 
   bool usable() const { return why.empty(); }
-  // A file of the cross build (relative to win64); empty when it is missing.
-  fs::path Built(const std::string& relative) const;
+  bool usable32() const { return why.empty() && why32.empty(); }
+  // A file of the cross build (relative to win64, or win32 with bits 32); empty when it is
+  // missing.
+  fs::path Built(const std::string& relative, int bits = 64) const;
   // The environment a Windows program of the tests runs with ("NAME=value").
   std::vector<std::string> Environment() const;
   // Runs loader + args with Environment(); the exit code, or -1 when it could not start.
@@ -34,6 +39,19 @@ const Wine& TheWine();
 
 // The Windows name of a Linux path (Wine's drive Z: is the root folder).
 std::string WindowsPath(const fs::path& path);
+
+// An X display (Xvfb, started on first use and ended with the test program) for the Windows
+// programs whose windows a test needs, as ":n"; empty when none can be started.
+std::string TestDisplay();
+
+// The bridge of one bitness in the cross build.
+fs::path BuiltBridge(int bits);
+
+// Where the COM stand-in is registered in the prefix: in the 64-bit view (as JV-Link 5.0.0),
+// the 32-bit view (as JV-Link before it), both, or neither. False with the reason when regsvr32
+// fails. The prefix keeps it for the rest of the run; the tests start from Both.
+enum class Registration { None, Only64, Only32, Both };
+bool RegisterStandIn(Registration r, std::string& why);
 
 }  // namespace tavolen::testing
 
@@ -51,4 +69,15 @@ bool WineRequired();
         FAIL() << "Wine tests required but: " << ::tavolen::testing::TheWine().why; \
       GTEST_SKIP() << "Wine tests skipped: " << ::tavolen::testing::TheWine().why;  \
     }                                                                               \
+  } while (0)
+
+// The same for the 32-bit programs (the 32-bit cross build and Wine's 32-bit part).
+#define TAVOLEN_REQUIRE_WINE32()                                                             \
+  do {                                                                                       \
+    TAVOLEN_REQUIRE_WINE();                                                                  \
+    if (!::tavolen::testing::TheWine().usable32()) {                                         \
+      if (::tavolen::testing::WineRequired())                                                \
+        FAIL() << "32-bit Wine tests required but: " << ::tavolen::testing::TheWine().why32; \
+      GTEST_SKIP() << "32-bit Wine tests skipped: " << ::tavolen::testing::TheWine().why32;  \
+    }                                                                                        \
   } while (0)

@@ -25,6 +25,7 @@
 #include "standin/StandIn.h"
 #include "tests/reliability/RaceDayParts.h"
 #include "tests/reliability/ReliabilityFiles.h"
+#include "tests/support/MainParts.h"
 #include "tests/support/MainWindow.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
@@ -69,17 +70,17 @@ class EventDay {
     };
     form_ = std::make_unique<TMainForm>(
         testsupport::TestDeps(app_, desktop_, clock_, standin_, runModal));
-    henko_ = std::make_unique<THenkoForm>(form_->IniGT1.path(), &desktop_);
-    form_->HenkoForm = henko_.get();
+    henko_ = std::make_unique<THenkoForm>(form_->SettingsFile(), &desktop_);
+    form_->SetChangeWindow(henko_.get());
     form_->show();
     form_->J1Click();
-    const int at = form_->DateCombo->findText(Qs(DateKey(kDay)));
+    const int at = testsupport::Parts(*form_).DateCombo->findText(Qs(DateKey(kDay)));
     EXPECT_GE(at, 0);
-    form_->DateCombo->setCurrentIndex(at);
+    testsupport::Parts(*form_).DateCombo->setCurrentIndex(at);
     form_->DateComboChange();
-    EXPECT_TRUE(form_->Timer4->isActive());
+    EXPECT_TRUE(testsupport::CheckTimer(*form_)->isActive());
     // The program's own timers would tick by the real clock: the test drives both.
-    form_->findChild<QTimer*>(QStringLiteral("ChangeEventTimer"))->stop();
+    testsupport::Part<QTimer>(*form_, "ChangeEventTimer")->stop();
     startLog_ = ReadFileBytes(ErrorLogPath());
     desktop_.Clear();
   }
@@ -144,9 +145,9 @@ TEST(ChangeEventDay, EveryChangeAnnouncedWithinTwoSecondsOnceAndTheFilesAsWithou
       ++ticks;
       withoutEvents.clock_.Set(t);
       withoutEvents.form_->Timer4Timer();
-      withoutEvents.form_->changeEvents()->Poll();
+      testsupport::Events(*withoutEvents.form_).Poll();
     }
-    withEvents.form_->changeEvents()->Poll();
+    testsupport::Events(*withEvents.form_).Poll();
     const int shown = withEvents.desktop_.Count("balloon");
     if (shown == 0) continue;
     const std::set<std::string> now = withEvents.Announced();
@@ -175,13 +176,14 @@ TEST(ChangeEventDay, EveryChangeAnnouncedWithinTwoSecondsOnceAndTheFilesAsWithou
     ++eventAnnounced;
   }
   EXPECT_EQ(announcedAt.size(), dueOf.size());
-  EXPECT_GE(withEvents.form_->changeEvents()->fetched(), eventAnnounced / 2);
-  EXPECT_TRUE(withEvents.form_->changeEvents()->watching());
-  EXPECT_FALSE(withoutEvents.form_->changeEvents()->watching());
+  EXPECT_GE(testsupport::Events(*withEvents.form_).fetched(), eventAnnounced / 2);
+  EXPECT_TRUE(testsupport::Events(*withEvents.form_).watching());
+  EXPECT_FALSE(testsupport::Events(*withoutEvents.form_).watching());
   std::printf(
       "change events: %d changes announced by their events, %d seconds late in all (fake "
       "clock, 1 s steps); %d notifications, %d timer checks, %d announcements fetched\n",
-      eventAnnounced, lateSeconds, balloons, ticks, withEvents.form_->changeEvents()->fetched());
+      eventAnnounced, lateSeconds, balloons, ticks,
+      testsupport::Events(*withEvents.form_).fetched());
 
   // The day's files are those of a day without events, byte for byte.
   const auto filesOn = withEvents.DataFiles(), filesOff = withoutEvents.DataFiles();
@@ -216,13 +218,14 @@ TEST(ChangeEventDay, WithoutEventsOrWithAFailingKeyTheDayRunsAsWithoutEventsAndT
       d->clock_.Set(t);
       d->desktop_.Clear();
       if (t.second == 0 && t.minute % 5 == 0) d->form_->Timer4Timer();
-      d->form_->changeEvents()->Poll();
+      testsupport::Events(*d->form_).Poll();
     }
     failingBalloons += failing.desktop_.Count("balloon");
   }
   EXPECT_GT(failingBalloons, 0);
-  EXPECT_GT(failing.form_->changeEvents()->fetched(), 0) << "the events went on after the failure";
-  EXPECT_FALSE(absent.form_->changeEvents()->watching());
+  EXPECT_GT(testsupport::Events(*failing.form_).fetched(), 0)
+      << "the events went on after the failure";
+  EXPECT_FALSE(testsupport::Events(*absent.form_).watching());
   const auto tail = [](EventDay& d) {
     return SplitLines(ReadFileBytes(d.ErrorLogPath()).substr(d.startLog_.size()));
   };
@@ -249,13 +252,13 @@ TEST(ChangeEventDay, WithoutEventsOrWithAFailingKeyTheDayRunsAsWithoutEventsAndT
 TEST(ChangeEventDay, TimeFromFallingDueToTheNotificationInProcess) {
   testsupport::EnsureApplication("tavolen_raceday_tests");
   EventDay day("event-latency", true);
-  QTimer* eventTimer = day.form_->findChild<QTimer*>(QStringLiteral("ChangeEventTimer"));
+  QTimer* eventTimer = testsupport::Part<QTimer>(*day.form_, "ChangeEventTimer");
   ASSERT_NE(eventTimer, nullptr);
   // The first check of the day tells what was there before; then the day's announcements.
   day.clock_.Set({2024, 1, 6, 8, 50, 0});
   day.form_->Timer4Timer();
-  day.form_->changeEvents()->Poll();
-  ASSERT_TRUE(day.form_->changeEvents()->watching());
+  testsupport::Events(*day.form_).Poll();
+  ASSERT_TRUE(testsupport::Events(*day.form_).watching());
   std::vector<std::string> dues;
   for (const StandInAnnouncement& a : ListAnnouncements([&] {
          std::vector<FeedFile> files;
@@ -275,7 +278,7 @@ TEST(ChangeEventDay, TimeFromFallingDueToTheNotificationInProcess) {
     LocalDateTime t;
     ASSERT_TRUE(ParseCompactDateTime(due, t));
     day.clock_.Set(t.AddSeconds(-1));
-    day.form_->changeEvents()->Poll();
+    testsupport::Events(*day.form_).Poll();
     day.desktop_.Clear();
     // The change falls due now; the program's timer does the rest.
     const auto start = std::chrono::steady_clock::now();

@@ -25,6 +25,8 @@
 namespace tavolen {
 namespace {
 
+using testsupport::Parts;
+
 using namespace tavolen::reliability;
 
 struct Day {
@@ -50,19 +52,18 @@ struct Day {
     jv = std::make_unique<StandInJVLink>(clock, StandInOptions{app / "standin", 0});
     prgrs = std::make_unique<TPrgrsForm>();
     form = std::make_unique<TMainForm>(testsupport::TestDeps(app, desktop, clock, *jv));
-    form->PrgrsForm = prgrs.get();
+    form->SetProgressWindow(prgrs.get());
   }
 
   // One check of the day: the date chosen again, every race shown and copied, the change
   // window's evaluation and the schedule's tick.
   void Check() {
-    const int at = form->DateCombo->findText(QString::fromUtf8("2024年01月06日"));
+    const int at = Parts(*form).DateCombo->findText(QString::fromUtf8("2024年01月06日"));
     ASSERT_GE(at, 0);
-    form->DateCombo->setCurrentIndex(at);
+    Parts(*form).DateCombo->setCurrentIndex(at);
     form->DateComboChange();
-    for (int i = 0; i < form->DatList->count(); ++i) {
-      form->UpDown1.Position = i;
-      form->UpDown1Click();
+    for (int i = 0; i < Parts(*form).DatList->count(); ++i) {
+      form->UpDown1Click(i);
       form->N18Click();
     }
     form->SpeedButton2Click();
@@ -78,7 +79,7 @@ TEST(DayMemory, ResidentMemoryAfterADayStaysWithinTenPercentOfStartUp) {
   const char* env = std::getenv("TAVOLEN_DAY_TICKS");
   const int ticks = env && *env ? std::atoi(env) : 96;
   Day day;
-  ASSERT_GT(day.form->DateCombo->count(), 0);
+  ASSERT_GT(Parts(*day.form).DateCombo->count(), 0);
   // Start-up includes the first check: fonts, the grid and the first file reads are in place.
   day.Check();
   const long startKb = ResidentKilobytes();
@@ -93,9 +94,9 @@ TEST(DayMemory, ResidentMemoryAfterADayStaysWithinTenPercentOfStartUp) {
   std::printf(
       "resident memory: %ld kB after start-up, %ld kB after %d checks of %d races "
       "(%+.1f%%, %.1f s)\n",
-      startKb, endKb, ticks, day.form->DatList->count(), 100.0 * (endKb - startKb) / startKb,
+      startKb, endKb, ticks, Parts(*day.form).DatList->count(), 100.0 * (endKb - startKb) / startKb,
       seconds);
-  EXPECT_GT(day.form->DatList->count(), 0);
+  EXPECT_GT(Parts(*day.form).DatList->count(), 0);
 #if !defined(__SANITIZE_ADDRESS__)  // ASan's quarantine holds freed memory: no measure there
   EXPECT_LE(endKb, startKb + startKb / 10);
 #endif

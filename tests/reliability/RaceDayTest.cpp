@@ -34,6 +34,8 @@
 namespace tavolen {
 namespace {
 
+using testsupport::Parts;
+
 using namespace tavolen::reliability;
 
 std::string Utf8(const SjisString& s) {
@@ -79,13 +81,13 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
     return 0;
   };
   TMainForm form(testsupport::TestDeps(app, desktop, clock, jv, runModal));
-  THenkoForm henko(form.IniGT1.path(), &desktop);
-  form.HenkoForm = &henko;
+  THenkoForm henko(form.SettingsFile(), &desktop);
+  form.SetChangeWindow(&henko);
   form.show();  // JVInit
   const Lines startLog = SplitLines(ReadFileBytes(app / "ErrorLog.txt"));
   ASSERT_FALSE(startLog.empty());
   EXPECT_EQ(jv.inits, 1);
-  EXPECT_EQ(form.DateCombo->count(), 0);
+  EXPECT_EQ(Parts(form).DateCombo->count(), 0);
 
   // 07:00: the day's race data through the acquisition window.
   form.J1Click();
@@ -108,14 +110,14 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
 
   // Today chosen in the date list: the race card and the check timer.
   const SjisString today = DateKey(kDay);
-  const int at = form.DateCombo->findText(Qs(today));
+  const int at = Parts(form).DateCombo->findText(Qs(today));
   ASSERT_GE(at, 0);
-  form.DateCombo->setCurrentIndex(at);
+  Parts(form).DateCombo->setCurrentIndex(at);
   form.DateComboChange();
-  ASSERT_TRUE(form.Timer4->isActive());
-  form.Timer4->stop();  // ticked by hand below
+  ASSERT_TRUE(testsupport::CheckTimer(form)->isActive());
+  testsupport::CheckTimer(form)->stop();  // ticked by hand below
   ASSERT_EQ(form.meeting().checkInterval, 5);
-  EXPECT_GT(form.DatList->count(), 0);
+  EXPECT_GT(Parts(form).DatList->count(), 0);
   const std::string start = CheckStart(Cut(form.meeting().raceTable[0], RA::PostTime), 5);
   const fs::path renew = data / SjisPath(today + ".renew");
   QCoreApplication::processEvents();

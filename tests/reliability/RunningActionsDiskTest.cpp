@@ -22,6 +22,8 @@
 namespace tavolen {
 namespace {
 
+using testsupport::Parts;
+
 using namespace tavolen::reliability;
 
 const LocalDateTime kDay{2024, 1, 6, 0, 0, 0};
@@ -62,8 +64,8 @@ struct Program : ::testing::Test {
     jv = std::make_unique<CountingJVLink>(*standin);
     form = std::make_unique<TMainForm>(
         testsupport::TestDeps(app, desktop, clock, *jv, [this](QDialog& d) { return Acquire(d); }));
-    henko = std::make_unique<THenkoForm>(form->IniGT1.path(), &desktop);
-    form->HenkoForm = henko.get();
+    henko = std::make_unique<THenkoForm>(form->SettingsFile(), &desktop);
+    form->SetChangeWindow(henko.get());
     form->show();
   }
   void TearDown() override {
@@ -89,11 +91,11 @@ struct Program : ::testing::Test {
   void AcquireAndChooseToday() {
     form->J1Click();
     ASSERT_EQ(desktop.Count("error"), 0);
-    const int at = form->DateCombo->findText(Qs(DateKey(kDay)));
+    const int at = Parts(*form).DateCombo->findText(Qs(DateKey(kDay)));
     ASSERT_GE(at, 0);
-    form->DateCombo->setCurrentIndex(at);
+    Parts(*form).DateCombo->setCurrentIndex(at);
     form->DateComboChange();
-    form->Timer4->stop();
+    testsupport::CheckTimer(*form)->stop();
     desktop.Clear();
   }
 
@@ -157,7 +159,7 @@ TEST_F(Program, ChangeFetchOnAFullDiskStopsWithAMessageClosesTheSessionAndKeepsT
   EXPECT_EQ(jv->closes, closes + 1);
   EXPECT_EQ(desktop.Count("balloon"), 0);
   EXPECT_EQ(TakeSnapshot(data), before);
-  EXPECT_TRUE(form->Timer4 != nullptr);
+  EXPECT_TRUE(testsupport::CheckTimer(*form) != nullptr);
 
   // The next check on a working disk fetches and announces what the failed one missed.
   desktop.Clear();

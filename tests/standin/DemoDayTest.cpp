@@ -421,6 +421,22 @@ TEST(DemoDay, ChangeTimesFollowTheMomentOfGeneration) {
   EXPECT_EQ(o.lastChangeMinute, 23 * 60 + 59);
 }
 
+// Started at night or early in the morning, the races start an hour later, so that the watch
+// (checking from one hour plus one interval before the first race) begins at the first tick.
+TEST(DemoDay, TheRacesOfAnEarlyStartBeginAnHourLater) {
+  EXPECT_EQ(DemoOptionsFrom({2024, 6, 1, 2, 10, 0}).firstPostMinute, 3 * 60 + 10);
+  EXPECT_EQ(DemoOptionsFrom({2024, 6, 1, 8, 0, 0}).firstPostMinute, 9 * 60);
+  EXPECT_EQ(DemoOptionsFrom({2024, 6, 1, 8, 1, 0}).firstPostMinute, 9 * 60 + 5);
+  EXPECT_EQ(DemoOptionsFrom({2024, 6, 1, 21, 0, 0}).firstPostMinute, 9 * 60 + 50);
+  const LocalDateTime date{2024, 6, 1, 0, 0, 0};
+  for (const DemoFile& f : GenerateDemoDay(date, DemoOptionsFrom({2024, 6, 1, 2, 10, 0}))) {
+    if (f.name.find("-RA-") == std::string::npos) continue;
+    const std::string first = f.bytes.substr(0, 1272);
+    EXPECT_GE(Cut(first, RA::PostTime), std::string("0310")) << f.name;
+    EXPECT_LT(Cut(first, RA::PostTime), std::string("0400")) << f.name;
+  }
+}
+
 TEST(DemoDay, WritesTheChangeFileLast) {
   const fs::path dir = testsupport::TempDir("standin/demowrite");
   const LocalDateTime date{2024, 6, 1, 0, 0, 0};

@@ -527,5 +527,36 @@ TEST_F(DemoStandIn, ChangeSessionIsTheWholeDaySoFar) {
   EXPECT_TRUE(HasDemoDay(root_ / "demo-feed", {2024, 5, 13, 0, 0, 0}));
 }
 
+// The traits file changes how JVRead answers: -3 for the first reads, the length written back,
+// a record cut at the size passed; the records themselves stay those of the feed otherwise.
+TEST_F(DemoStandIn, TraitsChangeHowRecordsAreRead) {
+  ASSERT_EQ(link_->JVInit(u"UNKNOWN"), 0);
+  int rc = 0, dc = 0;
+  std::u16string last, buff, name;
+  ASSERT_EQ(link_->JVOpen(u"RACE", u"20240504090000", 2, rc, dc, last), 0);
+  int fileEnds = 0;
+  const std::vector<SjisString> whole = ReadRecords(fileEnds);
+  ASSERT_FALSE(whole.empty());
+  EXPECT_EQ(link_->JVClose(), 0);
+
+  ASSERT_TRUE(WriteFileAtomic(root_ / "traits.txt", "downloading 2\nsize cut\n"));
+  ASSERT_EQ(link_->JVOpen(u"RACE", u"20240504090000", 2, rc, dc, last), 0);
+  int size = 600;
+  EXPECT_EQ(link_->JVRead(buff, size, name), -3);
+  EXPECT_EQ(link_->JVRead(buff, size, name), -3);
+  EXPECT_EQ(size, 600);
+  std::vector<SjisString> got;
+  for (int r; (r = link_->JVRead(buff, size, name)) != 0 && got.size() < 20;) {
+    if (r <= 0) continue;
+    got.push_back(RecordToSjis(buff));
+    EXPECT_EQ(size, r);  // written back
+    size = 600;          // and the whole buffer again, as the program passes it
+  }
+  ASSERT_EQ(got.size(), 20u);
+  for (size_t i = 0; i < got.size(); ++i)
+    EXPECT_EQ(got[i], whole[i].size() < 600 ? whole[i] : CutRecord(whole[i], 600)) << i;
+  EXPECT_EQ(link_->JVClose(), 0);
+}
+
 }  // namespace
 }  // namespace tavolen

@@ -1,5 +1,6 @@
 // A JV-Link that passes every call on to another: a test double derives from it and overrides
-// only the calls it watches or disturbs. Busy and Description stay the defaults.
+// only the calls it watches or disturbs. Busy and Description stay the defaults; the observers
+// of the component's windows are the inner one's.
 #pragma once
 
 #include <string>
@@ -27,6 +28,10 @@ class ForwardingJVLink : public JVLink {
     return inner_.JVRTOpen(dataspec, key);
   }
   void JVCancel() override { inner_.JVCancel(); }
+  int AddWindowWaitObserver(WindowWaitObserver observer) override {
+    return inner_.AddWindowWaitObserver(std::move(observer));
+  }
+  void RemoveWindowWaitObserver(int id) override { inner_.RemoveWindowWaitObserver(id); }
 
  protected:
   JVLink& inner_;

@@ -11,11 +11,14 @@
 #include <vector>
 
 #include "app/Main.h"
+#include "base/DesktopEvents.h"
 #include "base/Widgets.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/RaceFiles.h"
+#include "racecard/prgrsUnit.h"
 #include "tests/support/Files.h"
+#include "tests/support/MainParts.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedJVLink.h"
@@ -33,45 +36,59 @@ inline MainFormDeps TestDeps(const fs::path& appDir, Desktop& desktop, const Clo
   return MainFormDeps{appDir, "Tavolen", desktop, clock, jv, runModal, quit};
 }
 
-// The main window with its change window beside it, as start-up creates them.
-struct TestMainWindow {
-  std::unique_ptr<TMainForm> form;
-  std::unique_ptr<THenkoForm> henko;
-
-  TestMainWindow(MainFormDeps deps, Desktop& desktop) {
-    form = std::make_unique<TMainForm>(std::move(deps));
-    henko = std::make_unique<THenkoForm>(form->IniGT1.path(), &desktop);
-    form->HenkoForm = henko.get();
-  }
-  ~TestMainWindow() {
-    form.reset();
-    henko.reset();
-  }
-  TMainForm* operator->() const { return form.get(); }
-  TMainForm& operator*() const { return *form; }
-};
-
-// The main window with its change window in a fresh application folder TempRoot()/folder, on a
-// fake clock at 2024-01-05 08:00; modal dialogs go to onModal_ and close with their own result.
+// The one main-window fixture: the main window with its change window and progress window,
+// wired as start-up wires them, in a fresh application folder named after the test (group/
+// suite.test under TempRoot()), on a fake clock. Modal dialogs go to onModal_ and close with
+// their own result; exit requests are counted.
 class MainWindowTest : public ::testing::Test {
  protected:
-  MainWindowTest(const char* program, std::string folder)
-      : program_(program), folder_(std::move(folder)) {}
+  struct Options {
+    const char* program = "tavolen_tests";  // the QApplication's name
+    std::string group = "main";
+    LocalDateTime start{2024, 1, 5, 8, 0, 0};
+    bool buildAtSetUp = true;  // false: the test calls Build() (after preparing files)
+  };
+  explicit MainWindowTest(Options options) : options_(std::move(options)), clock_(options_.start) {
+    desktop_.SetEvents(&desktopEvents_);
+  }
 
-  fs::path AppDir() const { return TempRoot() / folder_; }
+  fs::path AppDir() const { return dir_; }
+  fs::path IniPath() const { return dir_ / "Tavolen.ini"; }
 
   void SetUp() override {
-    EnsureApplication(program_);
-    fs::remove_all(AppDir());
-    fs::create_directories(AppDir() / "Data");
-    window_ = std::make_unique<TestMainWindow>(
-        TestDeps(AppDir(), desktop_, clock_, jv_, [this](QDialog& d) { return RunModal(d); }),
-        desktop_);
-    form_ = window_->form.get();
-    henko_ = window_->henko.get();
+    EnsureApplication(options_.program);
+    dir_ = TestDir(options_.group);
+    if (!options_.buildAtSetUp) return;
+    fs::create_directories(dir_ / "Data");
+    Build();
     desktop_.Clear();
   }
-  void TearDown() override { window_.reset(); }
+  void TearDown() override {
+    DestroyWindows();
+    SetWriteFaultForTesting({});
+  }
+
+  MainFormDeps Deps() {
+    return TestDeps(
+        dir_, desktop_, clock_, jv_, [this](QDialog& d) { return RunModal(d); },
+        [this] { ++quits_; });
+  }
+  // Creates the windows (again: the old ones are destroyed first, and store their places).
+  TMainForm& Build() { return Build(Deps()); }
+  TMainForm& Build(const MainFormDeps& deps) {
+    DestroyWindows();
+    form_ = std::make_unique<TMainForm>(deps);
+    henko_ = std::make_unique<THenkoForm>(form_->SettingsFile(), &desktop_);
+    form_->SetChangeWindow(henko_.get());
+    if (!prgrs_) prgrs_ = std::make_unique<TPrgrsForm>();
+    form_->SetProgressWindow(prgrs_.get());
+    return *form_;
+  }
+  // The windows as the program's end destroys them: the main window first.
+  void DestroyWindows() {
+    form_.reset();
+    henko_.reset();
+  }
 
   int RunModal(QDialog& dialog) {
     if (onModal_) onModal_(dialog);
@@ -83,21 +100,26 @@ class MainWindowTest : public ::testing::Test {
     for (const std::string& r : raceRecords)
       ASSERT_TRUE(StoreRaRecord(AppDir() / "Data", r).stored());
     form_->MakeDataListBtnClick();
-    form_->DateCombo->setCurrentIndex(0);
+    Parts(*form_).DateCombo->setCurrentIndex(0);
     form_->DateComboChange();
   }
+  // Puts today's (or another) date into the date list and selects it.
+  static void SelectDate(TMainForm& f, const SjisString& dateKey) {
+    Parts(f).DateCombo->addItem(Qs(dateKey));
+    Parts(f).DateCombo->setCurrentIndex(Parts(f).DateCombo->count() - 1);
+  }
 
-  FakeClock clock_{LocalDateTime{2024, 1, 5, 8, 0, 0}};
+  Options options_;
+  fs::path dir_;
+  FakeClock clock_;
   ScriptedJVLink jv_;
+  DesktopEvents desktopEvents_;  // the clicks a test makes on the tray and notifications
   RecordingDesktop desktop_;
   std::function<void(QDialog&)> onModal_;
-  std::unique_ptr<TestMainWindow> window_;
-  TMainForm* form_ = nullptr;
-  THenkoForm* henko_ = nullptr;
-
- private:
-  const char* program_;
-  std::string folder_;
+  int quits_ = 0;
+  std::unique_ptr<TPrgrsForm> prgrs_;
+  std::unique_ptr<TMainForm> form_;
+  std::unique_ptr<THenkoForm> henko_;
 };
 
 // The value of key in [section] of a code page 932 INI text, or "" when absent. Written apart
@@ -120,36 +142,5 @@ inline std::string IniValue(const std::string& text, const std::string& section,
   }
   return "";
 }
-
-// A main window in a scratch folder named after the test, on a fake clock at 2005-01-08 09:30;
-// modal dialogs go to onModal and quit requests are counted.
-struct MainFormFixture : ::testing::Test {
-  fs::path dir;
-  RecordingDesktop desktop;
-  FakeClock clock{LocalDateTime{2005, 1, 8, 9, 30, 0}};
-  ScriptedJVLink jv;
-  int quits = 0;
-  std::function<void(QDialog&)> onModal;
-
-  void SetUp() override { dir = TestDir("shell/main"); }
-  void TearDown() override { SetWriteFaultForTesting({}); }
-
-  MainFormDeps Deps() {
-    return TestDeps(
-        dir, desktop, clock, jv,
-        [this](QDialog& d) {
-          if (onModal) onModal(d);
-          return 0;
-        },
-        [this] { ++quits; });
-  }
-  std::unique_ptr<TMainForm> Make() { return std::make_unique<TMainForm>(Deps()); }
-  fs::path IniPath() const { return dir / "Tavolen.ini"; }
-  // Puts today's (or another) date into the date list and selects it.
-  static void SelectDate(TMainForm& f, const SjisString& dateKey) {
-    f.DateCombo->addItem(Qs(dateKey));
-    f.DateCombo->setCurrentIndex(f.DateCombo->count() - 1);
-  }
-};
 
 }  // namespace tavolen::testsupport

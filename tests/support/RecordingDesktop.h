@@ -31,7 +31,6 @@ class RecordingDesktop : public Desktop {
   SjisString trayTip;
   SjisString clipboard;
   QMenu* trayMenu = nullptr;
-  std::function<void()> trayDoubleClick;  // what a double-click on the tray icon does
   bool openSucceeds = true;
   // Called inside every message box, as a nested message loop would run timers.
   std::function<void()> duringBox;
@@ -71,9 +70,6 @@ class RecordingDesktop : public Desktop {
     events.push_back({"tip", tip, {}, BalloonIcon::None, 0});
   }
   void SetTrayMenu(QMenu* menu) override { trayMenu = menu; }
-  void SetTrayDoubleClick(std::function<void()> handler) override {
-    trayDoubleClick = std::move(handler);
-  }
   bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                    int timeout) override {
     events.push_back({"balloon", text, title, icon, timeout});
@@ -86,15 +82,12 @@ class RecordingDesktop : public Desktop {
     notificationMore.push_back(more);
     return ShowBalloon(title, text, icon, timeout);
   }
-  void SetNotificationHandlers(std::function<void()> clicked,
-                               std::function<void()> notShown) override {
-    notificationClicked = std::move(clicked);
-    notificationNotShown = std::move(notShown);
-  }
+  // The tray's and the notifications' clicks: a window test sets an events object and emits
+  // its signals as the desktop would.
+  DesktopEvents* Events() override { return events_; }
+  void SetEvents(DesktopEvents* events) { events_ = events; }
   // The lines each notification listed after its text, in order.
   std::vector<std::vector<SjisString>> notificationMore;
-  // What the program asked a click on a notification, and a notification not shown, to do.
-  std::function<void()> notificationClicked, notificationNotShown;
 
   // The events of one kind, in order.
   std::vector<Event> Of(const std::string& kind) const {
@@ -124,6 +117,7 @@ class RecordingDesktop : public Desktop {
     events.push_back({kind, text, {}, BalloonIcon::None, 0});
     if (duringBox) duringBox();
   }
+  DesktopEvents* events_ = nullptr;
 };
 
 }  // namespace tavolen

@@ -38,6 +38,8 @@ class ScriptedJVLink : public JVLink {
   std::function<void(const std::string& op)> onCall;
   // What Busy() answers: true as while a call through the bridge waits for its answer.
   bool busy = false;
+  // JVRead writes the record's length back into size (the contract leaves it open).
+  bool writeBackSize = false;
   bool Busy() const override { return busy; }
 
   void QueueRecord(const SjisString& record) { reads.push_back({1, record}); }
@@ -88,6 +90,7 @@ class ScriptedJVLink : public JVLink {
     if (r.code > 0) {
       buff = SjisToUtf16(r.record);
       filename = u"SCRIPTED.jvd";
+      if (writeBackSize) size = static_cast<int>(r.record.size());
       return static_cast<int>(r.record.size());
     }
     return r.code;

@@ -1,0 +1,312 @@
+#include "changes/ChangeWatch.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <chrono>
+
+#include "base/FailureText.h"
+#include "changes/ChangeEvaluation.h"
+#include "changes/ChangeSchedule.h"
+#include "jvlink/DateFiles.h"
+#include "jvlink/JVData_Structure.h"
+#include "jvlink/KeibaFunc.h"
+
+namespace tavolen {
+namespace {
+
+constexpr int kWakeCheckMs = 30000;
+// A difference between the wall clock and the monotonic clock beyond this means the computer
+// slept or the clock was set.
+constexpr long long kClockJumpSeconds = 90;
+
+long long MonotonicMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// "hhnn" as "hh:nn".
+SjisString WithColon(std::string_view hhnn) {
+  return SjisString(hhnn.substr(0, 2)) + ":" + SjisString(hhnn.substr(2, 2));
+}
+
+// A failure's text on one line of the status line.
+SjisString OneLine(SjisString text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  return SjisString(TrimBlanks(text));
+}
+
+}  // namespace
+
+SjisString FirstRaceText(const std::vector<std::string>& raceTable) {
+  const SjisString post = FirstPostTime(raceTable);
+  if (TrimBlanks(post).empty()) return {};
+  const std::string_view race = raceTable.front();
+  return CourseName(Cut(race, Header::CourseCode), 2) +
+         SjisString(TrimBlanks(PadNumber(Cut(race, Header::RaceNumber)))) + "R " + WithColon(post) +
+         Sj("発走");
+}
+
+ChangeWatch::ChangeWatch(JVLink& jvLink, fs::path dataFolder, ErrorLog& errorLog, Desktop& desktop,
+                         const Clock& clock, QObject* parent, bool useEvents)
+    : QObject(parent),
+      jvLink_(jvLink),
+      dataFolder_(std::move(dataFolder)),
+      desktop_(desktop),
+      clock_(clock) {
+  setObjectName(QStringLiteral("ChangeWatch"));
+  fetch_ = std::make_unique<ChangeFetch>(
+      jvLink_, dataFolder_, errorLog, desktop_,
+      [this](const SjisString& status) { emit fetchStatusChanged(status); },
+      [] { QCoreApplication::processEvents(); });
+  checkTimer_ = new QTimer(this);
+  checkTimer_->setObjectName(QStringLiteral("Timer4"));
+  connect(checkTimer_, &QTimer::timeout, this, &ChangeWatch::Tick);
+  wakeTimer_ = new QTimer(this);
+  wakeTimer_->setObjectName(QStringLiteral("WakeTimer"));
+  connect(wakeTimer_, &QTimer::timeout, this, &ChangeWatch::WakeTick);
+  wakeTimer_->start(kWakeCheckMs);
+  // JV-Link's change events: each announcement of the watched day is fetched as it comes and
+  // goes through the evaluation and announcement of a check.
+  events_ = std::make_unique<ChangeEvents>(
+      jvLink_, *fetch_, errorLog, useEvents,
+      ChangeEventHooks{[this] {
+                         return checkTimer_->isActive() && IsToday()
+                                    ? ChangeFetch::RequestKey(day_.raceTable)
+                                    : std::string();
+                       },
+                       [this] { return checking_ || (heldElsewhere_ && heldElsewhere_()); },
+                       [this] {
+                         Evaluate();
+                         emit checked();
+                       },
+                       [this] {
+                         CheckNow(true);
+                         emit checked();
+                       }});
+  eventTimer_ = new QTimer(this);
+  eventTimer_->setObjectName(QStringLiteral("ChangeEventTimer"));
+  connect(eventTimer_, &QTimer::timeout, this, [this] { events_->Poll(); });
+  eventTimer_->start(ChangeEvents::kPollMs);
+  UpdateStatus();
+}
+
+ChangeWatch::~ChangeWatch() {
+  // The events go first: their listener and hooks refer to the rest.
+  eventTimer_->stop();
+  events_.reset();
+}
+
+void ChangeWatch::SetDay(WatchedDay day) {
+  checkTimer_->stop();
+  if (day.raceFile != day_.raceFile) {
+    // Another day: what was said of the last one's checks no longer holds.
+    lastCheckOk_.clear();
+    lastCheckFailed_.clear();
+    failureReason_.clear();
+  }
+  missingDayTold_.clear();
+  day_ = std::move(day);
+  checkTimer_->setInterval(CheckTimerMilliseconds(day_.checkInterval));
+  if (IsToday()) checkTimer_->start();
+  UpdateStatus();
+}
+
+void ChangeWatch::StopChecks() {
+  // Said by the SetDay that follows; a load that fails says so in its own message.
+  checkTimer_->stop();
+}
+
+void ChangeWatch::SetShownDate(const SjisString& dateKey) {
+  if (dateKey == day_.dateKey) return;
+  day_.dateKey = dateKey;
+  UpdateStatus();
+}
+
+void ChangeWatch::SetSelectedRace(int index) {
+  day_.selectedRace = index;
+}
+
+bool ChangeWatch::IsToday() const {
+  return !day_.dateKey.empty() && day_.dateKey == DateKey(clock_.Now());
+}
+
+void ChangeWatch::Tick() {
+  // A tick that comes while a JV-Link call waits for its answer is skipped.
+  if (!jvLink_.Busy() && FollowDateChange()) {
+    const TickAction action =
+        DecideTick(FormatHhnn(clock_.Now()), FirstPostTime(day_.raceTable), day_.checkInterval,
+                   checking_ || fetch_->running(), heldElsewhere_ && heldElsewhere_());
+    if (action == TickAction::Fetch)
+      CheckNow(true);
+    else
+      UpdateStatus();
+  }
+  emit checked();
+}
+
+bool ChangeWatch::CheckNow(bool automatic) {
+  if (checking_ || fetch_->running()) return false;
+  checking_ = true;
+  struct Guard {
+    bool& flag;
+    ~Guard() { flag = false; }
+  } guard{checking_};
+  // The day may be replaced while the fetch lets window messages run; this check keeps its own.
+  const std::vector<std::string> table = day_.raceTable;
+  const ChangeFetchRequest request{!day_.dateKey.empty(), table, day_.selectedRace, automatic};
+  ChangeFetchOutcome outcome = ChangeFetchOutcome::Failed;
+  try {
+    outcome = fetch_->Fetch(request);
+  } catch (const JVLinkFailure& e) {
+    // JV-Link could not be reached: the fetch has run its close step; no evaluation follows.
+    desktop_.ErrorBox(e.message());
+    RecordCheck(false, e.message());
+    return true;
+  }
+  switch (outcome) {
+    case ChangeFetchOutcome::NothingToFetch:
+    case ChangeFetchOutcome::Busy:
+      UpdateStatus();
+      return false;
+    case ChangeFetchOutcome::Failed:
+      RecordCheck(false, fetch_->failureText());
+      return true;
+    case ChangeFetchOutcome::Evaluate:
+      break;
+  }
+  if (!Evaluate()) {
+    RecordCheck(false, evaluationError_);
+  } else {
+    RecordCheck(!fetch_->failed(), fetch_->failureText());
+  }
+  return true;
+}
+
+bool ChangeWatch::Evaluate() {
+  const ChangeEvaluation ev = EvaluateChanges(day_.raceFile);
+  if (!ev.status) {
+    evaluationError_ = FailureText(ev.status);
+    desktop_.ErrorBox(evaluationError_);
+    return false;
+  }
+  emit listsChanged(ev.lists);
+  if (!ev.hasNews()) return true;
+  const FileStatus saved = SaveRenewFile(day_.raceFile, ev);
+  // The news is announced even when the renew file could not be saved; it is then announced
+  // again by the next evaluation.
+  emit news(ev.balloonText, NewChangeDetails(ev.newChanges));
+  if (!saved) desktop_.ErrorBox(FailureText(saved));
+  return true;
+}
+
+bool ChangeWatch::FollowDateChange() {
+  const SjisString today = DateKey(clock_.Now());
+  if (day_.dateKey == today) {
+    watchedDay_ = today;
+    return true;
+  }
+  // Only a day that was being watched as today moves on with the date.
+  if (day_.dateKey.empty() || day_.dateKey != watchedDay_) return true;
+  if (FileExists(dataFolder_ / SjisPath(DateFileName(today, kDayFileSuffix)))) {
+    emit dayArrived(today);  // the window loads the day and calls SetDay
+    if (day_.dateKey == today) {
+      watchedDay_ = today;
+      return false;
+    }
+  }
+  // The new day has no race data: said once, and the finished day is checked no more.
+  if (missingDayTold_ != today) {
+    missingDayTold_ = today;
+    UpdateStatus();
+    emit dayMissing(today);
+  }
+  return false;
+}
+
+void ChangeWatch::RecordCheck(bool ok, const SjisString& reason) {
+  (ok ? lastCheckOk_ : lastCheckFailed_) = WithColon(FormatHhnn(clock_.Now()));
+  if (ok) {
+    lastCheckFailed_.clear();
+    failureReason_.clear();
+  } else {
+    failureReason_ = OneLine(reason);
+  }
+  UpdateStatus();
+}
+
+SjisString ChangeWatch::NextCheckText() const {
+  if (!checkTimer_->isActive()) return {};
+  // To the nearest minute: a coarse timer may report a little more than its period.
+  const int remaining = checkTimer_->remainingTime();
+  const long long seconds =
+      remaining >= 0 ? (remaining + 30000) / 60000 * 60 : day_.checkInterval * 60LL;
+  return WithColon(FormatHhnn(clock_.Now().AddSeconds(seconds)));
+}
+
+void ChangeWatch::UpdateStatus() {
+  SjisString state, detail;
+  const SjisString next = NextCheckText();
+  if (!missingDayTold_.empty()) {
+    state =
+        missingDayTold_ + Sj("のレースデータがありません。「JVデータ取得」で取得してください。");
+  } else if (day_.dateKey.empty()) {
+    state = Sj("本日の開催日を選ぶと変更情報の確認を始めます");
+  } else if (!IsToday() && day_.dateKey != watchedDay_) {
+    state = day_.dateKey + Sj("は本日ではないため、変更情報は確認しません");
+  } else if (ReadNumber(ChangeFetch::RequestKey(day_.raceTable)) <= 0) {
+    state = Sj("この開催日にはレースがないため、変更情報は確認しません");
+  } else if (!lastCheckOk_.empty() || !lastCheckFailed_.empty()) {
+    if (!lastCheckFailed_.empty()) state = Sj("確認失敗 ") + lastCheckFailed_;
+    if (!lastCheckOk_.empty())
+      state += (state.empty() ? Sj("最終確認 ") : Sj("（最終確認 ")) + lastCheckOk_ +
+               (lastCheckFailed_.empty() ? "" : Sj("）"));
+    if (!failureReason_.empty()) detail = failureReason_;
+    if (!next.empty()) detail += (detail.empty() ? "" : Sj("　")) + Sj("次回 ") + next;
+  } else {
+    // Before the first check: when it begins, and why then.
+    const SjisString post = FirstPostTime(day_.raceTable);
+    const SjisString start = CheckStart(post, day_.checkInterval);
+    const bool started = TrimBlanks(post).empty() || FormatHhnn(clock_.Now()) > start;
+    if (!started)
+      state = Sj("変更情報の確認は ") + WithColon(start) + Sj(" から（") +
+              FirstRaceText(day_.raceTable) + Sj("）");
+    else if (!next.empty())
+      state = Sj("変更情報の確認は ") + next + Sj(" から");
+    else
+      state = Sj("変更情報の確認を待っています");
+  }
+  if (state == state_ && detail == detail_) return;
+  state_ = state;
+  detail_ = detail;
+  emit statusChanged(state_, detail_);
+}
+
+void ChangeWatch::WakeTick() {
+  const LocalDateTime wall = clock_.Now();
+  const long long mono = MonotonicMs();
+  bool jumped = false;
+  if (wakeMonoMs_ >= 0) {
+    // Where the wall clock would be had the computer been awake and the clock left alone.
+    const LocalDateTime expected = wakeWall_.AddSeconds((mono - wakeMonoMs_) / 1000);
+    jumped = wall > expected.AddSeconds(kClockJumpSeconds) ||
+             wall < expected.AddSeconds(-kClockJumpSeconds);
+  }
+  wakeWall_ = wall;
+  wakeMonoMs_ = mono;
+  if (!checkTimer_->isActive()) return;
+  if (IsToday()) watchedDay_ = day_.dateKey;
+  if (jumped) {
+    // The check timer counts only the time the computer was awake: check now and count the
+    // period from here.
+    checkTimer_->start();
+    Tick();
+  }
+}
+
+void ChangeWatch::RunWhenSessionClosed(std::function<void()> action) {
+  fetch_->RunWhenSessionClosed(std::move(action));
+}
+
+}  // namespace tavolen

@@ -1,0 +1,276 @@
+#include "racecard/RaceCardView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSignalBlocker>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <functional>
+
+#include "base/Widgets.h"
+#include "racecard/RaceCardDelegate.h"
+
+namespace tavolen {
+namespace {
+
+constexpr int kHeaderPanelHeight = 57;  // the tool bar's 61 pixels less its frame
+
+// The look of the ten header labels: font height in pixels, text colour, alignment.
+struct HeaderLabelLook {
+  const char* name;
+  int pixels;
+  QColor colour;
+  Qt::Alignment alignment;
+};
+const std::array<HeaderLabelLook, kHeaderLabels>& HeaderLabelLooks() {
+  static const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
+  static const std::array<HeaderLabelLook, kHeaderLabels> looks = {{
+      {"Label3D1", 19, Qt::black, left},             // course
+      {"Label3D2", 24, Qt::white, Qt::AlignCenter},  // race number, white on black
+      {"Label3D3", 15, Qt::black, left},             // date, course, meeting and day
+      {"Label3D4", 15, Qt::black, left},             // race name
+      {"Label3D5", 13, Qt::black, left},             // weight rule
+      {"Label3D6", 13, Qt::black, left},             // race condition
+      {"Label3D7", 13, Qt::black, left},             // track
+      {"Label3D8", 13, Qt::black, left},             // distance
+      {"Label3D9", 13, Qt::blue, left},              // post time
+      {"Label3D10", 13, Qt::black, left},            // runner count
+  }};
+  return looks;
+}
+constexpr int kRaceNumberLabel = 1;  // Label3D2
+
+// Calls a handler when a mouse button is released over a widget, after the widget itself has
+// handled the release (so a selection the release makes is already there to be cleared).
+class MouseUpFilter : public QObject {
+ public:
+  MouseUpFilter(std::function<void()> onUp, QObject* parent)
+      : QObject(parent), onUp_(std::move(onUp)) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonRelease)
+      QMetaObject::invokeMethod(
+          this, [this] { onUp_(); }, Qt::QueuedConnection);
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> onUp_;
+};
+
+}  // namespace
+
+RaceCardView::RaceCardView(LoadedMeeting& meeting, Desktop& desktop, const Clock& clock,
+                           QWidget* panelParent)
+    : QObject(panelParent), meeting_(meeting), desktop_(desktop) {
+  setObjectName(QStringLiteral("RaceCardView"));
+  panel2_ = new QFrame(panelParent);
+  panel2_->setObjectName(QStringLiteral("Panel2"));
+  panel2_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  panel2_->setAutoFillBackground(true);
+  {
+    QPalette p = panel2_->palette();
+    p.setColor(QPalette::Window, QApplication::palette().color(QPalette::ToolTipBase));
+    panel2_->setPalette(p);
+  }
+  panel2_->setFixedHeight(kHeaderPanelHeight);
+  for (size_t i = 0; i < labels_.size(); ++i) {
+    labels_[i] = new Label3D(QString(), Label3D::Look::Raised, panel2_);
+    labels_[i]->setObjectName(QString::fromLatin1(HeaderLabelLooks()[i].name));
+    // A long text is cut at the panel's edge; it never widens the window.
+    labels_[i]->setMinimumWidth(1);
+  }
+  labels_[kRaceNumberLabel]->setFixedSize(36, 30);
+  StyleHeaderLabels();
+  auto* grid = new QGridLayout(panel2_);
+  grid->setContentsMargins(4, 1, 4, 1);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(0);
+  grid->addWidget(labels_[0], 0, 0, 2, 1);
+  grid->addWidget(labels_[1], 0, 1, 2, 1, Qt::AlignVCenter);
+  grid->addWidget(labels_[2], 0, 2);
+  grid->addWidget(labels_[3], 1, 2);
+  auto* row = new QHBoxLayout;
+  row->setSpacing(6);
+  for (size_t i = 4; i < labels_.size(); ++i) row->addWidget(labels_[i]);
+  row->addStretch(1);
+  grid->addLayout(row, 2, 0, 1, 3);
+  grid->setColumnStretch(2, 1);
+
+  // The race list stands beside the card area, not inside it: hiding the card (a new race, an
+  // incomplete race) leaves the list usable and keeps its keyboard focus.
+  panel1_ = new QWidget(panelParent);
+  panel1_->setObjectName(QStringLiteral("Panel1"));
+  panel5_ = new QWidget(panelParent);
+  panel5_->setObjectName(QStringLiteral("Panel5"));
+  datList_ = new QListWidget(panel5_);
+  datList_->setObjectName(QStringLiteral("DatList"));
+  datList_->setFont(GothicFont(12));
+  auto* listLayout = new QVBoxLayout(panel5_);
+  listLayout->setContentsMargins(0, 0, 0, 0);
+  listLayout->addWidget(datList_);
+  panel5_->setFixedWidth(90);
+
+  grid_ = new QTableWidget(panel1_);
+  grid_->setObjectName(QStringLiteral("StringGrid2"));
+  auto* cardLayout = new QHBoxLayout(panel1_);
+  cardLayout->setContentsMargins(0, 0, 0, 0);
+  cardLayout->addWidget(grid_, 1);
+  // Nothing loaded yet: neither a list nor a card.
+  panel1_->setVisible(false);
+  panel5_->setVisible(false);
+
+  SetUpRaceCardGrid(*grid_);
+  grid_->setItemDelegate(new RaceCardDelegate(meeting_, clock, grid_));
+  popupMenu1_ = new QMenu(grid_);
+  popupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
+  n18_ = new QAction(Qs(Sj("分析表をｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ")), popupMenu1_);
+  n18_->setObjectName(QStringLiteral("N18"));
+  popupMenu1_->addAction(n18_);
+  connect(n18_, &QAction::triggered, this, &RaceCardView::CopyCard);
+  connect(grid_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { popupMenu1_->popup(grid_->viewport()->mapToGlobal(pos)); });
+  grid_->viewport()->installEventFilter(new MouseUpFilter([this] { ClearSelection(); }, grid_));
+  connect(datList_, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row >= 0) emit raceChosen();
+  });
+}
+
+void RaceCardView::StyleHeaderLabels() {
+  for (size_t i = 0; i < labels_.size(); ++i) {
+    const HeaderLabelLook& look = HeaderLabelLooks()[i];
+    labels_[i]->setFont(GothicFont(look.pixels, true));
+    labels_[i]->setAlignment(look.alignment);
+    QPalette p = labels_[i]->palette();
+    p.setColor(QPalette::WindowText, look.colour);
+    // White digits on black; the label is opaque while it shows a race number.
+    if (i == kRaceNumberLabel) p.setColor(QPalette::Window, Qt::black);
+    labels_[i]->setPalette(p);
+  }
+}
+
+void RaceCardView::HideCard() {
+  const bool hadFocus = panel1_->isAncestorOf(QApplication::focusWidget());
+  panel1_->setVisible(false);
+  if (hadFocus && datList_->isVisible()) datList_->setFocus(Qt::OtherFocusReason);
+}
+
+void RaceCardView::Clear() {
+  panel1_->setVisible(false);
+  datList_->clear();
+  panel5_->setVisible(false);
+}
+
+void RaceCardView::ShowRaces(const std::vector<RaceListEntry>& races) {
+  {
+    const QSignalBlocker block(datList_);
+    datList_->clear();
+    for (const RaceListEntry& race : races) {
+      auto* item = new QListWidgetItem(Qs(race.text), datList_);
+      item->setData(Qt::UserRole, race.slot);
+    }
+  }
+  panel5_->setVisible(datList_->count() > 0);
+  upDown_ = TUpDown{0, datList_->count() - 1, 0};
+  {
+    const QSignalBlocker block(datList_);
+    datList_->setCurrentRow(datList_->count() > 0 ? 0 : -1);
+  }
+}
+
+bool RaceCardView::ShowChosenRace(bool hideListAfterChoice) {
+  // The card area is hidden until the new card is known to be complete; a complete card
+  // replaces the old one in place, so the grid never loses the keyboard focus to a hide.
+  const QListWidgetItem* item = datList_->currentItem();
+  bool isSlot = false;
+  const int slot = item ? item->data(Qt::UserRole).toInt(&isSlot) : -1;
+  if (!isSlot || slot < 0 || slot >= kMeetingRaces) {
+    // No race chosen (an empty race list): no card, and no header of another race.
+    HideCard();
+    for (Label3D* label : labels_) label->clear();
+    labels_[kRaceNumberLabel]->setAutoFillBackground(false);
+    ShowCardInGrid(*grid_, CardGrid{CardHeaderRow()});
+    return false;
+  }
+  meeting_.selectedRaceIndex = slot;
+
+  const RaceCard card = BuildRaceCard(meeting_, slot);
+  if (!card.complete) HideCard();
+  for (size_t i = 0; i < labels_.size(); ++i)
+    labels_[i]->setText(Qs(SjisString(WithoutTrailingPadding(card.labels[i]))));
+  labels_[kRaceNumberLabel]->setAutoFillBackground(true);  // the black behind the white number
+  ShowCardInGrid(*grid_, card.grid);
+
+  if (card.complete)
+    panel1_->setVisible(true);
+  else
+    desktop_.InformationBox(card.incompleteMessage);
+
+  grid_->selectionModel()->clear();
+  upDown_.Position = datList_->currentRow();
+  if (hideListAfterChoice) panel5_->setVisible(false);
+  return true;
+}
+
+bool RaceCardView::StepTo(int position) {
+  upDown_.Position = position;
+  if (datList_->count() < 2) return false;
+  if (position < 0 || position >= datList_->count()) return false;
+  const QSignalBlocker block(datList_);  // the card is shown once, by the caller
+  datList_->setCurrentRow(position);
+  return true;
+}
+
+void RaceCardView::ToggleRaceList() {
+  // isHidden, not isVisible: the panel's own state, also while the window is hidden.
+  panel5_->setVisible(panel5_->isHidden());
+}
+
+bool RaceCardView::RaceShown() const {
+  const QListWidgetItem* item = datList_->currentItem();
+  return item && meeting_.selectedRaceIndex >= 0 && meeting_.selectedRaceIndex < kMeetingRaces &&
+         item->data(Qt::UserRole).toInt() == meeting_.selectedRaceIndex;
+}
+
+void RaceCardView::RefreshChanges(bool markChanges) {
+  auto* delegate = qobject_cast<RaceCardDelegate*>(grid_->itemDelegate());
+  if (!delegate) return;
+  const bool raceShown = RaceShown();
+  std::optional<RaceChanges> changes;
+  if (markChanges && raceShown)
+    changes = ChangesOfRace(meeting_.SelectedSlot().raceKey,
+                            ReadDayChangeLines(meeting_.selectedRaceFile));
+  delegate->SetChanges(changes);
+  grid_->viewport()->update();
+  if (!raceShown) return;
+
+  // The header: the race as entered, with a new post time and a course change in red.
+  const ChangedHeader header =
+      HeaderWithChanges(RaceHeaderTexts(meeting_.SelectedSlot()), changes.value_or(RaceChanges{}));
+  for (size_t i : {6, 7, 8}) {
+    labels_[i]->setText(Qs(SjisString(WithoutTrailingPadding(header.labels[i]))));
+    QPalette p = labels_[i]->palette();
+    p.setColor(QPalette::WindowText,
+               header.changed[i] ? QColor(Qt::red) : HeaderLabelLooks()[i].colour);
+    labels_[i]->setPalette(p);
+  }
+}
+
+void RaceCardView::ClearSelection() {
+  grid_->selectionModel()->clear();
+}
+
+// Copies the whole grid with the title line to the clipboard.
+void RaceCardView::CopyCard() {
+  const CardGrid cells = CardGridOf(*grid_);
+  GridRangeToClipboard(desktop_, cells, 0, 0, grid_->columnCount() - 1, grid_->rowCount() - 1,
+                       CardCopyTitle(SjisOf(labels_[2]->text()), meeting_.SelectedSlot()));
+}
+
+}  // namespace tavolen
