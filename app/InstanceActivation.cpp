@@ -17,7 +17,7 @@ QString SocketName(const std::filesystem::path& path) {
 }  // namespace
 
 std::filesystem::path ActivationSocketPath(const SingleInstance& instance) {
-  if (instance.lockFile().empty()) return {};
+  if (instance.lockFile().empty()) return SessionSocketName(instance.name());
   std::filesystem::path p = instance.lockFile();
   p += ".show";
   return p;
@@ -54,6 +54,7 @@ bool AskRunningCopyToShow(const std::filesystem::path& socketPath, int timeoutMs
   QLocalSocket socket;
   socket.connectToServer(SocketName(socketPath));
   if (!socket.waitForConnected(timeoutMs)) return false;
+  AllowListenerToComeForward(socket);
   socket.write(kShowRequest);
   socket.flush();
   const bool sent = socket.bytesToWrite() == 0 || socket.waitForBytesWritten(timeoutMs);

@@ -7,16 +7,26 @@
 #include <QObject>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace tavolen {
 
 class SingleInstance;
 
-// The socket of an instance: its lock file's path + ".show"; empty when the instance has no
-// lock file.
+// The socket of an instance: its lock file's path + ".show"; where the lock is a named mutex
+// with no file (Windows), the named pipe of the log-on session named after the instance name
+// (SessionSocketName); empty when the program runs unguarded.
 std::filesystem::path ActivationSocketPath(const SingleInstance& instance);
+// The platform's socket for an instance whose lock has no file: on Windows a pipe name holding
+// the instance name and the log-on session's number, so that copies of other sessions on the
+// same machine do not meet; empty elsewhere.
+std::filesystem::path SessionSocketName(const std::string& instanceName);
+// Lets the copy at the other end of a connected socket bring its window to the front (Windows
+// gives the foreground only to a program the foreground program allows); nothing elsewhere.
+void AllowListenerToComeForward(QLocalSocket& socket);
 
 class InstanceActivation : public QObject {
   Q_OBJECT

@@ -11,7 +11,7 @@ fs::path SingleInstance::DefaultLockFolder() {
 }
 
 SingleInstance::SingleInstance(const std::string& name, fs::path lockFolder)
-    : lock_(std::make_unique<InstanceLock>(name, std::move(lockFolder))) {
+    : lock_(std::make_unique<InstanceLock>(name, std::move(lockFolder))), name_(name) {
   lockFile_ = lock_->lockFile();
   switch (lock_->state()) {
     case InstanceLock::State::Acquired:

@@ -31,6 +31,7 @@ class SingleInstance {
   State state() const { return state_; }
   bool AlreadyRunning() const { return state_ == State::AlreadyRunning; }
   const std::filesystem::path& lockFile() const { return lockFile_; }
+  const std::string& name() const { return name_; }
 
   // $XDG_RUNTIME_DIR when it is a folder; otherwise /tmp/tavolen-<uid>, created 0700 and used
   // only when it belongs to this user and no one else may write to it. Empty when neither (and
@@ -40,6 +41,7 @@ class SingleInstance {
  private:
   std::unique_ptr<InstanceLock> lock_;
   State state_ = State::Unavailable;
+  std::string name_;
   std::filesystem::path lockFile_;
 };
 

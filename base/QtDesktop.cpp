@@ -1,17 +1,19 @@
 #include "base/QtDesktop.h"
 
 #include <QApplication>
-#include <QAudioDevice>
 #include <QClipboard>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
+#if !defined(_WIN32)
+#include <QAudioDevice>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDesktopServices>
 #include <QMediaDevices>
-#include <QMessageBox>
 #include <QSoundEffect>
-#include <QSystemTrayIcon>
+#endif
 #include <QUrl>
 #include <cstdio>
 
@@ -136,6 +138,7 @@ void QtDesktop::Beep() {
   QApplication::beep();
 }
 
+#if !defined(_WIN32)
 void QtDesktop::PlaySoundAsync(const std::filesystem::path& wavFile) {
   std::error_code ec;
   const fs::path file = fs::absolute(wavFile, ec);
@@ -152,6 +155,7 @@ void QtDesktop::PlaySoundAsync(const std::filesystem::path& wavFile) {
   sound_->stop();
   sound_->play();  // loading and playing run in the background
 }
+#endif
 
 void QtDesktop::SetClipboardText(const SjisString& text) {
   if (QClipboard* c = QGuiApplication::clipboard()) c->setText(Qs(text));
@@ -183,6 +187,7 @@ void QtDesktop::SetTrayTip(const SjisString& tip) {
   tray_->setToolTip(QString::fromStdU16String(CutChars(SjisToUtf16(tip), 63)));
 }
 
+#if !defined(_WIN32)
 void QtDesktop::SetNotificationBus(const QDBusConnection& bus) {
   bus_ = bus;
   listening_ = false;
@@ -191,6 +196,7 @@ void QtDesktop::SetNotificationBus(const QDBusConnection& bus) {
 QDBusConnection QtDesktop::Bus() const {
   return bus_ ? *bus_ : QDBusConnection::sessionBus();
 }
+#endif
 
 bool QtDesktop::ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                             int timeoutSeconds) {
@@ -216,17 +222,13 @@ bool QtDesktop::ShowTrayBalloon(const QString& title, const QString& text, Ballo
   return true;
 }
 
+#if !defined(_WIN32)
 bool QtDesktop::ShowNotification(const SjisString& title, const SjisString& text,
                                  const std::vector<SjisString>& more, BalloonIcon icon,
                                  int timeoutSeconds) {
   const BalloonTexts balloon = PrepareBalloon(title, text);
   const int ms = timeoutSeconds > 0 ? timeoutSeconds * 1000 : 10000;
-#if defined(Q_OS_WIN)
-  // The Windows balloon takes 255 characters: the text as it is, no more.
-  const QString body = balloon.text;
-#else
   const QString body = NotificationBody(text, more);
-#endif
   // The desktop's service first; where it does not answer, Qt's own balloon; where neither
   // can show it, the not-shown handler.
   auto fallback = [this, title = balloon.title, body, icon, ms] {
@@ -276,5 +278,6 @@ void QtDesktop::NotificationActionInvoked(uint id, const QString& action) {
   if (id != notificationId_ || id == 0) return;
   if (action == QStringLiteral("default")) emit events_->notificationClicked();
 }
+#endif
 
 }  // namespace tavolen

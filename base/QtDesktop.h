@@ -1,10 +1,13 @@
 // The desktop services of a Qt desktop: message boxes, beep, sound, clipboard, help and web
 // addresses, the tray icon, and notifications: sent asynchronously to the desktop's
 // notification service with the program's desktop-entry identity, Qt's tray balloon where no
-// service answers and the tray draws its own.
+// service answers and the tray draws its own. On Windows the balloon is the system's own tray
+// balloon and the sound is the system's wave playback (QtDesktopWin32.cpp).
 #pragma once
 
+#if !defined(_WIN32)
 #include <QDBusConnection>
+#endif
 #include <QObject>
 #include <memory>
 #include <optional>
@@ -67,6 +70,7 @@ class QtDesktop : public QObject, public Desktop {
 
   // The tray icon; it exists even where no tray can show it.
   QSystemTrayIcon* trayIcon() const { return tray_; }
+#if !defined(_WIN32)
   // The bus on which notifications are sent (the session bus unless set, for tests).
   void SetNotificationBus(const QDBusConnection& bus);
   // Sends a notification to org.freedesktop.Notifications without waiting for the answer;
@@ -74,11 +78,14 @@ class QtDesktop : public QObject, public Desktop {
   bool Notify(const QString& title, const QString& text, BalloonIcon icon, int timeoutMs,
               std::function<void()> fallback = {});
   // Notifications sent whose answer has not arrived yet.
-  int NotificationsPending() const { return pending_; }
+  int NotificationsPending() const {
+    return pending_;
+  }
 
  public slots:
   // The service's signal: an action of one of its notifications was invoked.
   void NotificationActionInvoked(uint id, const QString& action);
+#endif
 
  signals:
   // A double-click (or, on desktops that deliver only a single activation, a click) on the
@@ -88,16 +95,20 @@ class QtDesktop : public QObject, public Desktop {
  private:
   enum class BoxKind { Information, Plain, Error, Question };
   bool ShowBox(BoxKind kind, const SjisString& text);
+#if !defined(_WIN32)
   QDBusConnection Bus() const;
+#endif
   // Qt's balloon at the tray icon, where the tray draws its own; false where it cannot show.
   bool ShowTrayBalloon(const QString& title, const QString& text, BalloonIcon icon, int ms);
 
   QSystemTrayIcon* tray_ = nullptr;
+#if !defined(_WIN32)
   QSoundEffect* sound_ = nullptr;
   std::optional<QDBusConnection> bus_;
   bool listening_ = false;  // subscribed to the service's ActionInvoked on the bus
   unsigned notificationId_ = 0;
   int pending_ = 0;
+#endif
   DesktopEvents* events_ = nullptr;
 };
 

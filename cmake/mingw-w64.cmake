@@ -12,3 +12,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The cross build holds the Qt-free core only.
 set(TAVOLEN_CORE_ONLY ON CACHE BOOL "Build only the Qt-free core and its tests")
+# A Qt for Windows built outside the compiler's folders (scripts/build-qt-windows.sh) is one more
+# root to find packages in.
+if(TAVOLEN_WINDOWS_QT)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${TAVOLEN_WINDOWS_QT})
+endif()

@@ -10,9 +10,20 @@
 # JV-Link 4.x (jvlink-update.png).
 # The build folder is TAVOLEN_BUILD_DIR (default build); it is configured when it is new.
 # Exits non-zero when a picture could not be made.
+#   screenshots.sh [folder]             the Linux program (Qt's xcb platform)
+#   screenshots.sh --windows [folder]   the Windows program under Wine with Qt's Windows platform
+#                                       plug-in (build build-win64-qt, default folder
+#                                       build-win64-qt/screenshots), in a throwaway prefix whose
+#                                       Japanese Windows fonts are mapped to IPAGothic
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+windows=0
+if [ "${1:-}" = "--windows" ]; then
+  windows=1
+  shift
+fi
 build=${TAVOLEN_BUILD_DIR:-$root/build}
+[ $windows = 1 ] && build=${TAVOLEN_WINDOWS_BUILD:-$root/build-win64-qt}
 case $build in /*) ;; *) build=$root/$build ;; esac
 out=${1:-$build/screenshots}
 mkdir -p "$out"
@@ -22,17 +33,30 @@ if ! command -v xvfb-run >/dev/null; then
   echo "screenshots: xvfb-run is needed (package xvfb)" >&2
   exit 1
 fi
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DTAVOLEN_BENCH=OFF >/dev/null
-fi
-cmake --build "$build" --target tavolen_screenshots
-
 pictures=(main-start acquisition main changes main-changes interval about)
 for p in "${pictures[@]}"; do rm -f "$out/$p.png"; done
-
-unset QT_QPA_PLATFORM
 status=0
-xvfb-run -a -s "-screen 0 1280x800x24" "$build/tests/app/tavolen_screenshots" "$out" || status=$?
+
+if [ $windows = 1 ]; then
+  [ -f "$build/build.ninja" ] || "$root/scripts/build-windows.sh" qt
+  cmake --build "$build" --target tavolen_screenshots
+  # Qt's and the compiler's DLLs from where they lie; the plug-ins through the build's qt.conf.
+  dlls=$(sed -n 's/^TAVOLEN_WINDOWS_DLL_DIRS:INTERNAL=//p' "$build/CMakeCache.txt")
+  export WINEPREFIX=$build/screenshots-prefix TAVOLEN_WINE_DLLPATH=${dlls//;/:}
+  export QT_QPA_PLATFORM=windows
+  "$root/scripts/wine-run.sh" --init
+  "$root/scripts/wine-run.sh" --japanese-fonts
+  xvfb-run -a -s "-screen 0 1280x800x24" "$root/scripts/wine-run.sh" --display \
+    "$build/tests/app/tavolen_screenshots.exe" "Z:${out//\//\\}" || status=$?
+  "$root/scripts/wine-run.sh" --done
+else
+  if [ ! -f "$build/build.ninja" ]; then
+    cmake -S "$root" -B "$build" -G Ninja -DTAVOLEN_BENCH=OFF >/dev/null
+  fi
+  cmake --build "$build" --target tavolen_screenshots
+  unset QT_QPA_PLATFORM
+  xvfb-run -a -s "-screen 0 1280x800x24" "$build/tests/app/tavolen_screenshots" "$out" || status=$?
+fi
 for p in "${pictures[@]}"; do
   if [ ! -s "$out/$p.png" ]; then
     echo "screenshots: $p.png was not written" >&2

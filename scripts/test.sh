@@ -9,12 +9,23 @@ scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# ccache keys on paths relative to the clone, so a fresh clone elsewhere reuses the cache.
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-20G}
 
 # The Windows programs (64-bit: the core's tests, the bridge and the COM stand-in; 32-bit: the
-# bridge and the COM stand-in); the plain build's Wine tests must run, not skip.
+# bridge and the COM stand-in; the whole program against Qt for Windows, which is built once per
+# machine into a cache); the plain build's Wine tests must run, not skip.
 scripts/build-windows.sh all
 # The Qt-free core's tests, built for Windows, run under Wine (one throwaway prefix).
 (cd build-win64 && ctest --output-on-failure)
+# The Windows program's window tests under Wine, offscreen (the core's tests ran just above).
+# Those that pass there so far; the acquisition and stand-in dialog tests, the application's,
+# the change handlers' and the race day's still fail or hang under Wine and are left out until
+# they are mended (`ctest -L qt` runs them all).
+(cd build-win64-qt && ctest -L qt --output-on-failure \
+  -R 'tavolen_(acquire_standin|changes_ui|racecard_grid|mainracecard)_tests')
+# The zip users download: unpacked into a fresh prefix, it starts and runs the demo race day.
+scripts/package-windows.sh --check "$(scripts/package-windows.sh)"
 # The package built from it ships both bridges; the bridge tests run both under Wine.
 scripts/build.sh build -DTAVOLEN_WERROR=ON -DTAVOLEN_WIN64_BUILD="$root/build-win64" \
   -DTAVOLEN_WIN32_BUILD="$root/build-win32" \

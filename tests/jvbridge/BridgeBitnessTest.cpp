@@ -8,20 +8,13 @@
 #include "jvlink/FileIO.h"
 #include "tests/jvbridge/StandInBridge.h"
 #include "tests/jvbridge/WineHarness.h"
+#include "tests/support/Files.h"
 
 namespace tavolen {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::Registration;
-
-fs::path Scratch(const std::string& name) {
-  const char* tmp = std::getenv("TAVOLEN_TEST_TMP");
-  const fs::path dir = fs::path(tmp && *tmp ? tmp : "/tmp") / "jvbridge-bits" / name;
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
 
 struct Reached {
   unsigned bits = 0;     // the bitness of the bridge that created the component
@@ -36,7 +29,7 @@ struct Reached {
 // first record.
 Reached Reach(const std::string& name, int rememberedBits) {
   Reached out;
-  const fs::path root = Scratch(name);
+  const fs::path root = testsupport::TempDir("jvbridge-bits/" + name);
   const fs::path clock = root / "clock.txt";
   EXPECT_TRUE(WriteFileAtomic(clock, "20240106070000"));
   bridge::JVLinkChoice choice;

@@ -22,6 +22,7 @@
 #include "tests/jvbridge/StandInBridge.h"
 #include "tests/jvbridge/WineHarness.h"
 #include "tests/reliability/RaceDayParts.h"
+#include "tests/support/Files.h"
 #include "tests/support/ForwardingJVLink.h"
 #include "tests/support/MainWindow.h"
 #include "tests/support/RecordingDesktop.h"
@@ -62,14 +63,6 @@ std::map<std::string, std::string> FilesOf(const fs::path& dir) {
   return out;
 }
 
-fs::path Scratch(const std::string& name) {
-  const char* tmp = std::getenv("TAVOLEN_TEST_TMP");
-  const fs::path dir = fs::path(tmp && *tmp ? tmp : "/tmp") / "jvbridge" / name;
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
-
 // The COM stand-in registered in both views of the prefix, as the tests start from.
 bool Registered(std::string& why) {
   return testing::RegisterStandIn(testing::Registration::Both, why);
@@ -108,8 +101,8 @@ bridge::BridgeOptions BridgeOptionsFor(const fs::path& standin, const fs::path& 
 std::unique_ptr<Side> MakeSide(const std::string& name, bool overBridge, int callsPerFile = 0,
                                int bits = 64, int dialogTimeoutMs = 0) {
   auto s = std::make_unique<Side>();
-  const fs::path root =
-      Scratch(name + (overBridge ? "-bridge" + std::to_string(bits) : "-inprocess"));
+  const fs::path root = testsupport::TempDir(
+      "jvbridge/" + name + (overBridge ? "-bridge" + std::to_string(bits) : "-inprocess"));
   s->app = root / "app";
   s->standin = root / "standin";
   fs::create_directories(s->app);
@@ -624,7 +617,7 @@ TEST_F(BridgeEndToEnd, ComponentNotRegisteredEndsTheStartWithTheMessageAndWrites
   TAVOLEN_REQUIRE_WINE();
   std::string registration;
   ASSERT_TRUE(testing::RegisterStandIn(testing::Registration::None, registration)) << registration;
-  const fs::path root = Scratch("unregistered");
+  const fs::path root = testsupport::TempDir("jvbridge/unregistered");
   const fs::path app = root / "app";
   fs::create_directories(app);
   RecordingDesktop desktop;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <utility>
 
 #include "jvbridge/BridgeSettings.h"
 
@@ -48,14 +49,20 @@ TEST(BridgeSettings, DefaultsPutTheBridgeBesideTheProgramAndRunItWithWine) {
   EXPECT_EQ(o.callTimeoutMs, 60000);
 }
 
-// Without a bridge named in the settings, the one beside the program wins over the one an
-// install put into its bridge folder; with neither, the start names the one beside the program.
-TEST(BridgeSettings, TheBridgeIsFoundBesideTheProgramOrInTheInstall) {
-  const fs::path root = Ini("x", "").parent_path() / "search";
+// Empty program and install folders (bin, libexec/tavolen) in a folder of their own.
+std::pair<fs::path, fs::path> ProgramFolders(const std::string& ini, const std::string& name) {
+  const fs::path root = Ini(ini, "").parent_path() / name;
   fs::remove_all(root);
   const fs::path bin = root / "bin", installed = root / "libexec" / "tavolen";
   fs::create_directories(bin);
   fs::create_directories(installed);
+  return {bin, installed};
+}
+
+// Without a bridge named in the settings, the one beside the program wins over the one an
+// install put into its bridge folder; with neither, the start names the one beside the program.
+TEST(BridgeSettings, TheBridgeIsFoundBesideTheProgramOrInTheInstall) {
+  const auto [bin, installed] = ProgramFolders("x", "search");
   const JVLinkChoice choice;
   EXPECT_EQ(BridgeProgram(choice, bin, installed), (bin / kBridgeProgramName).string());
 
@@ -75,11 +82,7 @@ TEST(BridgeSettings, TheBridgeIsFoundBesideTheProgramOrInTheInstall) {
 // Both bitnesses of an install are found, the one that worked last first, an old bridge last;
 // bridges beside the program win over the install's.
 TEST(BridgeSettings, BothBridgesAreFoundTheBitnessThatWorkedFirst) {
-  const fs::path root = Ini("y", "").parent_path() / "bits";
-  fs::remove_all(root);
-  const fs::path bin = root / "bin", installed = root / "libexec" / "tavolen";
-  fs::create_directories(bin);
-  fs::create_directories(installed);
+  const auto [bin, installed] = ProgramFolders("y", "bits");
   for (const char* name : {kBridge64Name, kBridge32Name, kBridgeProgramName})
     std::ofstream(installed / name) << "MZ";
   const auto at = [](const fs::path& f, const char* name) { return (f / name).string(); };

@@ -60,24 +60,23 @@ namespace tavolen::testing {
 bool WineRequired();
 }  // namespace tavolen::testing
 
-// Skips the test when Wine or the cross build is missing (or TAVOLEN_SKIP_WINE is set), saying
-// which; fails instead when the Wine tests are required.
-#define TAVOLEN_REQUIRE_WINE()                                                      \
-  do {                                                                              \
-    if (!::tavolen::testing::TheWine().usable()) {                                  \
-      if (::tavolen::testing::WineRequired())                                       \
-        FAIL() << "Wine tests required but: " << ::tavolen::testing::TheWine().why; \
-      GTEST_SKIP() << "Wine tests skipped: " << ::tavolen::testing::TheWine().why;  \
-    }                                                                               \
+// Skips the test when a part it needs is missing, saying which; fails instead when the Wine
+// tests are required.
+#define TAVOLEN_REQUIRE_WINE_PART(usable, why, what)                                 \
+  do {                                                                               \
+    if (!::tavolen::testing::TheWine().usable) {                                     \
+      if (::tavolen::testing::WineRequired())                                        \
+        FAIL() << what " tests required but: " << ::tavolen::testing::TheWine().why; \
+      GTEST_SKIP() << what " tests skipped: " << ::tavolen::testing::TheWine().why;  \
+    }                                                                                \
   } while (0)
 
+// Wine and the cross build (or TAVOLEN_SKIP_WINE set).
+#define TAVOLEN_REQUIRE_WINE() TAVOLEN_REQUIRE_WINE_PART(usable(), why, "Wine")
+
 // The same for the 32-bit programs (the 32-bit cross build and Wine's 32-bit part).
-#define TAVOLEN_REQUIRE_WINE32()                                                             \
-  do {                                                                                       \
-    TAVOLEN_REQUIRE_WINE();                                                                  \
-    if (!::tavolen::testing::TheWine().usable32()) {                                         \
-      if (::tavolen::testing::WineRequired())                                                \
-        FAIL() << "32-bit Wine tests required but: " << ::tavolen::testing::TheWine().why32; \
-      GTEST_SKIP() << "32-bit Wine tests skipped: " << ::tavolen::testing::TheWine().why32;  \
-    }                                                                                        \
+#define TAVOLEN_REQUIRE_WINE32()                                 \
+  do {                                                           \
+    TAVOLEN_REQUIRE_WINE();                                      \
+    TAVOLEN_REQUIRE_WINE_PART(usable32(), why32, "32-bit Wine"); \
   } while (0)
