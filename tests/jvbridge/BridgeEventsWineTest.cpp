@@ -44,9 +44,7 @@ QApplication& EventsApp() {
 }
 
 fs::path EventScratch(const std::string& name) {
-  const char* tmp = std::getenv("TAVOLEN_TEST_TMP");
-  const fs::path dir = fs::path(tmp && *tmp ? tmp : "/tmp") / "jvbridge" / name;
-  fs::remove_all(dir);
+  const fs::path dir = testsupport::TempDir("jvbridge/" + name);
   fs::create_directories(dir / "app");
   fs::create_directories(dir / "standin");
   return dir;
@@ -103,10 +101,7 @@ struct Side {
 
 TEST(BridgeEventsUnderWine, EveryChangeAnnouncedWithinTwoSecondsOnceAndTheFilesAsWithoutEvents) {
   EventsApp();
-  if (!TheWine().usable()) {
-    if (testing::WineRequired()) FAIL() << TheWine().why;
-    GTEST_SKIP() << "Wine tests skipped: " << TheWine().why;
-  }
+  TAVOLEN_REQUIRE_WINE();
   const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
   ASSERT_FALSE(dll.empty()) << "the COM stand-in was not built";
   ASSERT_EQ(TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}), 0);
@@ -258,10 +253,7 @@ void DescribeAndWatch(int bits) {
 
 TEST(BridgeEventsUnderWine, DescribeShowsTheSourceInterfaceAndWatchPrintsEachEvent) {
   EventsApp();
-  if (!TheWine().usable()) {
-    if (testing::WineRequired()) FAIL() << TheWine().why;
-    GTEST_SKIP() << "Wine tests skipped: " << TheWine().why;
-  }
+  TAVOLEN_REQUIRE_WINE();
   const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
   ASSERT_FALSE(dll.empty()) << "the COM stand-in was not built";
   ASSERT_EQ(TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}), 0);
