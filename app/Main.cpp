@@ -617,7 +617,8 @@ int TMainForm::RunModal(QDialog& dialog) {
 // ---- Change monitoring ----
 
 void TMainForm::SetUpWatch() {
-  watch_ = new ChangeWatch(JVLink1, DataFolder(), errorLog_, desktop_, clock_, this);
+  watch_ = new ChangeWatch(JVLink1, DataFolder(), errorLog_, desktop_, clock_, this,
+                           IniGT1.Read(Settings::ChangeEvents));
   watch_->SetSessionHeldElsewhere([this] { return AcquisitionHoldsSession(); });
   new DeferredJVInit(*this, *watch_);
   WatchLabel = new QLabel(this);

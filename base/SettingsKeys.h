@@ -38,6 +38,8 @@ inline constexpr Setting<int> ChangeWindowTop{"Henkolocate", "top", 10};
 inline constexpr Setting<int> ChangeWindowLeft{"Henkolocate", "left", 10};
 // The automatic check interval in minutes (CheckInterval.h has its limits).
 inline constexpr Setting<int> CheckInterval{"Time", "AutoRdataGet", kCheckIntervalDefault};
+// JV-Link's change events besides the timer's checks (on unless 0).
+inline constexpr Setting<bool> ChangeEvents{"Time", "ChangeEvents", true};
 // The "yyyy/mm/dd hh:nn:ss" from which the next acquisition asks for data.
 inline constexpr Setting<SjisString> LastAcquisition{"JvDataGet", "LastTime"};
 // The date list's "close" menu item (N5) checked.

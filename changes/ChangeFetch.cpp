@@ -3,6 +3,7 @@
 #include "base/FailureText.h"
 #include "jvlink/ChangeFiles.h"
 #include "jvlink/JVData_Structure.h"
+#include "jvlink/JVEvents.h"
 #include "jvlink/KeibaFunc.h"
 #include "jvlink/TextLines.h"
 
@@ -62,8 +63,9 @@ ChangeFetchOutcome ChangeFetch::Fetch(const ChangeFetchRequest& request) {
   // session: JV-Link would refuse it, and its close would end the running one.
   if (running_) return ChangeFetchOutcome::Busy;
   if (!request.dateSelected) return ChangeFetchOutcome::NothingToFetch;
-  const std::string key = RequestKey(request.raceTable);
-  if (ReadNumber(key) <= 0) return ChangeFetchOutcome::NothingToFetch;
+  const bool announcement = !request.announcementKey.empty();
+  const std::string key = announcement ? request.announcementKey : RequestKey(request.raceTable);
+  if (!announcement && ReadNumber(key) <= 0) return ChangeFetchOutcome::NothingToFetch;
 
   static const SjisString kFetching = Sj("開催速報データ取得中");
   // The race table may be replaced while messages run; the error text is fixed now.
@@ -86,12 +88,13 @@ ChangeFetchOutcome ChangeFetch::Fetch(const ChangeFetchRequest& request) {
   try {
     SetStatus(kFetching);
     if (processEvents_) processEvents_();
-    const int rc = jvlink_.JVRTOpen(u"0B14", Wide(key));
-    if (rc != 0) {
+    const int rc = jvlink_.JVRTOpen(announcement ? Wide(kAnnouncementSpec) : u"0B14", Wide(key));
+    openResult_ = rc;
+    if (rc == 0) {
+      ReadChangeRecords();
+    } else if (!announcement) {  // a failing announcement is its caller's to report
       desktop_.Beep();
       LogError(OpenErrorText(std::span(&race, 1), 0, rc));
-    } else {
-      ReadChangeRecords();
     }
   } catch (...) {
     SetStatus({});

@@ -22,6 +22,10 @@ struct ChangeFetchRequest {
   std::span<const std::string> raceTable;  // the loaded meeting's RA records (1272 bytes each)
   int selectedRace = -1;                   // the race whose card is shown, -1 when none
   bool automaticRun = false;               // run by the schedule: no beep at a good close
+  // Not empty: fetch the records of this one announcement (JVRTOpen "0B16" with this key, the
+  // key of a change event) instead of the day's; raceTable is then not used. A failing open
+  // is left to the caller to report (openResult), without beep or error line.
+  std::string announcementKey = {};
 };
 
 enum class ChangeFetchOutcome {
@@ -57,6 +61,8 @@ class ChangeFetch {
   void RunWhenSessionClosed(std::function<void()> action);
 
   const SjisString& statusText() const { return status_; }
+  // The JVRTOpen result of the last fetch that called it.
+  int openResult() const { return openResult_; }
   // Records stored by the last fetch.
   int storedRecords() const { return stored_; }
   // True when the last fetch logged a JV-Link error or could not store a record: the check
@@ -100,6 +106,7 @@ class ChangeFetch {
   SjisString pendingError_;  // shown in the general error box once the session is closed
   SjisString loggedError_;   // the first error line the last fetch logged
   int stored_ = 0;
+  int openResult_ = 0;
 };
 
 }  // namespace tavolen

@@ -49,7 +49,7 @@ SjisString FirstRaceText(const std::vector<std::string>& raceTable) {
 }
 
 ChangeWatch::ChangeWatch(JVLink& jvLink, fs::path dataFolder, ErrorLog& errorLog, Desktop& desktop,
-                         const Clock& clock, QObject* parent)
+                         const Clock& clock, QObject* parent, bool useEvents)
     : QObject(parent),
       jvLink_(jvLink),
       dataFolder_(std::move(dataFolder)),
@@ -67,10 +67,36 @@ ChangeWatch::ChangeWatch(JVLink& jvLink, fs::path dataFolder, ErrorLog& errorLog
   wakeTimer_->setObjectName(QStringLiteral("WakeTimer"));
   connect(wakeTimer_, &QTimer::timeout, this, &ChangeWatch::WakeTick);
   wakeTimer_->start(kWakeCheckMs);
+  // JV-Link's change events: each announcement of the watched day is fetched as it comes and
+  // goes through the evaluation and announcement of a check.
+  events_ = std::make_unique<ChangeEvents>(
+      jvLink_, *fetch_, errorLog, useEvents,
+      ChangeEventHooks{[this] {
+                         return checkTimer_->isActive() && IsToday()
+                                    ? ChangeFetch::RequestKey(day_.raceTable)
+                                    : std::string();
+                       },
+                       [this] { return checking_ || (heldElsewhere_ && heldElsewhere_()); },
+                       [this] {
+                         Evaluate();
+                         emit checked();
+                       },
+                       [this] {
+                         CheckNow(true);
+                         emit checked();
+                       }});
+  eventTimer_ = new QTimer(this);
+  eventTimer_->setObjectName(QStringLiteral("ChangeEventTimer"));
+  connect(eventTimer_, &QTimer::timeout, this, [this] { events_->Poll(); });
+  eventTimer_->start(ChangeEvents::kPollMs);
   UpdateStatus();
 }
 
-ChangeWatch::~ChangeWatch() = default;
+ChangeWatch::~ChangeWatch() {
+  // The events go first: their listener and hooks refer to the rest.
+  eventTimer_->stop();
+  events_.reset();
+}
 
 void ChangeWatch::SetDay(WatchedDay day) {
   checkTimer_->stop();

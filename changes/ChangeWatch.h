@@ -7,6 +7,10 @@
 // CheckNow is the one entry point for "fetch and evaluate now": the check timer calls it, and
 // so may anything else that learns of new change information. A call while a check runs does
 // nothing.
+//
+// JV-Link's change events (ChangeEvents) are the watch's too: once today's day is watched,
+// each announcement is fetched as it comes and announced through the same evaluation and
+// news signal as a check's; the check timer stays the safety net.
 #pragma once
 
 #include <QObject>
@@ -19,6 +23,7 @@
 #include "base/CheckInterval.h"
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
+#include "changes/ChangeEvents.h"
 #include "changes/ChangeFetch.h"
 #include "jvlink/ChangeFiles.h"
 #include "jvlink/Clock.h"
@@ -44,8 +49,9 @@ struct WatchedDay {
 class ChangeWatch : public QObject {
   Q_OBJECT
  public:
+  // useEvents false: JV-Link's change events are switched off (the error log says so once).
   ChangeWatch(JVLink& jvLink, fs::path dataFolder, ErrorLog& errorLog, Desktop& desktop,
-              const Clock& clock, QObject* parent = nullptr);
+              const Clock& clock, QObject* parent = nullptr, bool useEvents = true);
   ~ChangeWatch() override;
 
   // A day was loaded: the check timer restarts with its interval when the day is today and
@@ -82,6 +88,8 @@ class ChangeWatch : public QObject {
   const SjisString& State() const { return state_; }
   const SjisString& Detail() const { return detail_; }
   QTimer* CheckTimer() const { return checkTimer_; }
+  // The change events, polled by the timer "ChangeEventTimer" every ChangeEvents::kPollMs.
+  ChangeEvents& Events() const { return *events_; }
 
  signals:
   // The evaluation's five lists, after every evaluation.
@@ -123,6 +131,9 @@ class ChangeWatch : public QObject {
   SjisString state_, detail_;
   LocalDateTime wakeWall_;
   long long wakeMonoMs_ = -1;
+  // Last: it refers to the fetch, the day and the timers above.
+  std::unique_ptr<ChangeEvents> events_;
+  QTimer* eventTimer_ = nullptr;
 };
 
 // The first post time of a race table as "hh:nn" with its race ("福島1R 09:50発走"); empty for

@@ -46,6 +46,9 @@ void Run(std::string_view input) {
       std::u16string title;
       if (DecodeWindow(f.payload, waiting, title, error))
         FUZZ_CHECK(EncodeWindow(waiting, title).substr(kHeaderSize) == f.payload);
+      Event ev;
+      if (DecodeEvent(f.payload, ev, error))
+        FUZZ_CHECK(EncodeEvent(ev).substr(kHeaderSize) == f.payload);
       Call c;
       if (DecodeCall(f.payload, c, error))
         FUZZ_CHECK(EncodeCall(c).substr(kHeaderSize) == f.payload);

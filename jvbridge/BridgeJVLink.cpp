@@ -220,6 +220,13 @@ Result BridgeJVLink::Exchange(const Call& call) {
     if (!NextFrame(frame, windowUp_ ? std::numeric_limits<int>::max() : timeout, OpName(call.op),
                    why))
       Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") + why);
+    // Events the component raised before its answer come as frames of their own: kept for
+    // DeliverEvents.
+    if (frame.kind == Kind::Event) {
+      if (!KeepEvent(frame, why))
+        Fail(Named("JV-Linkの呼び出しに失敗しました", call.op) + Sj("。\n") + why);
+      continue;
+    }
     if (frame.kind != Kind::Window) break;
     bool waiting = false;
     std::u16string title;
@@ -258,6 +265,12 @@ Result BridgeJVLink::Transact(const Call& call) {
       init.op = Op::JVInit;
       init.text1 = sid_;
       Exchange(init);
+    }
+    // ... and the watch of the events, when it was on.
+    if (watching_ && hello_.events && call.op != Op::JVWatchEvent) {
+      Call watch;
+      watch.op = Op::JVWatchEvent;
+      watching_ = Exchange(watch).result == 0;
     }
   }
   return Exchange(call);
@@ -420,6 +433,12 @@ class PooledJVLink final : public JVLink {
     return inner_->JVRTOpen(dataspec, key);
   }
   void JVCancel() override { inner_->JVCancel(); }
+  int JVWatchEvent() override { return inner_->JVWatchEvent(); }
+  int JVWatchEventClose() override { return inner_->JVWatchEventClose(); }
+  void DeliverEvents() override {
+    inner_->SetEventListener(eventListener());
+    inner_->DeliverEvents();
+  }
 
  private:
   std::unique_ptr<BridgeJVLink> inner_;

@@ -69,8 +69,19 @@ class BridgeJVLink final : public JVLink {
   int JVRead(std::u16string& buff, int& size, std::u16string& filename) override;
   int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override;
   void JVCancel() override;
+  // Events (BridgeEvents.cpp): the bridge forwards the component's events as frames of their
+  // own between answers. Those read with an answer are kept; DeliverEvents takes the ones that
+  // came while no call ran and hands every kept one to the listener, in order. A bridge whose
+  // hello says it has no events answers JVWatchEvent with kJVEventsUnsupported. A bridge
+  // started anew after a failure gets JVWatchEvent again when the watch was on.
+  int JVWatchEvent() override;
+  int JVWatchEventClose() override;
+  void DeliverEvents() override;
+  bool EventsAvailable() const { return hello_.events; }
 
  private:
+  // Keeps an event frame read while waiting for an answer; false when it is not well formed.
+  bool KeepEvent(const Frame& frame, SjisString& why);
   bool StartOne(const BridgeLaunch& launch, SjisString& why);
   Result Transact(const Call& call);
   Result Exchange(const Call& call);
@@ -105,6 +116,8 @@ class BridgeJVLink final : public JVLink {
   // The largest size the program offered JVRead since the session began: its records must be
   // shorter, whatever size a read gave back.
   std::int32_t sizeOffered_ = 0;
+  std::deque<Event> events_;  // read, not yet delivered
+  bool watching_ = false;     // JVWatchEvent succeeded on the running component
   // How the program passes JVRead's size, learnt from its calls, so that every read made ahead
   // is offered what the program would pass on that call: the size the read before gave back
   // (one variable, as the contract's loops do), the same size every time, or neither (then

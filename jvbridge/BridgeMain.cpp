@@ -5,6 +5,7 @@
 //
 //   tavolen-jvlink-bridge            serve the program (started by it)
 //   tavolen-jvlink-bridge --describe print the installed component's type information
+//   tavolen-jvlink-bridge --watch    print each event of the component as it arrives
 #include <windows.h>
 // windows.h first: the COM headers need it.
 #include <objbase.h>
@@ -12,11 +13,13 @@
 
 #include <cstdio>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "jvbridge/Dispatch.h"
+#include "jvbridge/EventSink.h"
 #include "jvbridge/Protocol.h"
 #include "jvbridge/WindowWatch.h"
 
@@ -86,7 +89,10 @@ void ReadInput(Inbox& inbox) {
   }
 }
 
+// Frames are written whole: the window watch's thread and the event sink both write.
 bool WriteAll(const std::string& bytes) {
+  static std::mutex writing;
+  std::lock_guard lock(writing);
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   const char* p = bytes.data();
   size_t left = bytes.size();
@@ -202,7 +208,20 @@ std::wstring HelloLine(const Hello& h) {
 int Serve() {
   IDispatch* component = nullptr;
   const HRESULT created = CreateComponent(&component);
-  const Hello hello = Describe(created, component);
+  Hello hello = Describe(created, component);
+  // The component's events go out as frames of their own, between answers (the sink is
+  // called on this thread while messages are dispatched; WriteAll keeps them whole among the
+  // window watch's frames).
+  std::unique_ptr<ComponentEvents> events;
+  if (component) {
+    events = std::make_unique<ComponentEvents>(
+        component, [](const std::u16string& name, const std::u16string& key) {
+          WriteAll(EncodeEvent(Event{name, key}));
+        });
+    hello.events = events->connected();
+    hello.eventsText.assign(events->text().begin(), events->text().end());
+    Say(L"events: " + events->text());
+  }
   Say(HelloLine(hello));
   if (!WriteAll(EncodeHello(hello))) return 3;
   if (!component) return 2;
@@ -259,6 +278,75 @@ int Serve() {
       if (ended) running = false;
     }
   }
+  events.reset();
+  component->Release();
+  return code;
+}
+
+// --watch: JVInit, JVWatchEvent, then every event as one line "hh:mm:ss name key" (UTF-8)
+// until the input ends, Enter (not a frame) or Ctrl+C.
+int WatchMain() {
+  IDispatch* component = nullptr;
+  const HRESULT hr = CreateComponent(&component);
+  Say(HelloLine(Describe(hr, component)));
+  if (!component) return 2;
+  auto print = [](const std::wstring& line) {
+    const std::wstring text = line + L"\n";
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), n,
+                        nullptr, nullptr);
+    WriteAll(utf8);
+  };
+  int code = 0;
+  {
+    ComponentEvents events(
+        component, [&print](const std::u16string& name, const std::u16string& key) {
+          SYSTEMTIME t;
+          GetLocalTime(&t);
+          wchar_t at[16];
+          std::swprintf(at, 16, L"%02u:%02u:%02u", t.wHour, t.wMinute, t.wSecond);
+          print(std::wstring(at) + L" " + Wide(name) + L" " + Wide(key) + L" (" +
+                std::to_wstring(key.size()) + L" characters)");
+        });
+    print(L"events: " + events.text());
+    ComponentCaller caller(component);
+    Call init;
+    init.op = Op::JVInit;
+    init.text1 = u"UNKNOWN";
+    const Result i = caller.Run(init);
+    Call watch;
+    watch.op = Op::JVWatchEvent;
+    const Result w = caller.Run(watch);
+    print(L"JVInit " + std::to_wstring(i.result) + L", JVWatchEvent " +
+          (w.hresult < 0 ? Wide(w.hresultText) : std::to_wstring(w.result)));
+    if (!events.connected() || w.hresult < 0 || w.result != 0) {
+      code = 3;
+    } else {
+      print(L"waiting for events (Enter or Ctrl+C ends)");
+      Inbox inbox;
+      std::thread reader(ReadInput, std::ref(inbox));
+      reader.detach();
+      for (;;) {
+        HANDLE event = inbox.event();
+        MsgWaitForMultipleObjectsEx(1, &event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+          TranslateMessage(&msg);
+          DispatchMessageW(&msg);
+        }
+        Frame f;
+        bool ended = false;
+        while (inbox.Pop(f, ended)) {
+        }
+        if (ended) break;
+      }
+      Call close;
+      close.op = Op::JVWatchEventClose;
+      caller.Run(close);
+    }
+  }
   component->Release();
   return code;
 }
@@ -270,6 +358,7 @@ int DescribeMain() {
   std::wstring text = L"tavolen-jvlink-bridge: " + HelloLine(hello) + L"\n";
   if (component) {
     text += DescribeComponent(component);
+    text += DescribeSourceInterface(component);
     component->Release();
   }
   const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
@@ -292,8 +381,10 @@ int wmain(int argc, wchar_t** argv) {
   int code = 0;
   if (argc > 1 && std::wstring(argv[1]) == L"--describe") {
     code = DescribeMain();
+  } else if (argc > 1 && std::wstring(argv[1]) == L"--watch") {
+    code = WatchMain();
   } else if (argc > 1) {
-    Say(L"usage: tavolen-jvlink-bridge [--describe]");
+    Say(L"usage: tavolen-jvlink-bridge [--describe | --watch]");
     code = 64;
   } else {
     code = Serve();

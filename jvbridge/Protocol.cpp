@@ -131,15 +131,16 @@ size_t EntryBytes(const ReadEntry& e) {
 
 const char* OpName(Op op) {
   // By the operation's number, from Op::JVInit on.
-  static constexpr const char* kNames[] = {"JVInit",   "JVClose", "JVSetUIProperties", "JVOpen",
-                                           "JVStatus", "JVRead",  "JVRTOpen",          "JVCancel"};
+  static constexpr const char* kNames[] = {
+      "JVInit", "JVClose",  "JVSetUIProperties", "JVOpen",       "JVStatus",
+      "JVRead", "JVRTOpen", "JVCancel",          "JVWatchEvent", "JVWatchEventClose"};
   const auto v = static_cast<std::uint32_t>(op);
   return IsOp(v) ? kNames[v - static_cast<std::uint32_t>(Op::JVInit)] : "?";
 }
 
 bool IsOp(std::uint32_t v) {
   return v >= static_cast<std::uint32_t>(Op::JVInit) &&
-         v <= static_cast<std::uint32_t>(Op::JVCancel);
+         v <= static_cast<std::uint32_t>(Op::JVWatchEventClose);
 }
 
 std::string EncodeHello(const Hello& h) {
@@ -153,6 +154,8 @@ std::string EncodeHello(const Hello& h) {
   w.Text(h.message);
   w.U32(h.views);
   w.Text(h.componentVersion);
+  w.U32(h.events ? 1 : 0);
+  w.Text(h.eventsText);
   return w.Frame(Kind::Hello);
 }
 
@@ -199,6 +202,23 @@ std::string EncodeQuit() {
   return Writer().Frame(Kind::Quit);
 }
 
+std::string EncodeEvent(const Event& e) {
+  Writer w;
+  w.Text(e.name);
+  w.Text(e.key);
+  return w.Frame(Kind::Event);
+}
+
+bool DecodeEvent(std::string_view payload, Event& e, SjisString& error) {
+  Reader r(payload);
+  r.Text(e.name) && r.Text(e.key);
+  if (!r.Complete()) {
+    error = LengthError();
+    return false;
+  }
+  return true;
+}
+
 std::string EncodeWindow(bool waiting, std::u16string_view title) {
   Writer w;
   w.U32(waiting ? 1 : 0);
@@ -236,7 +256,7 @@ FrameReader::State FrameReader::Next(Frame& frame) {
   const char kind = buffer_[3];
   if (kind != static_cast<char>(Kind::Hello) && kind != static_cast<char>(Kind::Call) &&
       kind != static_cast<char>(Kind::Result) && kind != static_cast<char>(Kind::Quit) &&
-      kind != static_cast<char>(Kind::Window)) {
+      kind != static_cast<char>(Kind::Event) && kind != static_cast<char>(Kind::Window)) {
     error_ = Sj("JV-Linkブリッジから不正なデータを受け取りました。");
     buffer_.clear();
     return State::Broken;
@@ -268,18 +288,20 @@ bool DecodeHello(std::string_view payload, Hello& h, SjisString& error) {
             Sj("、必要なのは ") + std::to_string(kProtocolVersion) + Sj("）。");
     return false;
   }
-  std::uint32_t created = 0;
+  std::uint32_t created = 0, events = 0;
   r.U32(h.bits) && r.U32(h.codePage) && r.Text(h.locale) && r.U32(created) && r.I32(h.hresult) &&
-      r.Text(h.message) && r.U32(h.views) && r.Text(h.componentVersion);
+      r.Text(h.message) && r.U32(h.views) && r.Text(h.componentVersion) && r.U32(events) &&
+      r.Text(h.eventsText);
   if (!r.Complete()) {
     error = LengthError();
     return false;
   }
-  if (created > 1 || h.views > (kView32 | kView64 | kViewsUnread)) {
+  if (created > 1 || events > 1 || h.views > (kView32 | kView64 | kViewsUnread)) {
     error = Sj("JV-Linkブリッジから不正なデータを受け取りました。");
     return false;
   }
   h.created = created != 0;
+  h.events = events != 0;
   return true;
 }
 

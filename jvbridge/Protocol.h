@@ -18,7 +18,7 @@
 
 namespace tavolen::bridge {
 
-inline constexpr std::uint32_t kProtocolVersion = 3;
+inline constexpr std::uint32_t kProtocolVersion = 4;
 inline constexpr std::uint32_t kMaxPayload = 256 * 1024;
 inline constexpr std::size_t kHeaderSize = 8;
 // A read-ahead asks for at most this many reads, and the bridge starts no further read once
@@ -32,6 +32,7 @@ enum class Kind : char {
   Call = 'C',    // program -> bridge
   Result = 'R',  // bridge -> program, one per call
   Quit = 'Q',    // program -> bridge: release the component and end
+  Event = 'E',   // bridge -> program, between answers: an event of the component (version 4)
   Window = 'W',  // bridge -> program, during a call: a window of the component waits or is gone
 };
 
@@ -45,6 +46,8 @@ enum class Op : std::uint32_t {
   JVRead = 6,
   JVRTOpen = 7,
   JVCancel = 8,
+  JVWatchEvent = 9,  // the event mechanism (version 4)
+  JVWatchEventClose = 10,
 };
 const char* OpName(Op op);
 bool IsOp(std::uint32_t value);
@@ -67,6 +70,16 @@ struct Hello {
   std::uint32_t views = 0;     // kView32 | kView64, or kViewsUnread
   // The component's version from its type information ("5.0" ...), empty when it offers none.
   std::u16string componentVersion;
+  // A sink is connected to the component's source interface, so its events come as event
+  // frames; and what was found (the interface's name, or why there is none).
+  bool events = false;
+  std::u16string eventsText = {};
+};
+
+// One event of the component: its name on the source interface and its string argument.
+struct Event {
+  std::u16string name;
+  std::u16string key;
 };
 
 // One call: the operation and its in-arguments (the others stay empty).
@@ -120,6 +133,7 @@ std::string EncodeHello(const Hello& h);
 std::string EncodeCall(const Call& c);
 std::string EncodeResult(const Result& r);
 std::string EncodeQuit();
+std::string EncodeEvent(const Event& e);
 // During a call: a visible window of the component appeared (waiting true, with its title) or
 // every such window is gone again.
 std::string EncodeWindow(bool waiting, std::u16string_view title);
@@ -158,6 +172,7 @@ class FrameReader {
 bool DecodeHello(std::string_view payload, Hello& h, SjisString& error);
 bool DecodeCall(std::string_view payload, Call& c, SjisString& error);
 bool DecodeResult(std::string_view payload, const Call& call, Result& r, SjisString& error);
+bool DecodeEvent(std::string_view payload, Event& e, SjisString& error);
 
 // The bridge's side of a JVRead call: runs read (one JVRead of the component) until a result
 // is not a record (it ends the batch as its last read), the call's count is reached, one more

@@ -26,9 +26,35 @@ class JVLinkFailure : public std::runtime_error {
   SjisString message_;
 };
 
+// The events JV-Link raises on its source interface after JVWatchEvent, each with one string:
+// for the five change events a key for JVRTOpen("0B16", key), which answers the records of that
+// one announcement (JVEvents.h has the names and the key's parts).
+enum class JVEvent { JockeyChange, Weather, CourseChange, Avoid, TimeChange, Pay, Weight };
+
+// Receives the events of a JV-Link on the program's own thread, from JVLink::DeliverEvents.
+// A listener must not call the JV-Link from inside: it notes the event and acts later.
+class JVEventListener {
+ public:
+  virtual ~JVEventListener() = default;
+  virtual void JVLinkEvent(JVEvent event, const std::u16string& key) = 0;
+};
+
+// JVWatchEvent's result of a JV-Link that has no events.
+inline constexpr int kJVEventsUnsupported = -9001;
+
 class JVLink {
  public:
   virtual ~JVLink() = default;
+
+  // The event mechanism: JVWatchEvent starts it, JVWatchEventClose ends it (0 = done). Events
+  // reach the listener set here only from DeliverEvents, which the owner calls often (a short
+  // timer) while it watches; it hands over what has arrived and returns at once. A JV-Link
+  // without events answers kJVEventsUnsupported and never delivers any.
+  virtual int JVWatchEvent() { return kJVEventsUnsupported; }
+  virtual int JVWatchEventClose() { return kJVEventsUnsupported; }
+  virtual void DeliverEvents() {}
+  void SetEventListener(JVEventListener* listener) { eventListener_ = listener; }
+  JVEventListener* eventListener() const { return eventListener_; }
 
   // True while a call waits for its answer and lets window messages run: a timer tick that
   // would make another call is skipped then.
@@ -53,6 +79,15 @@ class JVLink {
   virtual int JVRead(std::u16string& buff, int& size, std::u16string& filename) = 0;
   virtual int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) = 0;
   virtual void JVCancel() = 0;
+
+ protected:
+  // Hands one event to the listener, if any.
+  void RaiseEvent(JVEvent event, const std::u16string& key) {
+    if (eventListener_) eventListener_->JVLinkEvent(event, key);
+  }
+
+ private:
+  JVEventListener* eventListener_ = nullptr;
 };
 
 // A delivered record as the code page 932 bytes whose positions the record layouts give.

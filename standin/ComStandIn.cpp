@@ -31,6 +31,7 @@
 
 #include "jvlink/Clock.h"
 #include "jvlink/FileIO.h"
+#include "standin/ComStandInEvents.h"
 #include "standin/StandIn.h"
 #include "standin/Traits.h"
 
@@ -55,7 +56,9 @@ enum Id : DISPID {
   kJVStatus,
   kJVRead,
   kJVRTOpen,
-  kJVCancel
+  kJVCancel,
+  kJVWatchEvent,
+  kJVWatchEventClose
 };
 
 const std::map<std::wstring, DISPID>& Names() {
@@ -66,7 +69,9 @@ const std::map<std::wstring, DISPID>& Names() {
                                                        {L"jvstatus", kJVStatus},
                                                        {L"jvread", kJVRead},
                                                        {L"jvrtopen", kJVRTOpen},
-                                                       {L"jvcancel", kJVCancel}};
+                                                       {L"jvcancel", kJVCancel},
+                                                       {L"jvwatchevent", kJVWatchEvent},
+                                                       {L"jvwatcheventclose", kJVWatchEventClose}};
   return names;
 }
 
@@ -155,11 +160,13 @@ class JVLinkObject final : public IDispatch {
       options.callsPerFile = std::stoi(n);
     clock_ = std::make_unique<FileClock>(path(Env(L"TAVOLEN_STANDIN_CLOCK")));
     link_ = std::make_unique<tavolen::StandInJVLink>(*clock_, options);
+    events_ = std::make_unique<tavolen::ComStandInEvents>(static_cast<IDispatch*>(this), *link_);
   }
   ~JVLinkObject() { --liveObjects; }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (events_ && events_->QueryInterface(iid, out) == S_OK) return S_OK;
     return OfferOne(static_cast<IDispatch*>(this), IID_IDispatch, iid, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
@@ -240,6 +247,7 @@ class JVLinkObject final : public IDispatch {
   std::atomic<long> refs_{1};
   std::unique_ptr<FileClock> clock_;
   std::unique_ptr<tavolen::StandInJVLink> link_;
+  std::unique_ptr<tavolen::ComStandInEvents> events_;  // connection point, class information
   std::map<DISPID, int> calls_;
   ITypeInfo* typeInfo_ = nullptr;
   bool typeInfoTried_ = false;
@@ -304,8 +312,9 @@ HRESULT JVLinkObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p,
   if (!p) return E_INVALIDARG;
   if (p->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
   static const std::map<DISPID, UINT> counts = {
-      {kJVInit, 1},   {kJVClose, 0}, {kJVSetUIProperties, 0}, {kJVOpen, 6},
-      {kJVStatus, 0}, {kJVRead, 3},  {kJVRTOpen, 2},          {kJVCancel, 0}};
+      {kJVInit, 1},       {kJVClose, 0},          {kJVSetUIProperties, 0}, {kJVOpen, 6},
+      {kJVStatus, 0},     {kJVRead, 3},           {kJVRTOpen, 2},          {kJVCancel, 0},
+      {kJVWatchEvent, 0}, {kJVWatchEventClose, 0}};
   auto count = counts.find(id);
   if (count == counts.end()) return DISP_E_MEMBERNOTFOUND;
   if (p->cArgs != count->second) return DISP_E_BADPARAMCOUNT;
@@ -372,6 +381,12 @@ HRESULT JVLinkObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p,
       r = link_->JVRTOpen(spec, key);
       break;
     }
+    case kJVWatchEvent:
+      r = link_->JVWatchEvent();
+      break;
+    case kJVWatchEventClose:
+      r = link_->JVWatchEventClose();
+      break;
     case kJVCancel:
       link_->JVCancel();
       if (result) VariantInit(result);

@@ -8,8 +8,9 @@
 namespace tavolen {
 namespace {
 
-constexpr std::string_view kOperations[] = {"JVInit",   "JVClose", "JVSetUIProperties", "JVOpen",
-                                            "JVStatus", "JVRead",  "JVRTOpen"};
+constexpr std::string_view kOperations[] = {"JVInit",   "JVClose",      "JVSetUIProperties",
+                                            "JVOpen",   "JVStatus",     "JVRead",
+                                            "JVRTOpen", "JVWatchEvent", "JVWatchEventClose"};
 
 bool IsSessionCounted(std::string_view op) {
   return op == "JVRead" || op == "JVStatus";

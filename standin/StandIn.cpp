@@ -320,6 +320,7 @@ int StandInJVLink::JVRTOpen(const std::u16string& dataspec, const std::u16string
   if (int fault = faults_.OnCall("JVRTOpen")) return fault;
   if (!initialised_) return kNotInitialised;
   if (session_.kind != SessionKind::None) return kSessionOpen;
+  if (Utf16ToSjis(dataspec) == kAnnouncementSpec) return OpenAnnouncement(Utf16ToSjis(key));
   if (Utf16ToSjis(dataspec) != "0B14") return kBadDataspec;
   const SjisString date = Utf16ToSjis(key);
   LocalDateTime day;

@@ -14,6 +14,7 @@
 #include "jvlink/JVLink.h"
 #include "standin/Faults.h"
 #include "standin/Feed.h"
+#include "standin/StandInEvents.h"
 #include "standin/Traits.h"
 
 namespace tavolen {
@@ -61,6 +62,11 @@ class StandInJVLink final : public JVLink {
   int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override;
   void JVCancel() override;
   SjisString Description() const override;
+  // Change events (StandInEvents.cpp): DeliverEvents raises an event for every announcement
+  // that fell due since the last delivery, by the stand-in's clock.
+  int JVWatchEvent() override;
+  int JVWatchEventClose() override;
+  void DeliverEvents() override;
 
   const fs::path& Folder() const { return folder_; }
   // The traits of the session opened last (Traits.h).
@@ -107,6 +113,10 @@ class StandInJVLink final : public JVLink {
   void AdvanceDownload();
   fs::path CachePath(const std::string& name) const;
   bool InCache(const SessionFile& file) const;
+  // Events (StandInEvents.cpp).
+  EventPlan ReadEventPlan() const;
+  const std::vector<StandInAnnouncement>& Announcements();
+  int OpenAnnouncement(const SjisString& key);  // JVRTOpen("0B16", key)
 
   const Clock& clock_;
   StandInOptions options_;
@@ -118,6 +128,10 @@ class StandInJVLink final : public JVLink {
   bool initialised_ = false;
   Session session_;
   std::map<std::string, std::pair<FeedEntry, FeedKind>> kinds_;  // by path, while unchanged
+  bool watching_ = false;
+  std::string eventsUntil_;  // events are raised for what falls due after this time
+  std::vector<StandInAnnouncement> announcements_;
+  std::vector<FeedEntry> announcedFrom_;  // the feed files announcements_ was made of
 };
 
 // The dialog every stand-in shows on JVSetUIProperties (the program installs it at start-up).

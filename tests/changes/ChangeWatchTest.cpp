@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "changes/ChangeWatch.h"
+#include "jvlink/JVEvents.h"
 #include "jvlink/KeibaFunc.h"
 #include "jvlink/RaceFiles.h"
 #include "tests/changes/ChangeDay.h"
@@ -173,6 +174,134 @@ TEST_F(Watch, MidnightMovesToTheNewDayOrSaysOnceThatItHasNoData) {
   watch_->Tick();
   ASSERT_EQ(arrived.count(), 1);
   EXPECT_EQ(arrived[0][0].value<SjisString>(), Sj("2024年01月06日"));
+}
+
+// Raises the queued events at DeliverEvents, as a component does while its thread pumps.
+class EventingJVLink final : public ScriptedJVLink {
+ public:
+  std::vector<std::pair<JVEvent, std::string>> pending;
+  int JVWatchEvent() override {
+    calls.push_back({"JVWatchEvent", {}});
+    return 0;
+  }
+  int JVWatchEventClose() override {
+    calls.push_back({"JVWatchEventClose", {}});
+    return 0;
+  }
+  void DeliverEvents() override {
+    auto now = std::move(pending);
+    pending.clear();
+    for (const auto& [event, key] : now) RaiseEvent(event, Wide(key));
+  }
+  // The keys of the "0B16" opens so far.
+  std::vector<std::string> Announcements() const {
+    std::vector<std::string> out;
+    for (const auto& c : calls)
+      if (c.op == "JVRTOpen" && c.args[0] == "0B16") out.push_back(c.args[1]);
+    return out;
+  }
+};
+
+class WatchEvents : public Watch {
+ protected:
+  void SetUp() override {
+    Watch::SetUp();
+    events_ = std::make_unique<ChangeWatch>(ev_, data_, *log_, desktop_, clock_);
+  }
+  void TearDown() override { events_.reset(); }
+
+  EventingJVLink ev_;
+  std::unique_ptr<ChangeWatch> events_;
+};
+
+TEST_F(WatchEvents, TheWatchPollsItsEventsAndAnnouncesThemThroughItsNewsOnce) {
+  auto* poll = events_->findChild<QTimer*>(QStringLiteral("ChangeEventTimer"));
+  ASSERT_NE(poll, nullptr);
+  EXPECT_TRUE(poll->isActive());
+  EXPECT_EQ(poll->interval(), ChangeEvents::kPollMs);
+
+  // No watched day yet: the events wait.
+  At(5, 9, 30);
+  events_->Events().Poll();
+  EXPECT_EQ(ev_.Count("JVWatchEvent"), 0);
+  events_->SetDay(Today());
+  events_->Events().Poll();
+  EXPECT_TRUE(events_->Events().watching());
+  EXPECT_EQ(ev_.Count("JVWatchEvent"), 1);
+
+  QSignalSpy news(events_.get(), &ChangeWatch::news);
+  QSignalSpy checked(events_.get(), &ChangeWatch::checked);
+  // The day's first event runs the watch's whole check.
+  ev_.QueueRecord(AvRecord(kNakayama, "01", "01050929", "05", "テスト"));
+  ev_.pending = {{JVEvent::Avoid, "AV20240105060120240105092900"}};
+  events_->Events().Poll();
+  EXPECT_EQ(ev_.Count("JVRTOpen"), 1);
+  EXPECT_TRUE(ev_.Announcements().empty());
+  ASSERT_EQ(news.count(), 1);
+  EXPECT_EQ(checked.count(), 1);
+  EXPECT_EQ(events_->State(), Sj("最終確認 09:30"));
+
+  // The next one fetches its announcement and goes through the same evaluation and news.
+  At(5, 9, 31);
+  ev_.QueueRecord(AvRecord(kNakayama, "02", "01050931", "07", "テスト"));
+  ev_.pending = {{JVEvent::Avoid, "AV20240105060220240105093100"}};
+  events_->Events().Poll();
+  EXPECT_EQ(ev_.Announcements(), std::vector<std::string>{"AV20240105060220240105093100"});
+  ASSERT_EQ(news.count(), 2);
+  EXPECT_NE(news[1][0].value<SjisString>().find(Sj("01/05 09:31")), std::string::npos);
+  EXPECT_EQ(checked.count(), 2);
+
+  // The timer's next check finds the same changes: nothing is announced twice.
+  At(5, 9, 35);
+  ev_.QueueRecord(AvRecord(kNakayama, "01", "01050929", "05", "テスト"));
+  ev_.QueueRecord(AvRecord(kNakayama, "02", "01050931", "07", "テスト"));
+  events_->Tick();
+  EXPECT_EQ(ev_.Count("JVRTOpen"), 3);
+  EXPECT_EQ(news.count(), 2);
+  EXPECT_EQ(Balloons(), 0);  // the watch only emits; the window shows
+}
+
+TEST_F(WatchEvents, AnEventWaitsWhileTheAcquisitionHoldsJVLinkOrACheckRuns) {
+  At(5, 9, 30);
+  events_->SetDay(Today());
+  events_->Events().Poll();
+  ev_.QueueRecord(AvRecord(kNakayama, "01", "01050929", "05", "テスト"));
+  ev_.pending = {{JVEvent::Avoid, "AV20240105060120240105092900"}};
+  events_->Events().Poll();  // the day's check
+  ASSERT_EQ(ev_.Count("JVRTOpen"), 1);
+
+  bool held = true;
+  events_->SetSessionHeldElsewhere([&held] { return held; });
+  ev_.QueueRecord(AvRecord(kNakayama, "02", "01050931", "07", "テスト"));
+  ev_.pending = {{JVEvent::Avoid, "AV20240105060220240105093100"}};
+  events_->Events().Poll();
+  EXPECT_EQ(ev_.Count("JVRTOpen"), 1);
+  EXPECT_EQ(events_->Events().queued(), 1u);
+  held = false;
+
+  // During a check (its fetch lets the program's messages run) the events wait for it.
+  int polls = 0;
+  ev_.onCall = [&](const std::string& op) {
+    if (op == "JVRTOpen" && polls++ == 0) {
+      events_->Events().Poll();
+      EXPECT_EQ(ev_.Announcements().size(), 0u) << "fetched inside the check";
+    }
+  };
+  EXPECT_TRUE(events_->CheckNow(false));
+  ev_.onCall = nullptr;
+  EXPECT_EQ(ev_.Count("JVRTOpen"), 2);
+  events_->Events().Poll();
+  EXPECT_EQ(ev_.Announcements(), std::vector<std::string>{"AV20240105060220240105093100"});
+  EXPECT_EQ(events_->Events().queued(), 0u);
+}
+
+TEST_F(WatchEvents, SwitchedOffTheWatchNeverStartsThem) {
+  ChangeWatch off(ev_, data_, *log_, desktop_, clock_, nullptr, false);
+  At(5, 9, 30);
+  off.SetDay(Today());
+  off.Events().Poll();
+  EXPECT_FALSE(off.Events().watching());
+  EXPECT_EQ(ev_.Count("JVWatchEvent"), 0);
 }
 
 }  // namespace

@@ -26,6 +26,8 @@ struct FakeBridgeScript {
   std::vector<bridge::Call> calls;  // every call received, over every started bridge
   int started = 0;
   bool refuseStart = false;
+  // Bytes the bridge writes on its own (event frames between answers), read at the next read.
+  std::string idle;
 };
 
 class FakeTransport final : public bridge::BridgeTransport {
@@ -53,6 +55,8 @@ class FakeTransport final : public bridge::BridgeTransport {
     return true;
   }
   bool Read(int waitMs, std::string& out) override {
+    out_ += s_.idle;
+    s_.idle.clear();
     if (!s_.delayed.empty() && std::chrono::steady_clock::now() >= s_.delayedAt) {
       out_ += s_.delayed;
       s_.delayed.clear();

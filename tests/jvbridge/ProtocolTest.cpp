@@ -75,7 +75,9 @@ TEST(BridgeProtocol, EveryOperationIsNamedAsTheComponentsMethodAndNothingElseIs)
   EXPECT_STREQ(OpName(Op::JVRTOpen), "JVRTOpen");
   EXPECT_STREQ(OpName(Op::JVCancel), "JVCancel");
   EXPECT_STREQ(OpName(static_cast<Op>(0)), "?");
-  EXPECT_STREQ(OpName(static_cast<Op>(9)), "?");
+  EXPECT_STREQ(OpName(Op::JVWatchEvent), "JVWatchEvent");
+  EXPECT_STREQ(OpName(Op::JVWatchEventClose), "JVWatchEventClose");
+  EXPECT_STREQ(OpName(static_cast<Op>(11)), "?");
 }
 
 TEST(BridgeProtocol, FramesArriveWhateverTheChunking) {

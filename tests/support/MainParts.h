@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "base/Widgets.h"
+#include "changes/ChangeWatch.h"
 
 namespace tavolen::testsupport {
 
@@ -32,6 +33,13 @@ T* Part(const QObject& window, const char* name) {
 // The main window's automatic check timer (the change watch's Timer4).
 inline QTimer* CheckTimer(const QObject& mainWindow) {
   return Part<QTimer>(mainWindow, "Timer4");
+}
+// The change watch and its change events.
+inline ChangeWatch& Watch(const QObject& mainWindow) {
+  return *Part<ChangeWatch>(mainWindow, "ChangeWatch");
+}
+inline ChangeEvents& Events(const QObject& mainWindow) {
+  return Watch(mainWindow).Events();
 }
 // The change watch's status in the status line.
 inline SjisString WatchStatusText(const QObject& mainWindow) {
