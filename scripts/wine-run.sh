@@ -62,6 +62,11 @@ case ${1:-} in
     ;;
   *)
     [ -d "$WINEPREFIX" ] || { echo "wine-run.sh: no prefix at $WINEPREFIX (run --init)" >&2; exit 2; }
+    # Wine leaves the QT_ variables out of the program's environment: the test support takes
+    # these two back from their TAVOLEN_ names.
+    for v in QT_QPA_PLATFORM QT_QPA_FONTDIR; do
+      [ -z "${!v:-}" ] || export "TAVOLEN_$v=${!v}"
+    done
     exec "$wine" "$@"
     ;;
 esac

@@ -107,7 +107,7 @@ TEST_F(GetDataForm, StartButtonRunsASessionToCompletionKeepingThePickersTimeOfDa
   EXPECT_EQ(form->ProgressBar1->value(), 0);
   EXPECT_EQ(form->ProgressBar2->value(), 0);
   EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);  // default cursor again
-  EXPECT_TRUE(fs::exists(dir / "Data" / "2024年01月06日.jvRA"));
+  EXPECT_TRUE(fs::exists(dir / "Data" / fs::path(u8"2024年01月06日.jvRA")));
   EXPECT_TRUE(closings.empty());
 }
 

@@ -4,8 +4,10 @@
 #include <QApplication>
 
 #include "base/Widgets.h"
+#include "tests/support/QtApp.h"
 
 int main(int argc, char** argv) {
+  tavolen::testsupport::TakeWineQtEnvironment();
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);

@@ -123,7 +123,19 @@ TEST_F(MainFormCreation, DataFolderOfAnotherLetterCaseIsTheDataFolder) {
     EXPECT_TRUE(form_->CreationCompleted()) << spelling;
     EXPECT_EQ(testsupport::Names(dir_ / spelling), std::vector<std::string>{"2005年01月08日.jvRA"})
         << spelling;
+#if defined(_WIN32)
+    // The file system ignores case here, so "Data" names the same folder: what must hold is
+    // that the folder kept its spelling and no second one was made.
+    std::vector<std::string> dataFolders;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      const QString name = QString::fromStdWString(entry.path().filename().wstring());
+      if (name.compare(QStringLiteral("data"), Qt::CaseInsensitive) == 0)
+        dataFolders.push_back(name.toStdString());
+    }
+    EXPECT_EQ(dataFolders, std::vector<std::string>{spelling});
+#else
     EXPECT_FALSE(fs::exists(dir_ / "Data")) << spelling;
+#endif
     ASSERT_EQ(Parts(*form_).DateCombo->count(), 1) << spelling;
     TearDown();
   }

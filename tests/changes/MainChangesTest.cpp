@@ -39,9 +39,12 @@ class MainChanges : public MainWindowTest {
     desktop_.Clear();
   }
   void WriteChangeFile(const char* ext, const std::string& bytes) {
-    ASSERT_TRUE(WriteFileAtomic(AppDir() / "Data" / (std::string("2024年01月05日") + ext), bytes));
+    ASSERT_TRUE(
+        WriteFileAtomic(AppDir() / "Data" / Utf8Path(std::string("2024年01月05日") + ext), bytes));
   }
-  std::string Renew() { return ReadFileBytes(AppDir() / "Data" / "2024年01月05日.renew"); }
+  std::string Renew() {
+    return ReadFileBytes(AppDir() / "Data" / Utf8Path("2024年01月05日.renew"));
+  }
   void At(int hour, int minute) { clock_.Set({2024, 1, 5, hour, minute, 0}); }
 };
 
@@ -97,11 +100,11 @@ TEST_F(MainChanges, WithoutANotificationTheChangeWindowComesForward) {
 TEST_F(MainChanges, AnUnreadableChangeFileIsShownInTheErrorBox) {
   LoadMeeting();
   WriteChangeFile(".jvAV", AvRecord(kNakayama, "01", "01051030", "05", "テスト"));
-  fs::create_directories(AppDir() / "Data" / "2024年01月05日.jvCC");
+  fs::create_directories(AppDir() / "Data" / Utf8Path("2024年01月05日.jvCC"));
   form_->SpeedButton2Click();
   EXPECT_EQ(desktop_.Count("error"), 1);
   EXPECT_EQ(desktop_.Count("balloon"), 0);
-  EXPECT_FALSE(FileExists(AppDir() / "Data" / "2024年01月05日.renew"));
+  EXPECT_FALSE(FileExists(AppDir() / "Data" / Utf8Path("2024年01月05日.renew")));
 }
 
 TEST_F(MainChanges, TheTrayMenuShowsTheWindowAsItStands) {
@@ -111,7 +114,7 @@ TEST_F(MainChanges, TheTrayMenuShowsTheWindowAsItStands) {
   EXPECT_TRUE(henko_->isVisible());
   for (int list = 1; list <= 5; ++list) EXPECT_TRUE(henko_->Lines(list).empty());
   EXPECT_TRUE(desktop_.events.empty());
-  EXPECT_FALSE(FileExists(AppDir() / "Data" / "2024年01月05日.renew"));
+  EXPECT_FALSE(FileExists(AppDir() / "Data" / Utf8Path("2024年01月05日.renew")));
 }
 
 TEST_F(MainChanges, TheIntervalDialogShowsTheStoredIntervalAndStoresTheNewOne) {

@@ -152,7 +152,7 @@ TEST_F(Watch, ClosingTheAcquisitionWindowKeepsTheWatchGoing) {
   EXPECT_EQ(Balloons().size(), 1u);
 
   // A day file that is gone is not selected again.
-  fs::remove(AppDir() / "Data" / "2024年01月05日.jvRA");
+  fs::remove(AppDir() / "Data" / Utf8Path("2024年01月05日.jvRA"));
   form_->J1Click();
   EXPECT_EQ(Parts(*form_).DateCombo->currentIndex(), -1);
 }
@@ -182,7 +182,7 @@ TEST_F(Watch, ANewDayIsFollowedWhenItsRaceFilesExistAndOtherwiseSaidOnce) {
   At(6, 0, 15);
   form_->Timer4Timer();
   EXPECT_EQ(SjisOf(Parts(*form_).DateCombo->currentText()), Sj("2024年01月06日"));
-  EXPECT_EQ(form_->meeting().selectedRaceFile.filename(), fs::path("2024年01月06日.jvRA"));
+  EXPECT_EQ(form_->meeting().selectedRaceFile.filename(), Utf8Path("2024年01月06日.jvRA"));
   EXPECT_TRUE(CheckTimer(*form_)->isActive());
   CheckTimer(*form_)->stop();
   EXPECT_FALSE(WatchText().starts_with(missing));

@@ -7,6 +7,10 @@ class QApplication;
 
 namespace tavolen::testsupport {
 
+// Under Wine, the QT_ variables scripts/wine-run.sh passed under TAVOLEN_ names (Wine drops
+// them); to be called before the QApplication is made. Elsewhere nothing.
+void TakeWineQtEnvironment();
+
 // The program's QApplication; the first call creates it with the given program name.
 QApplication& EnsureApplication(const char* programName = "tavolen_tests");
 
