@@ -20,7 +20,7 @@ bool IsChangeEvent(JVEvent event);
 // The record type a change event's announcement holds ("JC", "WE", "CC", "AV", "TC"), or "".
 std::string_view ChangeEventRecordType(JVEvent event);
 
-// The real-time data specification of one announcement.
+// The real-time data kind ("dataspec") that fetches one announcement.
 inline constexpr std::string_view kAnnouncementSpec = "0B16";
 inline constexpr std::string_view kEventSourceInterface = "_IJVLinkEvents";
 
