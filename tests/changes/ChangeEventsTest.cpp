@@ -9,6 +9,7 @@
 #include "base/ErrorLog.h"
 #include "jvlink/Clock.h"
 #include "jvlink/TextLines.h"
+#include "tests/support/EventingJVLink.h"
 #include "tests/support/Files.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/Records.h"
@@ -18,32 +19,6 @@ namespace tavolen {
 namespace {
 
 using namespace tavolen::testsupport;
-
-// Raises the queued events at DeliverEvents, as a component does while its thread pumps.
-class EventingJVLink final : public ScriptedJVLink {
- public:
-  std::deque<int> watchResults;
-  int defaultWatch = 0;
-  std::vector<std::pair<JVEvent, std::string>> pending;
-
-  int JVWatchEvent() override {
-    calls.push_back({"JVWatchEvent", {}});
-    if (onCall) onCall("JVWatchEvent");
-    if (watchResults.empty()) return defaultWatch;
-    const int r = watchResults.front();
-    watchResults.pop_front();
-    return r;
-  }
-  int JVWatchEventClose() override {
-    calls.push_back({"JVWatchEventClose", {}});
-    return 0;
-  }
-  void DeliverEvents() override {
-    auto now = std::move(pending);
-    pending.clear();
-    for (const auto& [event, key] : now) RaiseEvent(event, Wide(key));
-  }
-};
 
 const std::string kKeyAv = "AV20240105060120240105093000";
 const std::string kKeyTc = "TC20240105060220240105093100";

@@ -11,6 +11,7 @@
 #include "jvlink/KeibaFunc.h"
 #include "jvlink/RaceFiles.h"
 #include "tests/changes/ChangeDay.h"
+#include "tests/support/EventingJVLink.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedJVLink.h"
@@ -175,32 +176,6 @@ TEST_F(Watch, MidnightMovesToTheNewDayOrSaysOnceThatItHasNoData) {
   ASSERT_EQ(arrived.count(), 1);
   EXPECT_EQ(arrived[0][0].value<SjisString>(), Sj("2024年01月06日"));
 }
-
-// Raises the queued events at DeliverEvents, as a component does while its thread pumps.
-class EventingJVLink final : public ScriptedJVLink {
- public:
-  std::vector<std::pair<JVEvent, std::string>> pending;
-  int JVWatchEvent() override {
-    calls.push_back({"JVWatchEvent", {}});
-    return 0;
-  }
-  int JVWatchEventClose() override {
-    calls.push_back({"JVWatchEventClose", {}});
-    return 0;
-  }
-  void DeliverEvents() override {
-    auto now = std::move(pending);
-    pending.clear();
-    for (const auto& [event, key] : now) RaiseEvent(event, Wide(key));
-  }
-  // The keys of the "0B16" opens so far.
-  std::vector<std::string> Announcements() const {
-    std::vector<std::string> out;
-    for (const auto& c : calls)
-      if (c.op == "JVRTOpen" && c.args[0] == "0B16") out.push_back(c.args[1]);
-    return out;
-  }
-};
 
 class WatchEvents : public Watch {
  protected:
