@@ -14,8 +14,6 @@
 namespace tavolen {
 namespace {
 
-constexpr int kReadBufferSize = 60000;
-
 // 'yyyy"年"mm"月"dd"日"hh"時"nn"分"ss"秒"'
 SjisString JapaneseDateTime(const LocalDateTime& t) {
   static const SjisString nen = Sj("年"), tsuki = Sj("月"), hi = Sj("日"), ji = Sj("時"),
@@ -280,12 +278,7 @@ AcquisitionSession::ReadEnd AcquisitionSession::ReadAndStore() {
     view_.ProcessPendingEvents();
     if (state_.CancelFlag != 0) return ReadEnd::Cancelled;
 
-    buff.clear();
-    fileName.clear();
-    // The whole buffer every time: a component that writes a record's length back into size
-    // must not cut the next, longer record to it.
-    int size = kReadBufferSize;
-    const int r = jvlink_.JVRead(buff, size, fileName);
+    const int r = ReadNextRecord(jvlink_, buff, fileName);
     if (r > 0) {
       const SjisString record = RecordToSjis(buff);
       const std::string type = Cut(record, Header::RecordType);

@@ -96,20 +96,10 @@ bool QtDesktop::ShowBox(BoxKind kind, const SjisString& text) {
   QMessageBox box(QApplication::activeWindow());
   box.setWindowTitle(QString::fromLatin1(kBoxTitle));
   box.setText(message);
-  switch (kind) {
-    case BoxKind::Information:
-      box.setIcon(QMessageBox::Information);
-      break;
-    case BoxKind::Plain:
-      box.setIcon(QMessageBox::NoIcon);
-      break;
-    case BoxKind::Error:
-      box.setIcon(QMessageBox::Critical);
-      break;
-    case BoxKind::Question:
-      box.setIcon(QMessageBox::Question);
-      break;
-  }
+  box.setIcon(kind == BoxKind::Information ? QMessageBox::Information
+              : kind == BoxKind::Error     ? QMessageBox::Critical
+              : kind == BoxKind::Question  ? QMessageBox::Question
+                                           : QMessageBox::NoIcon);
   if (kind == BoxKind::Question) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);

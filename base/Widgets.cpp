@@ -92,6 +92,11 @@ QIcon DrawGlyph(Glyph glyph, int s) {
   auto pen = [&](QColor c, double w) {
     p.setPen(QPen(c, w * u, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   };
+  // An arrow of pen c and width w: a shaft from `from` to `tip`, and strokes from a and b to it.
+  auto arrow = [&](QColor c, double w, QPointF from, QPointF tip, QPointF a, QPointF b) {
+    pen(c, w);
+    for (const QPointF& start : {from, a, b}) p.drawLine(start * u, tip * u);
+  };
   switch (glyph) {
     case Glyph::Program:
       DrawProgram(p, s);
@@ -101,10 +106,7 @@ QIcon DrawGlyph(Glyph glyph, int s) {
       p.setBrush(QColor(70, 110, 190));
       pen(QColor(30, 50, 110), 1.5);
       p.drawRoundedRect(QRectF(5 * u, 19 * u, 22 * u, 9 * u), 2 * u, 2 * u);
-      pen(QColor(0, 140, 70), 4);
-      p.drawLine(QPointF(16 * u, 3 * u), QPointF(16 * u, 15 * u));
-      p.drawLine(QPointF(10 * u, 10 * u), QPointF(16 * u, 16 * u));
-      p.drawLine(QPointF(22 * u, 10 * u), QPointF(16 * u, 16 * u));
+      arrow(QColor(0, 140, 70), 4, {16, 3}, {16, 16}, {10, 10}, {22, 10});
       break;
     }
     case Glyph::Exit: {
@@ -112,10 +114,7 @@ QIcon DrawGlyph(Glyph glyph, int s) {
       p.setBrush(QColor(180, 130, 80));
       pen(QColor(90, 60, 30), 1.5);
       p.drawRect(QRectF(5 * u, 4 * u, 13 * u, 24 * u));
-      pen(QColor(200, 30, 30), 3.5);
-      p.drawLine(QPointF(13 * u, 16 * u), QPointF(28 * u, 16 * u));
-      p.drawLine(QPointF(23 * u, 11 * u), QPointF(28 * u, 16 * u));
-      p.drawLine(QPointF(23 * u, 21 * u), QPointF(28 * u, 16 * u));
+      arrow(QColor(200, 30, 30), 3.5, {13, 16}, {28, 16}, {23, 11}, {23, 21});
       break;
     }
     case Glyph::Help: {
@@ -142,10 +141,7 @@ QIcon DrawGlyph(Glyph glyph, int s) {
       p.setBrush(QColor(0, 140, 70));
       p.setPen(Qt::NoPen);
       p.drawEllipse(QRectF(22 * u, 24.5 * u, 4 * u, 4 * u));
-      pen(QColor(0, 140, 70), 3);
-      p.drawLine(QPointF(25 * u, 8 * u), QPointF(25 * u, 20 * u));
-      p.drawLine(QPointF(21 * u, 16 * u), QPointF(25 * u, 20 * u));
-      p.drawLine(QPointF(29 * u, 16 * u), QPointF(25 * u, 20 * u));
+      arrow(QColor(0, 140, 70), 3, {25, 8}, {25, 20}, {21, 16}, {29, 16});
       break;
     }
     case Glyph::Changes: {

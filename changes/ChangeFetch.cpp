@@ -10,8 +10,6 @@
 namespace tavolen {
 namespace {
 
-constexpr int kReadSize = 60000;
-
 // The race the JVRTOpen error names: the selected one, or the first when none is selected.
 std::string_view ErrorRace(std::span<const std::string> raceTable, int selectedRace) {
   if (selectedRace >= 0 && static_cast<size_t>(selectedRace) < raceTable.size() &&
@@ -116,12 +114,7 @@ void ChangeFetch::ReadChangeRecords() {
   std::u16string buffer, fileName;
   for (;;) {
     if (processEvents_) processEvents_();
-    buffer.clear();
-    fileName.clear();
-    // The whole buffer every time: a component that writes a record's length back into size
-    // must not cut the next, longer record to it.
-    int size = kReadSize;
-    const int rc = jvlink_.JVRead(buffer, size, fileName);
+    const int rc = ReadNextRecord(jvlink_, buffer, fileName);
     if (rc > 0) {
       const SjisString record = RecordToSjis(buffer);
       if (!ChangeTypeOf(record)) continue;

@@ -34,7 +34,15 @@ constexpr wchar_t kProgId[] = L"JVDTLab.JVLink";
 class Inbox {
  public:
   Inbox() : event_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-  HANDLE event() const { return event_; }
+  // Waits for a frame or the end, running the window messages of the component meanwhile.
+  void Wait() {
+    MsgWaitForMultipleObjectsEx(1, &event_, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
   void Push(Frame f) {
     {
       std::lock_guard lock(mutex_);
@@ -239,14 +247,7 @@ int Serve() {
     });
     bool running = true;
     while (running) {
-      // Wait for a frame while window messages of the component keep running.
-      HANDLE event = inbox.event();
-      MsgWaitForMultipleObjectsEx(1, &event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
+      inbox.Wait();
       Frame f;
       bool ended = false;
       while (running && inbox.Pop(f, ended)) {
@@ -329,13 +330,7 @@ int WatchMain() {
       std::thread reader(ReadInput, std::ref(inbox));
       reader.detach();
       for (;;) {
-        HANDLE event = inbox.event();
-        MsgWaitForMultipleObjectsEx(1, &event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-          TranslateMessage(&msg);
-          DispatchMessageW(&msg);
-        }
+        inbox.Wait();
         Frame f;
         bool ended = false;
         while (inbox.Pop(f, ended)) {

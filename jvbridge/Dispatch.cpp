@@ -223,35 +223,37 @@ Result ComponentCaller::Run(const Call& call) {
   return r;
 }
 
+// "major.minor" of a type library's or a type's attributes, or empty when both are 0.
+template <class Attributes>
+std::wstring VersionOf(const Attributes* a) {
+  if (!a || (a->wMajorVerNum == 0 && a->wMinorVerNum == 0)) return {};
+  return std::to_wstring(a->wMajorVerNum) + L"." + std::to_wstring(a->wMinorVerNum);
+}
+
 std::u16string ComponentVersion(IDispatch* dispatch) {
   UINT count = 0;
   ITypeInfo* info = nullptr;
   if (FAILED(dispatch->GetTypeInfoCount(&count)) || count == 0 ||
       FAILED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)) || !info)
     return {};
-  WORD major = 0, minor = 0;
+  // The library's version, else the type's.
+  std::wstring v;
   ITypeLib* lib = nullptr;
   UINT index = 0;
   if (SUCCEEDED(info->GetContainingTypeLib(&lib, &index)) && lib) {
-    TLIBATTR* a = nullptr;
-    if (SUCCEEDED(lib->GetLibAttr(&a)) && a) {
-      major = a->wMajorVerNum;
-      minor = a->wMinorVerNum;
-      lib->ReleaseTLibAttr(a);
+    TLIBATTR* libAttributes = nullptr;
+    if (SUCCEEDED(lib->GetLibAttr(&libAttributes)) && libAttributes) {
+      v = VersionOf(libAttributes);
+      lib->ReleaseTLibAttr(libAttributes);
     }
     lib->Release();
   }
-  if (major == 0 && minor == 0) {
-    TYPEATTR* a = nullptr;
-    if (SUCCEEDED(info->GetTypeAttr(&a)) && a) {
-      major = a->wMajorVerNum;
-      minor = a->wMinorVerNum;
-      info->ReleaseTypeAttr(a);
-    }
+  TYPEATTR* typeAttributes = nullptr;
+  if (v.empty() && SUCCEEDED(info->GetTypeAttr(&typeAttributes)) && typeAttributes) {
+    v = VersionOf(typeAttributes);
+    info->ReleaseTypeAttr(typeAttributes);
   }
   info->Release();
-  if (major == 0 && minor == 0) return {};
-  const std::wstring v = std::to_wstring(major) + L"." + std::to_wstring(minor);
   return U(v.data(), v.size());
 }
 

@@ -2,8 +2,7 @@
 
 #include <olectl.h>
 
-#include <atomic>
-
+#include "base/ComObject.h"
 #include "jvbridge/Dispatch.h"
 
 namespace tavolen::bridge {
@@ -96,41 +95,20 @@ ITypeInfo* SourceFromLibrary(IDispatch* component) {
 }
 
 // The sink: an IDispatch whose Invoke names the event through the source's type information.
-class Sink final : public IDispatch {
+class Sink final : public ComCounted<IDispatch> {
  public:
   Sink(ITypeInfo* source, IID iid, EventHandler handler)
       : source_(source), iid_(iid), handler_(std::move(handler)) {
     source_->AddRef();
   }
-  ~Sink() { source_->Release(); }
+  ~Sink() override { source_->Release(); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == iid_) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return OfferInterfaces(this, {&IID_IDispatch, &iid_}, iid, out);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long n = --refs_;
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    if (!n) return E_POINTER;
-    *n = 1;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { return TypeInfoCount(source_, n); }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** out) override {
-    if (!out) return E_POINTER;
-    if (index != 0) return DISP_E_BADINDEX;
-    source_->AddRef();
-    *out = source_;
-    return S_OK;
+    return OfferTypeInfo(source_, index, out);
   }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
@@ -158,7 +136,6 @@ class Sink final : public IDispatch {
   }
 
  private:
-  std::atomic<long> refs_{1};
   ITypeInfo* source_;
   IID iid_;
   EventHandler handler_;

@@ -95,6 +95,17 @@ inline SjisString RecordToSjis(const std::u16string& record) {
   return Utf16ToSjis(record);
 }
 
+// The next record of a read session into cleared buffers, through the whole buffer every time:
+// a component that writes a record's length back into size must not cut the next, longer
+// record to it. Returns JVRead's result.
+inline int ReadNextRecord(JVLink& jv, std::u16string& buff, std::u16string& filename) {
+  constexpr int kReadBufferSize = 60000;
+  buff.clear();
+  filename.clear();
+  int size = kReadBufferSize;
+  return jv.JVRead(buff, size, filename);
+}
+
 // UTF-16 from ASCII or code page 932 text, for the arguments the program passes.
 inline std::u16string Wide(std::string_view sjis) {
   return SjisToUtf16(sjis);

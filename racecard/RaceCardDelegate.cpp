@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QTableWidget>
 #include <algorithm>
+#include <utility>
 
 namespace tavolen {
 namespace {
@@ -105,22 +106,14 @@ CardGrid CardGridOf(const QTableWidget& grid) {
 }
 
 QColor ToQColor(const PaintColour& colour, const QPalette& palette) {
-  switch (colour.role) {
-    case Role::Rgb:
-      return QColor(colour.r, colour.g, colour.b);
-    case Role::ButtonFace:
-      return palette.color(QPalette::Button);
-    case Role::InfoBackground:
-      return palette.color(QPalette::ToolTipBase);
-    case Role::Window:
-      return palette.color(QPalette::Base);
-    case Role::WindowText:
-      return palette.color(QPalette::Text);
-    case Role::Highlight:
-      return palette.color(QPalette::Highlight);
-    case Role::HighlightText:
-      return palette.color(QPalette::HighlightedText);
-  }
+  // The system colours the card names, as the palette's roles.
+  static const std::pair<Role, QPalette::ColorRole> kRoles[] = {
+      {Role::ButtonFace, QPalette::Button},   {Role::InfoBackground, QPalette::ToolTipBase},
+      {Role::Window, QPalette::Base},         {Role::WindowText, QPalette::Text},
+      {Role::Highlight, QPalette::Highlight}, {Role::HighlightText, QPalette::HighlightedText}};
+  if (colour.role == Role::Rgb) return QColor(colour.r, colour.g, colour.b);
+  for (const auto& [role, qtRole] : kRoles)
+    if (role == colour.role) return palette.color(qtRole);
   return Qt::black;
 }
 

@@ -29,6 +29,7 @@
 #include <sstream>
 #include <string>
 
+#include "base/ComObject.h"
 #include "jvlink/Clock.h"
 #include "jvlink/FileIO.h"
 #include "standin/ComStandInEvents.h"
@@ -86,18 +87,6 @@ std::wstring Env(const wchar_t* name) {
   return v ? v : L"";
 }
 
-// QueryInterface of an object that offers IUnknown and one interface, offered, which self is.
-HRESULT OfferOne(IUnknown* self, REFIID offered, REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (iid == IID_IUnknown || iid == offered) {
-    *out = self;
-    self->AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
-}
-
 // The clock of a test: the time in a file, or the system's.
 class FileClock final : public tavolen::Clock {
  public:
@@ -150,7 +139,7 @@ void AskForUpdate(int seconds) {
   if (timer) KillTimer(nullptr, timer);
 }
 
-class JVLinkObject final : public IDispatch {
+class JVLinkObject final : public tavolen::ComCounted<IDispatch> {
  public:
   JVLinkObject() {
     ++liveObjects;
@@ -162,35 +151,20 @@ class JVLinkObject final : public IDispatch {
     link_ = std::make_unique<tavolen::StandInJVLink>(*clock_, options);
     events_ = std::make_unique<tavolen::ComStandInEvents>(static_cast<IDispatch*>(this), *link_);
   }
-  ~JVLinkObject() { --liveObjects; }
+  ~JVLinkObject() override { --liveObjects; }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (events_ && events_->QueryInterface(iid, out) == S_OK) return S_OK;
-    return OfferOne(static_cast<IDispatch*>(this), IID_IDispatch, iid, out);
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long n = --refs_;
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
+    return tavolen::OfferInterfaces(this, {&IID_IDispatch}, iid, out);
   }
 
   // IDispatch
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    if (!n) return E_POINTER;
-    *n = TypeInfo() ? 1 : 0;
-    return S_OK;
+    return tavolen::TypeInfoCount(TypeInfo(), n);
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (index != 0) return DISP_E_BADINDEX;
-    ITypeInfo* info = TypeInfo();
-    if (!info) return E_NOTIMPL;
-    info->AddRef();
-    *out = info;
-    return S_OK;
+    return tavolen::OfferTypeInfo(TypeInfo(), index, out);
   }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
@@ -244,7 +218,6 @@ class JVLinkObject final : public IDispatch {
   void Trip(DISPID id);
   ITypeInfo* TypeInfo();
 
-  std::atomic<long> refs_{1};
   std::unique_ptr<FileClock> clock_;
   std::unique_ptr<tavolen::StandInJVLink> link_;
   std::unique_ptr<tavolen::ComStandInEvents> events_;  // connection point, class information
@@ -403,7 +376,7 @@ HRESULT JVLinkObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p,
 class Factory final : public IClassFactory {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    return OfferOne(static_cast<IClassFactory*>(this), IID_IClassFactory, iid, out);
+    return tavolen::OfferInterfaces(this, {&IID_IClassFactory}, iid, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }

@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "base/ComObject.h"
 #include "jvlink/JVEvents.h"
 #include "standin/StandIn.h"
 
@@ -108,14 +109,9 @@ constexpr UINT kTickMs = 100;
 
 }  // namespace
 
-class ComStandInEvents::Container final : public IConnectionPointContainer {
+class ComStandInEvents::Container final : public ComPart<IConnectionPointContainer> {
  public:
-  explicit Container(ComStandInEvents& e) : e_(e) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    return e_.outer_->QueryInterface(iid, out);
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return e_.outer_->AddRef(); }
-  ULONG STDMETHODCALLTYPE Release() override { return e_.outer_->Release(); }
+  explicit Container(ComStandInEvents& e) : ComPart(e.outer_), e_(e) {}
   HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override {
     if (out) *out = nullptr;
     return E_NOTIMPL;
@@ -126,21 +122,13 @@ class ComStandInEvents::Container final : public IConnectionPointContainer {
   ComStandInEvents& e_;
 };
 
-class ComStandInEvents::Point final : public IConnectionPoint {
+// The point is not the object: it answers for itself and counts on the object.
+class ComStandInEvents::Point final : public ComPart<IConnectionPoint> {
  public:
-  explicit Point(ComStandInEvents& e) : e_(e) {}
+  explicit Point(ComStandInEvents& e) : ComPart(e.outer_), e_(e) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IConnectionPoint) {
-      *out = static_cast<IConnectionPoint*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return OfferInterfaces(this, {&IID_IConnectionPoint}, iid, out);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return e_.outer_->AddRef(); }
-  ULONG STDMETHODCALLTYPE Release() override { return e_.outer_->Release(); }
   HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
     if (!iid) return E_POINTER;
     *iid = kEventsIid;
@@ -178,14 +166,9 @@ class ComStandInEvents::Point final : public IConnectionPoint {
   ComStandInEvents& e_;
 };
 
-class ComStandInEvents::ClassInfo final : public IProvideClassInfo {
+class ComStandInEvents::ClassInfo final : public ComPart<IProvideClassInfo> {
  public:
-  explicit ClassInfo(ComStandInEvents& e) : e_(e) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    return e_.outer_->QueryInterface(iid, out);
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return e_.outer_->AddRef(); }
-  ULONG STDMETHODCALLTYPE Release() override { return e_.outer_->Release(); }
+  explicit ClassInfo(ComStandInEvents& e) : ComPart(e.outer_) {}
   HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** out) override {
     if (!out) return E_POINTER;
     *out = ClassTypeInfo();
@@ -193,9 +176,6 @@ class ComStandInEvents::ClassInfo final : public IProvideClassInfo {
     (*out)->AddRef();
     return S_OK;
   }
-
- private:
-  ComStandInEvents& e_;
 };
 
 HRESULT STDMETHODCALLTYPE ComStandInEvents::Container::FindConnectionPoint(REFIID iid,

@@ -25,11 +25,13 @@
 #include "tests/support/Files.h"
 #include "tests/support/ForwardingJVLink.h"
 #include "tests/support/MainWindow.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavolen {
 namespace {
 
+using testsupport::CountingJVLink;
 using testsupport::Parts;
 
 namespace fs = std::filesystem;
@@ -37,16 +39,6 @@ using testing::TheWine;
 using testing::WindowsPath;
 
 const LocalDateTime kDay{2024, 1, 6, 0, 0, 0};
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tavolen_jvbridge_tests";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: a QApplication torn down by the exit handlers, after the windows' own
-  // statics, crashes in Qt's post routines.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 std::string Slurp(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -134,21 +126,6 @@ std::vector<std::string> Seen(const RecordingDesktop& d) {
   return out;
 }
 
-// The acquisition window run as the modal loop would run it: start, then the status ticks
-// until the reading has ended.
-int RunAcquisition(QDialog& dialog, RecordingDesktop& desktop) {
-  auto* form = qobject_cast<TGetDataForm*>(&dialog);
-  if (!form) return 0;
-  form->ButtonStartClick();
-  for (int i = 0; i < 20000 && form->TimerJVStatus->isActive(); ++i) {
-    form->TimerJVStatusTimer();
-    QCoreApplication::processEvents();
-  }
-  form->done(QDialog::Accepted);
-  (void)desktop;
-  return 0;
-}
-
 struct DayResult {
   std::map<std::string, std::string> files;
   std::vector<std::string> seen;
@@ -158,7 +135,7 @@ struct DayResult {
 // The race day: the acquisition in the morning, then the main window's checks.
 DayResult RunDay(Side& s) {
   RecordingDesktop desktop;
-  auto runModal = [&](QDialog& d) { return RunAcquisition(d, desktop); };
+  const auto runModal = testsupport::RunAcquisitionToEnd;
   TMainForm form(
       MainFormDeps{s.app, "Tavolen", desktop, s.clocks.clock, s.link(), runModal, [] {}});
   THenkoForm henko(form.SettingsFile(), &desktop);
@@ -185,7 +162,7 @@ DayResult RunDay(Side& s) {
 class BridgeEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    testsupport::EnsureApplication("tavolen_jvbridge_tests");
     if (!TheWine().usable()) return;
     std::string why;
     if (!Registered(why)) FAIL() << why;
@@ -260,27 +237,6 @@ TEST_F(BridgeEndToEnd, EveryReadTraitGivesTheProgramExactlyTheRecordsServed) {
   }
 }
 
-// A JV-Link that counts the session calls of another and is busy when it is.
-class CountingJVLink final : public testsupport::ForwardingJVLink {
- public:
-  using ForwardingJVLink::ForwardingJVLink;
-  bool Busy() const override { return inner_.Busy(); }
-  int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
-             int& readcount, int& downloadcount, std::u16string& stamp) override {
-    ++opens;
-    return inner_.JVOpen(dataspec, fromtime, option, readcount, downloadcount, stamp);
-  }
-  int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
-    ++rtOpens;
-    return inner_.JVRTOpen(dataspec, key);
-  }
-  int JVClose() override {
-    ++closes;
-    return inner_.JVClose();
-  }
-  int opens = 0, rtOpens = 0, closes = 0;
-};
-
 // JV-Link before 5.0.0 asks inside every JVOpen and JVRTOpen whether to download 5.0.0, until
 // the user answers. Here the box is answered only after the answer timeout: the acquisition and
 // the automatic check wait for it, the acquisition window and the status line say so, a timer
@@ -313,7 +269,7 @@ TEST_F(BridgeEndToEnd, TheUpdateQuestionIsWaitedOnAndTheUserIsToldWhereToAnswer)
   auto runModal = [&](QDialog& d) {
     auto* form = qobject_cast<TGetDataForm*>(&d);
     const int id = link.AddWindowWaitObserver(waitSeen(form));
-    RunAcquisition(d, desktop);
+    testsupport::RunAcquisitionToEnd(d);
     link.RemoveWindowWaitObserver(id);
     return 0;
   };
@@ -408,7 +364,7 @@ std::vector<std::string> RunFaults(Side& s, const std::vector<FaultCase>& cases)
       form->done(QDialog::Accepted);
       return 0;
     }
-    return RunAcquisition(d, desktop);
+    return testsupport::RunAcquisitionToEnd(d);
   };
   TMainForm form(
       MainFormDeps{s.app, "Tavolen", desktop, s.clocks.clock, s.link(), runModal, [] {}});
@@ -527,7 +483,7 @@ TEST_F(BridgeEndToEnd, KilledOrSilentBridgeEndsOnlyTheActionAndTheNextActionWork
   ASSERT_TRUE(remote);
   KillingLink link(*remote->bridged);
   RecordingDesktop desktop;
-  auto runModal = [&](QDialog& d) { return RunAcquisition(d, desktop); };
+  const auto runModal = testsupport::RunAcquisitionToEnd;
   TMainForm form(
       MainFormDeps{remote->app, "Tavolen", desktop, remote->clocks.clock, link, runModal, [] {}});
   form.show();

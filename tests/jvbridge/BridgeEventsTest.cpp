@@ -164,25 +164,13 @@ TEST(BridgeEventsProtocol, EventFramesAndTheHellosEventsRoundTrip) {
   EXPECT_EQ(back.eventsText, u"_IJVLinkEvents");
 }
 
-Frame OneFrameOf(const std::string& bytes) {
-  FrameReader reader;
-  reader.Feed(bytes);
-  Frame f;
-  EXPECT_EQ(reader.Next(f), FrameReader::State::HaveFrame);
-  return f;
-}
-
 TEST(BridgeEventsProtocol, TheHelloCarriesTheViewsTheVersionAndTheEventsTogether) {
   Hello h{kProtocolVersion, 32, 932, u"ja-JP", true, 0, u"ok", kView32 | kView64, u"4.9"};
   h.events = true;
   h.eventsText = u"_IJVLinkEvents {iid}";
-  FrameReader reader;
-  reader.Feed(EncodeHello(h));
-  Frame f;
-  ASSERT_EQ(reader.Next(f), FrameReader::State::HaveFrame);
   Hello back;
   SjisString error;
-  ASSERT_TRUE(DecodeHello(f.payload, back, error)) << error;
+  ASSERT_TRUE(DecodeHello(testing::OneFrame(EncodeHello(h)).payload, back, error)) << error;
   EXPECT_EQ(back.version, 4u);
   EXPECT_EQ(back.views, kView32 | kView64);
   EXPECT_EQ(back.componentVersion, u"4.9");
@@ -191,10 +179,10 @@ TEST(BridgeEventsProtocol, TheHelloCarriesTheViewsTheVersionAndTheEventsTogether
   // An events flag other than 0 or 1 is broken, as a views field out of range is.
   Hello bad = h;
   bad.views = 8;
-  EXPECT_FALSE(DecodeHello(OneFrameOf(EncodeHello(bad)).payload, back, error));
+  EXPECT_FALSE(DecodeHello(testing::OneFrame(EncodeHello(bad)).payload, back, error));
   // A bridge of protocol 3 (either branch's) is refused, naming the version needed.
   h.version = 3;
-  EXPECT_FALSE(DecodeHello(OneFrameOf(EncodeHello(h)).payload, back, error));
+  EXPECT_FALSE(DecodeHello(testing::OneFrame(EncodeHello(h)).payload, back, error));
   EXPECT_NE(error.find(Sj("必要なのは 4")), std::string::npos);
 }
 

@@ -26,6 +26,8 @@
 #include "tests/jvbridge/WineHarness.h"
 #include "tests/support/Files.h"
 #include "tests/support/MainParts.h"
+#include "tests/support/MainWindow.h"
+#include "tests/support/QtApp.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavolen {
@@ -35,12 +37,14 @@ using testing::TheWine;
 using testing::WindowsPath;
 
 QApplication& EventsApp() {
-  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
-  static int argc = 1;
-  static char name[] = "tavolen_jvbridge_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
+  return testsupport::EnsureApplication("tavolen_jvbridge_tests");
+}
+
+// Registers the 64-bit COM stand-in in the test prefix.
+void RegisterComStandIn() {
+  const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
+  ASSERT_FALSE(dll.empty()) << "the COM stand-in was not built";
+  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}), 0);
 }
 
 fs::path EventScratch(const std::string& name) {
@@ -65,19 +69,8 @@ struct Side {
     WriteFileAtomic(root / "clock.txt", FormatCompactDateTime(t));  // the COM stand-in's time
   }
   void Open() {
-    auto runModal = [this](QDialog& dialog) {
-      auto* f = qobject_cast<TGetDataForm*>(&dialog);
-      if (!f) return 0;
-      f->ButtonStartClick();
-      for (int i = 0; i < 20000 && f->TimerJVStatus->isActive(); ++i) {
-        f->TimerJVStatusTimer();
-        QCoreApplication::processEvents();
-      }
-      f->done(QDialog::Accepted);
-      return 0;
-    };
-    form = std::make_unique<TMainForm>(
-        MainFormDeps{root / "app", "Tavolen", desktop, clock, *link, runModal, [] {}});
+    form = std::make_unique<TMainForm>(MainFormDeps{root / "app", "Tavolen", desktop, clock, *link,
+                                                    testsupport::RunAcquisitionToEnd, [] {}});
     henko = std::make_unique<THenkoForm>(form->SettingsFile(), &desktop);
     form->SetChangeWindow(henko.get());
     form->show();
@@ -102,9 +95,7 @@ struct Side {
 TEST(BridgeEventsUnderWine, EveryChangeAnnouncedWithinTwoSecondsOnceAndTheFilesAsWithoutEvents) {
   EventsApp();
   TAVOLEN_REQUIRE_WINE();
-  const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
-  ASSERT_FALSE(dll.empty()) << "the COM stand-in was not built";
-  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}), 0);
+  ASSERT_NO_FATAL_FAILURE(RegisterComStandIn());
 
   Side bridged;
   bridged.root = EventScratch("events-bridge");
@@ -254,9 +245,7 @@ void DescribeAndWatch(int bits) {
 TEST(BridgeEventsUnderWine, DescribeShowsTheSourceInterfaceAndWatchPrintsEachEvent) {
   EventsApp();
   TAVOLEN_REQUIRE_WINE();
-  const fs::path dll = TheWine().Built("standin/tavolen-jvlink-standin.dll");
-  ASSERT_FALSE(dll.empty()) << "the COM stand-in was not built";
-  ASSERT_EQ(TheWine().Run({"regsvr32", "/s", WindowsPath(dll)}), 0);
+  ASSERT_NO_FATAL_FAILURE(RegisterComStandIn());
   DescribeAndWatch(64);
 }
 

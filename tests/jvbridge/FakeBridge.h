@@ -2,6 +2,8 @@
 // so that a test can send good answers, garbage, cut frames or nothing at all.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -105,6 +107,15 @@ inline std::string Answer(const bridge::Call& c, int r, SjisString record = {},
   res.count1 = count1;
   res.count2 = count2;
   return bridge::EncodeResult(res);
+}
+
+// The one whole frame that bytes hold.
+inline bridge::Frame OneFrame(const std::string& bytes) {
+  bridge::FrameReader reader;
+  reader.Feed(bytes);
+  bridge::Frame f;
+  EXPECT_EQ(reader.Next(f), bridge::FrameReader::State::HaveFrame);
+  return f;
 }
 
 }  // namespace tavolen::testing

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "jvbridge/Protocol.h"
+#include "tests/jvbridge/FakeBridge.h"
 
 namespace tavolen::bridge {
 namespace {
@@ -14,13 +15,7 @@ Call Just(Op op) {
   return c;
 }
 
-Frame OneFrame(const std::string& bytes) {
-  FrameReader r;
-  r.Feed(bytes);
-  Frame f;
-  EXPECT_EQ(r.Next(f), FrameReader::State::HaveFrame);
-  return f;
-}
+using testing::OneFrame;
 
 TEST(BridgeProtocol, EveryMessageSurvivesEncodingExactly) {
   Hello h{kProtocolVersion, 32, 932, u"ja-JP", true, 0, u"作成しました", kView32 | kView64, u"5.0"};

@@ -144,17 +144,13 @@ TEST_F(ChangeFilesTest, PostTimeAndCourseChangesKeepTheLatestPerRace) {
   const std::string t2 = MakeTc(r2, "01060900", "1100");
   const std::string t1 = MakeTc(r1, "01060905", "1010");
   const std::string t2b = MakeTc(r2, "01060930", "1110");
-  Store(t2);
-  Store(t1);
-  Store(t2b);
+  for (const auto& r : {t2, t1, t2b}) Store(r);
   EXPECT_EQ(ReadFileBytes(FileOf(".jvTC")), File({t1, t2b}));
 
   const std::string c2 = MakeCc(r2, "01060900", "1800");
   const std::string c1 = MakeCc(r1, "01060905", "1200");
   const std::string c1b = MakeCc(r1, "01060700", "1400");
-  Store(c2);
-  Store(c1);
-  Store(c1b);
+  for (const auto& r : {c2, c1, c1b}) Store(r);
   EXPECT_EQ(ReadFileBytes(FileOf(".jvCC")), File({c1b, c2}));
 }
 

@@ -258,10 +258,11 @@ TEST_F(RaceCardTest, PaintsHeaderAndFrameCells) {
 
 TEST_F(RaceCardTest, PaintsRunnerCells) {
   auto field = Field(16);
-  field[6].registration = "2002104321";
-  field[6].sex = "3";
-  field[6].apprentice = "3";
-  field[6].blinker = "0";
+  auto& seventh = field[6];
+  seventh.registration = "2002104321";
+  seventh.sex = "3";
+  seventh.apprentice = "3";
+  seventh.blinker = "0";
   field[7].registration = "ABCD000001";
   field[8].sex = "9";
   Load(field);

@@ -18,7 +18,7 @@
 #include "jvlink/Sjis.h"
 #include "jvlink/TextLines.h"
 #include "standin/DemoDay.h"
-#include "tests/support/ForwardingJVLink.h"
+#include "tests/support/CountingJVLink.h"
 
 namespace tavolen::reliability {
 
@@ -129,29 +129,6 @@ inline Announced AnnouncedBy(const DemoFeed& feed, const LocalDateTime& t) {
   return AnnouncedBy(made, t);
 }
 
-// Passes every call on and counts the sessions opened and closed.
-class CountingJVLink final : public testsupport::ForwardingJVLink {
- public:
-  using ForwardingJVLink::ForwardingJVLink;
-  int inits = 0, opens = 0, rtOpens = 0, closes = 0;
-
-  int JVInit(const std::u16string& sid) override {
-    ++inits;
-    return inner_.JVInit(sid);
-  }
-  int JVClose() override {
-    ++closes;
-    return inner_.JVClose();
-  }
-  int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
-             int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) override {
-    ++opens;
-    return inner_.JVOpen(dataspec, fromtime, option, readcount, downloadcount, lastfiletimestamp);
-  }
-  int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
-    ++rtOpens;
-    return inner_.JVRTOpen(dataspec, key);
-  }
-};
+using testsupport::CountingJVLink;
 
 }  // namespace tavolen::reliability

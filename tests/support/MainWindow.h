@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "acquire/GetDataUnit.h"
 #include "app/Main.h"
 #include "base/DesktopEvents.h"
 #include "base/Widgets.h"
@@ -141,6 +143,20 @@ inline std::string IniValue(const std::string& text, const std::string& section,
     }
   }
   return "";
+}
+
+// The acquisition window run as its modal loop would run it: started, then its status timer
+// ticked by hand until the reading has ended, then closed (the result is the modal call's).
+inline int RunAcquisitionToEnd(QDialog& dialog) {
+  auto* form = qobject_cast<TGetDataForm*>(&dialog);
+  if (!form) return 0;
+  form->ButtonStartClick();
+  for (int i = 0; i < 20000 && form->TimerJVStatus->isActive(); ++i) {
+    form->TimerJVStatusTimer();
+    QCoreApplication::processEvents();
+  }
+  form->done(QDialog::Accepted);
+  return 0;
 }
 
 }  // namespace tavolen::testsupport
