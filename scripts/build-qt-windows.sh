@@ -39,14 +39,21 @@ work="$cache/qt-$version-work-$key"
 mkdir -p "$work"
 cd "$work"
 if [ ! -d "qtbase-src" ]; then
-  # The source package comes from Debian's archive; a deb-src entry is added when missing.
+  # The source package comes from Debian's archive, as the machine's own sources name it; a
+  # deb-src entry is added when missing. An index that stays out of step is no reason to stop
+  # while the source package can still be had.
   if ! apt-cache showsrc qt6-base 2>/dev/null | grep -q "^Version: $debversion"; then
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: bookworm" \
-      "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
-      $sudo tee /etc/apt/sources.list.d/tavolen-deb-src.sources >/dev/null
-    $sudo apt-get update >/dev/null
+    # shellcheck source=apt-lib.sh
+    . "$root/scripts/apt-lib.sh"
+    entry=$(debian_src_entry bookworm) || {
+      echo "build-qt-windows.sh: no Debian archive for bookworm among the configured apt sources" >&2
+      exit 1
+    }
+    printf '%s\n' "$entry" | $apt_sudo tee /etc/apt/sources.list.d/tavolen-deb-src.sources >/dev/null
+    if ! apt_update_retrying && ! apt-cache showsrc qt6-base 2>/dev/null | grep -q "^Version: $debversion"; then
+      apt_explain_failure "build-qt-windows.sh: the source package qt6-base $debversion is not known to apt."
+      exit 1
+    fi
   fi
   rm -rf fetch && mkdir fetch
   (cd fetch && apt-get source --download-only "qt6-base=$debversion" >/dev/null)

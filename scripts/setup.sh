@@ -1,6 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need (idempotent).
+# A package index that cannot be fetched (a mirror out of step) is retried; the set-up goes on
+# when the packages still install, and otherwise says which index failed and what to do.
+# Only 32-bit Wine may be left out, with that message: the 32-bit bridge's tests then skip.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=apt-lib.sh
+. "$here/apt-lib.sh"
+dpkg=${TAVOLEN_DPKG:-dpkg}
+dpkg_query=${TAVOLEN_DPKG_QUERY:-dpkg-query}
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
@@ -8,20 +16,49 @@ packages=(
   clang libclang-rt-14-dev
   fonts-ipafont-gothic xvfb x11-apps imagemagick
   file dpkg-dev desktop-file-utils appstream dbus
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
   ccache qt6-base-dev-tools locales xz-utils
 )
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-# 32-bit Wine runs the 32-bit JV-Link bridge that users of JV-Link 4.x run.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
+# 32-bit Wine runs the 32-bit JV-Link bridge that users of JV-Link 4.x run. Its libraries must
+# match the 64-bit ones, so it is the first to fail when an i386 index is missing.
+packages32=(wine32:i386)
+
+missing_of() {
+  local p
+  for p in "$@"; do
+    $dpkg_query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+  done
+}
+install() {
+  DEBIAN_FRONTEND=noninteractive $apt_sudo $apt_get install -y --no-install-recommends "$@"
+}
+
+if ! $dpkg --print-foreign-architectures | grep -qx i386; then
+  $apt_sudo $dpkg --add-architecture i386
 fi
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+mapfile -t missing < <(missing_of "${packages[@]}")
+mapfile -t missing32 < <(missing_of "${packages32[@]}")
+[ $((${#missing[@]} + ${#missing32[@]})) -gt 0 ] || exit 0
+
+updated=yes
+apt_update_retrying || updated=no
+if [ ${#missing[@]} -gt 0 ] && ! install "${missing[@]}"; then
+  if [ $updated = no ]; then
+    apt_explain_failure "scripts/setup.sh: the packages could not be installed: ${missing[*]}"
+  else
+    echo "scripts/setup.sh: apt-get could not install: ${missing[*]}" >&2
+  fi
+  exit 1
+fi
+if [ ${#missing32[@]} -gt 0 ] && ! install "${missing32[@]}"; then
+  if [ $updated = no ]; then
+    apt_explain_failure "scripts/setup.sh: 32-bit Wine (${missing32[*]}) could not be installed; everything else was. Until it is, the tests of the 32-bit JV-Link bridge are skipped and say so."
+    exit 0
+  fi
+  echo "scripts/setup.sh: apt-get could not install: ${missing32[*]}" >&2
+  exit 1
+fi
+if [ $updated = no ]; then
+  echo "scripts/setup.sh: every package is installed, although this index could not be fetched:" >&2
+  printf '  %s\n' "$apt_failed_indexes" >&2
 fi
