@@ -126,7 +126,8 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
                deps.resourceFolder.empty() ? deps.appFolder : deps.resourceFolder},
       runModal_(deps.runModal),
       quit_(deps.quit),
-      errorLog_(deps.appFolder, deps.clock) {
+      errorLog_(deps.appFolder, deps.clock),
+      favourites_(deps.appFolder / kFavouritesFileName) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromLatin1(kCaption));
   setWindowIcon(ProgramIcon());
@@ -318,6 +319,7 @@ void TMainForm::BuildMenus() {
                  &TMainForm::CardChangesItemClick);
   CardChangesItem->setCheckable(true);
   optionMenu->addAction(CardChangesItem);
+  AddFavouriteMenuItems(optionMenu);
 
   QMenu* helpMenu = menuBar()->addMenu(Qs(Sj("ﾍﾙﾌﾟ(&H)")));
   helpMenu->setObjectName(QStringLiteral("HelpMenu"));
@@ -333,6 +335,8 @@ void TMainForm::BuildTrayMenu() {
   PopupMenuTrayIcon1->setObjectName(QStringLiteral("PopupMenuTrayIcon1"));
   PopupMenuTrayIcon1->addAction(
       MakeAction(this, "N4", "変更情報(&C)", "変更情報を表示します", &TMainForm::N4Click));
+  PopupMenuTrayIcon1->addAction(MakeAction(this, "TrayNotifySettingsItem", "通知の設定(&N)...",
+                                           nullptr, &TMainForm::NotifySettingsItemClick));
   PopupMenuTrayIcon1->addSeparator();
   QMenu* help = PopupMenuTrayIcon1->addMenu(Qs(Sj("ﾍﾙﾌﾟ(&H)")));
   help->setObjectName(QStringLiteral("PopupMenuTrayIcon1Help"));
@@ -382,6 +386,7 @@ void TMainForm::FormCreate() {
       desktop_.ErrorBox(FailureText(st));
       return;
     }
+    LoadFavourites();
     // 10. The meeting date list; no date is selected afterwards.
     MakeDataListBtnClick();
     // 11. The hidden option N5.
@@ -620,6 +625,7 @@ void TMainForm::SetUpWatch() {
   watch_ = new ChangeWatch(JVLink1, DataFolder(), errorLog_, desktop_, clock_, this,
                            IniGT1.Read(Settings::ChangeEvents));
   watch_->SetSessionHeldElsewhere([this] { return AcquisitionHoldsSession(); });
+  watch_->SetNotifyChoice(ReadNotifyChoice(IniGT1));
   new DeferredJVInit(*this, *watch_);
   WatchLabel = new QLabel(this);
   WatchLabel->setObjectName(QStringLiteral("WatchLabel"));
@@ -637,9 +643,15 @@ void TMainForm::SetUpWatch() {
       for (int i = 0; i < kChangeTypes; ++i)
         HenkoForm->SetLines(static_cast<ChangeType>(i), lists[static_cast<size_t>(i)]);
   });
-  connect(watch_, &ChangeWatch::news, this, [this](const SjisString& text, const Lines& details) {
-    ShowBalloon1Click(text, details);
+  connect(watch_, &ChangeWatch::marksChanged, this, [this](const ChangeMarks& marks) {
+    if (HenkoForm)
+      for (int i = 0; i < kChangeTypes; ++i)
+        HenkoForm->SetMarks(static_cast<ChangeType>(i), marks[static_cast<size_t>(i)]);
   });
+  connect(watch_, &ChangeWatch::news, this,
+          [this](const SjisString& text, const Lines& details, bool favourite) {
+            ShowBalloon1Click(text, details, favourite);
+          });
   // A tick may have brought new changes of the race on the card.
   connect(watch_, &ChangeWatch::checked, this, [this] { RefreshCardChanges(); });
   connect(watch_, &ChangeWatch::dayArrived, this, [this](const SjisString& day) {
@@ -690,6 +702,7 @@ void TMainForm::TellWatchTheDay() {
   day.selectedRace = meeting_.selectedRaceIndex;
   day.checkInterval = meeting_.checkInterval;
   watch_->SetDay(std::move(day));
+  MarkFavourites();
   ShowWatchStatus(watch_->State(), watch_->Detail());  // the tray tip names the new day
 }
 
@@ -708,8 +721,8 @@ bool TMainForm::KaisaiReadBtnClick() {
   return watch_->Evaluate();
 }
 
-void TMainForm::ShowBalloon1Click(const SjisString& text, const Lines& details) {
-  desktop_.PlaySoundAsync(SoundFile());
+void TMainForm::ShowBalloon1Click(const SjisString& text, const Lines& details, bool favourite) {
+  desktop_.PlaySoundAsync(favourite ? FavouriteSoundFile() : SoundFile());
   // Where neither the tray nor the notification service can show it, the change window
   // itself comes forward, so the news is not missed.
   if (!desktop_.ShowNotification(Sj("新着開催情報"), text, details, BalloonIcon::Information, 10) &&

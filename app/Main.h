@@ -48,6 +48,7 @@
 #include "app/AppFolders.h"
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
+#include "base/Favourites.h"
 #include "base/IniFile.h"
 #include "changes/ChangeWatch.h"
 #include "jvlink/Clock.h"
@@ -154,8 +155,9 @@ class TMainForm : public QMainWindow {
   // False when a change file could not be read (the error box was shown).
   bool KaisaiReadBtnClick();
   // The notification of news: the sound, then the balloon with its text and, where the
-  // platform allows, the new changes' lines.
-  void ShowBalloon1Click(const SjisString& text, const Lines& details = {});
+  // platform allows, the new changes' lines. favourite: a change about a favourite leads it, and
+  // the favourites' sound plays.
+  void ShowBalloon1Click(const SjisString& text, const Lines& details = {}, bool favourite = false);
   void Timer4Timer();
   void N2Click();
   // Every 30 seconds the watch looks for a sleep or a clock jump (ChangeWatch::WakeTick).
@@ -163,6 +165,17 @@ class TMainForm : public QMainWindow {
   // After the date list was rebuilt: the loaded day stays selected while its day file exists,
   // so the automatic check goes on.
   void KeepLoadedDaySelected();
+
+  // ---- Favourites and notification settings (MainFavourites.cpp) ----
+  // The favourites window and the notification settings window.
+  void FavouritesItemClick();
+  void NotifySettingsItemClick();
+  // Adds the favourite, or removes it when listed; saves the list and marks it anew.
+  void ToggleFavourite(FavouriteKind kind, const SjisString& code, const SjisString& name);
+  const FavouriteList& Favourites() const { return favourites_.list(); }
+  const fs::path& FavouritesFile() const { return favourites_.path(); }
+  // The favourites' sound, "favourite.wav", where there is one; otherwise notify.wav.
+  fs::path FavouriteSoundFile() const;
 
   // ---- State ----
   const fs::path& AppFolder() const { return appFolder_; }
@@ -215,6 +228,8 @@ class TMainForm : public QMainWindow {
   QAction* N5 = nullptr;
   QAction* CardChangesItem = nullptr;  // "変更情報を出馬表に表示", off by default
   QMenu* PopupMenuTrayIcon1 = nullptr;
+  QAction* FavouritesItem = nullptr;      // "お気に入り..."
+  QAction* NotifySettingsItem = nullptr;  // "通知の設定..." (also in the tray menu)
 
   THenkoForm* HenkoForm = nullptr;
   TPrgrsForm* PrgrsForm = nullptr;
@@ -237,6 +252,13 @@ class TMainForm : public QMainWindow {
   void ShowWatchStatus(const SjisString& state, const SjisString& detail);
   // Tells the watch the loaded meeting.
   void TellWatchTheDay();
+  // Reads the favourites file at creation (a damaged one is kept aside and said in the error
+  // log and the status line); the menu items of the favourites and the notification settings.
+  void LoadFavourites();
+  void AddFavouriteMenuItems(QMenu* optionMenu);
+  // After the list changed or a day was loaded: saves nothing, marks the race list and card
+  // anew and tells the watch which runners of the day are favourites.
+  void MarkFavourites();
 
   Desktop& desktop_;
   const Clock& clock_;
@@ -252,6 +274,7 @@ class TMainForm : public QMainWindow {
   bool noTrayToldOnce_ = false;
   bool destroyed_ = false;
   LoadedMeeting meeting_;
+  FavouritesStore favourites_;
   ChangeWatch* watch_ = nullptr;
   QLabel* WatchLabel = nullptr;        // in the status line: what the watch does
   QLabel* WatchDetailLabel = nullptr;  // beside it: the next check, a failure's reason

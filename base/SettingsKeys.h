@@ -46,6 +46,14 @@ inline constexpr Setting<SjisString> LastAcquisition{"JvDataGet", "LastTime"};
 inline constexpr Setting<bool> DateListClose{"datalist", "close", false};
 // The race card marks the changes announced for its race (the card-changes menu item).
 inline constexpr Setting<bool> RaceCardChanges{"racecard", "changes", false};
+// Which kinds of change ring (a notification and a sound), and whether only changes about a
+// favourite do. A change that does not ring is still listed and remembered as announced.
+inline constexpr Setting<bool> NotifyWeather{"notify", "weather", true};
+inline constexpr Setting<bool> NotifyScratch{"notify", "scratch", true};
+inline constexpr Setting<bool> NotifyJockey{"notify", "jockey", true};
+inline constexpr Setting<bool> NotifyPostTime{"notify", "posttime", true};
+inline constexpr Setting<bool> NotifyCourse{"notify", "course", true};
+inline constexpr Setting<bool> NotifyFavouritesOnly{"notify", "favouritesonly", false};
 // Which JV-Link the program uses (jvbridge/BridgeSettings.h describes each value).
 inline constexpr Setting<SjisString> JVLinkUse{"JVLink", "use"};
 inline constexpr Setting<SjisString> JVLinkBridge{"JVLink", "bridge"};

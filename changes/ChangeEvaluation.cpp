@@ -69,6 +69,7 @@ struct Listed {
   std::string_view record;
   SjisString stamp;
   SjisString line;
+  SjisString favourite;
 };
 
 // The weather/going states with, for every state, the changes applied to it in announcement
@@ -187,7 +188,7 @@ SjisString ChangeRecordLine(ChangeType type, std::string_view r) {
   return {};
 }
 
-ChangeEvaluation EvaluateChanges(const fs::path& selectedRaceFile) {
+ChangeEvaluation EvaluateChanges(const fs::path& selectedRaceFile, const FavouriteDay* favourites) {
   ChangeEvaluation ev;
   bool exists = false;
   std::string bytes;
@@ -223,10 +224,15 @@ ChangeEvaluation EvaluateChanges(const fs::path& selectedRaceFile) {
   const Lines weLines = exists ? SplitLines(weBytes) : Lines{};
   for (const WeatherStory& story : WeatherStories(weLines)) {
     ev.lists[0].push_back(WeatherStateLine(story.state));
-    listed.push_back({ChangeType::WE, story.initial, Cut(story.initial, WE::Stamp),
-                      WeatherStateLine(Cut(story.initial, 1, 40))});
+    ev.favouriteLines[0].push_back(false);  // the weather concerns no favourite
+    listed.push_back({ChangeType::WE,
+                      story.initial,
+                      Cut(story.initial, WE::Stamp),
+                      WeatherStateLine(Cut(story.initial, 1, 40)),
+                      {}});
     for (const auto& [change, after] : story.steps)
-      listed.push_back({ChangeType::WE, change, Cut(change, WE::Stamp), WeatherStateLine(after)});
+      listed.push_back(
+          {ChangeType::WE, change, Cut(change, WE::Stamp), WeatherStateLine(after), {}});
   }
 
   // The four record files: every whole record is listed.
@@ -241,13 +247,14 @@ ChangeEvaluation EvaluateChanges(const fs::path& selectedRaceFile) {
     for (size_t at = 0; at + size <= fileBytes.size(); at += size) {
       const std::string_view r = std::string_view(fileBytes).substr(at, size);
       list.push_back(ChangeRecordLine(type, r));
-      listed.push_back({type, r, ChangeStamp(type, r), list.back()});
+      SjisString favourite = favourites ? favourites->Concerned(type, r) : SjisString();
+      ev.favouriteLines[static_cast<int>(type)].push_back(!favourite.empty());
+      listed.push_back({type, r, ChangeStamp(type, r), list.back(), std::move(favourite)});
     }
   }
 
   // News: a change not remembered as announced, and (as ever) any change later than what
   // the renew file says the user was told.
-  std::array<SjisString, kChangeTypes> latestNew{};
   std::unordered_set<std::string> seen;
   for (const Listed& c : listed) {
     const int i = static_cast<int>(c.type);
@@ -258,8 +265,7 @@ ChangeEvaluation EvaluateChanges(const fs::path& selectedRaceFile) {
     ev.announced.push_back(std::move(id));
     if (!fresh) continue;
     ev.news[i] = true;
-    if (latestNew[i].empty() || latestNew[i] < c.stamp) latestNew[i] = c.stamp;
-    ev.newChanges.push_back({c.type, c.stamp, c.line});
+    ev.newChanges.push_back({c.type, c.stamp, c.line, c.favourite, SjisString(c.record)});
   }
   std::sort(ev.announced.begin(), ev.announced.end());
   // Newest first; of one minute, the one applied or listed last first.
@@ -267,19 +273,36 @@ ChangeEvaluation EvaluateChanges(const fs::path& selectedRaceFile) {
   std::stable_sort(ev.newChanges.begin(), ev.newChanges.end(),
                    [](const NewChange& a, const NewChange& b) { return a.stamp > b.stamp; });
 
+  ev.newsLines = NewsLinesOf(ev.newChanges);
+  if (ev.hasNews()) ev.balloonText = BalloonTextOf(ev.newsLines);
+  return ev;
+}
+
+Lines NewsLinesOf(const std::vector<NewChange>& changes) {
   static const std::array<SjisString, kChangeTypes> kLabels = {
       Sj("[天候馬場]"), Sj("[取消除外]"), Sj("[騎手変更]"), Sj("[発走時刻]"), Sj("[ｺｰｽ 変更]")};
   static const SjisString kUpdated = Sj("更新時刻：");
-  static const SjisString kHeader = Sj("本日の開催で変更情報が発生しました。\r\n");
-  for (int i = 0; i < kChangeTypes; ++i) {
-    if (!ev.news[i]) continue;
-    // The initial state's words without the blanks that fill its list column.
-    SjisString shown = ShownStamp(latestNew[i]);
-    while (!shown.empty() && shown.back() == ' ') shown.pop_back();
-    ev.newsLines.push_back(kLabels[i] + kUpdated + shown);
+  std::array<SjisString, kChangeTypes> latest{};
+  std::array<bool, kChangeTypes> any{};
+  for (const NewChange& c : changes) {
+    const int i = static_cast<int>(c.type);
+    if (!any[i] || latest[i] < c.stamp) latest[i] = c.stamp;
+    any[i] = true;
   }
-  if (ev.hasNews()) ev.balloonText = kHeader + JoinLinesCrLf(ev.newsLines);
-  return ev;
+  Lines lines;
+  for (int i = 0; i < kChangeTypes; ++i) {
+    if (!any[i]) continue;
+    // The initial state's words without the blanks that fill its list column.
+    SjisString shown = ShownStamp(latest[i]);
+    while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+    lines.push_back(kLabels[i] + kUpdated + shown);
+  }
+  return lines;
+}
+
+SjisString BalloonTextOf(const Lines& newsLines) {
+  static const SjisString kHeader = Sj("本日の開催で変更情報が発生しました。\r\n");
+  return kHeader + JoinLinesCrLf(newsLines);
 }
 
 FileStatus SaveRenewFile(const fs::path& selectedRaceFile, const ChangeEvaluation& evaluation) {
@@ -291,8 +314,15 @@ FileStatus SaveRenewFile(const fs::path& selectedRaceFile, const ChangeEvaluatio
 }
 
 Lines NewChangeDetails(const std::vector<NewChange>& changes, size_t maxLines) {
+  static const SjisString kMark = Sj("★");
+  std::vector<const NewChange*> ordered;
+  for (const NewChange& c : changes)
+    if (!c.favourite.empty()) ordered.push_back(&c);
+  for (const NewChange& c : changes)
+    if (c.favourite.empty()) ordered.push_back(&c);
   Lines out;
-  for (size_t i = 0; i < changes.size() && i < maxLines; ++i) out.push_back(changes[i].line);
+  for (size_t i = 0; i < ordered.size() && i < maxLines; ++i)
+    out.push_back(ordered[i]->favourite.empty() ? ordered[i]->line : kMark + ordered[i]->line);
   if (changes.size() > maxLines)
     out.push_back(Sj("ほか") + std::to_string(changes.size() - maxLines) + Sj("件"));
   return out;

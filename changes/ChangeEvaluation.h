@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Favourites.h"
 #include "jvlink/ChangeFiles.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/Sjis.h"
@@ -17,11 +18,14 @@
 
 namespace tavolen {
 
-// One change not announced before: its category, announcement stamp and change-window line.
+// One change not announced before: its category, announcement stamp and change-window line, and
+// the favourite it concerns (empty: none).
 struct NewChange {
   ChangeType type;
   SjisString stamp;
   SjisString line;
+  SjisString favourite = {};
+  SjisString record = {};  // the record (WE: the change's line) it comes from
 };
 
 struct ChangeEvaluation {
@@ -31,6 +35,8 @@ struct ChangeEvaluation {
   // The lines of ListBox1 (weather/going) to ListBox5 (course changes), in the order WE, AV,
   // JC, TC, CC.
   std::array<Lines, kChangeTypes> lists;
+  // For every line of the five lists: whether it concerns a favourite.
+  std::array<std::vector<bool>, kChangeTypes> favouriteLines;
   // The five announcement stamps after the evaluation: the renew file's lines raised by every
   // later stamp seen. These are the renew lines to save when there is news.
   RenewStamps stamps;
@@ -58,8 +64,16 @@ fs::path RenewFilePath(const fs::path& selectedRaceFile);
 fs::path AnnouncedFilePath(const fs::path& selectedRaceFile);
 
 // One evaluation of the day whose race file is selectedRaceFile. Reads files only; what was
-// announced is saved by SaveRenewFile when the result has news.
-ChangeEvaluation EvaluateChanges(const fs::path& selectedRaceFile);
+// announced is saved by SaveRenewFile when the result has news. favourites (may be null) tells
+// which changes concern a favourite; it changes no list line, stamp or news.
+ChangeEvaluation EvaluateChanges(const fs::path& selectedRaceFile,
+                                 const FavouriteDay* favourites = nullptr);
+
+// One "[label]更新時刻：mm/dd hh:nn" line per category among the changes, in category order; the
+// time is that of the category's latest change.
+Lines NewsLinesOf(const std::vector<NewChange>& changes);
+// "本日の開催で変更情報が発生しました。" CR LF, then every news line with CR LF.
+SjisString BalloonTextOf(const Lines& newsLines);
 
 // Records an announcement: rewrites the renew file with the evaluation's five stamps, then the
 // memory file. When the renew file cannot be written the memory stays as it was, so the same
@@ -88,7 +102,8 @@ SjisString ShownStamp(std::string_view stamp);
 const SjisString& InitialStateText();
 
 // The lines a notification lists below its balloon text where the platform allows: the new
-// changes' lines, newest first, at most maxLines of them, then how many more there are.
+// changes' lines, newest first, at most maxLines of them, then how many more there are. The
+// changes about a favourite come first, marked with "★".
 Lines NewChangeDetails(const std::vector<NewChange>& changes, size_t maxLines = 10);
 
 }  // namespace tavolen

@@ -185,18 +185,21 @@ bool ChangeWatch::CheckNow(bool automatic) {
 }
 
 bool ChangeWatch::Evaluate() {
-  const ChangeEvaluation ev = EvaluateChanges(day_.raceFile);
+  const ChangeEvaluation ev = EvaluateChanges(day_.raceFile, &favourites_);
   if (!ev.status) {
     evaluationError_ = FailureText(ev.status);
     desktop_.ErrorBox(evaluationError_);
     return false;
   }
   emit listsChanged(ev.lists);
+  emit marksChanged(ev.favouriteLines);
   if (!ev.hasNews()) return true;
   const FileStatus saved = SaveRenewFile(day_.raceFile, ev);
   // The news is announced even when the renew file could not be saved; it is then announced
-  // again by the next evaluation.
-  emit news(ev.balloonText, NewChangeDetails(ev.newChanges));
+  // again by the next evaluation. What does not ring is remembered all the same.
+  const Announcement announcement = Announce(ev.newChanges, choice_);
+  if (!announcement.empty())
+    emit news(announcement.text, announcement.details, announcement.favourite);
   if (!saved) desktop_.ErrorBox(FailureText(saved));
   return true;
 }

@@ -23,6 +23,8 @@
 #include "base/CheckInterval.h"
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
+#include "base/Favourites.h"
+#include "changes/ChangeAnnouncement.h"
 #include "changes/ChangeEvents.h"
 #include "changes/ChangeFetch.h"
 #include "jvlink/ChangeFiles.h"
@@ -36,6 +38,8 @@ namespace tavolen {
 
 // The lines of the change window's five lists, in the order WE, AV, JC, TC, CC.
 using ChangeLists = std::array<Lines, kChangeTypes>;
+// For every line of the five lists: whether it concerns a favourite.
+using ChangeMarks = std::array<std::vector<bool>, kChangeTypes>;
 
 // What the main window tells the watch about the day it shows.
 struct WatchedDay {
@@ -62,6 +66,11 @@ class ChangeWatch : public QObject {
   // The check timer stops until the next SetDay (a load that failed).
   void StopChecks();
   void SetSelectedRace(int index);
+  // What the favourites are on the watched day (the main window tells it after every load and
+  // every change of the list), and which changes ring.
+  void SetFavourites(FavouriteDay favourites) { favourites_ = std::move(favourites); }
+  void SetNotifyChoice(const NotifyChoice& choice) { choice_ = choice; }
+  const NotifyChoice& Choice() const { return choice_; }
   // Something else holds a JV-Link session (the acquisition window's download): ticks wait.
   void SetSessionHeldElsewhere(std::function<bool()> held) { heldElsewhere_ = std::move(held); }
 
@@ -92,10 +101,14 @@ class ChangeWatch : public QObject {
   ChangeEvents& Events() const { return *events_; }
 
  signals:
-  // The evaluation's five lists, after every evaluation.
+  // The evaluation's five lists, after every evaluation; then which of their lines concern a
+  // favourite.
   void listsChanged(const tavolen::ChangeLists& lists);
-  // Something new was found: the balloon text and the new changes' lines, newest first.
-  void news(const tavolen::SjisString& text, const tavolen::Lines& details);
+  void marksChanged(const tavolen::ChangeMarks& marks);
+  // Something new that rings was found: the balloon text and the new changes' lines (those
+  // about a favourite first, then newest first), and whether a favourite's change is among them.
+  // New changes that do not ring are remembered as announced without it.
+  void news(const tavolen::SjisString& text, const tavolen::Lines& details, bool favourite);
   void statusChanged(const tavolen::SjisString& state, const tavolen::SjisString& detail);
   // The fetch's own status text (the hidden DLlabel; error-log lines quote it).
   void fetchStatusChanged(const tavolen::SjisString& text);
@@ -123,6 +136,8 @@ class ChangeWatch : public QObject {
   QTimer* wakeTimer_ = nullptr;
   std::function<bool()> heldElsewhere_;
   WatchedDay day_;
+  FavouriteDay favourites_;
+  NotifyChoice choice_;
   bool checking_ = false;
   // The day last seen as today, the times ("hh:nn") of the last good and failed checks and
   // the failure's reason, the new day already told to have no race data.

@@ -11,6 +11,8 @@ namespace tavolen {
 namespace {
 
 constexpr int kLineHeight = 12;
+// The background of a line about a favourite.
+const QColor kFavouriteLine(255, 228, 236);
 
 // Lines 12 pixels high, so that a 45-pixel list shows three of them.
 class FixedLineDelegate : public QStyledItemDelegate {
@@ -109,6 +111,21 @@ void THenkoForm::SetLines(ChangeType category, const std::vector<SjisString>& li
   for (const SjisString& line : lines) l->addItem(Qs(line));
   if (l->count() > 0) l->scrollToItem(l->item(l->count() - 1), QAbstractItemView::PositionAtBottom);
   Deselect(l);
+}
+
+void THenkoForm::SetMarks(ChangeType category, const std::vector<bool>& marks) {
+  QListWidget* l = List(static_cast<int>(category) + 1);
+  if (!l) return;
+  static const QString kMark = Qs(Sj("★"));
+  for (int i = 0; i < l->count(); ++i) {
+    QListWidgetItem* item = l->item(i);
+    // The line as the evaluation made it stays with the item, so marking again starts afresh.
+    if (!item->data(Qt::UserRole).isValid()) item->setData(Qt::UserRole, item->text());
+    const QString line = item->data(Qt::UserRole).toString();
+    const bool marked = static_cast<size_t>(i) < marks.size() && marks[static_cast<size_t>(i)];
+    item->setText(marked ? kMark + line : line);
+    item->setBackground(marked ? QBrush(kFavouriteLine) : QBrush());
+  }
 }
 
 void THenkoForm::ClearLines(int list) {

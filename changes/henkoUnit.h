@@ -31,6 +31,9 @@ class THenkoForm : public QWidget {
   // lines, scrolls to the last line and leaves no line selected. A value outside the five
   // categories is ignored.
   void SetLines(ChangeType category, const std::vector<SjisString>& lines);
+  // Marks the lines of a category's list that concern a favourite: "★" before the line on a
+  // pale background. marks[i] belongs to line i; lines beyond marks stay unmarked.
+  void SetMarks(ChangeType category, const std::vector<bool>& marks);
   void ClearLines(int list);
   // The lines of list 1..5 as code page 932 texts.
   std::vector<SjisString> Lines(int list) const;

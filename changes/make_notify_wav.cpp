@@ -1,5 +1,7 @@
 // Writes the notification sound "notify.wav": a soft two-tone chime (a bell-like A5 followed by
 // E6), 16-bit PCM mono at 22050 Hz, 0.4 seconds. Run by the build: make_notify_wav <output>.
+// With "favourite" after the output it writes "favourite.wav", the sound of news about a
+// favourite: three rising notes (C6, E6, G6), 0.6 seconds.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -11,7 +13,6 @@
 namespace {
 
 constexpr int kRate = 22050;
-constexpr double kSeconds = 0.4;
 constexpr double kPi = 3.14159265358979323846;
 
 // One struck note: a 6 ms attack, then an exponential decay; a quiet octave partial gives it a
@@ -36,15 +37,19 @@ void Put32(std::string& out, uint32_t v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <output.wav>\n", argv[0]);
+  const bool favourite = argc == 3 && std::string(argv[2]) == "favourite";
+  if (argc != 2 && !favourite) {
+    std::fprintf(stderr, "usage: %s <output.wav> [favourite]\n", argv[0]);
     return 2;
   }
-  const int samples = static_cast<int>(kRate * kSeconds);
+  const double seconds = favourite ? 0.6 : 0.4;
+  const int samples = static_cast<int>(kRate * seconds);
   std::vector<int16_t> pcm(samples);
   for (int i = 0; i < samples; ++i) {
     const double t = static_cast<double>(i) / kRate;
-    double v = 0.42 * Note(t, 0.0, 880.0, 9.0) + 0.42 * Note(t, 0.12, 1318.5, 8.0);
+    double v = favourite ? 0.36 * Note(t, 0.0, 1046.5, 9.0) + 0.36 * Note(t, 0.1, 1318.5, 8.0) +
+                               0.36 * Note(t, 0.2, 1568.0, 6.0)
+                         : 0.42 * Note(t, 0.0, 880.0, 9.0) + 0.42 * Note(t, 0.12, 1318.5, 8.0);
     // A short fade at the very end, so the last sample is silence and nothing clicks.
     const double tail = (samples - 1 - i) / (0.02 * kRate);
     if (tail < 1) v *= tail;

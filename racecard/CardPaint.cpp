@@ -14,6 +14,8 @@ using Role = PaintColour::Role;
 constexpr int w = kGridLineWidth;
 constexpr int kBoldPoints = 10;
 constexpr int kPlainPoints = 9;
+// The width of one full-width character of the horse name's font (10 points, bold).
+constexpr int kMarkWidth = 14;
 
 SjisString Format(const char* format, int value) {
   char buf[16];
@@ -64,6 +66,22 @@ void MarkChange(CellPaint& paint, int column, const RunnerChange& change) {
     name.bold = true;
     paint.texts = {std::move(name)};
   }
+}
+
+// Marks a favourite runner's row on the painting of one of its cells.
+void MarkFavourite(CellPaint& paint, int column, RunnerFavourite favourite) {
+  if (!favourite.any() || column < 2) return;  // the frame and horse number keep their colours
+  paint.fill = kFavouriteFill;
+  if (column == 2 && !paint.texts.empty()) {
+    // The mark in the name's place, the name moved right by one full-width character.
+    PaintText mark = paint.texts.front();
+    mark.text = FavouriteMark(favourite);
+    mark.colour = kFavouriteMarkColour;
+    paint.texts.front().x += kMarkWidth;
+    paint.texts.insert(paint.texts.begin(), std::move(mark));
+  }
+  if (column == 5 && favourite.jockey)
+    for (PaintText& t : paint.texts) t.bold = true;
 }
 
 }  // namespace
@@ -180,6 +198,7 @@ CellPaint DecideCellPaint(const LoadedMeeting& meeting, const CellToPaint& cell)
     default:
       break;
   }
+  MarkFavourite(paint, cell.column, RunnerFavouriteOf(runner, cell.favourites));
   if (cell.changes) MarkChange(paint, cell.column, cell.changes->runners[h - 1]);
   return paint;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Favourites.h"
 #include "jvlink/Sjis.h"
 #include "racecard/CardChanges.h"
 #include "racecard/Meeting.h"
@@ -78,6 +79,8 @@ struct CellToPaint {
   int headerTextHeight = kGridFontPixels;  // the height of "枠" in the grid's font
   // The day's changes of the race to mark on its runners; null: the runners as entered.
   const RaceChanges* changes = nullptr;
+  // The favourites to mark on their runners' rows; null or empty: none.
+  const FavouriteList* favourites = nullptr;
 };
 
 // The marks of the day's changes: a scratched or excluded runner's row greyed, with 取消 or
@@ -86,6 +89,11 @@ inline constexpr PaintColour kScratchedFill = PaintColour::Rgb(224, 224, 224);
 inline constexpr PaintColour kScratchedText = PaintColour::Rgb(128, 128, 128);
 inline constexpr PaintColour kChangeText = PaintColour::Rgb(255, 0, 0);
 inline constexpr PaintColour kChangedJockeyFill = PaintColour::Rgb(255, 255, 192);
+
+// The marks of a favourite's row: a pale rose background from the horse name to the last
+// column, the favourite mark in red before the horse name, a favourite jockey's name in bold.
+inline constexpr PaintColour kFavouriteFill = PaintColour::Rgb(255, 228, 236);
+inline constexpr PaintColour kFavouriteMarkColour = PaintColour::Rgb(220, 0, 60);
 
 // The painting of one cell, for the race slot at the meeting's selected race index. The runner
 // is found by the number in the row's horse-number cell; a number outside 1-18 leaves the

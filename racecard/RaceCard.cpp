@@ -1,5 +1,6 @@
 #include "racecard/RaceCard.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "jvlink/JVData_Structure.h"
@@ -114,6 +115,34 @@ RaceCard BuildRaceCard(const LoadedMeeting& meeting, int slotIndex) {
                              PadNumber(Cut(ra, Header::RaceNumber)) + incomplete;
   }
   return card;
+}
+
+RunnerFavourite RunnerFavouriteOf(const RunnerSlot& runner, const FavouriteList* favourites) {
+  if (!favourites || favourites->empty()) return {};
+  return {favourites->Contains(FavouriteKind::Horse, runner.registrationNumber),
+          favourites->Contains(FavouriteKind::Jockey, runner.jockeyCode)};
+}
+
+bool RaceHasFavourite(const RaceSlot& slot, const FavouriteList* favourites) {
+  const int n = RunnerPositionsOf(slot);
+  for (int k = 0; k < n; ++k)
+    if (RunnerFavouriteOf(slot.runners[k], favourites).any()) return true;
+  return false;
+}
+
+SjisString FavouriteMark(RunnerFavourite favourite) {
+  static const SjisString horse = Sj("★"), jockey = Sj("☆");
+  if (favourite.horse) return horse;
+  if (favourite.jockey) return jockey;
+  return {};
+}
+
+void MarkFavouriteRows(CardGrid& grid, const RaceSlot& slot, const FavouriteList* favourites) {
+  const int n = std::min(RunnerPositionsOf(slot), static_cast<int>(grid.size()) - 1);
+  for (int k = 1; k <= n; ++k) {
+    const SjisString mark = FavouriteMark(RunnerFavouriteOf(slot.runners[k - 1], favourites));
+    if (!mark.empty()) grid[k][2] = mark + grid[k][2];
+  }
 }
 
 SjisString CardCopyTitle(std::string_view label3Text, const RaceSlot& slot) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/Desktop.h"
+#include "base/Favourites.h"
 #include "jvlink/Sjis.h"
 #include "racecard/Meeting.h"
 
@@ -53,6 +54,22 @@ struct RaceCard {
 // The race card of race slot `slotIndex` (0..35) of the loaded meeting. An index outside
 // 0..35 reads no slot and gives an incomplete card without a message.
 RaceCard BuildRaceCard(const LoadedMeeting& meeting, int slotIndex);
+
+// What a runner is to the favourites: a favourite horse, ridden by a favourite jockey, or both.
+struct RunnerFavourite {
+  bool horse = false;
+  bool jockey = false;
+  bool any() const { return horse || jockey; }
+};
+RunnerFavourite RunnerFavouriteOf(const RunnerSlot& runner, const FavouriteList* favourites);
+// Whether a favourite horse runs, or a favourite jockey rides, in the race of a slot.
+bool RaceHasFavourite(const RaceSlot& slot, const FavouriteList* favourites);
+// The mark before a favourite's horse name: "★" for a favourite horse, "☆" for a favourite
+// jockey's ride; empty for none.
+SjisString FavouriteMark(RunnerFavourite favourite);
+// The card's cell texts with the favourites marked: the mark before the horse name of each
+// favourite runner's row (the copy to the clipboard carries it).
+void MarkFavouriteRows(CardGrid& grid, const RaceSlot& slot, const FavouriteList* favourites);
 
 // The title line of the copy: Label3D3's text + the slot's race number formatted "%2dR".
 SjisString CardCopyTitle(std::string_view label3Text, const RaceSlot& slot);

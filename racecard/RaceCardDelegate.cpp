@@ -172,6 +172,7 @@ void RaceCardDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   cell.currentYear = clock_.Now().year;
   cell.headerTextHeight = QFontMetrics(gridFont).height();
   cell.changes = changes_ ? &*changes_ : nullptr;
+  cell.favourites = favourites_;
 
   StringGrid2DrawCell(*painter, option.rect, meeting_, cell, option.palette, gridFont);
 }

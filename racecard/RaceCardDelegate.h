@@ -58,11 +58,14 @@ class RaceCardDelegate : public QStyledItemDelegate {
   // The day's changes of the race shown, marked on its runners; nullopt: none are marked.
   void SetChanges(std::optional<RaceChanges> changes) { changes_ = std::move(changes); }
   const std::optional<RaceChanges>& changes() const { return changes_; }
+  // The favourites marked on their runners' rows (null: none).
+  void SetFavourites(const FavouriteList* favourites) { favourites_ = favourites; }
 
  private:
   const LoadedMeeting& meeting_;
   const Clock& clock_;
   std::optional<RaceChanges> changes_;
+  const FavouriteList* favourites_ = nullptr;
 };
 
 }  // namespace tavolen

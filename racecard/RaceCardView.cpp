@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -14,6 +15,7 @@
 #include <functional>
 
 #include "base/Widgets.h"
+#include "jvlink/JVData_Structure.h"
 #include "racecard/RaceCardDelegate.h"
 
 namespace tavolen {
@@ -45,6 +47,11 @@ const std::array<HeaderLabelLook, kHeaderLabels>& HeaderLabelLooks() {
   return looks;
 }
 constexpr int kRaceNumberLabel = 1;  // Label3D2
+constexpr int kJockeyColumn = 5;
+// The key that adds the runner of the current row to the favourites, or removes it.
+constexpr QKeyCombination kFavouriteKey(Qt::ControlModifier, Qt::Key_D);
+// The race list's item text without its favourite mark.
+constexpr int kItemTextRole = Qt::UserRole + 1;
 
 // Calls a handler when a mouse button is released over a widget, after the widget itself has
 // handled the release (so a selection the release makes is already there to be cleared).
@@ -62,6 +69,44 @@ class MouseUpFilter : public QObject {
 
  private:
   std::function<void()> onUp_;
+};
+
+// Calls back with the place of a mouse press, before the widget handles it.
+class PressFilter : public QObject {
+ public:
+  PressFilter(std::function<void(const QPoint&)> onPress, QObject* parent)
+      : QObject(parent), onPress_(std::move(onPress)) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress)
+      onPress_(static_cast<QMouseEvent*>(event)->position().toPoint());
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void(const QPoint&)> onPress_;
+};
+
+// Takes the favourite key from the grid.
+class KeyFilter : public QObject {
+ public:
+  KeyFilter(std::function<void()> onKey, QObject* parent)
+      : QObject(parent), onKey_(std::move(onKey)) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (QKeySequence(key->keyCombination()) == QKeySequence(kFavouriteKey)) {
+        event->accept();
+        if (event->type() == QEvent::KeyPress) onKey_();
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> onKey_;
 };
 
 }  // namespace
@@ -134,9 +179,43 @@ RaceCardView::RaceCardView(LoadedMeeting& meeting, Desktop& desktop, const Clock
   n18_->setObjectName(QStringLiteral("N18"));
   popupMenu1_->addAction(n18_);
   connect(n18_, &QAction::triggered, this, &RaceCardView::CopyCard);
-  connect(grid_, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& pos) { popupMenu1_->popup(grid_->viewport()->mapToGlobal(pos)); });
+  favouriteItem_ = new QAction(Qs(Sj("お気に入りに追加/解除")), popupMenu1_);
+  favouriteItem_->setObjectName(QStringLiteral("FavouriteItem"));
+  // Shown in the menu; the key itself is taken by the grid's key filter.
+  favouriteItem_->setShortcut(QKeySequence(kFavouriteKey));
+  favouriteItem_->setShortcutContext(Qt::WidgetShortcut);
+  popupMenu1_->addAction(favouriteItem_);
+  connect(favouriteItem_, &QAction::triggered, this,
+          [this] { ToggleFavourite(menuRow_, menuColumn_ == kJockeyColumn); });
+  connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    const QModelIndex at = grid_->indexAt(pos);
+    menuRow_ = at.isValid() ? at.row() : -1;
+    menuColumn_ = at.isValid() ? at.column() : -1;
+    favouriteItem_->setEnabled(menuRow_ > 0);
+    popupMenu1_->popup(grid_->viewport()->mapToGlobal(pos));
+  });
   grid_->viewport()->installEventFilter(new MouseUpFilter([this] { ClearSelection(); }, grid_));
+  grid_->viewport()->installEventFilter(new PressFilter(
+      [this](const QPoint& pos) {
+        const QModelIndex at = grid_->indexAt(pos);
+        if (!at.isValid()) return;
+        lastRow_ = at.row();
+        lastColumn_ = at.column();
+      },
+      grid_));
+  connect(grid_, &QTableWidget::currentCellChanged, this, [this](int row, int column) {
+    if (row < 0) return;
+    lastRow_ = row;
+    lastColumn_ = column;
+  });
+  grid_->installEventFilter(new KeyFilter(
+      [this] {
+        const QModelIndex current = grid_->currentIndex();
+        const int row = current.isValid() ? current.row() : lastRow_;
+        const int column = current.isValid() ? current.column() : lastColumn_;
+        ToggleFavourite(row, column == kJockeyColumn);
+      },
+      grid_));
   connect(datList_, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row >= 0) emit raceChosen();
   });
@@ -174,8 +253,10 @@ void RaceCardView::ShowRaces(const std::vector<RaceListEntry>& races) {
     for (const RaceListEntry& race : races) {
       auto* item = new QListWidgetItem(Qs(race.text), datList_);
       item->setData(Qt::UserRole, race.slot);
+      item->setData(kItemTextRole, item->text());
     }
   }
+  RefreshFavourites();
   panel5_->setVisible(datList_->count() > 0);
   upDown_ = TUpDown{0, datList_->count() - 1, 0};
   {
@@ -200,7 +281,8 @@ bool RaceCardView::ShowChosenRace(bool hideListAfterChoice) {
   }
   meeting_.selectedRaceIndex = slot;
 
-  const RaceCard card = BuildRaceCard(meeting_, slot);
+  RaceCard card = BuildRaceCard(meeting_, slot);
+  MarkFavouriteRows(card.grid, meeting_.raceSlots[slot], favourites_);
   if (!card.complete) HideCard();
   for (size_t i = 0; i < labels_.size(); ++i)
     labels_[i]->setText(Qs(SjisString(WithoutTrailingPadding(card.labels[i]))));
@@ -260,6 +342,52 @@ void RaceCardView::RefreshChanges(bool markChanges) {
                header.changed[i] ? QColor(Qt::red) : HeaderLabelLooks()[i].colour);
     labels_[i]->setPalette(p);
   }
+}
+
+void RaceCardView::SetFavourites(const FavouriteList* favourites) {
+  favourites_ = favourites;
+  if (auto* delegate = qobject_cast<RaceCardDelegate*>(grid_->itemDelegate()))
+    delegate->SetFavourites(favourites);
+  RefreshFavourites();
+}
+
+void RaceCardView::RefreshFavourites() {
+  static const QColor kFavouriteRace(200, 0, 50);
+  static const QString kMark = Qs(Sj("★"));
+  for (int i = 0; i < datList_->count(); ++i) {
+    QListWidgetItem* item = datList_->item(i);
+    bool isSlot = false;
+    const int slot = item->data(Qt::UserRole).toInt(&isSlot);
+    const bool marked = isSlot && slot >= 0 && slot < kMeetingRaces &&
+                        RaceHasFavourite(meeting_.raceSlots[slot], favourites_);
+    const QString text = item->data(kItemTextRole).toString();
+    item->setText(marked ? text + kMark : text);
+    item->setForeground(marked ? QBrush(kFavouriteRace) : QBrush());
+  }
+  if (RaceShown()) {
+    // The marks in the cell texts the copy takes; the painting marks the rows itself.
+    RaceCard card = BuildRaceCard(meeting_, meeting_.selectedRaceIndex);
+    MarkFavouriteRows(card.grid, meeting_.SelectedSlot(), favourites_);
+    for (int r = 1; r < grid_->rowCount() && r < static_cast<int>(card.grid.size()); ++r)
+      if (QTableWidgetItem* item = grid_->item(r, 2)) item->setText(Qs(card.grid[r][2]));
+  }
+  grid_->viewport()->update();
+}
+
+void RaceCardView::ToggleFavourite(int row, bool jockey) {
+  if (!RaceShown() || row <= 0 || row >= grid_->rowCount()) return;
+  const QTableWidgetItem* numberItem = grid_->item(row, 1);
+  const int h = numberItem ? ReadNumber(SjisOf(numberItem->text())) : 0;
+  if (h < 1 || h > kRunnerPositions) return;
+  const RunnerSlot& runner = meeting_.SelectedSlot().runners[h - 1];
+  if (jockey)
+    emit favouriteToggleRequested(FavouriteKind::Jockey, runner.jockeyCode.str(),
+                                  UnpaddedName(runner.jockeyName));
+  else
+    // The whole name from the runner record; the slot keeps only its first 19 bytes.
+    emit favouriteToggleRequested(
+        FavouriteKind::Horse, runner.registrationNumber.str(),
+        UnpaddedName(Cut(meeting_.runnerTable[meeting_.selectedRaceIndex][h - 1], SE::HorseName)));
 }
 
 void RaceCardView::ClearSelection() {

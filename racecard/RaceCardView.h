@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/Desktop.h"
+#include "base/Favourites.h"
 #include "jvlink/Clock.h"
 #include "racecard/CardChanges.h"
 #include "racecard/Meeting.h"
@@ -67,9 +68,22 @@ class RaceCardView : public QObject {
   void ClearSelection();  // StringGrid2MouseUp
   void CopyCard();        // N18Click
 
+  // The favourites to mark (the main window's list; null: none), and the marks drawn afresh
+  // after the list changed: races with a favourite in the race list, favourite runners' rows on
+  // the card.
+  void SetFavourites(const FavouriteList* favourites);
+  void RefreshFavourites();
+  // The runner of a card row (1..): asks for its horse, or with jockey its jockey, to be added
+  // to or removed from the favourites. The menu item "お気に入りに追加/解除" does this for the
+  // row under the mouse (the jockey in the jockey column), Ctrl+D for the current row.
+  void ToggleFavourite(int row, bool jockey);
+
  signals:
   // The user chose a race in the list (mouse or keyboard).
   void raceChosen();
+  // A favourite to add or remove: its kind, code and name.
+  void favouriteToggleRequested(tavolen::FavouriteKind kind, const tavolen::SjisString& code,
+                                const tavolen::SjisString& name);
 
  private:
   void StyleHeaderLabels();
@@ -83,8 +97,12 @@ class RaceCardView : public QObject {
   QWidget *panel1_ = nullptr, *panel5_ = nullptr;
   QListWidget* datList_ = nullptr;
   QTableWidget* grid_ = nullptr;
-  QMenu* popupMenu1_ = nullptr;  // the grid's right-button menu
-  QAction* n18_ = nullptr;       // copies the race card
+  QMenu* popupMenu1_ = nullptr;       // the grid's right-button menu
+  QAction* n18_ = nullptr;            // copies the race card
+  QAction* favouriteItem_ = nullptr;  // "お気に入りに追加/解除"
+  const FavouriteList* favourites_ = nullptr;
+  int menuRow_ = -1, menuColumn_ = -1;  // the cell under the mouse when the menu opened
+  int lastRow_ = -1, lastColumn_ = -1;  // the cell last pressed or made current
   TUpDown upDown_;
 };
 

@@ -35,6 +35,7 @@ for f in ./usr/bin/Tavolen ./usr/bin/tavolen-standin ./usr/bin/tavolen-demoday \
   ./usr/share/applications/tavolen.desktop ./usr/share/metainfo/tavolen.metainfo.xml \
   ./usr/share/icons/hicolor/scalable/apps/tavolen.svg \
   ./usr/share/icons/hicolor/48x48/apps/tavolen.png ./usr/share/tavolen/notify.wav \
+  ./usr/share/tavolen/favourite.wav \
   ./usr/share/tavolen/help/index.html ./usr/share/tavolen/installed-layout; do
   grep -q " $f\( -> .*\)\?\$" <<<"$contents" || fail "the package lacks $f"
 done

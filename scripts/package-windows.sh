@@ -51,7 +51,8 @@ make_zip() {
   rm -rf "$stage" "$out/$name.zip"
   mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations"
 
-  cp "$build/app-folder/Tavolen.exe" "$build/app-folder/notify.wav" "$stage/"
+  cp "$build/app-folder/Tavolen.exe" "$build/app-folder/notify.wav" "$build/app-folder/favourite.wav" \
+    "$stage/"
   cp -r "$root/help" "$stage/help"
   cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
   cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
