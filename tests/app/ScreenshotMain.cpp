@@ -7,8 +7,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -22,8 +25,11 @@
 #include "app/Translations.h"
 #include "base/Widgets.h"
 #include "changes/ChangeWatch.h"
+#include "changes/NotifySettingsForm.h"
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
+#include "jvlink/JVData_Structure.h"
+#include "racecard/FavouritesForm.h"
 #include "racecard/RaceCardDelegate.h"
 #include "standin/DemoDay.h"
 #include "standin/StandIn.h"
@@ -119,6 +125,13 @@ int RunModal(QDialog& dialog) {
     Show(dialog, "interval.png");
   } else if (qobject_cast<TAboutBox*>(&dialog)) {
     Show(dialog, "about.png");
+  } else if (qobject_cast<TNotifySettingsForm*>(&dialog)) {
+    Show(dialog, "notify-settings.png");
+  } else if (auto* favourites = qobject_cast<TFavouritesForm*>(&dialog)) {
+    favourites->show();
+    favourites->SearchEdit->setText(QStringLiteral("ア"));
+    favourites->SearchButton->click();
+    Grab(dialog, "favourites.png");
   } else {
     Show(dialog, "unexpected-dialog.png");
     Fail("an unexpected dialog was opened");
@@ -159,6 +172,32 @@ bool ChooseRaceWithRunnerChanges(TMainForm& form) {
   }
   if (best < 0) return Fail("main-changes.png: no race with changes of its runners");
   Parts(form).DatList->setCurrentRow(best);
+  return true;
+}
+
+// Marks the card shown: the horse of the first scratched or excluded runner (else the first
+// runner) and the jockey of another runner, each with Ctrl+D on its row. True when both were
+// marked.
+bool MarkFavourites(TMainForm& form) {
+  auto* delegate = qobject_cast<RaceCardDelegate*>(Parts(form).StringGrid2->itemDelegate());
+  QTableWidget* grid = Parts(form).StringGrid2;
+  int horseRow = 1;
+  for (int r = 1; delegate && delegate->changes() && r < grid->rowCount(); ++r) {
+    const int h = ReadNumber(SjisOf(grid->item(r, 1)->text()));
+    if (h >= 1 && h <= 18 && delegate->changes()->runners[h - 1].scratch != Scratch::None) {
+      horseRow = r;
+      break;
+    }
+  }
+  const int jockeyRow = horseRow == 1 ? 2 : 1;
+  for (auto [row, column] : {std::pair{horseRow, 2}, std::pair{jockeyRow, 5}}) {
+    grid->setCurrentCell(row, column);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_D, Qt::ControlModifier);
+    QApplication::sendEvent(grid, &press);
+  }
+  grid->clearSelection();
+  grid->setCurrentIndex({});
+  if (form.Favourites().items().size() != 2) return Fail("main-favourites.png: nothing marked");
   return true;
 }
 
@@ -237,8 +276,24 @@ int main(int argc, char** argv) {
     // The day's changes on the race card (the option of the ｵﾌﾟｼｮﾝ menu).
     Parts(form).CardChangesItem->trigger();
     if (ChooseRaceWithRunnerChanges(form)) Grab(form, "main-changes.png");
-    Parts(form).CardChangesItem->trigger();
+    // Favourites marked on that card: the race list, the card, then the change window.
+    if (MarkFavourites(form)) {
+      Parts(form).CardChangesItem->trigger();
+      Grab(form, "main-favourites.png");
+      form.KaisaiReadBtnClick();
+      form.N4Click();
+      bool marked = false;
+      for (int list = 2; list <= 5; ++list)
+        for (const SjisString& line : henko.Lines(list)) marked |= line.starts_with(Sj("★"));
+      if (!marked) Fail("changes-favourites.png: no line is marked");
+      Grab(henko, "changes-favourites.png");
+      henko.hide();
+    } else {
+      Parts(form).CardChangesItem->trigger();
+    }
+    form.FavouritesItemClick();
   }
+  form.NotifySettingsItemClick();
 
   form.N2Click();
   form.SpeedButton6Click();

@@ -134,8 +134,8 @@ TEST_F(FavouriteDayTest, RacesAndChangesAboutAFavourite) {
   EXPECT_EQ(day.Concerned(ChangeType::JC, JcRecord(kDay, "01", "01051000", "05", "アオノブラック",
                                                    "570", "大川誠", "赤井健太")),
             Sj("アオノブラック"));
-  EXPECT_EQ(day.Concerned(ChangeType::JC, JcRecord(kDay, "02", "01051000", "03", "ソノホカ",
-                                                   "570", "大川誠", "石田一郎")),
+  EXPECT_EQ(day.Concerned(ChangeType::JC, JcRecord(kDay, "02", "01051000", "03", "ソノホカ", "570",
+                                                   "大川誠", "石田一郎")),
             Sj("石田一"));
   EXPECT_EQ(day.Concerned(ChangeType::JC, JcRecord(kDay, "01", "01051000", "06", "ベツノウマ",
                                                    "570", "石田一郎", "上野翔太")),
@@ -146,20 +146,20 @@ TEST_F(FavouriteDayTest, RacesAndChangesAboutAFavourite) {
   // Post-time and course changes of a race a favourite runs in.
   EXPECT_EQ(day.Concerned(ChangeType::TC, TcRecord(kDay, "01", "01051000", "1010", "1005")),
             Sj("アオノブラック"));
-  EXPECT_EQ(day.Concerned(ChangeType::CC,
-                          CcRecord(kDay, "02", "01051000", "1400", "23", "1600", "23")),
-            Sj("石田一"));
+  EXPECT_EQ(
+      day.Concerned(ChangeType::CC, CcRecord(kDay, "02", "01051000", "1400", "23", "1600", "23")),
+      Sj("石田一"));
   EXPECT_EQ(day.Concerned(ChangeType::TC, TcRecord(kDay, "03", "01051000", "1010", "1005")), "");
   // Weather and going concern no favourite.
-  EXPECT_EQ(day.Concerned(ChangeType::WE, WeRecord(kDay, "2", "20240105", "01050930", '2', '2',
-                                                   '1', '1')),
+  EXPECT_EQ(day.Concerned(ChangeType::WE,
+                          WeRecord(kDay, "2", "20240105", "01050930", '2', '2', '1', '1')),
             "");
 
   // Without favourites nothing concerns one.
   const FavouriteDay none(FavouriteList{}, runners_);
   EXPECT_FALSE(none.RaceHasFavourite(kDay.Key() + "01"));
-  EXPECT_EQ(none.Concerned(ChangeType::AV, AvRecord(kDay, "01", "01050930", "05", "アオノブラック")),
-            "");
+  EXPECT_EQ(
+      none.Concerned(ChangeType::AV, AvRecord(kDay, "01", "01050930", "05", "アオノブラック")), "");
 }
 
 }  // namespace

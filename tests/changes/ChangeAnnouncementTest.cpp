@@ -37,8 +37,8 @@ class Announcing : public ChangeDayTest {
                        WeRecord(kNakayama, "2", "20240105", "01050940", '2', '2', '1', '1'));
     Write(".jvAV", AvRecord(kNakayama, "01", "01050930", "05", "アオノブラック") +
                        AvRecord(kNakayama, "02", "01050945", "07", "ソノホカ"));
-    Write(".jvJC", JcRecord(kNakayama, "03", "01050950", "02", "ベツノウマ", "570", "大川誠",
-                            "赤井健太"));
+    Write(".jvJC",
+          JcRecord(kNakayama, "03", "01050950", "02", "ベツノウマ", "570", "大川誠", "赤井健太"));
     Write(".jvTC", TcRecord(kNakayama, "04", "01050955", "1230", "1225"));
     Write(".jvCC", CcRecord(kNakayama, "05", "01051000", "1400", "23", "1600", "23"));
   }
@@ -119,7 +119,7 @@ TEST_F(Announcing, FavouriteLinesStayWithinTheBalloonsLimit) {
   changes.push_back({ChangeType::CC, "01050930", "cc", {}, {}});
   const Announcement a = Announce(changes, NotifyChoice{});
   EXPECT_LE(a.text.size(), kNotificationTextBytes);
-  EXPECT_EQ(a.text.rfind(Sj("★"), 0), 0u);  // a favourite leads
+  EXPECT_EQ(a.text.rfind(Sj("★"), 0), 0u);                      // a favourite leads
   EXPECT_NE(a.text.find(Sj("[ｺｰｽ 変更]")), std::string::npos);  // every category is said
   const SjisString first = a.text.substr(0, a.text.find("\r\n"));
   EXPECT_EQ(first, Sj("★ロンゲストネームホ 中山12R 競争除外"));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "base/Favourites.h"
+
 #include "jvlink/TextLines.h"
 #include "racecard/CardPaint.h"
 #include "racecard/RaceCard.h"
@@ -361,6 +363,52 @@ TEST_F(RaceCardTest, PaintsTheDaysChangesWhenGivenThem) {
   const RaceChanges none;
   EXPECT_EQ(Paint(7, 3, card, 2005, &none).texts.at(0).text, " ");
   EXPECT_EQ(Paint(5, 5, card, 2005, &none).texts.at(0).text, "Jockey  ");
+}
+
+TEST_F(RaceCardTest, MarksFavouriteRowsInThePaintingAndTheCopy) {
+  std::vector<RunnerSpec> field = Field(16);
+  for (RunnerSpec& r : field) r.registration = "20021000" + TwoDigits(r.horse);
+  Load(field);
+  meeting_.selectedRaceIndex = 0;
+  RaceCard card = BuildRaceCard(meeting_, 0);
+  FavouriteList favourites;
+  favourites.Add(FavouriteKind::Horse, "2002100004", "Horse04");
+  const RaceCard asEntered = card;
+  MarkFavouriteRows(card.grid, meeting_.raceSlots[0], &favourites);
+  EXPECT_EQ(card.grid[4][2], Sj("★") + asEntered.grid[4][2]);
+  for (int row = 1; row <= 16; ++row)
+    if (row != 4) EXPECT_EQ(card.grid[row], asEntered.grid[row]) << row;
+  EXPECT_TRUE(RaceHasFavourite(meeting_.raceSlots[0], &favourites));
+  EXPECT_FALSE(RaceHasFavourite(meeting_.raceSlots[0], nullptr));
+
+  auto paint = [&](int column, int row) {
+    CellToPaint cell;
+    cell.column = column;
+    cell.row = row;
+    cell.text = card.grid[row][column];
+    cell.horseNumberText = card.grid[row][1];
+    cell.currentYear = 2005;
+    cell.favourites = &favourites;
+    return DecideCellPaint(meeting_, cell);
+  };
+  // The name cell: the red mark, then the name moved right by one character.
+  const CellPaint name = paint(2, 4);
+  ASSERT_EQ(name.texts.size(), 2u);
+  EXPECT_EQ(name.texts[0].text, Sj("★"));
+  EXPECT_EQ(name.texts[0].colour, kFavouriteMarkColour);
+  EXPECT_EQ(name.texts[1].text, Paint(2, 4, asEntered).texts.at(0).text);
+  EXPECT_EQ(name.texts[1].x, name.texts[0].x + 14);
+  for (int column = 2; column <= 8; ++column) EXPECT_EQ(paint(column, 4).fill, kFavouriteFill);
+  EXPECT_EQ(paint(0, 4).fill, Paint(0, 4, asEntered).fill);  // the frame keeps its colours
+  EXPECT_EQ(paint(1, 4).fill, Paint(1, 4, asEntered).fill);
+  EXPECT_EQ(paint(4, 5).fill, kWhite);
+
+  // A favourite jockey: every ride marked with "☆" and the jockey in bold.
+  favourites.Add(FavouriteKind::Jockey, "05001", "Jockey");
+  EXPECT_EQ(paint(2, 5).texts.at(0).text, Sj("☆"));
+  EXPECT_TRUE(paint(5, 5).texts.at(0).bold);
+  EXPECT_FALSE(Paint(5, 5, asEntered).texts.at(0).bold);
+  EXPECT_EQ(paint(2, 4).texts.at(0).text, Sj("★"));  // the horse's own mark wins
 }
 
 }  // namespace
