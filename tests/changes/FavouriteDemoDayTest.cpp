@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <algorithm>
+#include <map>
 
 #include "acquire/GetDataUnit.h"
 #include "app/Main.h"
@@ -25,14 +27,20 @@ namespace {
 
 using namespace tavolen::testsupport;
 
-// The records of a type in the demo day's last file, which holds all of the day's changes.
+// The day's distinct changes of a type, from every file of the demo day, as the change files
+// keep them: the latest per runner (AV), per race (TC, CC), every distinct record (JC).
 std::vector<std::string> DemoChanges(const LocalDateTime& start, std::string_view type) {
-  std::vector<std::string> out;
-  const std::string last = DemoChangeFileName(start);
+  std::map<std::string, std::string> byKey;
   for (const DemoFile& file : GenerateDemoDay(start, DemoOptionsFrom(start)))
-    if (file.name == last)
-      for (const std::string& line : SplitLines(file.bytes))
-        if (line.starts_with(type)) out.push_back(line);
+    for (const std::string& line : SplitLines(file.bytes)) {
+      if (!line.starts_with(type)) continue;
+      std::string key = Cut(line, Header::RaceKey);
+      if (type == "AV") key += Cut(line, AV::HorseNumber);
+      if (type == "JC") key = line;
+      byKey[key] = line;
+    }
+  std::vector<std::string> out;
+  for (auto& [key, line] : byKey) out.push_back(line);
   return out;
 }
 
@@ -78,7 +86,11 @@ TEST(FavouriteDemoDay, TheFavouritesScratchLeadsAndTheRestIsListedWithoutANotifi
   // The demo's first scratch: its race chosen in the race list, its horse marked with the key.
   const std::vector<std::string> scratches = DemoChanges(start, "AV");
   ASSERT_FALSE(scratches.empty());
-  const std::string& scratch = scratches.front();
+  // The first one announced.
+  const std::string scratch = *std::min_element(scratches.begin(), scratches.end(),
+                                                [](const std::string& a, const std::string& b) {
+                                                  return Cut(a, AV::Stamp) < Cut(b, AV::Stamp);
+                                                });
   const std::string raceKey = Cut(scratch, Header::RaceKey);
   const std::string horse = Cut(scratch, AV::HorseNumber);
   QListWidget* races = Parts(form).DatList;
