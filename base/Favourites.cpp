@@ -59,10 +59,11 @@ const Favourite* FavouriteList::Find(FavouriteKind kind, std::string_view code) 
 
 bool FavouriteList::Add(FavouriteKind kind, std::string_view code, std::string_view name) {
   if (!ValidFavouriteCode(kind, code) || Contains(kind, code)) return false;
-  SjisString shown = UnpaddedName(name.substr(0, std::min(name.size(), kNameBytes)));
-  // A name must stay on its line and in its field.
+  // A name must stay on its line and in its field; then its padding goes.
+  std::string raw(name.substr(0, std::min(name.size(), kNameBytes)));
   std::replace_if(
-      shown.begin(), shown.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+      raw.begin(), raw.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+  SjisString shown = UnpaddedName(raw);
   items_.push_back({kind, SjisString(code), std::move(shown)});
   return true;
 }

@@ -44,6 +44,12 @@ TEST(Favourites, TheFileIsWrittenInCodePage932WithCrLfAndReadBack) {
   ASSERT_TRUE(back);
   EXPECT_EQ(back->items(), list.items());
 
+  // A name with a tab or a line break keeps to its field and reads back the same.
+  FavouriteList odd;
+  odd.Add(FavouriteKind::Horse, "2019100001", "A\tB\r\n\t");
+  EXPECT_EQ(odd.items()[0].name, "A B");
+  EXPECT_EQ(ParseFavourites(FavouritesBytes(odd))->items(), odd.items());
+
   // Toggle removes a listed favourite and adds it again.
   EXPECT_FALSE(list.Toggle(FavouriteKind::Jockey, "01126", Sj("石田一")));
   EXPECT_FALSE(list.Contains(FavouriteKind::Jockey, "01126"));
