@@ -170,14 +170,15 @@ TEST_F(MainFormCreation, MenusHoldTheirItemsInOrder) {
             (QStringList{Qs(Sj("ＪＶデータ取得(&J)")), "-", Qs(Sj("終了(&X)"))}));
   EXPECT_EQ(texts(Parts(*form_).OptionMenu),
             (QStringList{Qs(Sj("情報ﾁｪｯｸ間隔指定")), Qs(Sj("読込後、ﾃﾞｰﾀﾘｽﾄを消す")),
-                         Qs(Sj("変更情報を出馬表に表示"))}));
+                         Qs(Sj("変更情報を出馬表に表示")), "-", Qs(Sj("お気に入り(&F)...")),
+                         Qs(Sj("通知の設定(&N)..."))}));
   EXPECT_FALSE(Parts(*form_).N5->isVisible());
   EXPECT_EQ(texts(Parts(*form_).HelpMenu),
             (QStringList{Qs(Sj("使い方(&U)")), "-", Qs(Sj("ﾊﾞｰｼﾞｮﾝ情報(&A)..."))}));
-  EXPECT_EQ(
-      texts(Parts(*form_).PopupMenuTrayIcon1),
-      (QStringList{Qs(Sj("変更情報(&C)")), "-", Qs(Sj("ﾍﾙﾌﾟ(&H)")), "-", Qs(Sj("終了(&X)"))}));
-  EXPECT_EQ(Parts(*form_).PopupMenuTrayIcon1->actions()[2]->menu(),
+  EXPECT_EQ(texts(Parts(*form_).PopupMenuTrayIcon1),
+            (QStringList{Qs(Sj("変更情報(&C)")), Qs(Sj("通知の設定(&N)...")), "-",
+                         Qs(Sj("ﾍﾙﾌﾟ(&H)")), "-", Qs(Sj("終了(&X)"))}));
+  EXPECT_EQ(Parts(*form_).PopupMenuTrayIcon1->actions()[3]->menu(),
             Parts(*form_).PopupMenuTrayIcon1Help);
   EXPECT_EQ(texts(Parts(*form_).PopupMenuTrayIcon1Help),
             (QStringList{Qs(Sj("使い方(&U)")), "-", Qs(Sj("ﾊﾞｰｼﾞｮﾝ情報(&A)..."))}));
