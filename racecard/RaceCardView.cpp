@@ -280,6 +280,7 @@ bool RaceCardView::ShowChosenRace(bool hideListAfterChoice) {
     return false;
   }
   meeting_.selectedRaceIndex = slot;
+  lastRow_ = lastColumn_ = -1;  // a row of the card before is no row of this one
 
   RaceCard card = BuildRaceCard(meeting_, slot);
   MarkFavouriteRows(card.grid, meeting_.raceSlots[slot], favourites_);
