@@ -170,5 +170,26 @@ TEST(NotifySound, IsAValidShortPcmWave) {
   EXPECT_LT(std::abs(static_cast<int>(static_cast<int16_t>(u16(w.size() - 2)))), 64);
 }
 
+// The favourites' sound beside it: a wave of the same form, longer, and not the same chime.
+TEST(NotifySound, TheFavouritesSoundIsAnotherValidWave) {
+  const std::string notify = ReadFileBytes(TAVOLEN_NOTIFY_WAV);
+  const std::string w = ReadFileBytes(TAVOLEN_FAVOURITE_WAV);
+  ASSERT_GE(w.size(), 44u);
+  auto u32 = [&](size_t at) {
+    unsigned v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(w[at + i]);
+    return v;
+  };
+  EXPECT_EQ(w.substr(0, 4), "RIFF");
+  EXPECT_EQ(u32(4), w.size() - 8);
+  EXPECT_EQ(w.substr(8, 28), notify.substr(8, 28));  // the same format chunk
+  EXPECT_EQ(w.substr(36, 4), "data");
+  ASSERT_EQ(u32(40), w.size() - 44);
+  const double seconds = u32(40) / 2.0 / u32(24);
+  EXPECT_GT(seconds, 0.5);
+  EXPECT_LT(seconds, 0.7);
+  EXPECT_NE(w, notify);
+}
+
 }  // namespace
 }  // namespace tavolen
