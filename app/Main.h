@@ -60,6 +60,7 @@ class QDialog;
 
 namespace tavolen {
 
+class AutoWatch;
 class Label3D;
 class THenkoForm;
 class TPrgrsForm;
@@ -115,11 +116,14 @@ class TMainForm : public QMainWindow {
   void N4Click();            // show the change window as it stands
   void J1Click();
   void OpenAcquisition();  // creates the acquisition window and shows it modally
-  // True while the acquisition window is open with its JV-Link session open: the automatic
-  // change check then waits, so it never ends the user's download.
+  // True while the acquisition window is open with its JV-Link session open, or an automatic
+  // acquisition runs: the automatic change check then waits, so it never ends the download.
   bool AcquisitionHoldsSession() const;
   // The acquisition's cancel flag and session state, shared with the acquisition window.
   AcquisitionState& acquisition() { return acquisition_; }
+  // "開催日を自動で監視する" (File menu and tray menu): stores its check mark and switches the
+  // automation (app/AutoWatch.h) on or off.
+  void AutoWatchItemClick();
   void HelpContentsItemClick();
   void SpeedButton6Click();  // version box with the version text
   void PopupMenuTrayIcon1AboutClick();
@@ -214,6 +218,7 @@ class TMainForm : public QMainWindow {
 
   QAction* N5 = nullptr;
   QAction* CardChangesItem = nullptr;  // "変更情報を出馬表に表示", off by default
+  QAction* AutoWatchItem = nullptr;    // "開催日を自動で監視する", off by default
   QMenu* PopupMenuTrayIcon1 = nullptr;
 
   THenkoForm* HenkoForm = nullptr;
@@ -237,6 +242,11 @@ class TMainForm : public QMainWindow {
   void ShowWatchStatus(const SjisString& state, const SjisString& detail);
   // Tells the watch the loaded meeting.
   void TellWatchTheDay();
+  // Loads a date as choosing it in the date list does, the list rebuilt first (a new day, the
+  // automation); true when it was loaded.
+  bool LoadDayByItself(const SjisString& dateKey);
+  // The automation and its status beside the watch's (MainAutoWatch.cpp).
+  void SetUpAutoWatch();
 
   Desktop& desktop_;
   const Clock& clock_;
@@ -259,6 +269,9 @@ class TMainForm : public QMainWindow {
   // by a cancel during the download stays open until the next close step.
   AcquisitionState acquisition_;
   bool acquisitionWindowOpen_ = false;
+  bool jvInitDone_ = false;  // a JVInit of a showing succeeded
+  AutoWatch* autoWatch_ = nullptr;
+  QLabel* AutoWatchLabel = nullptr;  // in the status line: what the automation does
 };
 
 }  // namespace tavolen
