@@ -335,8 +335,9 @@ void AutoWatch::Note(const SjisString& text) {
 }
 
 void AutoWatch::LogError(const SjisString& reason) {
-  [[maybe_unused]] const FileStatus st =
-      errorLog_.RecordError(Sj("レースデータの自動取得：") + reason);
+  // Error lines carry the time only; the automation's can come on any day of a long run.
+  [[maybe_unused]] const FileStatus st = errorLog_.RecordError(
+      Sj("レースデータの自動取得（") + DateKey(clock_.Now()) + Sj("）：") + reason);
 }
 
 void AutoWatch::Fail(const SjisString& reason) {

@@ -208,6 +208,25 @@ TEST_F(AutoWatchTest, SwitchedOnTodaysRaceDataIsFetchedWithoutABoxThenLoadedAndW
   EXPECT_EQ(jv_.Count("JVOpen"), 1);
 }
 
+TEST_F(AutoWatchTest, RaceDataFetchedLaterInTheDayLeavesAHandChosenDateShown) {
+  testsupport::WriteMeeting(Data(), "20231224", {{"06", "中山"}}, 8);
+  jv_.openResults = {-1};
+  TurnOnInSettings();
+  Build();
+  form_->show();
+  Settle();
+  ASSERT_EQ(jv_.Count("JVOpen"), 1);
+  Parts(*form_).DateCombo->setCurrentIndex(0);
+  emit Parts(*form_).DateCombo->activated(0);
+  ServeToday();
+  TickAt({2024, 1, 6, 7, 0, 0});
+  EXPECT_EQ(jv_.Count("JVOpen"), 2);
+  EXPECT_TRUE(FileExists(Data() / SjisPath(today_ + ".jvRA")));
+  EXPECT_EQ(Shown(), Sj("2023年12月24日"));
+  EXPECT_EQ(Parts(*form_).DateCombo->count(), 2);
+  EXPECT_TRUE(AutoLabel().empty());
+}
+
 TEST_F(AutoWatchTest, ADayWithoutMeetingIsCheckedOnlyAtTheScheduledTimesAndSaysWhenNext) {
   jv_.defaultOpen = -1;  // nothing newer than LastTime
   TurnOnInSettings();
@@ -262,10 +281,10 @@ TEST_F(AutoWatchTest, MaintenanceIsLoggedAndToldOnceThenRetriedAtTheNextCheckUnt
   EXPECT_EQ(Boxes(), 0);
   const Lines log = LogLinesAfterStart();
   ASSERT_EQ(log.size(), 4u);
-  EXPECT_EQ(log[0],
-            Sj("【エラー】06:50:00：レースデータの自動取得：") + reason + Sj("（次の確認 07:00）"));
-  EXPECT_EQ(log[1],
-            Sj("【エラー】07:00:00：レースデータの自動取得：") + reason + Sj("（次の確認 07:30）"));
+  EXPECT_EQ(log[0], Sj("【エラー】06:50:00：レースデータの自動取得（2024年01月06日）：") + reason +
+                        Sj("（次の確認 07:00）"));
+  EXPECT_EQ(log[1], Sj("【エラー】07:00:00：レースデータの自動取得（2024年01月06日）：") + reason +
+                        Sj("（次の確認 07:30）"));
   EXPECT_EQ(log[2], Sj("【記録】2024/01/06 07:30:00：レースデータを自動で取得しました"));
 }
 

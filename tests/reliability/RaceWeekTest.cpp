@@ -104,6 +104,16 @@ class WeekJVLink final : public testsupport::ForwardingJVLink {
     ++closes;
     return inner_.JVClose();
   }
+  // The stand-in's change events reach the program's listener, which is set on this one.
+  int JVWatchEvent() override {
+    inner_.SetEventListener(eventListener());
+    return inner_.JVWatchEvent();
+  }
+  int JVWatchEventClose() override { return inner_.JVWatchEventClose(); }
+  void DeliverEvents() override {
+    inner_.SetEventListener(eventListener());
+    inner_.DeliverEvents();
+  }
   int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
              int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) override {
     opens.push_back(clock_.Now());
@@ -157,9 +167,11 @@ TEST(RaceWeek, TwoWeekendsRunByThemselvesWithEveryChangeAnnouncedOnce) {
   const std::vector<FeedFile> files = Fortnight(raceRecords, changeIds);
   std::set<std::string> published;
   const auto publish = [&](const LocalDateTime& now) {
-    for (const FeedFile& f : files)
-      if (f.stamp <= FormatCompactDateTime(now) && published.insert(f.name).second)
+    for (const FeedFile& f : files) {
+      if (f.stamp <= FormatCompactDateTime(now) && published.insert(f.name).second) {
         ASSERT_TRUE(WriteFileBytes(feed / f.name, f.bytes));
+      }
+    }
   };
 
   FakeClock clock(kStart);
@@ -195,8 +207,8 @@ TEST(RaceWeek, TwoWeekendsRunByThemselvesWithEveryChangeAnnouncedOnce) {
     }
     ASSERT_FALSE(automation.Acquiring());
   };
-  settle();
   const Lines startLog = SplitLines(ReadFileBytes(app / "ErrorLog.txt"));
+  settle();  // the start: Friday has no race data, so it is fetched at once
 
   std::map<SjisString, LocalDateTime> firstCheckOf;  // race day -> its first change fetch
   std::map<SjisString, std::set<std::string>> announced;
@@ -208,8 +220,9 @@ TEST(RaceWeek, TwoWeekendsRunByThemselvesWithEveryChangeAnnouncedOnce) {
     ++steps;
     clock.Set(t);
     publish(t);
-    if (t == kMaintenanceFrom)
+    if (t == kMaintenanceFrom) {
       ASSERT_TRUE(WriteFileBytes(feed / "faults.txt", "JVOpen -504 times 1\r\n"));
+    }
     const size_t rtBefore = jv.rtOpens.size();
     const int newsBefore = static_cast<int>(desktop.notificationMore.size());
     automation.Tick();
@@ -306,9 +319,10 @@ TEST(RaceWeek, TwoWeekendsRunByThemselvesWithEveryChangeAnnouncedOnce) {
     loaded += l.find(Sj("の開催を読み込みました")) != std::string::npos;
   }
   EXPECT_EQ(errors, 1);
-  EXPECT_NE(ReadFileBytes(app / "ErrorLog.txt")
-                .find(Sj("【エラー】00:00:00：レースデータの自動取得：JVOpenエラー:")),
-            std::string::npos);
+  EXPECT_NE(
+      ReadFileBytes(app / "ErrorLog.txt")
+          .find(Sj("【エラー】00:00:00：レースデータの自動取得（2024年01月08日）：JVOpenエラー:")),
+      std::string::npos);
   EXPECT_GE(fetched, 3);
   EXPECT_EQ(loaded, 4);
 
@@ -325,9 +339,7 @@ TEST(RaceWeek, TwoWeekendsRunByThemselvesWithEveryChangeAnnouncedOnce) {
       "the first weekend, %ld kB at the end of the second (%+.1f%%); wall time %.1f s\n",
       steps, checks, jv.opens.size(), jv.rtOpens.size(), changesAnnounced, news, weekend1Kb,
       weekend2Kb, 100.0 * (weekend2Kb - weekend1Kb) / weekend1Kb, wallSeconds);
-  for (const SjisString& l : after)
-    if (!l.starts_with(Sj("【記録】")) || l.find(Sj("開催はありません")) == std::string::npos)
-      std::printf("  %s\n", Utf8(l).c_str());
+  for (const SjisString& l : after) std::printf("  %s\n", Utf8(l).c_str());
 }
 
 }  // namespace
