@@ -284,7 +284,13 @@ QWidget* TMainForm::BuildClientArea() {
 
 void TMainForm::UpdateGuide() {
   if (!GuideLabel) return;
-  if (DateCombo->count() == 0) {
+  if (autoWatch_ && autoWatch_->Enabled()) {
+    GuideLabel->setText(
+        QString::fromUtf8("開催日を自動で監視しています。\n\n"
+                          "今日のレースデータがあれば自動で読み込み、変更情報の確認を始めます。\n"
+                          "なければ自動で取得します（ステータスバーに表示されます）。\n"
+                          "ほかの日の出馬表は、左上の日付リストで選べます。"));
+  } else if (DateCombo->count() == 0) {
     GuideLabel->setText(
         QString::fromUtf8("まだレースデータがありません。はじめに次の順で操作してください。\n\n"
                           "1. ツールバーの「JVデータ取得」を押す\n"
@@ -403,6 +409,7 @@ void TMainForm::FormCreate() {
     // 12. The automation, from the next turn of the message loop (after the first showing).
     AutoWatchItem->setChecked(IniGT1.Read(Settings::AutoWatch));
     autoWatch_->SetEnabled(AutoWatchItem->isChecked());
+    UpdateGuide();
     creationCompleted_ = true;
   } catch (const std::exception& e) {
     desktop_.ErrorBox(Utf8ToSjis(e.what()));
@@ -724,7 +731,9 @@ bool TMainForm::LoadDayByItself(const SjisString& dateKey) {
     return false;
   }
   DateCombo->setCurrentIndex(at);
+  loadingByItself_ = true;
   DateComboChange();  // loads the day, restarts the check timer, shows its first race
+  loadingByItself_ = false;
   return meeting_.loadSucceeded;
 }
 

@@ -245,6 +245,8 @@ class TMainForm : public QMainWindow {
   // Loads a date as choosing it in the date list does, the list rebuilt first (a new day, the
   // automation); true when it was loaded.
   bool LoadDayByItself(const SjisString& dateKey);
+  // A load's problem: its box, or an error-log line when the program loads by itself.
+  void TellLoadProblem(const SjisString& text, bool errorBox);
   // The automation and its status beside the watch's (MainAutoWatch.cpp).
   void SetUpAutoWatch();
 
@@ -269,7 +271,8 @@ class TMainForm : public QMainWindow {
   // by a cancel during the download stays open until the next close step.
   AcquisitionState acquisition_;
   bool acquisitionWindowOpen_ = false;
-  bool jvInitDone_ = false;  // a JVInit of a showing succeeded
+  bool jvInitDone_ = false;       // a JVInit of a showing succeeded
+  bool loadingByItself_ = false;  // LoadDayByItself runs: no box of the load
   AutoWatch* autoWatch_ = nullptr;
   QLabel* AutoWatchLabel = nullptr;  // in the status line: what the automation does
 };

@@ -44,6 +44,7 @@ void TMainForm::AutoWatchItemClick() {
   if (FileStatus st = IniGT1.Write(Settings::AutoWatch, AutoWatchItem->isChecked()); !st)
     desktop_.ErrorBox(FailureText(st));
   autoWatch_->SetEnabled(AutoWatchItem->isChecked());
+  UpdateGuide();
 }
 
 }  // namespace tavolen

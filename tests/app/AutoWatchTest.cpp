@@ -171,6 +171,24 @@ TEST_F(AutoWatchTest,
   EXPECT_EQ(log[1], Sj("【記録】2024/01/07 00:00:10：2024年01月07日の開催を読み込みました"));
 }
 
+TEST_F(AutoWatchTest, ADayFileWithoutRacesLoadedByItselfIsLoggedNotBoxed) {
+  ASSERT_TRUE(WriteFileBytes(Data() / SjisPath(today_ + ".jvRA"), ""));
+  TurnOnInSettings();
+  Build();
+  form_->show();
+  Settle();
+  EXPECT_EQ(Shown(), today_);
+  EXPECT_EQ(jv_.Count("JVOpen"), 0);
+  EXPECT_EQ(Boxes(), 0);
+  const Lines log = LogLinesAfterStart();
+  ASSERT_GE(log.size(), 1u);
+  EXPECT_EQ(log[0],
+            Sj("【エラー】05:00:00：2024年01月06日：この開催日のレースデータがありません。"));
+  // Chosen by hand, the same day keeps its box.
+  emit Parts(*form_).DateCombo->activated(Parts(*form_).DateCombo->currentIndex());
+  EXPECT_EQ(desktop_.Count("info"), 1);
+}
+
 TEST_F(AutoWatchTest, SwitchedOnTodaysRaceDataIsFetchedWithoutABoxThenLoadedAndWatched) {
   Build();
   form_->show();

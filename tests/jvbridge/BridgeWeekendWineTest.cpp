@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <thread>
 
@@ -40,21 +41,23 @@ using testing::WindowsPath;
 using testsupport::Part;
 using testsupport::Parts;
 
+// A file of /proc, which reports no size: read to its end.
+std::string ProcFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // The bridge processes running in the test prefix.
 int BridgeProcesses() {
   int n = 0;
   const std::string prefixVar = "WINEPREFIX=" + TheWine().prefix.string();
-  for (const auto& e : fs::directory_iterator("/proc")) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator("/proc", ec)) {
     const std::string pid = e.path().filename().string();
     if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::string cmdline, environ;
-    if (!ReadWholeFile(e.path() / "cmdline", cmdline) ||
-        cmdline.find("tavolen-jvlink-bridge") == std::string::npos)
-      continue;
-    ReadWholeFile(e.path() / "environ", environ);
-    for (char& c : environ)
-      if (c == '\0') c = '\n';
-    if (("\n" + environ).find("\n" + prefixVar + "\n") != std::string::npos) ++n;
+    if (ProcFile(e.path() / "cmdline").find("tavolen-jvlink-bridge") == std::string::npos) continue;
+    const std::string environ = ProcFile(e.path() / "environ");
+    if (std::string_view(environ).find(prefixVar + '\0') != std::string::npos) ++n;
   }
   return n;
 }
