@@ -1,7 +1,8 @@
 // The automation through the real main window: today loaded and watched by itself, its race
 // data fetched in the background with the acquisition session when it has none, the schedule of
-// the checks, failures and JV-Link's own windows reported without a box of ours, and nothing
-// while the acquisition window holds JV-Link.
+// the checks, failures reported without a box of ours, and nothing while the acquisition window
+// holds JV-Link. JV-Link's own windows during an automatic acquisition: the weekend tests
+// (tests/reliability/RaceWeekTest.cpp, tests/jvbridge/BridgeWeekendWineTest.cpp).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -38,34 +39,6 @@ TEST(AutoWatchSchedule, ChecksFromSevenEveryHalfHourUntilNoonThenAtTheDateChange
   EXPECT_EQ(NextRaceDataCheck({2024, 1, 31, 23, 59, 59}), (LocalDateTime{2024, 2, 1, 0, 0, 0}));
   EXPECT_EQ(NextRaceDataCheck({2024, 12, 31, 15, 0, 0}), (LocalDateTime{2025, 1, 1, 0, 0, 0}));
 }
-
-// A JV-Link whose JVOpen first shows a window of its own (the update question) that the user
-// answers there.
-class WindowShowingJVLink : public ScriptedJVLink {
- public:
-  std::function<void()> whileShown;
-  int AddWindowWaitObserver(WindowWaitObserver observer) override {
-    observers_[++lastId_] = std::move(observer);
-    return lastId_;
-  }
-  void RemoveWindowWaitObserver(int id) override { observers_.erase(id); }
-  int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
-             int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) override {
-    Tell(true);
-    if (whileShown) whileShown();
-    Tell(false);
-    return ScriptedJVLink::JVOpen(dataspec, fromtime, option, readcount, downloadcount,
-                                  lastfiletimestamp);
-  }
-
- private:
-  void Tell(bool waiting) {
-    const auto copy = observers_;
-    for (const auto& [id, o] : copy) o(waiting);
-  }
-  std::map<int, WindowWaitObserver> observers_;
-  int lastId_ = 0;
-};
 
 class AutoWatchTest : public testsupport::MainWindowTest {
  protected:
@@ -351,25 +324,6 @@ TEST_F(AutoWatchTest, NeverWhileTheAcquisitionWindowIsOpenAndTheWindowWaitsForIt
   EXPECT_EQ(jv_.Count("JVClose"), 2);
   form_->J1Click();
   EXPECT_EQ(opened, 1);
-}
-
-TEST_F(AutoWatchTest, JVLinksOwnWindowIsWaitedOnWithTheStatusSayingSo) {
-  WindowShowingJVLink jv;
-  jv.defaultOpen = -1;
-  SjisString whileShown, statusWhileShown;
-  jv.whileShown = [&] {
-    whileShown = AutoLabel();
-    statusWhileShown = SjisOf(Parts(*form_).StatusLine->currentMessage());
-  };
-  TurnOnInSettings();
-  Build(testsupport::TestDeps(AppDir(), desktop_, clock_, jv));
-  form_->show();
-  Settle();
-  EXPECT_EQ(whileShown, Sj(kWaitingOnJVLinkWindow));
-  EXPECT_EQ(statusWhileShown, Sj(kWaitingOnJVLinkWindow));
-  EXPECT_EQ(AutoLabel(), Sj("本日の開催はありません（次の確認 07:00）"));
-  EXPECT_EQ(Boxes(), 0);
-  DestroyWindows();  // before the JV-Link they listen to
 }
 
 }  // namespace
