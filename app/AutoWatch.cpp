@@ -236,6 +236,14 @@ void AutoWatch::FollowToday() {
   if (TodayHasDayFile()) {
     nextCheck_.reset();
     waiting_ = false;
+    // A program that went straight to the tray was never shown: the watch's checks need the
+    // JVInit of a showing. Its failure shows in the watch's own checks.
+    if (hooks_.ensureInit && !jvLink_.Busy()) {
+      try {
+        [[maybe_unused]] const int r = hooks_.ensureInit();
+      } catch (const JVLinkFailure&) {
+      }
+    }
     LoadToday();
     SetStatus({});
     return;

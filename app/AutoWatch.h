@@ -41,7 +41,8 @@ struct AutoWatchHooks {
   std::function<bool()> jvLinkHeld;
   // After a session that stored race data: the date list rebuilt, the loaded day kept selected.
   std::function<void()> rebuildDateList;
-  // JVInit, when the main window has not initialised JV-Link yet; its result.
+  // JVInit, when the main window has not initialised JV-Link yet (a start into the tray); its
+  // result. Called before an automatic acquisition and before a day is loaded and watched.
   std::function<int()> ensureInit;
 };
 

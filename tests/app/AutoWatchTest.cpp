@@ -199,6 +199,20 @@ TEST_F(AutoWatchTest, SwitchedOnTodaysRaceDataIsFetchedWithoutABoxThenLoadedAndW
   EXPECT_EQ(jv_.Count("JVOpen"), 1);
 }
 
+TEST_F(AutoWatchTest, AWindowNeverShownStillHasJVLinkInitialisedOnceBeforeItsSessions) {
+  testsupport::WriteMeeting(Data(), "20240106", {{"06", "中山"}}, 8);
+  TurnOnInSettings();
+  Build();  // as a start into the tray: the window is not shown
+  Settle();
+  EXPECT_EQ(Shown(), today_);
+  EXPECT_EQ(jv_.Count("JVInit"), 1);
+  jv_.defaultOpen = -1;
+  TickAt({2024, 1, 7, 0, 0, 0});  // no race data: an acquisition, without a second JVInit
+  EXPECT_EQ(jv_.Count("JVOpen"), 1);
+  EXPECT_EQ(jv_.Count("JVInit"), 1);
+  EXPECT_EQ(jv_.Ops().front(), "JVInit");
+}
+
 TEST_F(AutoWatchTest, RaceDataFetchedLaterInTheDayLeavesAHandChosenDateShown) {
   testsupport::WriteMeeting(Data(), "20231224", {{"06", "中山"}}, 8);
   jv_.openResults = {-1};
