@@ -132,10 +132,8 @@ void AcquisitionSession::StatusTick() {
 }
 
 void AcquisitionSession::StartSession() {
-  static const SjisString startText =
-      Sj("以降のデータ取込を開始します。データ作成が終了するまで本ソフトを操作したり他のアプリケー"
-         "ションを操作することは極力避けてください。");
-  static const SjisString noData = Sj("最新のデータがありません。");
+  static const SjisString startText = Sj(kAcquisitionStartNotice);
+  static const SjisString noData = Sj(kNoNewRaceData);
   static const SjisString openError = Sj("JVOpenエラー:");
   static const SjisString downloading = Sj("ダウンロード中・・・");
 
@@ -264,7 +262,7 @@ void AcquisitionSession::SaveLastTime(const SjisString& stamp) {
 AcquisitionSession::ReadEnd AcquisitionSession::ReadAndStore() {
   static const SjisString readingOf = Sj("データ読込み中．．．");
   static const SjisString readDone = Sj("データ読込み完了");
-  static const SjisString completed = Sj("データ作成が完了しました。");
+  static const SjisString completed = Sj(kAcquisitionCompleted);
   static const SjisString readError = Sj("JVReadエラー:");
 
   DepthGuard depth(readDepth_);

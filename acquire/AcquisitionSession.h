@@ -52,6 +52,13 @@ class AcquireView {
 // The progress text while a call waits on a window of JV-Link itself (UTF-8 source; code page
 // 932 through Sj).
 inline constexpr const char* kWaitingOnJVLinkWindow = "JV-Linkの画面で応答を待っています";
+// The session's notices that are not failures: the start (after the start date and time), the
+// end of a complete reading and a session that found nothing new.
+inline constexpr const char* kAcquisitionStartNotice =
+    "以降のデータ取込を開始します。データ作成が終了するまで本ソフトを操作したり他のアプリケーショ"
+    "ンを操作することは極力避けてください。";
+inline constexpr const char* kAcquisitionCompleted = "データ作成が完了しました。";
+inline constexpr const char* kNoNewRaceData = "最新のデータがありません。";
 
 class AcquisitionSession {
  public:

@@ -16,6 +16,7 @@
 #include <array>
 
 #include "app/About.h"
+#include "app/AutoWatch.h"
 #include "app/ProgramIcon.h"
 #include "base/DesktopEvents.h"
 #include "base/FailureText.h"
@@ -156,6 +157,7 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   });
 
   SetUpWatch();
+  SetUpAutoWatch();
 
   if (qApp) {
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -236,7 +238,10 @@ QWidget* TMainForm::BuildToolBar() {
   bar->addWidget(left, 0);
   bar->addWidget(view_->HeaderPanel(), 1);
 
-  connect(DateCombo, &QComboBox::activated, this, [this](int) { DateComboChange(); });
+  connect(DateCombo, &QComboBox::activated, this, [this](int) {
+    if (autoWatch_) autoWatch_->UserChoseDate();
+    DateComboChange();
+  });
   return toolBar;
 }
 
@@ -280,7 +285,13 @@ QWidget* TMainForm::BuildClientArea() {
 
 void TMainForm::UpdateGuide() {
   if (!GuideLabel) return;
-  if (DateCombo->count() == 0) {
+  if (autoWatch_ && autoWatch_->Enabled()) {
+    GuideLabel->setText(
+        QString::fromUtf8("開催日を自動で監視しています。\n\n"
+                          "今日のレースデータがあれば自動で読み込み、変更情報の確認を始めます。\n"
+                          "なければ自動で取得します（ステータスバーに表示されます）。\n"
+                          "ほかの日の出馬表は、左上の日付リストで選べます。"));
+  } else if (DateCombo->count() == 0) {
     GuideLabel->setText(
         QString::fromUtf8("まだレースデータがありません。はじめに次の順で操作してください。\n\n"
                           "1. ツールバーの「JVデータ取得」を押す\n"
@@ -301,6 +312,13 @@ void TMainForm::BuildMenus() {
   QMenu* fileMenu = menuBar()->addMenu(Qs(Sj("ﾌｧｲﾙ(&F)")));
   fileMenu->setObjectName(QStringLiteral("FileMenu"));
   fileMenu->addAction(MakeAction(this, "J1", "ＪＶデータ取得(&J)", nullptr, &TMainForm::J1Click));
+  AutoWatchItem =
+      MakeAction(this, "AutoWatchItem", "開催日を自動で監視する",
+                 "開催日を自動で読み込んで変更情報を監視し、レースデータがなければ自動で"
+                 "取得します",
+                 &TMainForm::AutoWatchItemClick);
+  AutoWatchItem->setCheckable(true);
+  fileMenu->addAction(AutoWatchItem);
   fileMenu->addSeparator();
   fileMenu->addAction(MakeAction(this, "FileExitItem", "終了(&X)", "このｱﾌﾟﾘｹｰｼｮﾝを終了します",
                                  &TMainForm::SpeedButton4Click));
@@ -337,6 +355,7 @@ void TMainForm::BuildTrayMenu() {
       MakeAction(this, "N4", "変更情報(&C)", "変更情報を表示します", &TMainForm::N4Click));
   PopupMenuTrayIcon1->addAction(MakeAction(this, "TrayNotifySettingsItem", "通知の設定(&N)...",
                                            nullptr, &TMainForm::NotifySettingsItemClick));
+  PopupMenuTrayIcon1->addAction(AutoWatchItem);
   PopupMenuTrayIcon1->addSeparator();
   QMenu* help = PopupMenuTrayIcon1->addMenu(Qs(Sj("ﾍﾙﾌﾟ(&H)")));
   help->setObjectName(QStringLiteral("PopupMenuTrayIcon1Help"));
@@ -392,6 +411,10 @@ void TMainForm::FormCreate() {
     // 11. The hidden option N5.
     N5->setChecked(IniGT1.Read(Settings::DateListClose));
     CardChangesItem->setChecked(IniGT1.Read(Settings::RaceCardChanges));
+    // 12. The automation, from the next turn of the message loop (after the first showing).
+    AutoWatchItem->setChecked(IniGT1.Read(Settings::AutoWatch));
+    autoWatch_->SetEnabled(AutoWatchItem->isChecked());
+    UpdateGuide();
     creationCompleted_ = true;
   } catch (const std::exception& e) {
     desktop_.ErrorBox(Utf8ToSjis(e.what()));
@@ -443,8 +466,9 @@ void TMainForm::StorePosition() {
 
 void TMainForm::FormShow() {
   versionText_ = kVersion;
-  // A change fetch that lets window messages run keeps its session; it has been initialised.
-  if (watch_->SessionOpen()) return;
+  // A change fetch or an automatic acquisition that lets window messages run keeps its session;
+  // it has been initialised.
+  if (watch_->SessionOpen() || autoWatch_->Acquiring()) return;
   int r = 0;
   try {
     r = JVLink1.JVInit(Wide(std::string(kSoftwareIdPrefix) + versionText_));
@@ -452,6 +476,7 @@ void TMainForm::FormShow() {
     desktop_.ErrorBox(e.message());
     return;
   }
+  jvInitDone_ = r == 0;
   if (r != 0) desktop_.PlainBox(Sj("JVInitエラー：") + JVResultMessage("JVInit", r));
 }
 
@@ -491,6 +516,8 @@ void TMainForm::FormDestroy() {
   // The watch must not call back into a window being destroyed.
   watch_->disconnect(this);
   watch_->StopChecks();
+  autoWatch_->disconnect(this);
+  autoWatch_->SetEnabled(false);
   StorePosition();
   desktop_.SetTrayVisible(false);
   // The desktop outlives this window; its signals' connections end with the window.
@@ -564,6 +591,13 @@ void TMainForm::N4Click() {
 }
 
 void TMainForm::J1Click() {
+  if (autoWatch_->Acquiring()) {
+    // One session at a time: the window would find JV-Link's session open.
+    desktop_.Beep();
+    desktop_.InformationBox(
+        Sj("レースデータを自動で取得しています。終わってからもう一度お試しください。"));
+    return;
+  }
   OpenAcquisition();
 }
 
@@ -654,17 +688,11 @@ void TMainForm::SetUpWatch() {
           });
   // A tick may have brought new changes of the race on the card.
   connect(watch_, &ChangeWatch::checked, this, [this] { RefreshCardChanges(); });
-  connect(watch_, &ChangeWatch::dayArrived, this, [this](const SjisString& day) {
-    MakeDataListBtnClick();
-    const int at = DateCombo->findText(Qs(day));
-    if (at < 0) {
-      KeepLoadedDaySelected();
-      return;
-    }
-    DateCombo->setCurrentIndex(at);
-    DateComboChange();  // loads the day, restarts the check timer, shows its first race
-  });
+  connect(watch_, &ChangeWatch::dayArrived, this,
+          [this](const SjisString& day) { LoadDayByItself(day); });
   connect(watch_, &ChangeWatch::dayMissing, this, [this](const SjisString& day) {
+    // The automation fetches the day's race data itself and says so.
+    if (autoWatch_ && autoWatch_->Enabled()) return;
     const SjisString text =
         day + Sj("のレースデータがありません。\r\n「JVデータ取得」でデータを取得すると、"
                  "その日の変更情報の確認を始めます。");
@@ -687,10 +715,12 @@ void TMainForm::ShowWatchStatus(const SjisString& state, const SjisString& detai
   WatchLabel->setText(Qs(state));
   WatchDetailLabel->setText(Qs(detail));
   const SjisString date = SjisOf(DateCombo->currentText());
-  if (date.empty()) return;
-  SjisString tip = MeetingTrayTip(date);
-  if (!state.empty()) tip += "\n" + state;
-  if (!detail.empty()) tip += Sj("　") + detail;
+  const SjisString automatic = autoWatch_ ? autoWatch_->Status() : SjisString();
+  if (date.empty() && automatic.empty()) return;
+  SjisString tip = date.empty() ? SjisString(kCaption) : MeetingTrayTip(date);
+  if (!automatic.empty()) tip += "\n" + automatic;
+  if (!date.empty() && !state.empty()) tip += "\n" + state;
+  if (!date.empty() && !detail.empty()) tip += Sj("　") + detail;
   desktop_.SetTrayTip(tip);
 }
 
@@ -704,6 +734,20 @@ void TMainForm::TellWatchTheDay() {
   watch_->SetDay(std::move(day));
   MarkFavourites();
   ShowWatchStatus(watch_->State(), watch_->Detail());  // the tray tip names the new day
+}
+
+bool TMainForm::LoadDayByItself(const SjisString& dateKey) {
+  MakeDataListBtnClick();
+  const int at = DateCombo->findText(Qs(dateKey));
+  if (at < 0) {
+    KeepLoadedDaySelected();
+    return false;
+  }
+  DateCombo->setCurrentIndex(at);
+  loadingByItself_ = true;
+  DateComboChange();  // loads the day, restarts the check timer, shows its first race
+  loadingByItself_ = false;
+  return meeting_.loadSucceeded;
 }
 
 void TMainForm::KeepLoadedDaySelected() {

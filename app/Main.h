@@ -61,6 +61,7 @@ class QDialog;
 
 namespace tavolen {
 
+class AutoWatch;
 class Label3D;
 class THenkoForm;
 class TPrgrsForm;
@@ -116,11 +117,14 @@ class TMainForm : public QMainWindow {
   void N4Click();            // show the change window as it stands
   void J1Click();
   void OpenAcquisition();  // creates the acquisition window and shows it modally
-  // True while the acquisition window is open with its JV-Link session open: the automatic
-  // change check then waits, so it never ends the user's download.
+  // True while the acquisition window is open with its JV-Link session open, or an automatic
+  // acquisition runs: the automatic change check then waits, so it never ends the download.
   bool AcquisitionHoldsSession() const;
   // The acquisition's cancel flag and session state, shared with the acquisition window.
   AcquisitionState& acquisition() { return acquisition_; }
+  // "開催日を自動で監視する" (File menu and tray menu): stores its check mark and switches the
+  // automation (app/AutoWatch.h) on or off.
+  void AutoWatchItemClick();
   void HelpContentsItemClick();
   void SpeedButton6Click();  // version box with the version text
   void PopupMenuTrayIcon1AboutClick();
@@ -227,6 +231,7 @@ class TMainForm : public QMainWindow {
 
   QAction* N5 = nullptr;
   QAction* CardChangesItem = nullptr;  // "変更情報を出馬表に表示", off by default
+  QAction* AutoWatchItem = nullptr;    // "開催日を自動で監視する", off by default
   QMenu* PopupMenuTrayIcon1 = nullptr;
   QAction* FavouritesItem = nullptr;      // "お気に入り..."
   QAction* NotifySettingsItem = nullptr;  // "通知の設定..." (also in the tray menu)
@@ -259,6 +264,13 @@ class TMainForm : public QMainWindow {
   // After the list changed or a day was loaded: saves nothing, marks the race list and card
   // anew and tells the watch which runners of the day are favourites.
   void MarkFavourites();
+  // Loads a date as choosing it in the date list does, the list rebuilt first (a new day, the
+  // automation); true when it was loaded.
+  bool LoadDayByItself(const SjisString& dateKey);
+  // A load's problem: its box, or an error-log line when the program loads by itself.
+  void TellLoadProblem(const SjisString& text, bool errorBox);
+  // The automation and its status beside the watch's (MainAutoWatch.cpp).
+  void SetUpAutoWatch();
 
   Desktop& desktop_;
   const Clock& clock_;
@@ -282,6 +294,10 @@ class TMainForm : public QMainWindow {
   // by a cancel during the download stays open until the next close step.
   AcquisitionState acquisition_;
   bool acquisitionWindowOpen_ = false;
+  bool jvInitDone_ = false;       // a JVInit of a showing succeeded
+  bool loadingByItself_ = false;  // LoadDayByItself runs: no box of the load
+  AutoWatch* autoWatch_ = nullptr;
+  QLabel* AutoWatchLabel = nullptr;  // in the status line: what the automation does
 };
 
 }  // namespace tavolen

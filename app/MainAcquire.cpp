@@ -1,5 +1,6 @@
 // The acquisition command of the main window.
 #include "acquire/GetDataUnit.h"
+#include "app/AutoWatch.h"
 #include "app/Main.h"
 
 namespace tavolen {
@@ -20,7 +21,8 @@ void TMainForm::OpenAcquisition() {
 }
 
 bool TMainForm::AcquisitionHoldsSession() const {
-  return acquisitionWindowOpen_ && acquisition_.sessionOpen;
+  return (acquisitionWindowOpen_ && acquisition_.sessionOpen) ||
+         (autoWatch_ && autoWatch_->Acquiring());
 }
 
 }  // namespace tavolen

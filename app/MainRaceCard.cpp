@@ -33,8 +33,7 @@ void TMainForm::ReadBtnClick() {
     QCoreApplication::processEvents();
   });
   if (result.outcome == MeetingLoadResult::Outcome::DayFileMissing) {
-    desktop_.Beep();
-    desktop_.InformationBox(MissingDayFileMessage());
+    TellLoadProblem(MissingDayFileMessage(), false);
     view_->Clear();
     return;
   }
@@ -43,7 +42,7 @@ void TMainForm::ReadBtnClick() {
     // would now point at cleared slots, goes.
     meeting_.loadSucceeded = false;
     view_->Clear();
-    desktop_.ErrorBox(FailureText(result.status));
+    TellLoadProblem(FailureText(result.status), true);
     return;
   }
   view_->HideCard();
@@ -66,10 +65,22 @@ void TMainForm::DateComboChange() {
   TellWatchTheDay();
 
   DatListClick();
-  if (races.empty()) {
-    desktop_.Beep();
-    desktop_.InformationBox(Sj("この開催日のレースデータがありません。"));
+  if (races.empty()) TellLoadProblem(Sj("この開催日のレースデータがありません。"), false);
+}
+
+void TMainForm::TellLoadProblem(const SjisString& text, bool errorBox) {
+  // A load the program made by itself (a new day, the automation) has nobody to answer a box.
+  if (loadingByItself_) {
+    [[maybe_unused]] const FileStatus st =
+        errorLog_.RecordError(SjisOf(DateCombo->currentText()) + Sj("：") + text);
+    return;
   }
+  if (errorBox) {
+    desktop_.ErrorBox(text);
+    return;
+  }
+  desktop_.Beep();
+  desktop_.InformationBox(text);
 }
 
 void TMainForm::UpDown1Click() {

@@ -61,4 +61,12 @@ FileStatus ErrorLog::RecordError(const SjisString& message) {
   return Save();
 }
 
+FileStatus ErrorLog::RecordNote(const SjisString& message) {
+  static const SjisString noteText = Sj("【記録】");
+  static const SjisString colon = Sj("：");
+  if (FileStatus st = Load(); !st) return st;
+  lines_.push_back(noteText + FormatSlashDateTime(clock_.Now()) + colon + OneLine(message));
+  return Save();
+}
+
 }  // namespace tavolen

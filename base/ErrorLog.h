@@ -21,6 +21,9 @@ class ErrorLog {
   // Adds "【エラー】hh:nn:ss：" + message. A log that has gone missing is created again.
   // A log that exists but cannot be read is left alone and the line is not recorded.
   FileStatus RecordError(const SjisString& message);
+  // Adds "【記録】yyyy/mm/dd hh:nn:ss：" + message: what the program did by itself (its
+  // unattended acquisitions), dated, since such a run can last for days.
+  FileStatus RecordNote(const SjisString& message);
 
   // The line list as last built (after a failed save it holds the lines that were not saved).
   const Lines& lines() const { return lines_; }

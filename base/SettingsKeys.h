@@ -54,6 +54,8 @@ inline constexpr Setting<bool> NotifyJockey{"notify", "jockey", true};
 inline constexpr Setting<bool> NotifyPostTime{"notify", "posttime", true};
 inline constexpr Setting<bool> NotifyCourse{"notify", "course", true};
 inline constexpr Setting<bool> NotifyFavouritesOnly{"notify", "favouritesonly", false};
+// Today's meeting loaded, watched and its race data fetched by the program itself.
+inline constexpr Setting<bool> AutoWatch{"Auto", "watch", false};
 // Which JV-Link the program uses (jvbridge/BridgeSettings.h describes each value).
 inline constexpr Setting<SjisString> JVLinkUse{"JVLink", "use"};
 inline constexpr Setting<SjisString> JVLinkBridge{"JVLink", "bridge"};

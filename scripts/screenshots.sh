@@ -2,8 +2,9 @@
 # Writes PNG pictures of the program's windows into the folder given as argument (default
 # <build>/screenshots): the main window at start and with a race card, the acquisition window
 # while it reads, the change window after a change fetch, the race card with the day's changes
-# marked, the interval dialog and the version box; the race list, card and change window with
-# favourites marked, the favourites window and the notification settings window. Everything shown comes from the JV-Link
+# marked, the interval dialog, the version box and the status line during an automatic
+# acquisition ("開催日を自動で監視する"); the race list, card and change window with favourites
+# marked, the favourites window and the notification settings window. Everything shown comes from the JV-Link
 # stand-in's demo race day, run through the real windows. Runs on a virtual X display, so it
 # works on a machine without a screen. With the 32-bit cross build (build-win32, from
 # scripts/build-windows.sh) also JV-Link's update question as the 32-bit bridge shows it inside
@@ -34,7 +35,7 @@ if ! command -v xvfb-run >/dev/null; then
   echo "screenshots: xvfb-run is needed (package xvfb)" >&2
   exit 1
 fi
-pictures=(main-start acquisition main changes main-changes interval about)
+pictures=(main-start acquisition main changes main-changes interval about main-auto)
 pictures+=(main-favourites changes-favourites notify-settings favourites)
 for p in "${pictures[@]}"; do rm -f "$out/$p.png"; done
 status=0

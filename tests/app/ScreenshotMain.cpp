@@ -21,8 +21,10 @@
 
 #include "acquire/GetDataUnit.h"
 #include "app/About.h"
+#include "app/AutoWatch.h"
 #include "app/Main.h"
 #include "app/Translations.h"
+#include "base/SettingsKeys.h"
 #include "base/Widgets.h"
 #include "changes/ChangeWatch.h"
 #include "changes/NotifySettingsForm.h"
@@ -297,6 +299,35 @@ int main(int argc, char** argv) {
 
   form.N2Click();
   form.SpeedButton6Click();
+
+  // A program started with "開催日を自動で監視する" on, on a race day whose race data it has not
+  // got: the status line during its own acquisition, while the stand-in downloads.
+  {
+    const fs::path autoFolder = root / "auto";
+    const fs::path autoStandIn = root / "auto-jvlink-standin";
+    fs::create_directories(autoFolder);
+    fs::create_directories(autoStandIn / kStandInDemoFolderName);
+    FakeClock morning{LocalDateTime{kDemoDate.year, kDemoDate.month, kDemoDate.day, 7, 0, 0}};
+    if (!WriteDemoDay(autoStandIn / kStandInDemoFolderName, kDemoDate, demo) ||
+        !IniFile(SettingsFilePath(autoFolder, "Tavolen")).Write(Settings::AutoWatch, true)) {
+      Fail("main-auto.png: cannot prepare its folders");
+    } else {
+      StandInJVLink autoJv(morning, StandInOptions{autoStandIn});
+      RecordingDesktop autoDesktop;
+      TMainForm autoForm(
+          MainFormDeps{autoFolder, "Tavolen", autoDesktop, morning, autoJv, RunModal, [] {}});
+      autoForm.show();
+      auto* label = autoForm.findChild<QLabel*>(QStringLiteral("AutoWatchLabel"));
+      const QString fetching = Qs(Sj("レースデータ取得中 ("));
+      if (WaitFor([&] { return label->text().startsWith(fetching); },
+                  "main-auto.png: the automatic acquisition was never seen"))
+        Grab(autoForm, "main-auto.png");
+      auto* automation = autoForm.findChild<AutoWatch*>();
+      WaitFor([&] { return !automation->Acquiring(); }, "the automatic acquisition did not end");
+      if (autoDesktop.Count("info") + autoDesktop.Count("error") > 0)
+        Fail("main-auto.png: the automatic acquisition showed a box");
+    }
+  }
 
   if (desktop.Count("error") > 0) Fail("the program showed an error box");
   if (!allOk) ReportBoxes(desktop);

@@ -1,0 +1,128 @@
+// The race day by itself: with the option "開催日を自動で監視する" on, today's meeting is loaded
+// and watched without a click, and when today has no race data yet the program fetches it in
+// the background with the acquisition window's own session (acquire/AcquisitionSession.h).
+//
+// At start-up (or when switched on) and at every date change, a today with a day file is loaded
+// as choosing it in the date list loads it; a date the user chooses by hand stays until the next
+// date change. A today without one starts an acquisition then, and again at the scheduled
+// checks (NextRaceDataCheck). Nothing on this path opens a window or a message box of ours: the
+// session's boxes become the status text (status line, tray tip), the error log and at most one
+// notification per run of failures; JV-Link's own windows are shown and waited on. It never
+// runs while the acquisition window is open or a change check holds JV-Link, and never twice.
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "acquire/AcquisitionSession.h"
+#include "jvlink/Clock.h"
+#include "jvlink/FileIO.h"
+#include "jvlink/Sjis.h"
+
+class QTimer;
+
+namespace tavolen {
+
+class Desktop;
+class ErrorLog;
+class IniFile;
+class JVLink;
+
+// What the automation asks of the main window.
+struct AutoWatchHooks {
+  // Loads a date exactly as choosing it in the date list does (the list rebuilt first); true
+  // when the meeting was loaded.
+  std::function<bool(const SjisString& dateKey)> loadDay;
+  // The date key of the meeting loaded, "" when none.
+  std::function<SjisString()> loadedDay;
+  // True while the acquisition window is open or a change check holds JV-Link.
+  std::function<bool()> jvLinkHeld;
+  // After a session that stored race data: the date list rebuilt, the loaded day kept selected.
+  std::function<void()> rebuildDateList;
+  // JVInit, when the main window has not initialised JV-Link yet (a start into the tray); its
+  // result. Called before an automatic acquisition and before a day is loaded and watched.
+  std::function<int()> ensureInit;
+};
+
+// After the check at the date change, a day without race data is checked at 07:00 and every 30
+// minutes until 12:00: race data comes out on the days before a meeting, so these checks only
+// catch a late publication, a service that was down at midnight or a computer that was off;
+// the first race starts about 09:50, and a day with no race data by noon has no meeting. The
+// next such moment after now, or the next date change (tomorrow 00:00).
+LocalDateTime NextRaceDataCheck(const LocalDateTime& now);
+
+class AutoWatch : public QObject {
+  Q_OBJECT
+ public:
+  // The timer that looks at the date and the schedule, every this many milliseconds.
+  static constexpr int kTickMs = 30000;
+
+  AutoWatch(JVLink& jvLink, Desktop& desktop, IniFile& ini, ErrorLog& errorLog, const Clock& clock,
+            fs::path dataFolder, AcquisitionState& state, AutoWatchHooks hooks,
+            QObject* parent = nullptr);
+  ~AutoWatch() override;
+
+  // On: follows today from the next turn of the message loop (as at start-up), then by its
+  // timer. Off: nothing more is started; a running acquisition ends as it would.
+  void SetEnabled(bool on);
+  bool Enabled() const { return enabled_; }
+  // The timer "AutoWatchTimer": a date change, a due check, an acquisition that waited.
+  void Tick();
+  // The user chose a date in the date list: it stays until the next date change.
+  void UserChoseDate() { userChose_ = true; }
+
+  // True from the start of an automatic acquisition until its session has ended.
+  bool Acquiring() const { return acquiring_; }
+  // What the automation does, for the status line and the tray tip; empty when nothing.
+  const SjisString& Status() const { return status_; }
+  // The next scheduled check for race data, when today has none.
+  std::optional<LocalDateTime> NextCheck() const { return nextCheck_; }
+  int SessionsStarted() const { return sessions_; }
+
+ signals:
+  void statusChanged(const tavolen::SjisString& text);
+
+ private:
+  class SilentView;
+  class ReportingDesktop;
+
+  void FollowToday();
+  void Acquire();
+  void StatusTick();
+  void SessionEnded();
+  void LoadToday();
+  void Fail(const SjisString& reason);
+  void Note(const SjisString& text);
+  void LogError(const SjisString& reason);
+  void SetStatus(const SjisString& text);
+  bool TodayHasDayFile() const;
+  SjisString NextCheckText() const;
+
+  JVLink& jvLink_;
+  Desktop& desktop_;
+  IniFile& ini_;
+  ErrorLog& errorLog_;
+  const Clock& clock_;
+  fs::path dataFolder_;
+  AcquisitionState& state_;
+  AutoWatchHooks hooks_;
+  std::unique_ptr<SilentView> view_;
+  std::unique_ptr<ReportingDesktop> reports_;
+  std::unique_ptr<AcquisitionSession> session_;
+  QTimer* timer_ = nullptr;
+  QTimer* statusTimer_ = nullptr;
+  bool enabled_ = false;
+  bool acquiring_ = false;
+  bool waiting_ = false;  // an acquisition is due but JV-Link is held elsewhere
+  bool userChose_ = false;
+  bool failureNotified_ = false;
+  int sessions_ = 0;
+  SjisString day_;             // today's date key as last seen
+  SjisString noMeetingNoted_;  // the day the error log was told it has no meeting
+  std::optional<LocalDateTime> nextCheck_;
+  SjisString status_;
+};
+
+}  // namespace tavolen
