@@ -17,12 +17,14 @@
 
 #include "app/About.h"
 #include "app/ProgramIcon.h"
+#include "app/SignInItems.h"
 #include "base/DesktopEvents.h"
 #include "base/FailureText.h"
 #include "base/Widgets.h"
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/KeibaFunc.h"
+#include "jvlink/Platform.h"
 #include "racecard/prgrsUnit.h"
 
 namespace tavolen {
@@ -141,6 +143,12 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   v->addWidget(BuildToolBar());
   v->addWidget(BuildClientArea(), 1);
   setCentralWidget(central);
+  AutostartEntry* autostart = deps.autostart;
+  if (!autostart) {
+    ownAutostart_ = SystemAutostartEntry(ProgramFilePath());
+    autostart = ownAutostart_.get();
+  }
+  signInItems_ = new SignInItems(*autostart, IniGT1.path(), desktop_, this);
   BuildMenus();
   BuildTrayMenu();
 
@@ -301,6 +309,8 @@ void TMainForm::BuildMenus() {
   fileMenu->setObjectName(QStringLiteral("FileMenu"));
   fileMenu->addAction(MakeAction(this, "J1", "ＪＶデータ取得(&J)", nullptr, &TMainForm::J1Click));
   fileMenu->addSeparator();
+  signInItems_->AddTo(fileMenu, "SignInItem");
+  fileMenu->addSeparator();
   fileMenu->addAction(MakeAction(this, "FileExitItem", "終了(&X)", "このｱﾌﾟﾘｹｰｼｮﾝを終了します",
                                  &TMainForm::SpeedButton4Click));
 
@@ -341,6 +351,8 @@ void TMainForm::BuildTrayMenu() {
   help->addSeparator();
   help->addAction(MakeAction(this, "PopupMenuTrayIcon1About", "ﾊﾞｰｼﾞｮﾝ情報(&A)...", nullptr,
                              &TMainForm::PopupMenuTrayIcon1AboutClick));
+  PopupMenuTrayIcon1->addSeparator();
+  signInItems_->AddTo(PopupMenuTrayIcon1, "PopupMenuTrayIcon1SignIn");
   PopupMenuTrayIcon1->addSeparator();
   PopupMenuTrayIcon1->addAction(MakeAction(this, "PopupMenuTrayIcon1Exit", "終了(&X)", nullptr,
                                            &TMainForm::PopupMenuTrayIcon1ExitClick));
@@ -444,10 +456,33 @@ void TMainForm::FormShow() {
   try {
     r = JVLink1.JVInit(Wide(std::string(kSoftwareIdPrefix) + versionText_));
   } catch (const JVLinkFailure& e) {
-    desktop_.ErrorBox(e.message());
+    TellShowFailure(e.message(), true);
     return;
   }
-  if (r != 0) desktop_.PlainBox(Sj("JVInitエラー：") + JVResultMessage("JVInit", r));
+  if (r != 0) TellShowFailure(Sj("JVInitエラー：") + JVResultMessage("JVInit", r), false);
+}
+
+void TMainForm::StartInTray() {
+  unattendedShow_ = true;
+  if (trayShown_ && desktop_.TrayAvailable())
+    FormShow();  // the window stays hidden, as after 常駐
+  else
+    showMinimized();  // a showing (FormShow); a hidden window could never be brought back
+  unattendedShow_ = false;
+}
+
+void TMainForm::TellShowFailure(const SjisString& text, bool error) {
+  if (!unattendedShow_) {
+    if (error)
+      desktop_.ErrorBox(text);
+    else
+      desktop_.PlainBox(text);
+    return;
+  }
+  // Nobody answers a box at sign-in: the program goes on, and the reason is kept.
+  [[maybe_unused]] const FileStatus logged = errorLog_.RecordError(text);
+  StatusLine->showMessage(Qs(text));
+  desktop_.ShowBalloon(Sj(kCaption), text, BalloonIcon::Information, 10);
 }
 
 bool TMainForm::TodaySelected() const {

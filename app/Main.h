@@ -46,6 +46,7 @@
 
 #include "acquire/AcquisitionSession.h"
 #include "app/AppFolders.h"
+#include "app/Autostart.h"
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
 #include "base/IniFile.h"
@@ -61,6 +62,7 @@ class QDialog;
 namespace tavolen {
 
 class Label3D;
+class SignInItems;
 class THenkoForm;
 class TPrgrsForm;
 
@@ -80,6 +82,8 @@ struct MainFormDeps {
   // Portable (and an empty resourceFolder): everything lies in appFolder.
   FolderLayout layout = FolderLayout::Portable;
   fs::path resourceFolder = {};
+  // The entry that starts the program at sign-in; null: the system's, for the running program.
+  AutostartEntry* autostart = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -99,6 +103,9 @@ class TMainForm : public QMainWindow {
   // ---- Events ----
   void FormCreate();
   void FormShow();
+  // Started at sign-in: straight to the tray (minimised where there is none) with the steps of
+  // a showing, whose failures go to the error log and a notification instead of a box.
+  void StartInTray();
   bool FormCloseQuery();  // the today test; false refuses the close
   void FormClose();
   void FormDestroy();
@@ -215,6 +222,7 @@ class TMainForm : public QMainWindow {
   QAction* N5 = nullptr;
   QAction* CardChangesItem = nullptr;  // "変更情報を出馬表に表示", off by default
   QMenu* PopupMenuTrayIcon1 = nullptr;
+  SignInItems* signInItems_ = nullptr;  // "ログイン時に起動する" in the File and tray menus
 
   THenkoForm* HenkoForm = nullptr;
   TPrgrsForm* PrgrsForm = nullptr;
@@ -228,6 +236,9 @@ class TMainForm : public QMainWindow {
   void ShowTrayIcon();
   void PlaceWindow(int left, int top, int width, int height);
   void StorePosition();
+  // A failure of the show steps: a box, or while nobody is at the screen (StartInTray) the
+  // error log, the status line and a notification.
+  void TellShowFailure(const SjisString& text, bool error);
   bool TodaySelected() const;
   // The today test with its message; true when today's date is the one selected.
   bool TodayTest();
@@ -250,6 +261,8 @@ class TMainForm : public QMainWindow {
   bool creationCompleted_ = false;
   bool trayShown_ = false;
   bool noTrayToldOnce_ = false;
+  bool unattendedShow_ = false;  // inside StartInTray
+  std::unique_ptr<AutostartEntry> ownAutostart_;
   bool destroyed_ = false;
   LoadedMeeting meeting_;
   ChangeWatch* watch_ = nullptr;

@@ -46,6 +46,8 @@ inline constexpr Setting<SjisString> LastAcquisition{"JvDataGet", "LastTime"};
 inline constexpr Setting<bool> DateListClose{"datalist", "close", false};
 // The race card marks the changes announced for its race (the card-changes menu item).
 inline constexpr Setting<bool> RaceCardChanges{"racecard", "changes", false};
+// Today's meeting loaded, watched and its race data fetched by the program itself.
+inline constexpr Setting<bool> AutoWatch{"Auto", "watch", false};
 // Which JV-Link the program uses (jvbridge/BridgeSettings.h describes each value).
 inline constexpr Setting<SjisString> JVLinkUse{"JVLink", "use"};
 inline constexpr Setting<SjisString> JVLinkBridge{"JVLink", "bridge"};

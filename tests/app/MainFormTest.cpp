@@ -167,16 +167,17 @@ TEST_F(MainFormCreation, MenusHoldTheirItemsInOrder) {
   for (QAction* a : form_->menuBar()->actions()) bar << a->text();
   EXPECT_EQ(bar, (QStringList{Qs(Sj("ﾌｧｲﾙ(&F)")), Qs(Sj("ｵﾌﾟｼｮﾝ(&O)")), Qs(Sj("ﾍﾙﾌﾟ(&H)"))}));
   EXPECT_EQ(texts(Parts(*form_).FileMenu),
-            (QStringList{Qs(Sj("ＪＶデータ取得(&J)")), "-", Qs(Sj("終了(&X)"))}));
+            (QStringList{Qs(Sj("ＪＶデータ取得(&J)")), "-", Qs(Sj("ログイン時に起動する")), "-",
+                         Qs(Sj("終了(&X)"))}));
   EXPECT_EQ(texts(Parts(*form_).OptionMenu),
             (QStringList{Qs(Sj("情報ﾁｪｯｸ間隔指定")), Qs(Sj("読込後、ﾃﾞｰﾀﾘｽﾄを消す")),
                          Qs(Sj("変更情報を出馬表に表示"))}));
   EXPECT_FALSE(Parts(*form_).N5->isVisible());
   EXPECT_EQ(texts(Parts(*form_).HelpMenu),
             (QStringList{Qs(Sj("使い方(&U)")), "-", Qs(Sj("ﾊﾞｰｼﾞｮﾝ情報(&A)..."))}));
-  EXPECT_EQ(
-      texts(Parts(*form_).PopupMenuTrayIcon1),
-      (QStringList{Qs(Sj("変更情報(&C)")), "-", Qs(Sj("ﾍﾙﾌﾟ(&H)")), "-", Qs(Sj("終了(&X)"))}));
+  EXPECT_EQ(texts(Parts(*form_).PopupMenuTrayIcon1),
+            (QStringList{Qs(Sj("変更情報(&C)")), "-", Qs(Sj("ﾍﾙﾌﾟ(&H)")), "-",
+                         Qs(Sj("ログイン時に起動する")), "-", Qs(Sj("終了(&X)"))}));
   EXPECT_EQ(Parts(*form_).PopupMenuTrayIcon1->actions()[2]->menu(),
             Parts(*form_).PopupMenuTrayIcon1Help);
   EXPECT_EQ(texts(Parts(*form_).PopupMenuTrayIcon1Help),
