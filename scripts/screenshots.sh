@@ -2,7 +2,7 @@
 # Writes PNG pictures of the program's windows into the folder given as argument (default
 # <build>/screenshots): the main window at start and with a race card, the acquisition window
 # while it reads, the change window after a change fetch, the race card with the day's changes
-# marked, the interval dialog and the version box. Everything shown comes from the JV-Link
+# marked, the interval dialog, the version box and the File menu with "start at sign-in". Everything shown comes from the JV-Link
 # stand-in's demo race day, run through the real windows. Runs on a virtual X display, so it
 # works on a machine without a screen. With the 32-bit cross build (build-win32, from
 # scripts/build-windows.sh) also JV-Link's update question as the 32-bit bridge shows it inside
@@ -33,7 +33,7 @@ if ! command -v xvfb-run >/dev/null; then
   echo "screenshots: xvfb-run is needed (package xvfb)" >&2
   exit 1
 fi
-pictures=(main-start acquisition main changes main-changes interval about)
+pictures=(main-start acquisition main changes main-changes interval about signin-menu)
 for p in "${pictures[@]}"; do rm -f "$out/$p.png"; done
 status=0
 
