@@ -469,6 +469,7 @@ void TMainForm::StartInTray() {
   else
     showMinimized();  // a showing (FormShow); a hidden window could never be brought back
   unattendedShow_ = false;
+  startedInTray_ = true;
 }
 
 void TMainForm::TellShowFailure(const SjisString& text, bool error) {
@@ -532,6 +533,7 @@ void TMainForm::ShowHint(const QString& hint) {
 }
 
 bool TMainForm::QueryEndSession() {
+  if (startedInTray_ && (!isVisible() || isMinimized())) return true;
   return TodayTest();
 }
 
@@ -546,7 +548,9 @@ bool TMainForm::event(QEvent* e) {
 void TMainForm::showEvent(QShowEvent* e) {
   QMainWindow::showEvent(e);
   // Restoring a minimised window is not a new showing.
-  if (!e->spontaneous()) FormShow();
+  if (e->spontaneous()) return;
+  if (!unattendedShow_) startedInTray_ = false;  // the user brought it out
+  FormShow();
 }
 
 void TMainForm::closeEvent(QCloseEvent* e) {

@@ -110,7 +110,8 @@ class TMainForm : public QMainWindow {
   void FormClose();
   void FormDestroy();
   void ShowHint(const QString& hint);
-  // A log-off or shut-down asks whether the program may end: the today test.
+  // A log-off or shut-down asks whether the program may end: the today test. A program started
+  // at sign-in that nobody has brought out of the tray may end: no day was chosen to keep.
   bool QueryEndSession();
 
   // ---- Commands ----
@@ -262,6 +263,7 @@ class TMainForm : public QMainWindow {
   bool trayShown_ = false;
   bool noTrayToldOnce_ = false;
   bool unattendedShow_ = false;  // inside StartInTray
+  bool startedInTray_ = false;   // by StartInTray, until the user shows the window
   std::unique_ptr<AutostartEntry> ownAutostart_;
   bool destroyed_ = false;
   LoadedMeeting meeting_;

@@ -221,10 +221,17 @@ TEST_F(SignIn, StartedAtSignInTheWindowStaysInTheTrayAndJVLinkIsInitialised) {
   ASSERT_EQ(jv_.Ops(), std::vector<std::string>{"JVInit"});
   EXPECT_EQ(jv_.calls[0].args[0], "SA418207/SD530946/Tavolen/Ver.1.01");
   EXPECT_TRUE(desktop_.Messages().empty());
-  // The tray brings the window back: a showing of its own, with its own JVInit.
+  // Nobody chose a day to watch: the end of the log-on is not refused.
+  EXPECT_TRUE(form_->QueryEndSession());
+  EXPECT_TRUE(desktop_.Messages().empty());
+
+  // The tray brings the window back: a showing of its own, with its own JVInit; from then on
+  // the close requests are the user's, with the today test.
   form_->TrayIcon1DblClick();
   EXPECT_TRUE(form_->isVisible());
   EXPECT_EQ(jv_.Count("JVInit"), 2);
+  EXPECT_FALSE(form_->QueryEndSession());
+  EXPECT_EQ(desktop_.Messages(), std::vector<SjisString>{Sj("本日のデータが選択されていません。")});
 }
 
 TEST_F(SignIn, WithoutATrayTheWindowIsMinimisedWithoutABox) {
@@ -234,6 +241,7 @@ TEST_F(SignIn, WithoutATrayTheWindowIsMinimisedWithoutABox) {
   EXPECT_TRUE(form_->isVisible());
   EXPECT_TRUE(form_->isMinimized());
   EXPECT_EQ(jv_.Count("JVInit"), 1);
+  EXPECT_TRUE(form_->QueryEndSession());
   EXPECT_TRUE(desktop_.Messages().empty());
 }
 
