@@ -130,6 +130,10 @@ std::optional<std::string> AutostartDesktopEntry(std::string_view program) {
          "Name[ja]=Tavolen 変更情報モニター\n"
          "Comment=Starts Tavolen in the tray at sign-in to watch the race day's changes\n"
          "Comment[ja]=ログイン時に Tavolen をタスクトレイで起動し、開催日の変更情報を見張ります\n"
+         // A program that was moved or removed is skipped at sign-in instead of failing.
+         "TryExec=" +
+         EscapeString(program) +
+         "\n"
          "Exec=" +
          EscapeString(exec) +
          "\n"

@@ -38,6 +38,7 @@ TEST(Autostart, TheDesktopEntryQuotesAnyPathAndReadsItBack) {
   const std::optional<std::string> plain = AutostartDesktopEntry("/opt/Tavolen/Tavolen");
   ASSERT_TRUE(plain);
   EXPECT_NE(plain->find("\nExec=\"/opt/Tavolen/Tavolen\" --autostart\n"), std::string::npos);
+  EXPECT_NE(plain->find("\nTryExec=/opt/Tavolen/Tavolen\n"), std::string::npos);
   EXPECT_EQ(plain->rfind("[Desktop Entry]\n", 0), 0u);
   EXPECT_NE(plain->find("\nType=Application\n"), std::string::npos);
 
