@@ -170,6 +170,10 @@ struct RealProgramAtSignIn : ::testing::Test {
     exe = fs::canonical(appDir / "Tavolen");
     configHome.Set(base / "config");
   }
+  // A copy left by a failed check is ended too.
+  void TearDown() override {
+    for (pid_t pid : ProcessesOf(exe)) End(pid);
+  }
   fs::path RunDir() const { return run.path().toStdString(); }
   QProcessEnvironment Environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
