@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-
 #include "app/Autostart.h"
 
 namespace tavolen {
@@ -16,33 +13,17 @@ const wchar_t* W(const std::u16string& s) {
   return reinterpret_cast<const wchar_t*>(s.c_str());
 }
 
-std::optional<std::u16string> ReadText(const std::u16string& key, const std::u16string& name) {
-  wchar_t buffer[1024];
+// A value's bytes; empty when it is missing.
+std::string Read(const std::u16string& key, DWORD type) {
+  char buffer[1024];
   DWORD size = sizeof buffer;
-  if (RegGetValueW(HKEY_CURRENT_USER, W(key), W(name), RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+  if (RegGetValueW(HKEY_CURRENT_USER, W(key), W(kRunValueName), type, nullptr, buffer, &size) !=
       ERROR_SUCCESS)
-    return std::nullopt;
-  return std::u16string(reinterpret_cast<const char16_t*>(buffer));
-}
-
-std::optional<std::string> ReadBinary(const std::u16string& key, const std::u16string& name) {
-  char buffer[64];
-  DWORD size = sizeof buffer;
-  if (RegGetValueW(HKEY_CURRENT_USER, W(key), W(name), RRF_RT_REG_BINARY, nullptr, buffer, &size) !=
-      ERROR_SUCCESS)
-    return std::nullopt;
+    return {};
   return std::string(buffer, size);
 }
-
-// What Task Manager writes when the user switches the entry off: 03 and the time.
-void SwitchOffAsTaskManagerDoes(const std::u16string& key, const std::u16string& name) {
-  HKEY handle = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, W(key), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                            &handle, nullptr),
-            ERROR_SUCCESS);
-  const BYTE off[12] = {0x03, 0, 0, 0, 0x6c, 0x3a, 0x9e, 0x51, 0x2b, 0x6f, 0xda, 0x01};
-  EXPECT_EQ(RegSetValueExW(handle, W(name), 0, REG_BINARY, off, sizeof off), ERROR_SUCCESS);
-  RegCloseKey(handle);
+std::string Text(const std::u16string& text) {
+  return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * 2);
 }
 
 TEST(AutostartRegistry, WrittenSwitchedOffInTaskManagerSwitchedOnAgainAndRemoved) {
@@ -52,40 +33,41 @@ TEST(AutostartRegistry, WrittenSwitchedOffInTaskManagerSwitchedOnAgainAndRemoved
   const fs::path program(L"C:\\Program Files (x86)\\\u7af6\u99ac\\Tavolen.exe");
   auto entry = RegistryAutostartEntry(program, run, approved);
   EXPECT_FALSE(entry->On());
-
   ASSERT_TRUE(entry->TurnOn());
-  EXPECT_EQ(ReadText(run, kRunValueName),
-            u"\"C:\\Program Files (x86)\\\u7af6\u99ac\\Tavolen.exe\" --autostart");
-  EXPECT_FALSE(ReadBinary(approved, kRunValueName));  // Explorer's own, not written unasked
+  EXPECT_EQ(Read(run, RRF_RT_REG_SZ),
+            Text(u"\"C:\\Program Files (x86)\\\u7af6\u99ac\\Tavolen.exe\" --autostart"));
+  EXPECT_EQ(Read(approved, RRF_RT_REG_BINARY), "");  // Explorer's own, not written unasked
   EXPECT_TRUE(entry->On());
   EXPECT_FALSE(RegistryAutostartEntry(L"D:\\Other\\Tavolen.exe", run, approved)->On());
 
-  SwitchOffAsTaskManagerDoes(approved, kRunValueName);
+  // Task Manager switches it off: 03 and the time.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, W(approved), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  const BYTE off[12] = {0x03, 0, 0, 0, 0x6c, 0x3a, 0x9e, 0x51, 0x2b, 0x6f, 0xda, 0x01};
+  RegSetValueExW(key, W(kRunValueName), 0, REG_BINARY, off, sizeof off);
+  RegCloseKey(key);
   EXPECT_FALSE(entry->On());
   ASSERT_TRUE(entry->TurnOn());
-  EXPECT_EQ(ReadBinary(approved, kRunValueName), StartupApprovedOnBytes());
+  EXPECT_EQ(Read(approved, RRF_RT_REG_BINARY), StartupApprovedOnBytes());
   EXPECT_TRUE(entry->On());
 
   ASSERT_TRUE(entry->TurnOff());
-  EXPECT_FALSE(ReadText(run, kRunValueName));
-  EXPECT_FALSE(ReadBinary(approved, kRunValueName));
-  EXPECT_FALSE(entry->On());
+  EXPECT_EQ(Read(run, RRF_RT_REG_SZ), "");
+  EXPECT_EQ(Read(approved, RRF_RT_REG_BINARY), "");
   EXPECT_TRUE(entry->TurnOff());  // nothing to remove is no failure
   RegDeleteTreeW(HKEY_CURRENT_USER, W(root));
-}
 
-// The system's entry is the value "Tavolen" under the user's Run key. Left alone where such a
-// value exists already (a real installation's).
-TEST(AutostartRegistry, TheSystemsEntryIsTheUsersRunKey) {
-  const std::u16string run = u"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-  if (ReadText(run, kRunValueName)) GTEST_SKIP() << "this user starts Tavolen at sign-in already";
-  const fs::path program(L"C:\\Tavolen\\Tavolen.exe");
-  auto entry = SystemAutostartEntry(program);
-  ASSERT_TRUE(entry->TurnOn());
-  EXPECT_EQ(ReadText(run, kRunValueName), u"\"C:\\Tavolen\\Tavolen.exe\" --autostart");
-  EXPECT_TRUE(entry->On());
-  ASSERT_TRUE(entry->TurnOff());
-  EXPECT_FALSE(ReadText(run, kRunValueName));
+  // The system's entry is the user's Run key (left alone where a real one exists).
+  const std::u16string userRun = u"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  if (!Read(userRun, RRF_RT_REG_SZ).empty()) GTEST_SKIP() << "this user starts Tavolen already";
+  auto system = SystemAutostartEntry(program);
+  ASSERT_TRUE(system->TurnOn());
+  EXPECT_EQ(Read(userRun, RRF_RT_REG_SZ), Text(RunValueCommand(program.u16string())));
+  EXPECT_TRUE(system->On());
+  ASSERT_TRUE(system->TurnOff());
+  EXPECT_EQ(Read(userRun, RRF_RT_REG_SZ), "");
 }
 
 }  // namespace
