@@ -18,12 +18,14 @@
 #include "app/About.h"
 #include "app/AutoWatch.h"
 #include "app/ProgramIcon.h"
+#include "app/SignInItems.h"
 #include "base/DesktopEvents.h"
 #include "base/FailureText.h"
 #include "base/Widgets.h"
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/KeibaFunc.h"
+#include "jvlink/Platform.h"
 #include "racecard/prgrsUnit.h"
 
 namespace tavolen {
@@ -143,6 +145,18 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
   v->addWidget(BuildToolBar());
   v->addWidget(BuildClientArea(), 1);
   setCentralWidget(central);
+  AutostartEntry* autostart = deps.autostart;
+  if (!autostart) {
+    ownAutostart_ = SystemAutostartEntry(ProgramFilePath());
+    autostart = ownAutostart_.get();
+  }
+  signInItems_ = new SignInItems(*autostart, IniGT1.path(), desktop_, this);
+  // Started at sign-in, the program watches the meeting day by itself from now on too.
+  connect(signInItems_, &SignInItems::autoWatchTurnedOn, this, [this] {
+    AutoWatchItem->setChecked(true);
+    autoWatch_->SetEnabled(true);
+    UpdateGuide();
+  });
   BuildMenus();
   BuildTrayMenu();
 
@@ -320,6 +334,8 @@ void TMainForm::BuildMenus() {
   AutoWatchItem->setCheckable(true);
   fileMenu->addAction(AutoWatchItem);
   fileMenu->addSeparator();
+  signInItems_->AddTo(fileMenu, "SignInItem");
+  fileMenu->addSeparator();
   fileMenu->addAction(MakeAction(this, "FileExitItem", "終了(&X)", "このｱﾌﾟﾘｹｰｼｮﾝを終了します",
                                  &TMainForm::SpeedButton4Click));
 
@@ -364,6 +380,8 @@ void TMainForm::BuildTrayMenu() {
   help->addSeparator();
   help->addAction(MakeAction(this, "PopupMenuTrayIcon1About", "ﾊﾞｰｼﾞｮﾝ情報(&A)...", nullptr,
                              &TMainForm::PopupMenuTrayIcon1AboutClick));
+  PopupMenuTrayIcon1->addSeparator();
+  signInItems_->AddTo(PopupMenuTrayIcon1, "PopupMenuTrayIcon1SignIn");
   PopupMenuTrayIcon1->addSeparator();
   PopupMenuTrayIcon1->addAction(MakeAction(this, "PopupMenuTrayIcon1Exit", "終了(&X)", nullptr,
                                            &TMainForm::PopupMenuTrayIcon1ExitClick));
@@ -473,11 +491,35 @@ void TMainForm::FormShow() {
   try {
     r = JVLink1.JVInit(Wide(std::string(kSoftwareIdPrefix) + versionText_));
   } catch (const JVLinkFailure& e) {
-    desktop_.ErrorBox(e.message());
+    TellShowFailure(e.message(), true);
     return;
   }
   jvInitDone_ = r == 0;
-  if (r != 0) desktop_.PlainBox(Sj("JVInitエラー：") + JVResultMessage("JVInit", r));
+  if (r != 0) TellShowFailure(Sj("JVInitエラー：") + JVResultMessage("JVInit", r), false);
+}
+
+void TMainForm::StartInTray() {
+  unattendedShow_ = true;
+  if (trayShown_ && desktop_.TrayAvailable())
+    FormShow();  // the window stays hidden, as after 常駐
+  else
+    showMinimized();  // a showing (FormShow); a hidden window could never be brought back
+  unattendedShow_ = false;
+  startedInTray_ = true;
+}
+
+void TMainForm::TellShowFailure(const SjisString& text, bool error) {
+  if (!unattendedShow_) {
+    if (error)
+      desktop_.ErrorBox(text);
+    else
+      desktop_.PlainBox(text);
+    return;
+  }
+  // Nobody answers a box at sign-in: the program goes on, and the reason is kept.
+  [[maybe_unused]] const FileStatus logged = errorLog_.RecordError(text);
+  StatusLine->showMessage(Qs(text));
+  desktop_.ShowBalloon(Sj(kCaption), text, BalloonIcon::Information, 10);
 }
 
 bool TMainForm::TodaySelected() const {
@@ -529,6 +571,7 @@ void TMainForm::ShowHint(const QString& hint) {
 }
 
 bool TMainForm::QueryEndSession() {
+  if (startedInTray_ && (!isVisible() || isMinimized())) return true;
   return TodayTest();
 }
 
@@ -543,7 +586,9 @@ bool TMainForm::event(QEvent* e) {
 void TMainForm::showEvent(QShowEvent* e) {
   QMainWindow::showEvent(e);
   // Restoring a minimised window is not a new showing.
-  if (!e->spontaneous()) FormShow();
+  if (e->spontaneous()) return;
+  if (!unattendedShow_) startedInTray_ = false;  // the user brought it out
+  FormShow();
 }
 
 void TMainForm::closeEvent(QCloseEvent* e) {

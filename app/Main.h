@@ -46,6 +46,7 @@
 
 #include "acquire/AcquisitionSession.h"
 #include "app/AppFolders.h"
+#include "app/Autostart.h"
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
 #include "base/Favourites.h"
@@ -63,6 +64,7 @@ namespace tavolen {
 
 class AutoWatch;
 class Label3D;
+class SignInItems;
 class THenkoForm;
 class TPrgrsForm;
 
@@ -82,6 +84,8 @@ struct MainFormDeps {
   // Portable (and an empty resourceFolder): everything lies in appFolder.
   FolderLayout layout = FolderLayout::Portable;
   fs::path resourceFolder = {};
+  // The entry that starts the program at sign-in; null: the system's, for the running program.
+  AutostartEntry* autostart = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -101,11 +105,15 @@ class TMainForm : public QMainWindow {
   // ---- Events ----
   void FormCreate();
   void FormShow();
+  // Started at sign-in: straight to the tray (minimised where there is none) with the steps of
+  // a showing, whose failures go to the error log and a notification instead of a box.
+  void StartInTray();
   bool FormCloseQuery();  // the today test; false refuses the close
   void FormClose();
   void FormDestroy();
   void ShowHint(const QString& hint);
-  // A log-off or shut-down asks whether the program may end: the today test.
+  // A log-off or shut-down asks whether the program may end: the today test. A program started
+  // at sign-in that nobody has brought out of the tray may end: no day was chosen to keep.
   bool QueryEndSession();
 
   // ---- Commands ----
@@ -235,6 +243,7 @@ class TMainForm : public QMainWindow {
   QMenu* PopupMenuTrayIcon1 = nullptr;
   QAction* FavouritesItem = nullptr;      // "お気に入り..."
   QAction* NotifySettingsItem = nullptr;  // "通知の設定..." (also in the tray menu)
+  SignInItems* signInItems_ = nullptr;  // "ログイン時に起動する" in the File and tray menus
 
   THenkoForm* HenkoForm = nullptr;
   TPrgrsForm* PrgrsForm = nullptr;
@@ -248,6 +257,9 @@ class TMainForm : public QMainWindow {
   void ShowTrayIcon();
   void PlaceWindow(int left, int top, int width, int height);
   void StorePosition();
+  // A failure of the show steps: a box, or while nobody is at the screen (StartInTray) the
+  // error log, the status line and a notification.
+  void TellShowFailure(const SjisString& text, bool error);
   bool TodaySelected() const;
   // The today test with its message; true when today's date is the one selected.
   bool TodayTest();
@@ -284,6 +296,9 @@ class TMainForm : public QMainWindow {
   bool creationCompleted_ = false;
   bool trayShown_ = false;
   bool noTrayToldOnce_ = false;
+  bool unattendedShow_ = false;  // inside StartInTray
+  bool startedInTray_ = false;   // by StartInTray, until the user shows the window
+  std::unique_ptr<AutostartEntry> ownAutostart_;
   bool destroyed_ = false;
   LoadedMeeting meeting_;
   FavouritesStore favourites_;

@@ -41,7 +41,7 @@ StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramW
   if (anotherInstanceRuns) {
     const SjisString text = Sj("本ソフトはすでに起動しています。");
     Note(text);
-    deps.desktop.PlainBox(text);
+    if (!deps.atSignIn) deps.desktop.PlainBox(text);
     return StartOutcome::AlreadyRunning;
   }
   // 3. JV-Link must be installed: create an object and release it at once.
@@ -77,7 +77,17 @@ StartOutcome StartUp(const StartupDeps& deps, bool anotherInstanceRuns, ProgramW
   out.mainForm->SetProgressWindow(out.prgrsForm.get());
   out.mainForm->SetChangeWindow(out.henkoForm.get());
 
-  // 5. The main window is shown (and initialises JV-Link); the caller runs the loop.
+  // 5. The main window is shown (and initialises JV-Link); the caller runs the loop. At sign-in
+  // it initialises JV-Link and stays in the tray, which the error output says.
+  if (deps.atSignIn) {
+    Tell(deps, "tray");
+    out.mainForm->StartInTray();
+    Note(!out.mainForm->isVisible() ? Sj("ログイン時の起動：タスクトレイで常駐します。")
+         : out.mainForm->isMinimized() ? Sj("ログイン時の起動：タスクトレイがないため、"
+                                            "ウィンドウを最小化しました。")
+                                       : Sj("ログイン時の起動：ウィンドウを表示しました。"));
+    return StartOutcome::Running;
+  }
   Tell(deps, "show");
   out.mainForm->show();
   return StartOutcome::Running;

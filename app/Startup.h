@@ -33,11 +33,14 @@ struct StartupDeps {
   std::function<int(QDialog&)> runModal = {};  // passed to the main window
   std::function<void()> quit = {};             // passed to the main window
   // Told the name of each step as it starts: "instance", "jvlink", "cleanup", "main",
-  // "progress", "change", "show".
+  // "progress", "change", then "show", or "tray" at sign-in.
   std::function<void(const char*)> trace = {};
   // The layout appFolder belongs to, and where an installed program's read-only files are.
   FolderLayout layout = FolderLayout::Portable;
   fs::path resourceFolder = {};
+  // Started by the autostart entry (kAtSignInArgument): the main window goes straight to the
+  // tray, and a second copy ends without a box, since nobody is at the screen to answer it.
+  bool atSignIn = false;
 };
 
 enum class StartOutcome { Running, AlreadyRunning, NoJVLink };

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/AppFolders.h"
+#include "app/Autostart.h"
 #include "app/InstanceActivation.h"
 #include "app/Main.h"
 #include "app/ProgramIcon.h"
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
   using namespace tavolen;
   // The single-instance test comes first: a second copy touches nothing.
   SingleInstance instance;
+  // Started by the autostart entry: straight to the tray. Other arguments are ignored.
+  const bool atSignIn = StartedAtSignIn(std::vector<std::string>(argv + 1, argv + argc));
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tavolen"));
@@ -58,6 +61,7 @@ int main(int argc, char** argv) {
   StartupDeps deps{desktop, clock, folders.appFolder, ExecutableName()};
   deps.layout = folders.layout;
   deps.resourceFolder = folders.resourceFolder;
+  deps.atSignIn = atSignIn;
   const bridge::JVLinkChoice choice =
       bridge::ReadJVLinkChoice(IniFile(SettingsFilePath(folders.appFolder, ExecutableName())));
   // Lives until the end of main: the windows' JV-Link goes back to it when they are destroyed.
@@ -88,8 +92,11 @@ int main(int argc, char** argv) {
 
   ProgramWindows windows;
   const StartOutcome outcome = StartUp(deps, instance.AlreadyRunning(), windows);
-  // After its message, a second copy brings the running copy's main window forward.
-  if (outcome == StartOutcome::AlreadyRunning) AskRunningCopyToShow(ActivationSocketPath(instance));
+  // After its message, a second copy brings the running copy's main window forward; at sign-in
+  // the running copy stays where it is, and finding it is no failure.
+  if (outcome == StartOutcome::AlreadyRunning && !atSignIn)
+    AskRunningCopyToShow(ActivationSocketPath(instance));
+  if (outcome == StartOutcome::AlreadyRunning && atSignIn) return 0;
   if (outcome != StartOutcome::Running) return 1;
   InstanceActivation activation;
   if (instance.state() == SingleInstance::State::Acquired)

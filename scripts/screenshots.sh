@@ -2,7 +2,7 @@
 # Writes PNG pictures of the program's windows into the folder given as argument (default
 # <build>/screenshots): the main window at start and with a race card, the acquisition window
 # while it reads, the change window after a change fetch, the race card with the day's changes
-# marked, the interval dialog, the version box and the status line during an automatic
+# marked, the interval dialog, the version box, the File menu with "start at sign-in" and the status line during an automatic
 # acquisition ("開催日を自動で監視する"); the race list, card and change window with favourites
 # marked, the favourites window and the notification settings window. Everything shown comes from the JV-Link
 # stand-in's demo race day, run through the real windows. Runs on a virtual X display, so it
@@ -35,7 +35,7 @@ if ! command -v xvfb-run >/dev/null; then
   echo "screenshots: xvfb-run is needed (package xvfb)" >&2
   exit 1
 fi
-pictures=(main-start acquisition main changes main-changes interval about main-auto)
+pictures=(main-start acquisition main changes main-changes interval about main-auto signin-menu)
 pictures+=(main-favourites changes-favourites notify-settings favourites)
 for p in "${pictures[@]}"; do rm -f "$out/$p.png"; done
 status=0

@@ -168,6 +168,7 @@ TEST_F(MainFormCreation, MenusHoldTheirItemsInOrder) {
   EXPECT_EQ(bar, (QStringList{Qs(Sj("ﾌｧｲﾙ(&F)")), Qs(Sj("ｵﾌﾟｼｮﾝ(&O)")), Qs(Sj("ﾍﾙﾌﾟ(&H)"))}));
   EXPECT_EQ(texts(Parts(*form_).FileMenu),
             (QStringList{Qs(Sj("ＪＶデータ取得(&J)")), Qs(Sj("開催日を自動で監視する")), "-",
+                         Qs(Sj("ログイン時に起動する")), "-",
                          Qs(Sj("終了(&X)"))}));
   EXPECT_EQ(texts(Parts(*form_).OptionMenu),
             (QStringList{Qs(Sj("情報ﾁｪｯｸ間隔指定")), Qs(Sj("読込後、ﾃﾞｰﾀﾘｽﾄを消す")),
@@ -178,8 +179,8 @@ TEST_F(MainFormCreation, MenusHoldTheirItemsInOrder) {
             (QStringList{Qs(Sj("使い方(&U)")), "-", Qs(Sj("ﾊﾞｰｼﾞｮﾝ情報(&A)..."))}));
   EXPECT_EQ(texts(Parts(*form_).PopupMenuTrayIcon1),
             (QStringList{Qs(Sj("変更情報(&C)")), Qs(Sj("通知の設定(&N)...")),
-                         Qs(Sj("開催日を自動で監視する")), "-",
-                         Qs(Sj("ﾍﾙﾌﾟ(&H)")), "-", Qs(Sj("終了(&X)"))}));
+                         Qs(Sj("開催日を自動で監視する")), "-", Qs(Sj("ﾍﾙﾌﾟ(&H)")), "-",
+                         Qs(Sj("ログイン時に起動する")), "-", Qs(Sj("終了(&X)"))}));
   EXPECT_EQ(Parts(*form_).PopupMenuTrayIcon1->actions()[4]->menu(),
             Parts(*form_).PopupMenuTrayIcon1Help);
   EXPECT_EQ(texts(Parts(*form_).PopupMenuTrayIcon1Help),

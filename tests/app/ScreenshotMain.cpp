@@ -10,8 +10,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -88,6 +90,28 @@ bool WaitFor(const std::function<bool()>& done, const char* what) {
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   return true;
+}
+
+// Pictures a window with one of its menus open. The menu is a window of its own, so the
+// picture is taken from the screen.
+bool GrabWithMenu(QMainWindow& w, QMenu* menu, const char* name) {
+  w.show();
+  w.raise();
+  w.activateWindow();
+  Settle();
+  w.menuBar()->setActiveAction(menu->menuAction());
+  if (!WaitFor([menu] { return menu->isVisible(); }, "the menu did not open")) return false;
+  Settle();
+  const QRect area = w.frameGeometry().united(menu->geometry());
+  const QString file = out + "/" + QString::fromLatin1(name);
+  QFile::remove(file);
+  const bool ok =
+      w.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(file, "PNG");
+  menu->hide();
+  Settle();
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", file.toLocal8Bit().constData());
+  allOk &= ok;
+  return ok;
 }
 
 // The acquisition as a user runs it: start, wait for the download, picture the window while
@@ -231,6 +255,10 @@ int main(int argc, char** argv) {
   const fs::path root = scratch.path().toStdString();
   const fs::path appFolder = root / "app";
   const fs::path standInFolder = root / "jvlink-standin";
+#if !defined(_WIN32)
+  // The entry that starts the program at sign-in is written into the scratch folder.
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((root / "config").string()));
+#endif
   fs::create_directories(appFolder);
   fs::create_directories(standInFolder / kStandInDemoFolderName);
 
@@ -327,6 +355,19 @@ int main(int argc, char** argv) {
       if (autoDesktop.Count("info") + autoDesktop.Count("error") > 0)
         Fail("main-auto.png: the automatic acquisition showed a box");
     }
+  }
+
+  // The File menu with "ログイン時に起動する" checked: the entry is written, pictured, removed.
+  QAction* signIn = form.findChild<QAction*>(QStringLiteral("SignInItem"));
+  if (!signIn) {
+    Fail("signin-menu.png: the File menu has no sign-in item");
+  } else {
+    signIn->trigger();
+    if (!signIn->isChecked()) Fail("signin-menu.png: the entry could not be written");
+    GrabWithMenu(form, Parts(form).FileMenu, "signin-menu.png");
+    if (!signIn->isChecked()) Fail("signin-menu.png: the opened menu did not show the entry");
+    signIn->trigger();
+    if (signIn->isChecked()) Fail("signin-menu.png: the entry could not be removed");
   }
 
   if (desktop.Count("error") > 0) Fail("the program showed an error box");
