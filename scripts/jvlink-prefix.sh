@@ -118,7 +118,6 @@ else
   [ $services -gt 0 ] ||
     warn "JV-Link's service (JVLink64Agent for JV-Link 5.0.0, JVLinkAgent before it) is not registered in this prefix: install JV-Link again with its installer"
 fi
-"$server" -w
 if [ $problems -eq 0 ]; then
   say "$prefix is ready. Keep it: do not remove, make again or copy it (JV-Link's service would take it for another PC and its key would have to be issued again)."
 fi

@@ -223,10 +223,10 @@ class JVLinkObject final : public tavolen::ComCounted<IDispatch> {
   // What m_JVLinkVersion gives: JV-Link 5.0.0 states "0500", a 4.x release its four digits;
   // empty when the traits take the property away.
   std::wstring VersionText() const {
-    const std::string v = tavolen::LoadTraits(link_->Folder()).version;
-    if (v == "none") return {};
-    if (v.empty()) return sizeof(void*) == 8 ? L"0500" : L"0490";
-    return std::wstring(v.begin(), v.end());
+    const tavolen::StandInTraits t = tavolen::LoadTraits(link_->Folder());
+    if (t.noVersion) return {};
+    if (t.version.empty()) return sizeof(void*) == 8 ? L"0500" : L"0490";
+    return std::wstring(t.version.begin(), t.version.end());
   }
 
   std::unique_ptr<FileClock> clock_;

@@ -24,6 +24,8 @@ StandInTraits ParseTraits(std::string_view text) {
         t.downloadingReads = std::max(0, std::stoi(b));
       } catch (...) {
       }
+    } else if (a == "version" && b == "none") {
+      t.noVersion = true;
     } else if (a == "version" && !b.empty()) {
       t.version = b;
     } else if (a == "update" && b == "box") {

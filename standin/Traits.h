@@ -30,8 +30,9 @@ struct StandInTraits {
   bool sizeCut = false;
   int downloadingReads = 0;
   int updateBoxSeconds = -1;  // below 0: no update box
-  // The text m_JVLinkVersion gives; empty: the default of the bitness; "none": no property.
+  // The text m_JVLinkVersion gives; empty: the default of the bitness.
   std::string version;
+  bool noVersion = false;  // "version none": the component has no such property
 
   friend bool operator==(const StandInTraits&, const StandInTraits&) = default;
 };
