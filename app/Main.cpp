@@ -424,6 +424,10 @@ void TMainForm::FormCreate() {
       return;
     }
     LoadFavourites();
+    // Which bitness of JV-Link is in use, when the other one could not create it first.
+    if (const SjisString note = JVLink1.StartNote(); !note.empty()) {
+      [[maybe_unused]] const FileStatus noted = errorLog_.RecordError(note);
+    }
     // 10. The meeting date list; no date is selected afterwards.
     MakeDataListBtnClick();
     // 11. The hidden option N5.

@@ -65,6 +65,7 @@ bool BridgeJVLink::Start(SjisString& why) {
   std::vector<bool> tried(order.size(), false);
   size_t next = 0;
   SjisString first;
+  SjisString passedOver;  // the bitnesses that could not create the component, and why
   for (;;) {
     tried[next] = true;
     const BridgeLaunch& launch = *order[next];
@@ -73,6 +74,11 @@ bool BridgeJVLink::Start(SjisString& why) {
         if ((i == 0 ? &options_.launch : &options_.others[i - 1]) == &launch) working_ = i;
       if (next != 0 && options_.chosen && hello_.bits != 0)
         options_.chosen(static_cast<int>(hello_.bits));
+      startNote_ = passedOver.empty()
+                       ? SjisString()
+                       : Sj("JV-Linkを") + std::to_string(hello_.bits) +
+                             Sj("ビットのブリッジで作成しました（作成できなかったもの：") +
+                             passedOver + Sj("）");
       return true;
     }
     if (first.empty()) first = why;
@@ -82,13 +88,12 @@ bool BridgeJVLink::Start(SjisString& why) {
       if (next == order.size()) break;
       continue;
     }
-    // Another bitness only helps when this one found no class of its own.
-    const bool unread = hello_.views & kViewsUnread;
-    const std::uint32_t own = hello_.bits == 64 ? kView64 : kView32;
-    const std::uint32_t other = hello_.bits == 64 ? kView32 : kView64;
-    if (!unread && (hello_.views & own)) break;     // registered here, and still failed
-    if (!unread && !(hello_.views & other)) break;  // registered nowhere
-    if (unread && !ClassNotRegistered(hello_.hresult)) break;
+    // The component could not be created in this bitness: the other is tried before anything
+    // is told, whatever the registry views say. They only hint at the order: keys left behind
+    // by an uninstalled 32-bit JV-Link, or Wine's per-user classes (not redirected between
+    // the views), show a class in a view that has no server for it.
+    if (!passedOver.empty()) passedOver += Sj("、");
+    passedOver += std::to_string(hello_.bits) + Sj("ビット：") + Utf16ToSjis(hello_.message);
     const int wanted = hello_.bits == 64 ? 32 : 64;
     next = order.size();
     for (size_t i = 0; i < order.size() && next == order.size(); ++i)
@@ -133,9 +138,8 @@ bool BridgeJVLink::StartOne(const BridgeLaunch& launch, SjisString& why) {
 
 SjisString BridgeJVLink::Description() const {
   if (hello_.bits == 0) return Sj("JV-Link（ブリッジ）");
-  return Sj("JV-Link") +
-         (hello_.componentVersion.empty() ? SjisString()
-                                          : Sj(" ") + Utf16ToSjis(hello_.componentVersion)) +
+  const std::u16string release = ReleaseName(hello_.componentVersion);
+  return Sj("JV-Link") + (release.empty() ? SjisString() : Sj(" ") + Utf16ToSjis(release)) +
          Sj("（ブリッジ ") + std::to_string(hello_.bits) + Sj("ビット、コードページ ") +
          std::to_string(hello_.codePage) + Sj("、") + Utf16ToSjis(hello_.locale) + Sj("）");
 }
@@ -414,6 +418,7 @@ class PooledJVLink final : public JVLink {
   }
   bool Busy() const override { return inner_->Busy(); }
   SjisString Description() const override { return inner_->Description(); }
+  SjisString StartNote() const override { return inner_->StartNote(); }
   int AddWindowWaitObserver(WindowWaitObserver observer) override {
     return inner_->AddWindowWaitObserver(std::move(observer));
   }

@@ -22,8 +22,7 @@ namespace tavolen::bridge {
 struct BridgeOptions {
   BridgeLaunch launch;
   // Bridges of the other bitness, tried in order when the one started cannot create the
-  // component because it is registered only in another bitness (the hello's registry views,
-  // or a "class not registered" status when the views could not be read).
+  // component, whatever the registry views it reports.
   std::vector<BridgeLaunch> others;
   // Told the bitness of a bridge that created the component after the first one could not, so
   // that the next start tries it first.
@@ -49,6 +48,9 @@ class BridgeJVLink final : public JVLink {
 
   bool Busy() const override { return busy_; }
   SjisString Description() const override;
+  // Set by a start that created the component only after another bitness could not: the
+  // bitness in use and what failed before it.
+  SjisString StartNote() const override { return startNote_; }
   int AddWindowWaitObserver(WindowWaitObserver observer) override;
   void RemoveWindowWaitObserver(int id) override;
   // True while a window of the component waits for the user during a call.
@@ -106,6 +108,7 @@ class BridgeJVLink final : public JVLink {
   bool haveSid_ = false;
   std::u16string sid_;
   int starts_ = 0;
+  SjisString startNote_;
   std::deque<ReadEntry> ahead_;
   // The failure of the read after the last one fetched ahead, thrown when the program gets
   // there.

@@ -209,7 +209,10 @@ std::wstring HelloLine(const Hello& h) {
                                                               : L"none";
   return std::to_wstring(h.bits) + L"-bit, code page " + std::to_wstring(h.codePage) +
          L", locale " + (h.locale.empty() ? L"?" : Wide(h.locale)) + L", " + Wide(h.message) +
-         (h.componentVersion.empty() ? L"" : L", version " + Wide(h.componentVersion)) +
+         (h.componentVersion.empty()
+              ? L""
+              : L", version " + Wide(ReleaseName(h.componentVersion)) + L" (m_JVLinkVersion " +
+                    Wide(h.componentVersion) + L")") +
          L", registered " + views;
 }
 

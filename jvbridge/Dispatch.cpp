@@ -223,38 +223,24 @@ Result ComponentCaller::Run(const Call& call) {
   return r;
 }
 
-// "major.minor" of a type library's or a type's attributes, or empty when both are 0.
-template <class Attributes>
-std::wstring VersionOf(const Attributes* a) {
-  if (!a || (a->wMajorVerNum == 0 && a->wMinorVerNum == 0)) return {};
-  return std::to_wstring(a->wMajorVerNum) + L"." + std::to_wstring(a->wMinorVerNum);
-}
-
 std::u16string ComponentVersion(IDispatch* dispatch) {
-  UINT count = 0;
-  ITypeInfo* info = nullptr;
-  if (FAILED(dispatch->GetTypeInfoCount(&count)) || count == 0 ||
-      FAILED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)) || !info)
-    return {};
-  // The library's version, else the type's.
-  std::wstring v;
-  ITypeLib* lib = nullptr;
-  UINT index = 0;
-  if (SUCCEEDED(info->GetContainingTypeLib(&lib, &index)) && lib) {
-    TLIBATTR* libAttributes = nullptr;
-    if (SUCCEEDED(lib->GetLibAttr(&libAttributes)) && libAttributes) {
-      v = VersionOf(libAttributes);
-      lib->ReleaseTLibAttr(libAttributes);
-    }
-    lib->Release();
-  }
-  TYPEATTR* typeAttributes = nullptr;
-  if (v.empty() && SUCCEEDED(info->GetTypeAttr(&typeAttributes)) && typeAttributes) {
-    v = VersionOf(typeAttributes);
-    info->ReleaseTypeAttr(typeAttributes);
-  }
-  info->Release();
-  return U(v.data(), v.size());
+  // JV-Link states its own release in a property; its type library's number (1.12 for 5.0.0)
+  // is not the release, so nothing else is taken for it.
+  LPOLESTR name = const_cast<LPOLESTR>(L"m_JVLinkVersion");
+  DISPID id = DISPID_UNKNOWN;
+  if (FAILED(dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id))) return {};
+  DISPPARAMS none{};
+  VARIANT value, text;
+  VariantInit(&value);
+  VariantInit(&text);
+  std::u16string out;
+  if (SUCCEEDED(dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                 &value, nullptr, nullptr)) &&
+      SUCCEEDED(VariantChangeType(&text, &value, 0, VT_BSTR)))
+    out = FromBstr(text.bstrVal);
+  VariantClear(&text);
+  VariantClear(&value);
+  return out;
 }
 
 std::wstring DescribeComponent(IDispatch* dispatch) {

@@ -35,8 +35,8 @@ class ComponentCaller {
 // The text of a COM status ("0x80040154 クラスが登録されていません" or the system's own words).
 std::u16string StatusText(HRESULT hr, const EXCEPINFO* info = nullptr);
 
-// The component's version as its type information gives it ("5.0": its type library's, else
-// its interface's when not 0.0); empty when it offers none.
+// The component's release as its property m_JVLinkVersion states it ("0500" for 5.0.0), as
+// given; empty when it has no such property.
 std::u16string ComponentVersion(IDispatch* dispatch);
 
 // The component's type information as text: every function with its dispatch id, parameter

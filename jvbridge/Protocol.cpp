@@ -129,6 +129,24 @@ size_t EntryBytes(const ReadEntry& e) {
 
 }  // namespace
 
+std::u16string ReleaseName(std::u16string_view stated) {
+  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\u3000' || c == 0; };
+  while (!stated.empty() && blank(stated.front())) stated.remove_prefix(1);
+  while (!stated.empty() && blank(stated.back())) stated.remove_suffix(1);
+  const auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+  if (stated.size() == 4 && std::all_of(stated.begin(), stated.end(), digit)) {
+    const int major = (stated[0] - u'0') * 10 + (stated[1] - u'0');
+    std::u16string out;
+    for (char c : std::to_string(major)) out += static_cast<char16_t>(c);
+    return out + u'.' + stated[2] + u'.' + stated[3];
+  }
+  std::u16string out(stated.substr(0, 32));
+  // Control characters would break the one-line texts it is shown in.
+  for (char16_t& c : out)
+    if (c < 0x20) c = u' ';
+  return out;
+}
+
 const char* OpName(Op op) {
   // By the operation's number, from Op::JVInit on.
   static constexpr const char* kNames[] = {

@@ -50,6 +50,11 @@ enum class Op : std::uint32_t {
   JVWatchEventClose = 10,
 };
 const char* OpName(Op op);
+
+// The release a component's stated version names: four digits "MMmp" read as M.m.p ("0500"
+// is 5.0.0, "0492" 4.9.2); other words as given, trimmed and cut to 32 characters; empty
+// when there are none.
+std::u16string ReleaseName(std::u16string_view stated);
 bool IsOp(std::uint32_t value);
 
 // Where the registry holds the component's class (Hello::views): its 32-bit view, its 64-bit
@@ -68,7 +73,8 @@ struct Hello {
   std::int32_t hresult = 0;    // its creation's status
   std::u16string message;      // the status in words
   std::uint32_t views = 0;     // kView32 | kView64, or kViewsUnread
-  // The component's version from its type information ("5.0" ...), empty when it offers none.
+  // The component's release as it states it (m_JVLinkVersion: "0500" ...), empty when it does
+  // not; ReleaseName makes "5.0.0" of it.
   std::u16string componentVersion;
   // A sink is connected to the component's source interface, so its events come as event
   // frames; and what was found (the interface's name, or why there is none).

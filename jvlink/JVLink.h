@@ -61,6 +61,9 @@ class JVLink {
   virtual bool Busy() const { return false; }
   // Which JV-Link this is, for the version box and the status line (code page 932).
   virtual SjisString Description() const { return {}; }
+  // What the error log should know about how this JV-Link was reached (a bitness that could
+  // not create the component before the one in use); empty when nothing.
+  virtual SjisString StartNote() const { return {}; }
   // Told true when a call waits on a window of the component that the user answers there (its
   // setup dialog, a notice, its update question), false once that is over. Observers are
   // called while the call waits and must not call the JV-Link; the id removes one again.

@@ -33,12 +33,26 @@ install() {
   DEBIAN_FRONTEND=noninteractive $apt_sudo $apt_get install -y --no-install-recommends "$@"
 }
 
+# The Japanese locale the JV-Link bridge runs in under Wine (and its tests and pictures).
+japanese_locale() {
+  [ -z "${TAVOLEN_DPKG:-}" ] || return 0 # the set-up's own test
+  locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+  [ -f /etc/locale.gen ] && command -v locale-gen >/dev/null || return 0
+  $apt_sudo sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen ||
+    echo 'ja_JP.UTF-8 UTF-8' | $apt_sudo tee -a /etc/locale.gen >/dev/null
+  $apt_sudo locale-gen >/dev/null
+}
+
 if ! $dpkg --print-foreign-architectures | grep -qx i386; then
   $apt_sudo $dpkg --add-architecture i386
 fi
 mapfile -t missing < <(missing_of "${packages[@]}")
 mapfile -t missing32 < <(missing_of "${packages32[@]}")
-[ $((${#missing[@]} + ${#missing32[@]})) -gt 0 ] || exit 0
+if [ $((${#missing[@]} + ${#missing32[@]})) -eq 0 ]; then
+  japanese_locale
+  exit 0
+fi
 
 updated=yes
 apt_update_retrying || updated=no
@@ -50,6 +64,7 @@ if [ ${#missing[@]} -gt 0 ] && ! install "${missing[@]}"; then
   fi
   exit 1
 fi
+japanese_locale
 if [ ${#missing32[@]} -gt 0 ] && ! install "${missing32[@]}"; then
   if [ $updated = no ]; then
     apt_explain_failure "scripts/setup.sh: 32-bit Wine (${missing32[*]}) could not be installed; everything else was. Until it is, the tests of the 32-bit JV-Link bridge are skipped and say so."

@@ -6,6 +6,14 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 scripts/setup.sh
+# 32-bit Wine is missing only when the set-up could not install it and said why (a package
+# mirror out of step): the 32-bit bridge's tests then skip, and the end of this run says so.
+wine32_missing=""
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+  export TAVOLEN_WINE32_OPTIONAL=1
+  wine32_missing="32-bit Wine (wine32:i386) is not installed (see the set-up's message above): the tests of the 32-bit JV-Link bridge were skipped."
+  echo "test.sh: $wine32_missing" >&2
+fi
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -42,3 +50,4 @@ scripts/build.sh build-asan -DTAVOLEN_SANITIZE=ON -DTAVOLEN_BENCH=OFF -DCMAKE_BU
 
 # Every fuzz target on its seeds, then fuzzed for a bounded time (clang, ASan + UBSan).
 scripts/fuzz.sh "${TAVOLEN_FUZZ_SECONDS:-30}" "$root/build-fuzz"
+[ -z "$wine32_missing" ] || echo "test.sh: $wine32_missing" >&2

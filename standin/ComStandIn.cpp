@@ -59,7 +59,8 @@ enum Id : DISPID {
   kJVRTOpen,
   kJVCancel,
   kJVWatchEvent,
-  kJVWatchEventClose
+  kJVWatchEventClose,
+  kVersionProperty
 };
 
 const std::map<std::wstring, DISPID>& Names() {
@@ -72,7 +73,8 @@ const std::map<std::wstring, DISPID>& Names() {
                                                        {L"jvrtopen", kJVRTOpen},
                                                        {L"jvcancel", kJVCancel},
                                                        {L"jvwatchevent", kJVWatchEvent},
-                                                       {L"jvwatcheventclose", kJVWatchEventClose}};
+                                                       {L"jvwatcheventclose", kJVWatchEventClose},
+                                                       {L"m_jvlinkversion", kVersionProperty}};
   return names;
 }
 
@@ -174,6 +176,7 @@ class JVLinkObject final : public tavolen::ComCounted<IDispatch> {
       for (wchar_t& c : n) c = static_cast<wchar_t>(towlower(c));
       auto it = i == 0 ? Names().find(n) : Names().end();
       ids[i] = it == Names().end() ? DISPID_UNKNOWN : it->second;
+      if (ids[i] == kVersionProperty && VersionText().empty()) ids[i] = DISPID_UNKNOWN;
       if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
     }
     return hr;
@@ -217,6 +220,14 @@ class JVLinkObject final : public tavolen::ComCounted<IDispatch> {
 
   void Trip(DISPID id);
   ITypeInfo* TypeInfo();
+  // What m_JVLinkVersion gives: JV-Link 5.0.0 states "0500", a 4.x release its four digits;
+  // empty when the traits take the property away.
+  std::wstring VersionText() const {
+    const tavolen::StandInTraits t = tavolen::LoadTraits(link_->Folder());
+    if (t.noVersion) return {};
+    if (t.version.empty()) return sizeof(void*) == 8 ? L"0500" : L"0490";
+    return std::wstring(t.version.begin(), t.version.end());
+  }
 
   std::unique_ptr<FileClock> clock_;
   std::unique_ptr<tavolen::StandInJVLink> link_;
@@ -281,6 +292,15 @@ ITypeInfo* JVLinkObject::TypeInfo() {
 
 HRESULT JVLinkObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p, VARIANT* result,
                              EXCEPINFO*, UINT* argErr) {
+  if (id == kVersionProperty) {
+    const std::wstring v = VersionText();
+    if (!(flags & DISPATCH_PROPERTYGET) || v.empty()) return DISP_E_MEMBERNOTFOUND;
+    if (!result) return E_POINTER;
+    VariantInit(result);
+    result->vt = VT_BSTR;
+    result->bstrVal = SysAllocString(v.c_str());
+    return S_OK;
+  }
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (!p) return E_INVALIDARG;
   if (p->cNamedArgs != 0) return DISP_E_NONAMEDARGS;

@@ -42,7 +42,9 @@ ITypeInfo* ClassTypeInfo() {
       return nullptr;
     lib->SetGuid(kLibId);
     lib->SetName(const_cast<LPOLESTR>(L"JVDTLabLib"));
-    lib->SetVersion(1, 0);
+    // The real component's type library is numbered 1.12, which is not its release: a
+    // version read from here instead of from m_JVLinkVersion would show as "1.12".
+    lib->SetVersion(1, 12);
     ICreateTypeInfo* events = nullptr;
     if (FAILED(
             lib->CreateTypeInfo(const_cast<LPOLESTR>(L"_IJVLinkEvents"), TKIND_DISPATCH, &events)))

@@ -24,6 +24,10 @@ StandInTraits ParseTraits(std::string_view text) {
         t.downloadingReads = std::max(0, std::stoi(b));
       } catch (...) {
       }
+    } else if (a == "version" && b == "none") {
+      t.noVersion = true;
+    } else if (a == "version" && !b.empty()) {
+      t.version = b;
     } else if (a == "update" && b == "box") {
       int seconds = -1;
       if (words >> seconds && seconds >= 0) t.updateBoxSeconds = seconds;

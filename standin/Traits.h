@@ -9,6 +9,9 @@
 //                     still downloads
 //   update box 5      JVOpen and JVRTOpen first show JV-Link's modal update question, answered
 //                     after 5 seconds by a timer standing in for the user (the COM stand-in)
+//   version 0492      the property m_JVLinkVersion gives "0492" (default: "0500" in the 64-bit
+//                     COM stand-in, as JV-Link 5.0.0 states it, "0490" in the 32-bit one)
+//   version none      the component has no such property
 //
 // The file is read at every JVOpen and JVRTOpen. Lines that cannot be read are ignored.
 #pragma once
@@ -27,6 +30,9 @@ struct StandInTraits {
   bool sizeCut = false;
   int downloadingReads = 0;
   int updateBoxSeconds = -1;  // below 0: no update box
+  // The text m_JVLinkVersion gives; empty: the default of the bitness.
+  std::string version;
+  bool noVersion = false;  // "version none": the component has no such property
 
   friend bool operator==(const StandInTraits&, const StandInTraits&) = default;
 };

@@ -65,6 +65,20 @@ TEST_F(MainFormCreation, WithoutSettingsOpensAtDefaultsAndWritesTheStartLines) {
   EXPECT_FALSE(fs::exists(IniPath()));  // nothing stored before the end
 }
 
+// A JV-Link reached only through the other bitness says so in the error log, after the start
+// lines, so that the user can see which one is in use.
+TEST_F(MainFormCreation, TheBitnessInUseAfterAFailedOneIsWrittenAfterTheStartLines) {
+  jv_.startNote =
+      Sj("JV-Linkを64ビットのブリッジで作成しました（作成できなかったもの：32ビット：x）");
+  Build();
+  const std::string log = ReadFileBytes(dir_ / "ErrorLog.txt");
+  EXPECT_EQ(log.find(Sj("ソフト起動：")), 0u);
+  EXPECT_NE(
+      log.find(dir_.string() + "\r\n" + Sj("【エラー】09:30:00：JV-Linkを64ビットのブリッジで")),
+      std::string::npos)
+      << log;
+}
+
 TEST_F(MainFormCreation, StoredPlaceAndOptionAreUsedAndGarbageGivesDefaults) {
   WriteFileBytes(
       IniPath(),

@@ -23,6 +23,7 @@ struct Reached {
   int firstRecord = 0;   // the first JVRead result of a race-data session
   SjisString why;        // why nothing was reached
   SjisString described;  // the version box's text
+  SjisString logged;     // the error log's line when another bitness failed first
 };
 
 // Starts the program's JV-Link as main() does, opens a race-data session and reads until the
@@ -42,6 +43,7 @@ Reached Reach(const std::string& name, int rememberedBits) {
   out.bits = link->hello().bits;
   out.starts = link->starts();
   out.described = link->Description();
+  out.logged = link->StartNote();
   EXPECT_EQ(link->JVInit(u"UNKNOWN"), 0);
   int reads = 0, downloads = 0;
   std::u16string stamp;
@@ -77,6 +79,9 @@ TEST(BridgeBitness, EachRegistrationIsReachedByItselfAndTheBitnessThatWorkedIsTr
       // An update to 5.0.0 after 32 was remembered.
       {Registration::Only64, 32, 64, 2, 64},
       {Registration::Both, 0, 64, 1, 0},
+      // 32 remembered, then 5.0.0 installed: the class shows in both views but only its 64-bit
+      // server exists. The 32-bit bridge cannot create it, and the 64-bit one is tried.
+      {Registration::Only64ServerBothViews, 32, 64, 2, 64},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -89,6 +94,15 @@ TEST(BridgeBitness, EachRegistrationIsReachedByItselfAndTheBitnessThatWorkedIsTr
     EXPECT_GT(r.firstRecord, 0);
     EXPECT_NE(SjisToUtf8(r.described).find(std::to_string(c.bits) + "ビット"), std::string::npos)
         << SjisToUtf8(r.described);
+    // The release the component states, by its bitness (the stand-in's defaults).
+    EXPECT_NE(SjisToUtf8(r.described).find(c.bits == 64 ? "5.0.0" : "4.9.0"), std::string::npos)
+        << SjisToUtf8(r.described);
+    if (c.registration == Registration::Only64ServerBothViews)
+      EXPECT_EQ(
+          SjisToUtf8(r.logged).rfind(
+              "JV-Linkを64ビットのブリッジで作成しました（作成できなかったもの：32ビット：", 0),
+          0u)
+          << SjisToUtf8(r.logged);
   }
 
   // Registered nowhere: both bridges are tried, and the start fails as a missing JV-Link.

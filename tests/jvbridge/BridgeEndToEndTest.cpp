@@ -569,6 +569,35 @@ TEST_F(BridgeEndToEnd, DescribePrintsTheComponentsOperationsAndDirections) {
     EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
 }
 
+// The version box names the release the component states in m_JVLinkVersion ("0500" for
+// 5.0.0), never its type library's number (the COM stand-in's, like JV-Link's, is 1.12); a
+// component without the property shows no number.
+TEST_F(BridgeEndToEnd, TheVersionShownIsTheReleaseTheComponentStates) {
+  TAVOLEN_REQUIRE_WINE();
+  const fs::path root = testsupport::TempDir("jvbridge/version");
+  const fs::path standin = root / "standin", clock = root / "clock.txt";
+  fs::create_directories(standin);
+  ASSERT_TRUE(WriteFileAtomic(clock, "20240106070000"));
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "JV-Link 5.0.0（ブリッジ 64ビット"},
+      {"version 0492\r\n", "JV-Link 4.9.2（ブリッジ 64ビット"},
+      {"version none\r\n", "JV-Link（ブリッジ 64ビット"}};
+  for (const auto& [traits, shown] : cases) {
+    SCOPED_TRACE(traits);
+    if (*traits) ASSERT_TRUE(WriteFileAtomic(standin / "traits.txt", traits));
+    SjisString why;
+    auto link = bridge::StartBridgeJVLink(testing::StandInBridgeOptions(standin, clock, 0), why);
+    ASSERT_TRUE(link) << SjisToUtf8(why);
+    const std::string described = SjisToUtf8(link->Description());
+    EXPECT_EQ(described.rfind(shown, 0), 0u) << described;
+    EXPECT_EQ(described.find("1.12"), std::string::npos) << described;
+  }
+  std::string out;
+  fs::remove(standin / "traits.txt");
+  ASSERT_EQ(TheWine().Run({WindowsPath(testing::BuiltBridge(64)), "--describe"}, &out), 0) << out;
+  EXPECT_NE(out.find("version 5.0.0 (m_JVLinkVersion 0500)"), std::string::npos) << out;
+}
+
 TEST_F(BridgeEndToEnd, ComponentNotRegisteredEndsTheStartWithTheMessageAndWritesNothing) {
   TAVOLEN_REQUIRE_WINE();
   std::string registration;

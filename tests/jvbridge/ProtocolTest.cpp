@@ -17,6 +17,21 @@ Call Just(Op op) {
 
 using testing::OneFrame;
 
+// The release shown is the one the component states, never a type library's number.
+TEST(BridgeProtocol, TheStatedVersionNamesTheRelease) {
+  EXPECT_EQ(ReleaseName(u"0500"), u"5.0.0");
+  EXPECT_EQ(ReleaseName(u"0492"), u"4.9.2");
+  EXPECT_EQ(ReleaseName(u"1012"), u"10.1.2");
+  EXPECT_EQ(ReleaseName(u" 0500\u3000"), u"5.0.0");
+  // Other words are the component's own, shown as given.
+  EXPECT_EQ(ReleaseName(u"5.0.1"), u"5.0.1");
+  EXPECT_EQ(ReleaseName(u"050"), u"050");
+  EXPECT_EQ(ReleaseName(u"Ver\n5"), u"Ver 5");
+  EXPECT_EQ(ReleaseName(std::u16string(40, u'9')), std::u16string(32, u'9'));
+  EXPECT_EQ(ReleaseName(u""), u"");
+  EXPECT_EQ(ReleaseName(u"  "), u"");
+}
+
 TEST(BridgeProtocol, EveryMessageSurvivesEncodingExactly) {
   Hello h{kProtocolVersion, 32, 932, u"ja-JP", true, 0, u"作成しました", kView32 | kView64, u"5.0"};
   Hello h2;

@@ -160,6 +160,11 @@ bool WineRequired() {
   return v && *v && *v != '0';
 }
 
+bool Wine32Required() {
+  const char* v = std::getenv("TAVOLEN_WINE32_OPTIONAL");
+  return WineRequired() && !(v && *v && *v != '0');
+}
+
 const Wine& TheWine() {
   static Holder holder;
   return holder.wine();
@@ -220,12 +225,16 @@ fs::path BuiltBridge(int bits) {
   return TheWine().Built("jvbridge/tavolen-jvlink-bridge" + std::to_string(bits) + ".exe", bits);
 }
 
+// The COM stand-in's class, as standin/ComStandIn.cpp registers it.
+#define TAVOLEN_STANDIN_CLSID "{2AB1774D-0C41-11D7-916F-0003479BEB3F}"
+
 bool RegisterStandIn(Registration r, std::string& why) {
   static bool known = false;
   static Registration now = Registration::None;
   if (known && now == r) return true;
   const Wine& w = TheWine();
-  const bool want64 = r == Registration::Only64 || r == Registration::Both;
+  const bool want64 = r == Registration::Only64 || r == Registration::Both ||
+                      r == Registration::Only64ServerBothViews;
   const bool want32 = r == Registration::Only32 || r == Registration::Both;
   const fs::path dll64 = w.Built("standin/tavolen-jvlink-standin.dll", 64);
   const fs::path dll32 = w.Built("standin/tavolen-jvlink-standin.dll", 32);
@@ -237,6 +246,10 @@ bool RegisterStandIn(Registration r, std::string& why) {
   // Unregistering removes the ProgID both views share: all goes first, then what is wanted.
   w.Run({"regsvr32", "/s", "/u", WindowsPath(dll64)});
   if (!dll32.empty()) w.Run({"regsvr32", "/s", "/u", WindowsPath(dll32)});
+  // What a left-behind registration put into the 32-bit view.
+  for (const char* key : {"HKLM\\Software\\Classes\\JVDTLab.JVLink",
+                          "HKLM\\Software\\Classes\\CLSID\\" TAVOLEN_STANDIN_CLSID})
+    w.Run({"reg", "delete", key, "/f", "/reg:32"});
   // Wine's regsvr32 of a 32-bit library starts the 32-bit regsvr32; under load that start has
   // been seen to fail now and then with no word: a registration is tried three times.
   const auto registered = [&w](const fs::path& dll, std::string& out) {
@@ -253,6 +266,18 @@ bool RegisterStandIn(Registration r, std::string& why) {
   if (want32 && !registered(dll32, out)) {
     why = "regsvr32 (32-bit) failed: " + out;
     return false;
+  }
+  if (r == Registration::Only64ServerBothViews) {
+    const std::string clsid = "HKLM\\Software\\Classes\\CLSID\\" TAVOLEN_STANDIN_CLSID;
+    for (const std::vector<std::string>& add :
+         {std::vector<std::string>{"reg", "add", "HKLM\\Software\\Classes\\JVDTLab.JVLink\\CLSID",
+                                   "/ve", "/d", TAVOLEN_STANDIN_CLSID, "/f", "/reg:32"},
+          std::vector<std::string>{"reg", "add", clsid + "\\InprocServer32", "/ve", "/d",
+                                   WindowsPath(dll64), "/f", "/reg:32"}})
+      if (w.Run(add, &out) != 0) {
+        why = "reg add (32-bit view) failed: " + out;
+        return false;
+      }
   }
   known = true;
   now = r;

@@ -18,6 +18,11 @@ TEST(StandInTraits, TheFileSwitchesEachTraitAndIgnoresWhatItCannotRead) {
   EXPECT_TRUE(back.sizeBack);
   EXPECT_FALSE(back.sizeCut);
   EXPECT_EQ(back.updateBoxSeconds, -1);
+  // The version the component states, or none at all.
+  EXPECT_EQ(ParseTraits("version 0492\n").version, "0492");
+  EXPECT_FALSE(ParseTraits("version 0492\n").noVersion);
+  EXPECT_TRUE(ParseTraits("version none\n").noVersion);
+  EXPECT_EQ(ParseTraits("version\n"), StandInTraits{});
 }
 
 // A record is cut to size - 1 bytes, never through a character.

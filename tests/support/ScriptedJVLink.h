@@ -38,9 +38,12 @@ class ScriptedJVLink : public JVLink {
   std::function<void(const std::string& op)> onCall;
   // What Busy() answers: true as while a call through the bridge waits for its answer.
   bool busy = false;
+  // What StartNote() answers (a bridge that had to try the other bitness first).
+  SjisString startNote;
   // JVRead writes the record's length back into size (the contract leaves it open).
   bool writeBackSize = false;
   bool Busy() const override { return busy; }
+  SjisString StartNote() const override { return startNote; }
 
   void QueueRecord(const SjisString& record) { reads.push_back({1, record}); }
   void QueueRead(int code) { reads.push_back({code, {}}); }
