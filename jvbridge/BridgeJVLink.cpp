@@ -14,14 +14,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kQuietMs = 20;
 constexpr int kSliceMs = 10;
 
-// The statuses of a class that this bitness's registry does not hold: REGDB_E_CLASSNOTREG,
-// REGDB_E_KEYMISSING (Wine's answer for a class registered only in the other view) and
-// CO_E_CLASSSTRING (no ProgID at all in this view).
-bool ClassNotRegistered(std::int32_t hr) {
-  const auto u = static_cast<std::uint32_t>(hr);
-  return u == 0x80040154u || u == 0x80040152u || u == 0x800401F3u;
-}
-
 bool MayShowDialog(Op op) {
   return op == Op::JVOpen || op == Op::JVRTOpen || op == Op::JVSetUIProperties;
 }
