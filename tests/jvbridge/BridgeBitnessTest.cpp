@@ -97,12 +97,13 @@ TEST(BridgeBitness, EachRegistrationIsReachedByItselfAndTheBitnessThatWorkedIsTr
     // The release the component states, by its bitness (the stand-in's defaults).
     EXPECT_NE(SjisToUtf8(r.described).find(c.bits == 64 ? "5.0.0" : "4.9.0"), std::string::npos)
         << SjisToUtf8(r.described);
-    if (c.registration == Registration::Only64ServerBothViews)
+    if (c.registration == Registration::Only64ServerBothViews) {
       EXPECT_EQ(
           SjisToUtf8(r.logged).rfind(
               "JV-Linkを64ビットのブリッジで作成しました（作成できなかったもの：32ビット：", 0),
           0u)
           << SjisToUtf8(r.logged);
+    }
   }
 
   // Registered nowhere: both bridges are tried, and the start fails as a missing JV-Link.

@@ -584,7 +584,9 @@ TEST_F(BridgeEndToEnd, TheVersionShownIsTheReleaseTheComponentStates) {
       {"version none\r\n", "JV-Link（ブリッジ 64ビット"}};
   for (const auto& [traits, shown] : cases) {
     SCOPED_TRACE(traits);
-    if (*traits) ASSERT_TRUE(WriteFileAtomic(standin / "traits.txt", traits));
+    if (*traits) {
+      ASSERT_TRUE(WriteFileAtomic(standin / "traits.txt", traits));
+    }
     SjisString why;
     auto link = bridge::StartBridgeJVLink(testing::StandInBridgeOptions(standin, clock, 0), why);
     ASSERT_TRUE(link) << SjisToUtf8(why);

@@ -377,7 +377,9 @@ TEST_F(RaceCardTest, MarksFavouriteRowsInThePaintingAndTheCopy) {
   MarkFavouriteRows(card.grid, meeting_.raceSlots[0], &favourites);
   EXPECT_EQ(card.grid[4][2], Sj("★") + asEntered.grid[4][2]);
   for (int row = 1; row <= 16; ++row)
-    if (row != 4) EXPECT_EQ(card.grid[row], asEntered.grid[row]) << row;
+    if (row != 4) {
+      EXPECT_EQ(card.grid[row], asEntered.grid[row]) << row;
+    }
   EXPECT_TRUE(RaceHasFavourite(meeting_.raceSlots[0], &favourites));
   EXPECT_FALSE(RaceHasFavourite(meeting_.raceSlots[0], nullptr));
 
