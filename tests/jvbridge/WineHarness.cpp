@@ -89,6 +89,10 @@ class Holder {
     if (wine_.win32.empty() || !fs::is_directory(wine_.win32 / "jvbridge", ec))
       wine_.why32 = "no 32-bit cross build at '" + wine_.win32.string() +
                     "' (run scripts/build-windows.sh 32, or set TAVOLEN_WIN32_BUILD)";
+    // Debian's wine64 makes the 32-bit system folder too; the 32-bit loader (wine32) is beside.
+    else if (wine_.loader.filename() == "wine64" &&
+             !Executable(wine_.loader.parent_path() / "wine"))
+      wine_.why32 = "no 32-bit Wine beside '" + wine_.loader.string() + "' (install wine32:i386)";
     else if (!fs::is_directory(wine_.prefix / "drive_c" / "windows" / "syswow64", ec))
       wine_.why32 = "the prefix has no 32-bit system folder (install wine32)";
   }
@@ -235,7 +239,9 @@ bool RegisterStandIn(Registration r, std::string& why) {
   const Wine& w = TheWine();
   const bool want64 = r == Registration::Only64 || r == Registration::Both ||
                       r == Registration::Only64ServerBothViews;
-  const bool want32 = r == Registration::Only32 || r == Registration::Both;
+  // Without 32-bit Wine (the tests that need it skip) "both" is the 64-bit registration.
+  const bool want32 =
+      r == Registration::Only32 || (r == Registration::Both && TheWine().usable32());
   const fs::path dll64 = w.Built("standin/tavolen-jvlink-standin.dll", 64);
   const fs::path dll32 = w.Built("standin/tavolen-jvlink-standin.dll", 32);
   if (dll64.empty() || (want32 && dll32.empty())) {
