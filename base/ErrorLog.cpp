@@ -54,18 +54,16 @@ FileStatus ErrorLog::RecordStartup() {
 }
 
 FileStatus ErrorLog::RecordError(const SjisString& message) {
-  static const SjisString errorText = Sj("【エラー】");
-  static const SjisString colon = Sj("：");
-  if (FileStatus st = Load(); !st) return st;
-  lines_.push_back(errorText + FormatHms(clock_.Now()) + colon + OneLine(message));
-  return Save();
+  return Append(Sj("【エラー】") + FormatHms(clock_.Now()) + Sj("：") + OneLine(message));
 }
 
 FileStatus ErrorLog::RecordNote(const SjisString& message) {
-  static const SjisString noteText = Sj("【記録】");
-  static const SjisString colon = Sj("：");
+  return Append(Sj("【記録】") + FormatSlashDateTime(clock_.Now()) + Sj("：") + OneLine(message));
+}
+
+FileStatus ErrorLog::Append(const SjisString& line) {
   if (FileStatus st = Load(); !st) return st;
-  lines_.push_back(noteText + FormatSlashDateTime(clock_.Now()) + colon + OneLine(message));
+  lines_.push_back(line);
   return Save();
 }
 

@@ -29,6 +29,8 @@ class ErrorLog {
   const Lines& lines() const { return lines_; }
 
  private:
+  // Loads the log, adds one line and saves it whole.
+  FileStatus Append(const SjisString& line);
   FileStatus Load();
   FileStatus Save() const;
 
