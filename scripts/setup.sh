@@ -9,6 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/apt-lib.sh"
 dpkg=${TAVOLEN_DPKG:-dpkg}
 dpkg_query=${TAVOLEN_DPKG_QUERY:-dpkg-query}
+runs32=${TAVOLEN_RUNS_32BIT:-$here/runs-32bit.sh}
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
@@ -49,6 +50,16 @@ if ! $dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 mapfile -t missing < <(missing_of "${packages[@]}")
 mapfile -t missing32 < <(missing_of "${packages32[@]}")
+# A machine that cannot run 32-bit programs at all gets no 32-bit Wine: it could not start, and
+# Debian's "wine" command would try it first for every program.
+if ! why32=$($runs32 2>&1); then
+  if [ ${#missing32[@]} -gt 0 ]; then
+    echo "scripts/setup.sh: $why32; 32-bit Wine (${missing32[*]}) is not installed, and the tests of the 32-bit JV-Link bridge are skipped and say so." >&2
+    missing32=()
+  else
+    echo "scripts/setup.sh: $why32, but 32-bit Wine is installed: Debian's \"wine\" command starts its 32-bit loader first and fails; \"apt-get remove wine32:i386\" mends it." >&2
+  fi
+fi
 if [ $((${#missing[@]} + ${#missing32[@]})) -eq 0 ]; then
   japanese_locale
   exit 0

@@ -6,12 +6,17 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 scripts/setup.sh
-# 32-bit Wine is missing only when the set-up could not install it and said why (a package
-# mirror out of step): the 32-bit bridge's tests then skip, and the end of this run says so.
+# The 32-bit bridge's tests may skip only where the set-up said why: the machine cannot run
+# 32-bit programs, or 32-bit Wine could not be installed (a package mirror out of step). The
+# end of this run says so again.
 wine32_missing=""
-if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
-  export TAVOLEN_WINE32_OPTIONAL=1
+if ! why32=$(scripts/runs-32bit.sh 2>&1); then
+  wine32_missing="$why32: the tests of the 32-bit JV-Link bridge were skipped."
+elif ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
   wine32_missing="32-bit Wine (wine32:i386) is not installed (see the set-up's message above): the tests of the 32-bit JV-Link bridge were skipped."
+fi
+if [ -n "$wine32_missing" ]; then
+  export TAVOLEN_WINE32_OPTIONAL=1
   echo "test.sh: $wine32_missing" >&2
 fi
 export QT_QPA_PLATFORM=offscreen

@@ -1,12 +1,15 @@
 #include "tests/jvbridge/WineHarness.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -35,6 +38,30 @@ fs::path FindServer(const fs::path& loader) {
                             loader.parent_path() / "wineserver", fs::path("/usr/bin/wineserver")})
     if (Executable(p)) return p;
   return {};
+}
+
+// Empty when the program starts and ends well with "--version"; else why not. A kernel without
+// 32-bit support refuses a 32-bit program with ENOEXEC, whatever Wine packages are installed.
+std::string WhyNotRunning(const fs::path& program) {
+  posix_spawn_file_actions_t io;
+  posix_spawn_file_actions_init(&io);
+  posix_spawn_file_actions_addopen(&io, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&io, 2, "/dev/null", O_WRONLY, 0);
+  const std::string path = program.string();
+  char version[] = "--version";
+  char* argv[] = {const_cast<char*>(path.c_str()), version, nullptr};
+  pid_t pid = 0;
+  const int error = posix_spawn(&pid, path.c_str(), &io, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&io);
+  if (error == ENOEXEC)
+    return "this machine cannot run 32-bit programs (its kernel refuses '" + path +
+           "': " + std::strerror(error) + ")";
+  if (error != 0) return "'" + path + "' cannot be started: " + std::strerror(error);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
+  return "'" + path + "' --version failed (status " + std::to_string(status) + ")";
 }
 
 std::string ShellQuote(const std::string& s) {
@@ -89,11 +116,15 @@ class Holder {
     if (wine_.win32.empty() || !fs::is_directory(wine_.win32 / "jvbridge", ec))
       wine_.why32 = "no 32-bit cross build at '" + wine_.win32.string() +
                     "' (run scripts/build-windows.sh 32, or set TAVOLEN_WIN32_BUILD)";
-    // Debian's wine64 makes the 32-bit system folder too; the 32-bit loader (wine32) is beside.
+    // Debian's wine64 makes the 32-bit system folder too; the 32-bit loader (wine32) is beside,
+    // and it must also run: a kernel without 32-bit support refuses it.
     else if (wine_.loader.filename() == "wine64" &&
              !Executable(wine_.loader.parent_path() / "wine"))
       wine_.why32 = "no 32-bit Wine beside '" + wine_.loader.string() + "' (install wine32:i386)";
-    else if (!fs::is_directory(wine_.prefix / "drive_c" / "windows" / "syswow64", ec))
+    else if (wine_.loader.filename() == "wine64")
+      wine_.why32 = WhyNotRunning(wine_.loader.parent_path() / "wine");
+    if (wine_.why32.empty() &&
+        !fs::is_directory(wine_.prefix / "drive_c" / "windows" / "syswow64", ec))
       wine_.why32 = "the prefix has no 32-bit system folder (install wine32)";
   }
   ~Holder() {

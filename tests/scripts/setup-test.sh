@@ -57,7 +57,14 @@ cat >"$work/dpkg" <<'STANDIN'
 [ "$1" = --print-foreign-architectures ] && echo i386
 exit 0
 STANDIN
-chmod +x "$work/apt-get" "$work/dpkg-query" "$work/dpkg"
+# Whether the machine runs 32-bit programs: yes unless FAKE_RUNS_32BIT=no.
+cat >"$work/runs-32bit" <<'STANDIN'
+#!/usr/bin/env bash
+[ "${FAKE_RUNS_32BIT:-yes}" = yes ] && exit 0
+echo "this machine cannot run 32-bit programs (its kernel refuses them: Exec format error)" >&2
+exit 1
+STANDIN
+chmod +x "$work/apt-get" "$work/dpkg-query" "$work/dpkg" "$work/runs-32bit"
 
 # run NAME [VAR=VALUE...]: the set-up against the stand-in, with a fresh state; sets $out, $rc.
 run() {
@@ -67,7 +74,7 @@ run() {
   : >"$work/$name/log"
   out=$(env "$@" FAKE_LOG="$work/$name/log" FAKE_STATE="$work/$name" TAVOLEN_APT_GET="$work/apt-get" \
     TAVOLEN_DPKG="$work/dpkg" TAVOLEN_DPKG_QUERY="$work/dpkg-query" TAVOLEN_APT_PAUSE=0 \
-    TAVOLEN_APT_TRIES=3 bash "$root/scripts/setup.sh" 2>&1)
+    TAVOLEN_RUNS_32BIT="$work/runs-32bit" TAVOLEN_APT_TRIES=3 bash "$root/scripts/setup.sh" 2>&1)
   rc=$?
   log=$(cat "$work/$name/log")
 }
@@ -111,14 +118,32 @@ check "an uninstallable package with good indexes stops" [ "$rc" -ne 0 ]
 check "no mirror blamed" bash -c '! grep -q "out of step" <<<"$0"' "$out"
 
 # Nothing missing: no update at all.
-mkdir -p "$work/done"
-printf '%s\n' build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev googletest \
-  libbenchmark-dev qt6-base-dev qt6-multimedia-dev qt6-translations-l10n libgl-dev clang \
-  libclang-rt-14-dev fonts-ipafont-gothic xvfb x11-apps imagemagick file dpkg-dev \
-  desktop-file-utils appstream dbus g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine \
-  wine64 ccache qt6-base-dev-tools locales xz-utils wine32:i386 >"$work/done/installed"
+everything() {
+  mkdir -p "$work/$1"
+  printf '%s\n' build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev googletest \
+    libbenchmark-dev qt6-base-dev qt6-multimedia-dev qt6-translations-l10n libgl-dev clang \
+    libclang-rt-14-dev fonts-ipafont-gothic xvfb x11-apps imagemagick file dpkg-dev \
+    desktop-file-utils appstream dbus g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine \
+    wine64 ccache qt6-base-dev-tools locales xz-utils "$@" >"$work/$1/installed"
+}
+everything done wine32:i386
 run done FAKE_UPDATE_FAILS=99
 check "an installed machine asks no mirror" [ "$rc" -eq 0 ] && [ "$(updates)" -eq 0 ]
+
+# A machine that cannot run 32-bit programs (its kernel refuses them): 32-bit Wine is not
+# asked for, whatever the mirror does, and the set-up says why.
+run no32 FAKE_RUNS_32BIT=no FAKE_UPDATE_FAILS=99
+check "no 32-bit support is no failure" [ "$rc" -eq 0 ]
+check "32-bit Wine not asked for" bash -c '! grep -q "install.*wine32:i386" <<<"$0"' "$log"
+check "the rest installed" installed no32 qt6-base-dev
+check "the reason said" grep -q "cannot run 32-bit programs.*32-bit Wine (wine32:i386) is not installed" <<<"$out"
+everything no32done
+run no32done FAKE_RUNS_32BIT=no FAKE_UPDATE_FAILS=99
+check "without 32-bit support, the rest installed is complete" [ "$rc" -eq 0 ] && [ "$(updates)" -eq 0 ]
+# 32-bit Wine installed there breaks Debian's "wine" command: said, with the mend.
+everything no32had wine32:i386
+run no32had FAKE_RUNS_32BIT=no
+check "installed 32-bit Wine that cannot run is named" grep -q 'apt-get remove wine32:i386' <<<"$out"
 
 # The deb-src entry comes from the machine's own Debian sources, never from a fixed address.
 cat >"$work/apt-get" <<'STANDIN'
