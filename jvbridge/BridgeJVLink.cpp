@@ -74,8 +74,14 @@ bool BridgeJVLink::Start(SjisString& why) {
       return true;
     }
     if (first.empty()) first = why;
-    // A bridge that did not start or say hello (no 64-bit Wine, a 32-bit Windows): the next.
+    if (!passedOver.empty()) passedOver += Sj("、");
+    // A bridge that did not start or say hello (no 64-bit Wine, a 32-bit Windows, a machine
+    // that runs no 32-bit programs): the next, and the log line says why on one line.
     if (!hello_.bits) {
+      SjisString line = why;
+      std::replace(line.begin(), line.end(), '\n', ' ');
+      passedOver +=
+          (launch.bits ? std::to_string(launch.bits) + Sj("ビット：") : SjisString()) + line;
       next = static_cast<size_t>(std::find(tried.begin(), tried.end(), false) - tried.begin());
       if (next == order.size()) break;
       continue;
@@ -84,7 +90,6 @@ bool BridgeJVLink::Start(SjisString& why) {
     // is told, whatever the registry views say. They only hint at the order: keys left behind
     // by an uninstalled 32-bit JV-Link, or Wine's per-user classes (not redirected between
     // the views), show a class in a view that has no server for it.
-    if (!passedOver.empty()) passedOver += Sj("、");
     passedOver += std::to_string(hello_.bits) + Sj("ビット：") + Utf16ToSjis(hello_.message);
     const int wanted = hello_.bits == 64 ? 32 : 64;
     next = order.size();

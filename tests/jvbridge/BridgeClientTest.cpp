@@ -545,10 +545,22 @@ TEST_F(BridgeClient, TheOtherBitnessIsStartedWheneverTheFirstCannotCreateTheComp
   o.startTimeoutMs = 300;
   o.launch.bits = 64;
   o.others.push_back(BridgeLaunch{{"bridge32"}, {}, 32});
+  int told = 0;
+  o.chosen = [&told](int bits) { told = bits; };
   BridgeJVLink link(o);
   SjisString why;
   EXPECT_TRUE(link.Start(why)) << SjisToUtf8(why);
   EXPECT_EQ(script.launchedBits, (std::vector<int>{64, 32}));
+  EXPECT_EQ(told, 32);
+  // The error log's line says which bridge could not start, on one line.
+  const std::string logged = SjisToUtf8(link.StartNote());
+  EXPECT_EQ(
+      logged.rfind("JV-Linkを32ビットのブリッジで作成しました（作成できなかったもの：64ビット："
+                   "JV-Linkブリッジが起動しませんでした。",
+                   0),
+      0u)
+      << logged;
+  EXPECT_EQ(logged.find('\n'), std::string::npos) << logged;
 }
 
 // Every read made ahead is offered what the program passes on its own call: the size the read
