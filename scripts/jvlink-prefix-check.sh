@@ -94,3 +94,25 @@ grep -q "STATE *: *4 *RUNNING" <<<"$started" || fail "'$start' did not start it:
 env -u DISPLAY WINEDEBUG=-all wine sc stop JVLink64Agent >/dev/null 2>&1 || true
 wineserver -k 2>/dev/null || true
 echo "jvlink-prefix-check: the check reports JV-Link's service and how to start it: ok"
+
+# Whether the prefix runs 32-bit programs. Without 32-bit Wine, or on a machine that refuses
+# 32-bit programs, Wine leaves the 32-bit system folder empty: the prefix still serves JV-Link
+# 5.0.0, and only a JV-Link registered as 32-bit alone is a problem, said with what to do.
+if [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+  grep -q "the prefix runs 32-bit programs" <<<"$checked" ||
+    fail "a prefix with 32-bit Wine was not reported as running 32-bit programs: $checked"
+else
+  grep -q "runs no 32-bit programs .*JV-Link 5.0.0 (64-bit) can be used" <<<"$checked" ||
+    fail "a prefix without 32-bit Wine was not reported as such: $checked"
+  env -u DISPLAY WINEDEBUG=-all wine regsvr32 /s /u \
+    "$(winepath -w "$win64/standin/tavolen-jvlink-standin.dll" 2>/dev/null)"
+  env -u DISPLAY WINEDEBUG=-all wine reg add 'HKLM\Software\Classes\JVDTLab.JVLink\CLSID' /ve \
+    /d '{2AB1774D-0C41-11D7-916F-0003479BEB3F}' /f /reg:32 >/dev/null 2>&1 ||
+    fail "the 32-bit registration could not be written"
+  checked=$("$root/scripts/jvlink-prefix.sh" --check "$WINEPREFIX" 2>&1) &&
+    fail "a 32-bit JV-Link in a prefix without 32-bit Wine passed the check: $checked"
+  grep -q "registered as a 32-bit component .*wine32:i386, then WINEPREFIX=.* wine wineboot --update" \
+    <<<"$checked" || fail "the 32-bit JV-Link without 32-bit Wine was not reported: $checked"
+  wineserver -k 2>/dev/null || true
+fi
+echo "jvlink-prefix-check: the check says whether the prefix runs 32-bit JV-Link: ok"

@@ -4,7 +4,8 @@
 #   tavolen-jvlink-prefix --check PREFIX   only checks an existing prefix
 # - a new prefix is a WoW64 prefix made without a display (a prefix made with a display visible
 #   has been reported to come out without its 32-bit system folder, which JV-Link before 5.0.0
-#   needs): checked for drive_c/windows/syswow64;
+#   needs); Wine fills that folder only where its 32-bit part runs (wine32 installed, and a
+#   machine that runs 32-bit programs), so a prefix without it still serves JV-Link 5.0.0;
 # - an existing prefix is never removed or made again: JV-Link's service ties the service key
 #   to the machine's identity kept in the prefix, and a prefix made anew or copied is another
 #   PC to it, whose key must be issued again;
@@ -13,7 +14,8 @@
 #   JV-Link's windows are readable;
 # - the check: the 32-bit folder, the fonts, the locale the bridge runs in (ja_JP.UTF-8), whether
 #   JV-Link is installed, and once it is, whether its service is registered (JVLink64Agent for
-#   5.0.0, JVLinkAgent before it), its state and how to start it.
+#   5.0.0, JVLinkAgent before it), its state and how to start it; whether the prefix runs
+#   32-bit programs, which is a problem only for a JV-Link registered as 32-bit only.
 # WINE names the Wine command (default wine).
 set -euo pipefail
 check_only=no
@@ -52,9 +54,7 @@ quiet() { env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=C.UTF-8 "$@"; }
 if [ $existing = no ]; then
   "$server" -k 2>/dev/null || true
   quiet "$wine" wineboot --init >/dev/null 2>&1 || fail "wineboot failed in $prefix"
-  [ -d "$prefix/drive_c/windows/syswow64" ] ||
-    fail "$prefix has no 32-bit system folder (drive_c/windows/syswow64): install wine32:i386, remove this new prefix and run the command again"
-  say "$prefix made (WoW64)"
+  say "$prefix made"
 else
   say "$prefix exists and is kept as it is (it is never removed or made again)"
 fi
@@ -73,25 +73,32 @@ warn() {
   echo "tavolen-jvlink-prefix: $*" >&2
   problems=$((problems + 1))
 }
-[ -d "$prefix/drive_c/windows/syswow64" ] ||
-  warn "no 32-bit system folder: JV-Link before 5.0.0 (32-bit) cannot run in this prefix"
 grep -q '^"MS UI Gothic"="IPAGothic"' "$prefix/user.reg" 2>/dev/null ||
   warn "the Japanese fonts are not mapped: run tavolen-jvlink-prefix $prefix"
 grep -q IPAGothic < <(fc-list 2>/dev/null) ||
   warn "the font IPAGothic is missing: sudo apt-get install fonts-ipafont-gothic"
 grep -qix 'ja_JP.utf8' < <(locale -a 2>/dev/null) ||
   warn "the locale ja_JP.UTF-8 is not installed: enable it in /etc/locale.gen, then sudo locale-gen"
-# JV-Link is installed when its class is registered in either registry view, for the machine
-# or for the user.
+# JV-Link is installed when its class is registered in either registry view (/reg:64 or
+# /reg:32, both by default), for the machine or for the user.
 registered() {
-  local key view
+  local key view views=("$@")
+  [ ${#views[@]} -gt 0 ] || views=(/reg:64 /reg:32)
   for key in 'HKLM\Software\Classes\JVDTLab.JVLink' 'HKCU\Software\Classes\JVDTLab.JVLink'; do
-    for view in /reg:64 /reg:32; do
+    for view in "${views[@]}"; do
       quiet "$wine" reg query "$key" "$view" >/dev/null 2>&1 && return 0
     done
   done
   return 1
 }
+# Wine fills the 32-bit system folder only where its 32-bit part ran when the prefix was made.
+if [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+  say "the prefix runs 32-bit programs (JV-Link before 5.0.0 can be used)"
+elif registered /reg:32 && ! registered /reg:64; then
+  warn "JV-Link is registered as a 32-bit component (before 5.0.0), but this prefix runs no 32-bit programs (its 32-bit system folder is empty): install wine32:i386, then WINEPREFIX=$prefix wine wineboot --update (the prefix is kept); a machine whose kernel refuses 32-bit programs cannot run it at all, and needs JV-Link 5.0.0 (64-bit)"
+else
+  say "the prefix runs no 32-bit programs (its 32-bit system folder is empty): JV-Link 5.0.0 (64-bit) can be used, JV-Link before it cannot"
+fi
 if ! registered; then
   say "JV-Link is not installed in this prefix yet:"
   say "  LC_ALL=ja_JP.UTF-8 WINEPREFIX=$prefix wine JVLinkSetup.exe"
