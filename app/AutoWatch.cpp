@@ -198,6 +198,7 @@ AutoWatch::~AutoWatch() {
 void AutoWatch::SetEnabled(bool on) {
   if (on == enabled_) return;
   enabled_ = on;
+  emit enabledChanged(on);
   if (!on) {
     timer_->stop();
     nextCheck_.reset();

@@ -83,6 +83,8 @@ class AutoWatch : public QObject {
 
  signals:
   void statusChanged(const tavolen::SjisString& text);
+  // Switched on or off.
+  void enabledChanged(bool on);
 
  private:
   class SilentView;

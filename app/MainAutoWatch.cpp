@@ -33,6 +33,8 @@ void TMainForm::SetUpAutoWatch() {
   AutoWatchLabel->setObjectName(QStringLiteral("AutoWatchLabel"));
   AutoWatchLabel->setVisible(false);
   StatusLine->addPermanentWidget(AutoWatchLabel);
+  // The watch's own hints to choose or fetch a day by hand give way to the automation's text.
+  connect(autoWatch_, &AutoWatch::enabledChanged, watch_, &ChangeWatch::SetDaysChosenByItself);
   connect(autoWatch_, &AutoWatch::statusChanged, this, [this](const SjisString& text) {
     AutoWatchLabel->setText(Qs(text));
     AutoWatchLabel->setVisible(!text.empty());

@@ -228,6 +228,11 @@ bool ChangeWatch::FollowDateChange() {
   return false;
 }
 
+void ChangeWatch::SetDaysChosenByItself(bool on) {
+  daysByItself_ = on;
+  UpdateStatus();
+}
+
 void ChangeWatch::RecordCheck(bool ok, const SjisString& reason) {
   (ok ? lastCheckOk_ : lastCheckFailed_) = WithColon(FormatHhnn(clock_.Now()));
   if (ok) {
@@ -252,10 +257,11 @@ void ChangeWatch::UpdateStatus() {
   SjisString state, detail;
   const SjisString next = NextCheckText();
   if (!missingDayTold_.empty()) {
-    state =
-        missingDayTold_ + Sj("のレースデータがありません。「JVデータ取得」で取得してください。");
+    if (!daysByItself_)
+      state =
+          missingDayTold_ + Sj("のレースデータがありません。「JVデータ取得」で取得してください。");
   } else if (day_.dateKey.empty()) {
-    state = Sj("本日の開催日を選ぶと変更情報の確認を始めます");
+    if (!daysByItself_) state = Sj("本日の開催日を選ぶと変更情報の確認を始めます");
   } else if (!IsToday() && day_.dateKey != watchedDay_) {
     state = day_.dateKey + Sj("は本日ではないため、変更情報は確認しません");
   } else if (ReadNumber(ChangeFetch::RequestKey(day_.raceTable)) <= 0) {

@@ -71,6 +71,9 @@ class ChangeWatch : public QObject {
   void SetFavourites(FavouriteDay favourites) { favourites_ = std::move(favourites); }
   void SetNotifyChoice(const NotifyChoice& choice) { choice_ = choice; }
   const NotifyChoice& Choice() const { return choice_; }
+  // The days are chosen and fetched by the program itself (the automation): the status says
+  // nothing of choosing a day or of fetching its race data by hand.
+  void SetDaysChosenByItself(bool on);
   // Something else holds a JV-Link session (the acquisition window's download): ticks wait.
   void SetSessionHeldElsewhere(std::function<bool()> held) { heldElsewhere_ = std::move(held); }
 
@@ -133,6 +136,7 @@ class ChangeWatch : public QObject {
   const Clock& clock_;
   std::unique_ptr<ChangeFetch> fetch_;
   QTimer* checkTimer_ = nullptr;
+  bool daysByItself_ = false;
   QTimer* wakeTimer_ = nullptr;
   std::function<bool()> heldElsewhere_;
   WatchedDay day_;

@@ -242,6 +242,9 @@ TEST_F(AutoWatchTest, ADayWithoutMeetingIsCheckedOnlyAtTheScheduledTimesAndSaysW
   EXPECT_EQ(AutoLabel(), Sj("本日の開催はありません（次の確認 07:00）"));
   EXPECT_NE(desktop_.trayTip.find(Sj("本日の開催はありません（次の確認 07:00）")),
             std::string::npos);
+  // No hint beside it to choose the day by hand.
+  EXPECT_TRUE(Part<QLabel>(*form_, "WatchLabel")->text().isEmpty())
+      << Part<QLabel>(*form_, "WatchLabel")->text().toStdString();
   for (const LocalDateTime& t : {LocalDateTime{2024, 1, 6, 6, 0, 0}, {2024, 1, 6, 6, 59, 59}})
     TickAt(t);
   EXPECT_EQ(jv_.Count("JVOpen"), 1);

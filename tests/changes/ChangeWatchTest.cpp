@@ -177,6 +177,21 @@ TEST_F(Watch, MidnightMovesToTheNewDayOrSaysOnceThatItHasNoData) {
   EXPECT_EQ(arrived[0][0].value<SjisString>(), Sj("2024年01月06日"));
 }
 
+// With the automation choosing and fetching the days, the watch never asks the user to.
+TEST_F(Watch, DaysChosenByItselfLeaveOutTheHintsToActByHand) {
+  watch_->SetDaysChosenByItself(true);
+  EXPECT_TRUE(watch_->State().empty());
+  watch_->SetDay(Today());
+  At(5, 23, 55);
+  watch_->Tick();
+  At(6, 0, 5);
+  watch_->Tick();
+  EXPECT_TRUE(watch_->State().empty()) << SjisToUtf8(watch_->State());
+  // Switched off, the hint to fetch the day by hand comes back.
+  watch_->SetDaysChosenByItself(false);
+  EXPECT_TRUE(watch_->State().starts_with(Sj("2024年01月06日のレースデータがありません。")));
+}
+
 class WatchEvents : public Watch {
  protected:
   void SetUp() override {
