@@ -69,7 +69,9 @@ done
 
 # JV-Link's update question through the 32-bit bridge, in a prefix made as the README says.
 win32=${TAVOLEN_WIN32_BUILD:-$root/build-win32}
-if [ -f "$win32/jvbridge/tavolen-jvlink-bridge32.exe" ]; then
+if [ -f "$win32/jvbridge/tavolen-jvlink-bridge32.exe" ] && ! why32=$("$root/scripts/runs-32bit.sh" 2>&1); then
+  echo "screenshots: jvlink-update.png is not made: $why32" >&2
+elif [ -f "$win32/jvbridge/tavolen-jvlink-bridge32.exe" ]; then
   rm -f "$out/jvlink-update.png"
   "$root/scripts/screenshot-update-box.sh" "$win32" "$out/jvlink-update.png" || status=1
   [ -s "$out/jvlink-update.png" ] || { echo "screenshots: jvlink-update.png was not written" >&2; status=1; }
