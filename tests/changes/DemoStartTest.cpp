@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPushButton>
 
 #include "acquire/GetDataUnit.h"
@@ -31,23 +30,9 @@ TEST_P(DemoStart, TheWatchSaysWhatItDoesAndTheFirstChangeComesWithinFiveMinutes)
   FakeClock clock(start);
   StandInJVLink jv(clock, StandInOptions{app / "standin", 0});
   RecordingDesktop desktop;
-  const SjisString completed = Sj("データ作成が完了しました。");
-  bool acquired = false;
-  desktop.duringBox = [&] {
-    if (!desktop.events.empty() && desktop.events.back().text == completed) acquired = true;
-  };
-  TMainForm form(TestDeps(app, desktop, clock, jv, [&](QDialog& dialog) {
-    auto* acquisition = qobject_cast<TGetDataForm*>(&dialog);
-    if (!acquisition) return 0;
-    acquisition->show();
-    acquisition->ButtonStart->click();
-    QElapsedTimer waited;
-    waited.start();
-    while (!acquired && waited.elapsed() < 60000)
-      QApplication::processEvents(QEventLoop::AllEvents, 5);
-    acquisition->reject();
-    return 0;
-  }));
+  AcquisitionByHand acquisition(desktop);
+  TMainForm form(
+      TestDeps(app, desktop, clock, jv, [&](QDialog& dialog) { return acquisition(dialog); }));
   THenkoForm henko(form.SettingsFile(), &desktop);
   form.SetChangeWindow(&henko);
   form.show();
@@ -56,7 +41,7 @@ TEST_P(DemoStart, TheWatchSaysWhatItDoesAndTheFirstChangeComesWithinFiveMinutes)
 
   // JVデータ取得 → データ取込み開始 → close → today's date.
   form.J1Click();
-  ASSERT_TRUE(acquired);
+  ASSERT_TRUE(acquisition.done());
   ASSERT_GE(Parts(form).DateCombo->count(), 1);
   Parts(form).DateCombo->setCurrentIndex(Parts(form).DateCombo->findText(Qs(DateKey(start))));
   form.DateComboChange();

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <algorithm>
@@ -52,33 +51,20 @@ TEST(FavouriteDemoDay, TheFavouritesScratchLeadsAndTheRestIsListedWithoutANotifi
   FakeClock clock(start);
   StandInJVLink jv(clock, StandInOptions{app / "standin", 0});
   RecordingDesktop desktop;
-  const SjisString completed = Sj("データ作成が完了しました。");
-  bool acquired = false;
-  desktop.duringBox = [&] {
-    if (!desktop.events.empty() && desktop.events.back().text == completed) acquired = true;
-  };
+  AcquisitionByHand acquisition(desktop);
   TMainForm form(TestDeps(app, desktop, clock, jv, [&](QDialog& dialog) {
     if (auto* settings = qobject_cast<TNotifySettingsForm*>(&dialog)) {
       settings->FavouritesOnlyBox->setChecked(true);
       settings->OkButton->click();
       return static_cast<int>(QDialog::Accepted);
     }
-    auto* acquisition = qobject_cast<TGetDataForm*>(&dialog);
-    if (!acquisition) return 0;
-    acquisition->show();
-    acquisition->ButtonStart->click();
-    QElapsedTimer waited;
-    waited.start();
-    while (!acquired && waited.elapsed() < 60000)
-      QApplication::processEvents(QEventLoop::AllEvents, 5);
-    acquisition->reject();
-    return 0;
+    return acquisition(dialog);
   }));
   THenkoForm henko(form.SettingsFile(), &desktop);
   form.SetChangeWindow(&henko);
   form.show();
   form.J1Click();
-  ASSERT_TRUE(acquired);
+  ASSERT_TRUE(acquisition.done());
   Parts(form).DateCombo->setCurrentIndex(Parts(form).DateCombo->findText(Qs(DateKey(start))));
   form.DateComboChange();
   CheckTimer(form)->stop();  // ticked by hand below

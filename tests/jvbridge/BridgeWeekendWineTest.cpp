@@ -63,23 +63,13 @@ int BridgeProcesses() {
 }
 
 // Counts the change fetches and passes JV-Link's change events on.
-class CountingLink final : public testsupport::ForwardingJVLink {
+class CountingLink final : public testsupport::EventForwardingJVLink {
  public:
-  using ForwardingJVLink::ForwardingJVLink;
+  using EventForwardingJVLink::EventForwardingJVLink;
   int rtOpens = 0;
-  bool Busy() const override { return inner_.Busy(); }
   int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
     ++rtOpens;
     return inner_.JVRTOpen(dataspec, key);
-  }
-  int JVWatchEvent() override {
-    inner_.SetEventListener(eventListener());
-    return inner_.JVWatchEvent();
-  }
-  int JVWatchEventClose() override { return inner_.JVWatchEventClose(); }
-  void DeliverEvents() override {
-    inner_.SetEventListener(eventListener());
-    inner_.DeliverEvents();
   }
 };
 

@@ -87,14 +87,13 @@ std::vector<FeedFile> Fortnight(std::vector<std::string>& raceRecords,
 }
 
 // Counts the sessions with their moments, and shows JV-Link's update question inside one JVOpen.
-class WeekJVLink final : public testsupport::ForwardingJVLink {
+class WeekJVLink final : public testsupport::EventForwardingJVLink {
  public:
-  WeekJVLink(JVLink& inner, const Clock& clock) : ForwardingJVLink(inner), clock_(clock) {}
+  WeekJVLink(JVLink& inner, const Clock& clock) : EventForwardingJVLink(inner), clock_(clock) {}
   std::vector<LocalDateTime> opens, rtOpens;
   std::function<void()> whileUpdateBox;
   int updateBoxes = 0, closes = 0;
 
-  bool Busy() const override { return inner_.Busy(); }
   int AddWindowWaitObserver(WindowWaitObserver observer) override {
     observers_[++lastId_] = std::move(observer);
     return lastId_;
@@ -103,16 +102,6 @@ class WeekJVLink final : public testsupport::ForwardingJVLink {
   int JVClose() override {
     ++closes;
     return inner_.JVClose();
-  }
-  // The stand-in's change events reach the program's listener, which is set on this one.
-  int JVWatchEvent() override {
-    inner_.SetEventListener(eventListener());
-    return inner_.JVWatchEvent();
-  }
-  int JVWatchEventClose() override { return inner_.JVWatchEventClose(); }
-  void DeliverEvents() override {
-    inner_.SetEventListener(eventListener());
-    inner_.DeliverEvents();
   }
   int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
              int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) override {

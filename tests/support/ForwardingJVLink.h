@@ -37,4 +37,21 @@ class ForwardingJVLink : public JVLink {
   JVLink& inner_;
 };
 
+// The same, with the inner JV-Link's busy state and change events: the program's listener,
+// which is set on this one, is handed to the inner one whenever events are asked for.
+class EventForwardingJVLink : public ForwardingJVLink {
+ public:
+  using ForwardingJVLink::ForwardingJVLink;
+  bool Busy() const override { return inner_.Busy(); }
+  int JVWatchEvent() override {
+    inner_.SetEventListener(eventListener());
+    return inner_.JVWatchEvent();
+  }
+  int JVWatchEventClose() override { return inner_.JVWatchEventClose(); }
+  void DeliverEvents() override {
+    inner_.SetEventListener(eventListener());
+    inner_.DeliverEvents();
+  }
+};
+
 }  // namespace tavolen::testsupport

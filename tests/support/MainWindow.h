@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QPushButton>
 #include <functional>
 #include <memory>
 #include <string>
@@ -158,5 +160,37 @@ inline int RunAcquisitionToEnd(QDialog& dialog) {
   form->done(QDialog::Accepted);
   return 0;
 }
+
+// The acquisition window as a user runs it: shown, "データ取込み開始" clicked, its own timer left
+// to run until its completion box ("データ作成が完了しました。") has come, then closed. It watches
+// the desktop's boxes from its construction on; done() says whether the completion box came.
+class AcquisitionByHand {
+ public:
+  explicit AcquisitionByHand(RecordingDesktop& desktop) : desktop_(desktop) {
+    desktop_.duringBox = [this] {
+      if (!desktop_.events.empty() &&
+          desktop_.events.back().text == Sj("データ作成が完了しました。"))
+        done_ = true;
+    };
+  }
+  // For the main window's runModal: 0, and nothing done for any other dialog.
+  int operator()(QDialog& dialog) {
+    auto* acquisition = qobject_cast<TGetDataForm*>(&dialog);
+    if (!acquisition) return 0;
+    acquisition->show();
+    acquisition->ButtonStart->click();
+    QElapsedTimer waited;
+    waited.start();
+    while (!done_ && waited.elapsed() < 60000)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    acquisition->reject();
+    return 0;
+  }
+  bool done() const { return done_; }
+
+ private:
+  RecordingDesktop& desktop_;
+  bool done_ = false;
+};
 
 }  // namespace tavolen::testsupport
