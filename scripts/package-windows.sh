@@ -9,7 +9,9 @@
 #       unpacks the zip into a fresh folder and a fresh Wine prefix with nothing else installed,
 #       starts Tavolen.exe with the Windows platform plug-in on a virtual display and checks
 #       that its main window is up, then runs the demo race day through the real windows with
-#       the screenshot driver placed beside Tavolen.exe, using the zip's DLLs only.
+#       the screenshot driver placed beside Tavolen.exe, using the zip's DLLs only; then starts
+#       it as at sign-in (--autostart, the automation on) and checks that it stays in the tray
+#       and fetches and loads today's race data by itself.
 # The builds are build-win64-qt (the program), build-win64 and build-win32 (the bridges); see
 # scripts/build-windows.sh.
 set -euo pipefail
@@ -142,6 +144,37 @@ check_zip() {
     [ -s "$work/pictures/$p.png" ] || { echo "zip check: $p.png was not made" >&2; exit 1; }
   done
   echo "zip check: the demo race day ran through the windows of the unpacked zip"
+
+  # Started at sign-in as the Run value starts it (--autostart), with the automation on: into
+  # the tray without a window, and today's race data fetched and loaded by itself.
+  printf '[JVLink]\r\nuse=standin\r\n[Auto]\r\nwatch=1\r\n' >"$folder/Tavolen.ini"
+  rm -f "$folder/ErrorLog.txt"
+  xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+    set -u
+    cd "$1"
+    "$2" --display "$1/Tavolen.exe" --autostart 2>signin.txt &
+    for i in $(seq 1 60); do
+      sleep 1
+      log=$(iconv -f CP932 -t UTF-8 ErrorLog.txt 2>/dev/null) || continue
+      grep -q "【記録】.*\(の開催を読み込みました\|の開催はありません\)" <<<"$log" || continue
+      if xwininfo -root -tree | grep -q "Tavolen for JRA-VAN Data Lab."; then
+        echo "zip check: started at sign-in, Tavolen.exe showed its main window" >&2
+        exit 1
+      fi
+      echo "zip check: started at sign-in, Tavolen.exe stayed in the tray; after ${i} s: $(grep -o "【記録】.*" <<<"$log" | tail -1)"
+      exit 0
+    done
+    echo "zip check: started at sign-in, Tavolen.exe did not fetch and load today within 60 s" >&2
+    iconv -f CP932 -t UTF-8 ErrorLog.txt >&2
+    cat signin.txt >&2
+    exit 1
+  ' check "$folder" "$root/scripts/wine-run.sh"
+  "$root/scripts/wine-run.sh" --stop
+  # The program's own output is UTF-8.
+  grep -q "ログイン時の起動：タスクトレイで常駐します" "$folder/signin.txt" || {
+    echo "zip check: started at sign-in, Tavolen.exe did not say it stays in the tray" >&2
+    exit 1
+  }
 }
 
 case ${1:-} in
