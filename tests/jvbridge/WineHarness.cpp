@@ -123,9 +123,10 @@ class Holder {
       wine_.why32 = "no 32-bit Wine beside '" + wine_.loader.string() + "' (install wine32:i386)";
     else if (wine_.loader.filename() == "wine64")
       wine_.why32 = WhyNotRunning(wine_.loader.parent_path() / "wine");
+    // Wine fills the 32-bit system folder only where its 32-bit part ran.
     if (wine_.why32.empty() &&
-        !fs::is_directory(wine_.prefix / "drive_c" / "windows" / "syswow64", ec))
-      wine_.why32 = "the prefix has no 32-bit system folder (install wine32)";
+        !fs::exists(wine_.prefix / "drive_c" / "windows" / "syswow64" / "kernel32.dll", ec))
+      wine_.why32 = "the prefix's 32-bit system folder is empty (Wine's 32-bit part did not run)";
   }
   ~Holder() {
     if (wine_.prefix.empty()) return;
