@@ -27,6 +27,7 @@
 #include "tests/jvbridge/StandInBridge.h"
 #include "tests/jvbridge/WineHarness.h"
 #include "tests/reliability/RaceDayParts.h"
+#include "tests/support/FakeClockAutomation.h"
 #include "tests/support/Files.h"
 #include "tests/support/ForwardingJVLink.h"
 #include "tests/support/MainParts.h"
@@ -148,17 +149,8 @@ TEST(BridgeWeekendUnderWine, ARaceWeekendRunsByItselfOverThe64BitBridge) {
     THenkoForm henko(form.SettingsFile(), &desktop);
     form.SetChangeWindow(&henko);
     form.show();
-    AutoWatch& automation = *Part<AutoWatch>(form, "AutoWatch");
-    for (const char* timer : {"AutoWatchTimer", "WakeTimer", "ChangeEventTimer"})
-      Part<QTimer>(form, timer)->stop();
-    const auto settle = [&] {
-      QCoreApplication::processEvents();
-      for (int i = 0; i < 60000 && automation.Acquiring(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        QCoreApplication::processEvents();
-      }
-      ASSERT_FALSE(automation.Acquiring());
-    };
+    AutoWatch& automation = testsupport::AutomationByFakeClock(form);
+    const auto settle = [&] { ASSERT_TRUE(testsupport::FinishAcquisition(automation, 60000)); };
     settle();
     std::vector<SjisString> duringWait;
     const int waitObserver = jv.AddWindowWaitObserver([&](bool waiting) {

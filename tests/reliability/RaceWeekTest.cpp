@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <map>
 #include <set>
-#include <thread>
 
 #include "acquire/GetDataUnit.h"
 #include "app/AutoWatch.h"
@@ -33,6 +32,7 @@
 #include "standin/StandIn.h"
 #include "tests/reliability/RaceDayParts.h"
 #include "tests/reliability/ReliabilityFiles.h"
+#include "tests/support/FakeClockAutomation.h"
 #include "tests/support/MainParts.h"
 #include "tests/support/MainWindow.h"
 #include "tests/support/QtApp.h"
@@ -178,24 +178,14 @@ TEST(RaceWeek, TwoWeekendsRunByThemselvesWithEveryChangeAnnouncedOnce) {
   THenkoForm henko(form.SettingsFile(), &desktop);
   form.SetChangeWindow(&henko);
   form.show();
-  AutoWatch& automation = *Part<AutoWatch>(form, "AutoWatch");
   // The program's own timers would tick by the real clock: the test drives them by the fake one.
-  Part<QTimer>(form, "AutoWatchTimer")->stop();
-  Part<QTimer>(form, "WakeTimer")->stop();
-  Part<QTimer>(form, "ChangeEventTimer")->stop();
+  AutoWatch& automation = testsupport::AutomationByFakeClock(form);
   SjisString statusDuringUpdateBox, mainStatusDuringUpdateBox;
   jv.whileUpdateBox = [&] {
     statusDuringUpdateBox = SjisOf(Part<QLabel>(form, "AutoWatchLabel")->text());
     mainStatusDuringUpdateBox = SjisOf(Parts(form).StatusLine->currentMessage());
   };
-  const auto settle = [&] {
-    QCoreApplication::processEvents();
-    for (int i = 0; i < 20000 && automation.Acquiring(); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      QCoreApplication::processEvents();
-    }
-    ASSERT_FALSE(automation.Acquiring());
-  };
+  const auto settle = [&] { ASSERT_TRUE(testsupport::FinishAcquisition(automation, 20000)); };
   const Lines startLog = SplitLines(ReadFileBytes(app / "ErrorLog.txt"));
   settle();  // the start: Friday has no race data, so it is fetched at once
 
