@@ -53,7 +53,7 @@ QPixmap Greyed(const QPixmap& source) {
   for (int y = 0; y < image.height(); ++y) {
     auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
     for (int x = 0; x < image.width(); ++x) {
-      const int g = 88 + qGray(line[x]) * 100 / 255;
+      const int g = 64 + qGray(line[x]) * 160 / 255;
       line[x] = qRgba(g, g, g, qAlpha(line[x]));
     }
   }
