@@ -203,6 +203,7 @@ void AutoWatch::SetEnabled(bool on) {
     timer_->stop();
     nextCheck_.reset();
     waiting_ = false;
+    failure_.clear();
     if (!acquiring_) SetStatus({});
     return;
   }
@@ -225,6 +226,7 @@ void AutoWatch::Tick() {
     day_ = today;
     userChose_ = false;
     failureNotified_ = false;
+    failure_.clear();
     waiting_ = false;
     nextCheck_.reset();
     FollowToday();
@@ -317,6 +319,7 @@ void AutoWatch::SessionEnded() {
   if (TodayHasDayFile()) {
     nextCheck_.reset();
     failureNotified_ = false;
+    failure_.clear();
     if (completed) Note(fetched);
     if (!failure.empty()) LogError(failure);
     LoadToday();
@@ -330,6 +333,7 @@ void AutoWatch::SessionEnded() {
     return;
   }
   failureNotified_ = false;
+  failure_.clear();
   const SjisString next = Sj("（次の確認 ") + NextCheckText() + Sj("）");
   // Said once a day unless something was fetched: the morning's checks find the same.
   if (completed || noMeetingNoted_ != today)
@@ -350,6 +354,7 @@ void AutoWatch::LogError(const SjisString& reason) {
 }
 
 void AutoWatch::Fail(const SjisString& reason) {
+  failure_ = reason;
   if (!nextCheck_) nextCheck_ = NextRaceDataCheck(clock_.Now());
   const SjisString next = Sj("（次の確認 ") + NextCheckText() + Sj("）");
   LogError(reason + next);
@@ -358,9 +363,9 @@ void AutoWatch::Fail(const SjisString& reason) {
   // the error log only.
   if (failureNotified_) return;
   failureNotified_ = true;
-  desktop_.ShowBalloon(Sj("レースデータの自動取得"),
-                       Sj("レースデータを取得できませんでした。\r\n") + reason + next,
-                       BalloonIcon::Information, 10);
+  desktop_.ShowStatusNotification(Sj("レースデータの自動取得"),
+                                  Sj("レースデータを取得できませんでした。\r\n") + reason + next,
+                                  10);
 }
 
 SjisString AutoWatch::NextCheckText() const {

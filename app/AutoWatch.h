@@ -77,6 +77,9 @@ class AutoWatch : public QObject {
   bool Acquiring() const { return acquiring_; }
   // What the automation does, for the status line and the tray tip; empty when nothing.
   const SjisString& Status() const { return status_; }
+  // Why the last acquisition failed while its run of failures lasts (until one works, today
+  // turns out to have no meeting, the date changes or the option is switched off); else empty.
+  const SjisString& Failure() const { return failure_; }
   // The next scheduled check for race data, when today has none.
   std::optional<LocalDateTime> NextCheck() const { return nextCheck_; }
   int SessionsStarted() const { return sessions_; }
@@ -125,6 +128,7 @@ class AutoWatch : public QObject {
   SjisString noMeetingNoted_;  // the day the error log was told it has no meeting
   std::optional<LocalDateTime> nextCheck_;
   SjisString status_;
+  SjisString failure_;
 };
 
 }  // namespace tavolen

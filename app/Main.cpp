@@ -19,6 +19,7 @@
 #include "app/AutoWatch.h"
 #include "app/ProgramIcon.h"
 #include "app/SignInItems.h"
+#include "app/StartGuide.h"
 #include "base/DesktopEvents.h"
 #include "base/FailureText.h"
 #include "base/Widgets.h"
@@ -168,6 +169,8 @@ TMainForm::TMainForm(const MainFormDeps& deps, QWidget* parent)
       StatusLine->showMessage(Qs(Sj(kWaitingOnJVLinkWindow)));
     else
       StatusLine->clearMessage();
+    waitingOnJVLinkWindow_ = waiting;
+    ShowTrayState();
   });
 
   SetUpWatch();
@@ -279,12 +282,9 @@ QWidget* TMainForm::BuildClientArea() {
   h->addWidget(Panel5, 0, Qt::AlignLeft);
   h->addWidget(Panel1, 1);
 
-  GuideLabel = new QLabel(clientArea);
-  GuideLabel->setObjectName(QStringLiteral("GuideLabel"));
-  GuideLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  GuideLabel->setFont(GothicFont(14));
-  GuideLabel->setStyleSheet(QStringLiteral("QLabel { color: #2a4a6a; }"));
-  h->addWidget(GuideLabel, 1, Qt::AlignCenter);  // a left-aligned block in the middle
+  guide_ = new StartGuide(clientArea);
+  connect(guide_, &StartGuide::automaticChosen, this, &TMainForm::AutoWatchButtonClick);
+  h->addWidget(guide_, 1, Qt::AlignCenter);  // a left-aligned block in the middle
   // The guide follows the visibility of the race card area and the race list, and the date
   // list's contents.
   Panel1->installEventFilter(new VisibilityWatch(Panel1, [this] { UpdateGuide(); }));
@@ -295,31 +295,6 @@ QWidget* TMainForm::BuildClientArea() {
   connect(dates, &QAbstractItemModel::modelReset, this, [this] { UpdateGuide(); });
   UpdateGuide();
   return clientArea;
-}
-
-void TMainForm::UpdateGuide() {
-  if (!GuideLabel) return;
-  if (autoWatch_ && autoWatch_->Enabled()) {
-    GuideLabel->setText(
-        QString::fromUtf8("開催日を自動で監視しています。\n\n"
-                          "今日のレースデータがあれば自動で読み込み、変更情報の確認を始めます。\n"
-                          "なければ自動で取得します（ステータスバーに表示されます）。\n"
-                          "ほかの日の出馬表は、左上の日付リストで選べます。"));
-  } else if (DateCombo->count() == 0) {
-    GuideLabel->setText(
-        QString::fromUtf8("まだレースデータがありません。はじめに次の順で操作してください。\n\n"
-                          "1. ツールバーの「JVデータ取得」を押す\n"
-                          "2. 「データ取込み開始」を押し、完了したらウィンドウを閉じる\n"
-                          "3. 左上の日付リストで今日の日付を選ぶ\n"
-                          "4. 「常駐」を押すと、タスクトレイで変更情報を見張ります\n\n"
-                          "くわしくは「ﾍﾙﾌﾟ」をご覧ください。"));
-  } else {
-    GuideLabel->setText(
-        QString::fromUtf8("左上の日付リストで開催日を選んでください。\n"
-                          "今日の日付を選ぶと、変更情報の自動確認が始まります。"));
-  }
-  // A race list without a card (an incomplete race) needs no guide beside it.
-  GuideLabel->setVisible(view_->CardArea()->isHidden() && view_->RaceListPanel()->isHidden());
 }
 
 void TMainForm::BuildMenus() {
@@ -444,7 +419,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::ShowTrayIcon() {
-  desktop_.SetTrayTip(Sj(kCaption));
+  ShowTrayState();
   desktop_.SetTrayVisible(true);
   desktop_.SetTrayMenu(PopupMenuTrayIcon1);
   if (DesktopEvents* events = desktop_.Events())
@@ -523,7 +498,7 @@ void TMainForm::TellShowFailure(const SjisString& text, bool error) {
   // Nobody answers a box at sign-in: the program goes on, and the reason is kept.
   [[maybe_unused]] const FileStatus logged = errorLog_.RecordError(text);
   StatusLine->showMessage(Qs(text));
-  desktop_.ShowBalloon(Sj(kCaption), text, BalloonIcon::Information, 10);
+  desktop_.ShowStatusNotification(Sj(kCaption), text, 10);
 }
 
 bool TMainForm::TodaySelected() const {
@@ -746,14 +721,17 @@ void TMainForm::SetUpWatch() {
         day + Sj("のレースデータがありません。\r\n「JVデータ取得」でデータを取得すると、"
                  "その日の変更情報の確認を始めます。");
     // The status line says it too, so a notification nobody could show loses nothing.
-    desktop_.ShowBalloon(Sj("開催日が変わりました"), text, BalloonIcon::Information, 10);
+    desktop_.ShowStatusNotification(Sj("開催日が変わりました"), text, 10);
   });
   connect(DateCombo, &QComboBox::currentTextChanged, this,
           [this](const QString& text) { watch_->SetShownDate(SjisOf(text)); });
-  // A click on a notification opens the change window; one that could not be shown after all
-  // brings the change window forward instead.
+  // A click on a notification of changes opens the change window; one that could not be shown
+  // after all brings the change window forward instead. A click on a notification of the
+  // program's state (a failure, a day without race data) brings this window, whose status line
+  // explains it.
   if (DesktopEvents* events = desktop_.Events()) {
     connect(events, &DesktopEvents::notificationClicked, this, &TMainForm::N4Click);
+    connect(events, &DesktopEvents::statusNotificationClicked, this, &TMainForm::TrayIcon1DblClick);
     connect(events, &DesktopEvents::notificationNotShown, this, [this] {
       if (HenkoForm) HenkoForm->ShowWindow();
     });
@@ -763,14 +741,7 @@ void TMainForm::SetUpWatch() {
 void TMainForm::ShowWatchStatus(const SjisString& state, const SjisString& detail) {
   WatchLabel->setText(Qs(state));
   WatchDetailLabel->setText(Qs(detail));
-  const SjisString date = SjisOf(DateCombo->currentText());
-  const SjisString automatic = autoWatch_ ? autoWatch_->Status() : SjisString();
-  if (date.empty() && automatic.empty()) return;
-  SjisString tip = date.empty() ? SjisString(kCaption) : MeetingTrayTip(date);
-  if (!automatic.empty()) tip += "\n" + automatic;
-  if (!date.empty() && !state.empty()) tip += "\n" + state;
-  if (!date.empty() && !detail.empty()) tip += Sj("　") + detail;
-  desktop_.SetTrayTip(tip);
+  ShowTrayState();
 }
 
 void TMainForm::TellWatchTheDay() {

@@ -47,6 +47,7 @@
 #include "acquire/AcquisitionSession.h"
 #include "app/AppFolders.h"
 #include "app/Autostart.h"
+#include "app/TrayState.h"
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
 #include "base/Favourites.h"
@@ -65,6 +66,7 @@ namespace tavolen {
 class AutoWatch;
 class Label3D;
 class SignInItems;
+class StartGuide;
 class THenkoForm;
 class TPrgrsForm;
 
@@ -133,6 +135,9 @@ class TMainForm : public QMainWindow {
   // "開催日を自動で監視する" (File menu and tray menu): stores its check mark and switches the
   // automation (app/AutoWatch.h) on or off.
   void AutoWatchItemClick();
+  // The guide's "自動で監視する（おすすめ）": "ログイン時に起動する" and "開催日を自動で監視する"
+  // turned on, and today followed at once (MainGuide.cpp).
+  void AutoWatchButtonClick();
   void HelpContentsItemClick();
   void SpeedButton6Click();  // version box with the version text
   void PopupMenuTrayIcon1AboutClick();
@@ -232,9 +237,10 @@ class TMainForm : public QMainWindow {
   QComboBox* DateCombo = nullptr;
   RaceCardView* view_ = nullptr;  // the race list, the race card and its header labels
   QLabel* DLlabel = nullptr;      // hidden status label of the change fetch
-  // Stands where the race card area is while that is hidden and says what to do next: fetch
-  // race data while the date list is empty, otherwise choose a date.
-  QLabel* GuideLabel = nullptr;
+  // Stands where the race card area is while that is hidden and says what to do next
+  // (app/StartGuide.h): the automatic way first, then fetching race data by hand while the date
+  // list is empty, otherwise choosing a date.
+  StartGuide* guide_ = nullptr;
   QStatusBar* StatusLine = nullptr;
 
   QAction* N5 = nullptr;
@@ -251,7 +257,7 @@ class TMainForm : public QMainWindow {
   QWidget* BuildToolBar();  // ToolBar1
   void BuildInfoPanel(QWidget* parent);
   QWidget* BuildClientArea();
-  void UpdateGuide();
+  void UpdateGuide();  // MainGuide.cpp
   void BuildMenus();
   void BuildTrayMenu();
   void ShowTrayIcon();
@@ -267,6 +273,10 @@ class TMainForm : public QMainWindow {
   // The change watch's status in the status line and the tray tip, its news in the tray.
   void SetUpWatch();
   void ShowWatchStatus(const SjisString& state, const SjisString& detail);
+  // The tray icon and tip for the state at a glance (MainTray.cpp): today watched, nothing to
+  // watch, a wait on JV-Link's own window or a failing automatic step, then the day's lines.
+  void ShowTrayState();
+  SjisString DayTrayTip() const;
   // Tells the watch the loaded meeting.
   void TellWatchTheDay();
   // Reads the favourites file at creation (a damaged one is kept aside and said in the error
@@ -313,6 +323,12 @@ class TMainForm : public QMainWindow {
   bool loadingByItself_ = false;  // LoadDayByItself runs: no box of the load
   AutoWatch* autoWatch_ = nullptr;
   QLabel* AutoWatchLabel = nullptr;  // in the status line: what the automation does
+  // The failing automatic steps by name, for the tray; and whether a JV-Link call waits on
+  // JV-Link's own window.
+  TrayFailures trayFailures_;
+  bool waitingOnJVLinkWindow_ = false;
+  bool trayIconSet_ = false;
+  TrayState trayState_ = TrayState::NothingToWatch;
 };
 
 }  // namespace tavolen

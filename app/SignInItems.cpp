@@ -29,7 +29,7 @@ void SignInItems::Refresh() {
   for (QAction* item : items_) item->setChecked(on);
 }
 
-void SignInItems::Choose(bool on) {
+bool SignInItems::Choose(bool on) {
   const AutostartStatus st = on ? entry_.TurnOn() : entry_.TurnOff();
   if (!st) {
     desktop_.ErrorBox(Sj(on ? "ログイン時に起動する設定を書き込めませんでした。\n"
@@ -42,6 +42,7 @@ void SignInItems::Choose(bool on) {
     emit autoWatchTurnedOn();
   }
   Refresh();
+  return st.ok;
 }
 
 }  // namespace tavolen

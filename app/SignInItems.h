@@ -27,13 +27,16 @@ class SignInItems : public QObject {
   QAction* AddTo(QMenu* menu, const char* objectName);
   // Every item shows whether the entry is on.
   void Refresh();
+  // As checking the item: writes the entry and turns the automatic watch on (a failure is told in
+  // the error box). True when the entry was written.
+  bool TurnOn() { return Choose(true); }
 
  signals:
   // The entry was written, and with it the automatic watch turned on in the settings.
   void autoWatchTurnedOn();
 
  private:
-  void Choose(bool on);
+  bool Choose(bool on);
 
   AutostartEntry& entry_;
   IniFile IniGT1;

@@ -12,6 +12,7 @@
 
 #include "jvlink/Sjis.h"
 
+class QIcon;
 class QMenu;
 
 namespace tavolen {
@@ -21,6 +22,10 @@ class DesktopEvents;
 namespace tavolen {
 
 enum class BalloonIcon { None, Information };
+// What a notification is about, and so where its click leads: new changes (the change window),
+// or the program's own state, a failure, a recovery, a day without race data (the main window,
+// whose status line explains it).
+enum class NotificationKind { Changes, Status };
 
 class Desktop {
  public:
@@ -43,6 +48,8 @@ class Desktop {
   virtual bool TrayAvailable() const = 0;
   virtual void SetTrayVisible(bool visible) = 0;
   virtual void SetTrayTip(const SjisString& tip) = 0;  // cut to 63 characters
+  // The tray icon's picture (the window's state at a glance); the program icon until set.
+  virtual void SetTrayIcon(const QIcon&) {}
   // The tray icon's right-button menu (owned by the window that passes it).
   virtual void SetTrayMenu(QMenu* menu) = 0;
   // Shows a notification (title cut to 63 bytes, text to 255 on a balloon, an empty text sent
@@ -59,6 +66,13 @@ class Desktop {
                                 const std::vector<SjisString>& more, BalloonIcon icon,
                                 int timeoutSeconds) {
     return ShowBalloon(title, text, icon, timeoutSeconds);
+  }
+  // A notification about the program's own state: like ShowBalloon with the information icon,
+  // but its click signals statusNotificationClicked (Events()) instead of notificationClicked,
+  // and one that turns out not to be shown signals nothing (its text is on the status line).
+  virtual bool ShowStatusNotification(const SjisString& title, const SjisString& text,
+                                      int timeoutSeconds) {
+    return ShowBalloon(title, text, BalloonIcon::Information, timeoutSeconds);
   }
   // The tray icon's and the notifications' clicks as Qt signals; null where nothing can click
   // (a desktop without its Qt side).

@@ -76,7 +76,14 @@ QtDesktop::QtDesktop(QObject* parent) : QObject(parent) {
     if (r == QSystemTrayIcon::DoubleClick || r == QSystemTrayIcon::Trigger) emit trayActivated();
   });
   connect(this, &QtDesktop::trayActivated, events_, &DesktopEvents::trayActivated);
-  connect(tray_, &QSystemTrayIcon::messageClicked, events_, &DesktopEvents::notificationClicked);
+  connect(tray_, &QSystemTrayIcon::messageClicked, this, [this] { EmitClicked(balloonKind_); });
+}
+
+void QtDesktop::EmitClicked(NotificationKind kind) {
+  if (kind == NotificationKind::Status)
+    emit events_->statusNotificationClicked();
+  else
+    emit events_->notificationClicked();
 }
 
 void QtDesktop::SetTrayMenu(QMenu* menu) {
@@ -173,6 +180,10 @@ void QtDesktop::SetTrayVisible(bool visible) {
   tray_->setVisible(visible);
 }
 
+void QtDesktop::SetTrayIcon(const QIcon& icon) {
+  tray_->setIcon(icon);
+}
+
 void QtDesktop::SetTrayTip(const SjisString& tip) {
   tray_->setToolTip(QString::fromStdU16String(CutChars(SjisToUtf16(tip), 63)));
 }
@@ -190,11 +201,22 @@ QDBusConnection QtDesktop::Bus() const {
 
 bool QtDesktop::ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                             int timeoutSeconds) {
-  return ShowNotification(title, text, {}, icon, timeoutSeconds);
+  return Send(title, text, {}, icon, timeoutSeconds, NotificationKind::Changes);
 }
 
-bool QtDesktop::ShowTrayBalloon(const QString& title, const QString& text, BalloonIcon icon,
-                                int ms) {
+bool QtDesktop::ShowNotification(const SjisString& title, const SjisString& text,
+                                 const std::vector<SjisString>& more, BalloonIcon icon,
+                                 int timeoutSeconds) {
+  return Send(title, text, more, icon, timeoutSeconds, NotificationKind::Changes);
+}
+
+bool QtDesktop::ShowStatusNotification(const SjisString& title, const SjisString& text,
+                                       int timeoutSeconds) {
+  return Send(title, text, {}, BalloonIcon::Information, timeoutSeconds, NotificationKind::Status);
+}
+
+bool QtDesktop::ShowTrayBalloon(const QString& title, const QString& text, BalloonIcon icon, int ms,
+                                NotificationKind kind) {
   if (!QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages())
     return false;
 #if !defined(Q_OS_WIN)
@@ -205,6 +227,7 @@ bool QtDesktop::ShowTrayBalloon(const QString& title, const QString& text, Ballo
       return false;
 #endif
   if (!tray_->isVisible()) tray_->show();
+  balloonKind_ = kind;
   tray_->showMessage(
       title, text,
       icon == BalloonIcon::Information ? QSystemTrayIcon::Information : QSystemTrayIcon::NoIcon,
@@ -213,23 +236,25 @@ bool QtDesktop::ShowTrayBalloon(const QString& title, const QString& text, Ballo
 }
 
 #if !defined(_WIN32)
-bool QtDesktop::ShowNotification(const SjisString& title, const SjisString& text,
-                                 const std::vector<SjisString>& more, BalloonIcon icon,
-                                 int timeoutSeconds) {
+bool QtDesktop::Send(const SjisString& title, const SjisString& text,
+                     const std::vector<SjisString>& more, BalloonIcon icon, int timeoutSeconds,
+                     NotificationKind kind) {
   const BalloonTexts balloon = PrepareBalloon(title, text);
   const int ms = timeoutSeconds > 0 ? timeoutSeconds * 1000 : 10000;
   const QString body = NotificationBody(text, more);
   // The desktop's service first; where it does not answer, Qt's own balloon; where neither
   // can show it, the not-shown handler.
-  auto fallback = [this, title = balloon.title, body, icon, ms] {
-    if (!ShowTrayBalloon(title, body, icon, ms)) emit events_->notificationNotShown();
+  auto fallback = [this, title = balloon.title, body, icon, ms, kind] {
+    // A state notification's text stays on the status line: nothing needs to come forward.
+    if (!ShowTrayBalloon(title, body, icon, ms, kind) && kind == NotificationKind::Changes)
+      emit events_->notificationNotShown();
   };
-  if (Notify(balloon.title, body, icon, ms, fallback)) return true;
-  return ShowTrayBalloon(balloon.title, body, icon, ms);
+  if (Notify(balloon.title, body, icon, ms, fallback, kind)) return true;
+  return ShowTrayBalloon(balloon.title, body, icon, ms, kind);
 }
 
 bool QtDesktop::Notify(const QString& title, const QString& text, BalloonIcon icon, int timeoutMs,
-                       std::function<void()> fallback) {
+                       std::function<void()> fallback, NotificationKind kind) {
   QDBusConnection bus = Bus();
   if (!bus.isConnected()) return false;
   const QString service = QStringLiteral("org.freedesktop.Notifications");
@@ -240,17 +265,20 @@ bool QtDesktop::Notify(const QString& title, const QString& text, BalloonIcon ic
   QDBusMessage call =
       QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
   // The default action is the click on the notification; the desktop entry names the program.
-  const QStringList actions{QStringLiteral("default"), Qs(Sj("変更情報を表示"))};
+  const QStringList actions{
+      QStringLiteral("default"),
+      Qs(Sj(kind == NotificationKind::Status ? "状態を表示" : "変更情報を表示"))};
+  unsigned& id = notificationIds_[kind == NotificationKind::Status ? 1 : 0];
   QVariantMap hints;
   hints.insert(QStringLiteral("desktop-entry"), QString::fromLatin1(kDesktopEntry));
   // Servers may read the body as simple markup; the text is meant literally.
-  call << QStringLiteral("Tavolen") << notificationId_
+  call << QStringLiteral("Tavolen") << id
        << (icon == BalloonIcon::Information ? QStringLiteral("dialog-information") : QString())
        << title << text.toHtmlEscaped() << actions << hints << timeoutMs;
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
   ++pending_;
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this, fallback = std::move(fallback)](QDBusPendingCallWatcher* w) {
+          [this, &id, fallback = std::move(fallback)](QDBusPendingCallWatcher* w) {
             --pending_;
             const QDBusPendingReply<uint> reply = *w;
             w->deleteLater();
@@ -259,14 +287,15 @@ bool QtDesktop::Notify(const QString& title, const QString& text, BalloonIcon ic
               return;
             }
             // Reusing the id replaces a notification still showing, as a new balloon does.
-            notificationId_ = reply.value();
+            id = reply.value();
           });
   return true;
 }
 
 void QtDesktop::NotificationActionInvoked(uint id, const QString& action) {
-  if (id != notificationId_ || id == 0) return;
-  if (action == QStringLiteral("default")) emit events_->notificationClicked();
+  if (id == 0 || action != QStringLiteral("default")) return;
+  if (id == notificationIds_[0]) EmitClicked(NotificationKind::Changes);
+  if (id == notificationIds_[1]) EmitClicked(NotificationKind::Status);
 }
 #endif
 

@@ -60,12 +60,15 @@ class QtDesktop : public QObject, public Desktop {
   bool TrayAvailable() const override;
   void SetTrayVisible(bool visible) override;
   void SetTrayTip(const SjisString& tip) override;
+  void SetTrayIcon(const QIcon& icon) override;
   void SetTrayMenu(QMenu* menu) override;
   bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                    int timeoutSeconds) override;
   bool ShowNotification(const SjisString& title, const SjisString& text,
                         const std::vector<SjisString>& more, BalloonIcon icon,
                         int timeoutSeconds) override;
+  bool ShowStatusNotification(const SjisString& title, const SjisString& text,
+                              int timeoutSeconds) override;
   DesktopEvents* Events() override { return events_; }
 
   // The tray icon; it exists even where no tray can show it.
@@ -75,8 +78,10 @@ class QtDesktop : public QObject, public Desktop {
   void SetNotificationBus(const QDBusConnection& bus);
   // Sends a notification to org.freedesktop.Notifications without waiting for the answer;
   // false when there is no bus. When the service does not answer with an id, fallback runs.
+  // Each kind replaces its own notification still showing, and a click on it signals its kind.
   bool Notify(const QString& title, const QString& text, BalloonIcon icon, int timeoutMs,
-              std::function<void()> fallback = {});
+              std::function<void()> fallback = {},
+              NotificationKind kind = NotificationKind::Changes);
   // Notifications sent whose answer has not arrived yet.
   int NotificationsPending() const {
     return pending_;
@@ -98,18 +103,27 @@ class QtDesktop : public QObject, public Desktop {
 #if !defined(_WIN32)
   QDBusConnection Bus() const;
 #endif
+  // A notification of either kind, as the platform shows it.
+  bool Send(const SjisString& title, const SjisString& text, const std::vector<SjisString>& more,
+            BalloonIcon icon, int timeoutSeconds, NotificationKind kind);
   // Qt's balloon at the tray icon, where the tray draws its own; false where it cannot show.
-  bool ShowTrayBalloon(const QString& title, const QString& text, BalloonIcon icon, int ms);
+  bool ShowTrayBalloon(const QString& title, const QString& text, BalloonIcon icon, int ms,
+                       NotificationKind kind);
+  // The click on a notification of this kind.
+  void EmitClicked(NotificationKind kind);
 
   QSystemTrayIcon* tray_ = nullptr;
 #if !defined(_WIN32)
   QSoundEffect* sound_ = nullptr;
   std::optional<QDBusConnection> bus_;
   bool listening_ = false;  // subscribed to the service's ActionInvoked on the bus
-  unsigned notificationId_ = 0;
+  // The service's id of the last notification of each kind (Changes, Status).
+  unsigned notificationIds_[2] = {0, 0};
   int pending_ = 0;
 #endif
   DesktopEvents* events_ = nullptr;
+  // The balloon at the tray shows one notification at a time: the kind of the last one.
+  NotificationKind balloonKind_ = NotificationKind::Changes;
 };
 
 }  // namespace tavolen

@@ -19,13 +19,13 @@ void QtDesktop::PlaySoundAsync(const std::filesystem::path& wavFile) {
   PlaySoundW(file.wstring().c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
 }
 
-bool QtDesktop::ShowNotification(const SjisString& title, const SjisString& text,
-                                 const std::vector<SjisString>&, BalloonIcon icon,
-                                 int timeoutSeconds) {
+bool QtDesktop::Send(const SjisString& title, const SjisString& text,
+                     const std::vector<SjisString>&, BalloonIcon icon, int timeoutSeconds,
+                     NotificationKind kind) {
   // The balloon takes 255 characters: the text as it is, no further lines.
   const BalloonTexts balloon = PrepareBalloon(title, text);
   const int ms = timeoutSeconds > 0 ? timeoutSeconds * 1000 : 10000;
-  return ShowTrayBalloon(balloon.title, balloon.text, icon, ms);
+  return ShowTrayBalloon(balloon.title, balloon.text, icon, ms, kind);
 }
 
 }  // namespace tavolen

@@ -99,6 +99,10 @@ class ChangeWatch : public QObject {
   // its detail (the next check, a failure's reason); either may be empty.
   const SjisString& State() const { return state_; }
   const SjisString& Detail() const { return detail_; }
+  // Whether the last check failed, and its reason; both clear once a check works or another
+  // day is loaded.
+  bool LastCheckFailed() const { return !lastCheckFailed_.empty(); }
+  const SjisString& CheckFailure() const { return failureReason_; }
   QTimer* CheckTimer() const { return checkTimer_; }
   // The change events, polled by the timer "ChangeEventTimer" every ChangeEvents::kPollMs.
   ChangeEvents& Events() const { return *events_; }

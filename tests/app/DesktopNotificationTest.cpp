@@ -181,6 +181,58 @@ TEST_F(NotificationBus, TheNotificationListsTheChangesAndItsClickOpensTheChangeW
   EXPECT_EQ(clicks, 1);
 }
 
+// A notification of the program's state replaces only its own kind, and its click is told apart
+// from a click on the changes' notification: each opens the window that explains it.
+TEST_F(NotificationBus, EachKindReplacesItsOwnAndItsClickSaysWhichKind) {
+  QtDesktop d;
+  d.SetNotificationBus(QDBusConnection::connectToBus(address, QStringLiteral("client")));
+  int changeClicks = 0, stateClicks = 0, notShown = 0;
+  QObject::connect(d.Events(), &DesktopEvents::notificationClicked, [&] { ++changeClicks; });
+  QObject::connect(d.Events(), &DesktopEvents::statusNotificationClicked, [&] { ++stateClicks; });
+  QObject::connect(d.Events(), &DesktopEvents::notificationNotShown, [&] { ++notShown; });
+  auto send = [&](bool state) {
+    if (state)
+      EXPECT_TRUE(d.ShowStatusNotification(Sj("レースデータの自動取得"), "x", 10));
+    else
+      EXPECT_TRUE(d.ShowNotification(Sj("新着開催情報"), "y", {}, BalloonIcon::Information, 10));
+    ASSERT_TRUE(WaitFor([&] { return d.NotificationsPending() == 0; }));
+  };
+  send(false);  // id 41
+  send(true);   // id 42
+  send(false);  // id 43, replacing 41
+  send(true);   // id 44, replacing 42
+  {
+    std::lock_guard lock(server->mutex);
+    ASSERT_EQ(server->notes.size(), 4u);
+    EXPECT_EQ(server->notes[1].replaces, 0u);
+    EXPECT_EQ(server->notes[2].replaces, 41u);
+    EXPECT_EQ(server->notes[3].replaces, 42u);
+    EXPECT_EQ(server->notes[3].actions.value(1), QString::fromUtf8("状態を表示"));
+  }
+  auto invoke = [&](uint which) {
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("ActionInvoked"));
+    signal << which << QStringLiteral("default");
+    ASSERT_TRUE(QDBusConnection(QStringLiteral("server")).send(signal));
+  };
+  invoke(44);
+  EXPECT_TRUE(WaitFor([&] { return stateClicks == 1; }));
+  invoke(43);
+  EXPECT_TRUE(WaitFor([&] { return changeClicks == 1; }));
+  invoke(42);  // replaced: no longer ours to open
+  QCoreApplication::processEvents();
+  EXPECT_EQ(stateClicks + changeClicks, 2);
+
+  // A state notification nobody can show leaves its text on the status line: nothing comes
+  // forward, unlike a changes' notification.
+  QDBusConnection::disconnectFromBus(QStringLiteral("server"));
+  d.ShowStatusNotification(Sj("レースデータの自動取得"), "x", 10);
+  d.ShowNotification(Sj("新着開催情報"), "y", {}, BalloonIcon::Information, 10);
+  EXPECT_TRUE(WaitFor([&] { return d.NotificationsPending() == 0; }));
+  EXPECT_EQ(notShown, 1);
+}
+
 TEST_F(NotificationBus, ASlowServiceNeverBlocksTheWindow) {
   server->delayMs = 1500;
   QtDesktop d;

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,6 +27,7 @@
 #include "app/AutoWatch.h"
 #include "app/Main.h"
 #include "app/Translations.h"
+#include "app/TrayState.h"
 #include "base/SettingsKeys.h"
 #include "base/Widgets.h"
 #include "changes/ChangeWatch.h"
@@ -227,6 +229,44 @@ bool MarkFavourites(TMainForm& form) {
   return true;
 }
 
+// The tray icon in its four states as a panel shows it: at 16 and 24 pixels on a light and on a
+// dark panel, with what each state means.
+void GrabTrayStates() {
+  QWidget sheet;
+  sheet.setWindowTitle(QStringLiteral("Tavolen"));
+  auto* grid = new QGridLayout(&sheet);
+  grid->setContentsMargins(10, 10, 10, 10);
+  grid->setHorizontalSpacing(0);
+  grid->setVerticalSpacing(4);
+  const struct {
+    TrayState state;
+    const char* meaning;
+  } rows[] = {
+      {TrayState::Watching, "今日の開催を監視しています"},
+      {TrayState::NothingToWatch, "監視するものがありません（本日の開催なし・日付が未選択）"},
+      {TrayState::WaitingOnWindow, "JV-Linkの画面で応答を待っています"},
+      {TrayState::Failing, "エラー（理由はトレイのヒントとステータスバーに表示）"},
+  };
+  int row = 0;
+  for (const auto& r : rows) {
+    int column = 0;
+    for (const char* panel : {"#f0f0f0", "#2b2b2b"}) {
+      for (int size : {16, 24}) {
+        auto* icon = new QLabel(&sheet);
+        icon->setPixmap(TrayIcon(r.state).pixmap(QSize(size, size), 1.0));
+        icon->setAlignment(Qt::AlignCenter);
+        icon->setFixedSize(34, 30);
+        icon->setStyleSheet(QStringLiteral("QLabel { background: %1; }").arg(panel));
+        grid->addWidget(icon, row, column++);
+      }
+    }
+    auto* text = new QLabel(Qs(Sj(r.meaning)), &sheet);
+    text->setContentsMargins(10, 0, 0, 0);
+    grid->addWidget(text, row++, column);
+  }
+  Show(sheet, "tray-states.png");
+}
+
 // Every message box the program showed, so a run that went wrong says why.
 void ReportBoxes(const RecordingDesktop& desktop) {
   for (const auto& e : desktop.events) {
@@ -279,6 +319,8 @@ int main(int argc, char** argv) {
   THenkoForm henko(form.SettingsFile(), &desktop);
   form.SetChangeWindow(&henko);
   Show(form, "main-start.png");
+  if (!form.findChild<QPushButton*>(QStringLiteral("AutoWatchButton"))->isVisible())
+    Fail("main-start.png: the guide does not offer the automatic way");
 
   form.J1Click();
   if (Parts(form).DateCombo->count() == 0) Fail("the acquisition stored no race day");
@@ -369,6 +411,8 @@ int main(int argc, char** argv) {
     signIn->trigger();
     if (signIn->isChecked()) Fail("signin-menu.png: the entry could not be removed");
   }
+
+  GrabTrayStates();
 
   if (desktop.Count("error") > 0) Fail("the program showed an error box");
   if (!allOk) ReportBoxes(desktop);

@@ -70,6 +70,11 @@ class RecordingDesktop : public Desktop {
     events.push_back({"tip", tip, {}, BalloonIcon::None, 0});
   }
   void SetTrayMenu(QMenu* menu) override { trayMenu = menu; }
+  // Each picture the tray icon is given (a window test compares it with the state's icon).
+  std::function<void(const QIcon&)> onTrayIcon;
+  void SetTrayIcon(const QIcon& icon) override {
+    if (onTrayIcon) onTrayIcon(icon);
+  }
   bool ShowBalloon(const SjisString& title, const SjisString& text, BalloonIcon icon,
                    int timeout) override {
     events.push_back({"balloon", text, title, icon, timeout});
@@ -82,6 +87,13 @@ class RecordingDesktop : public Desktop {
     notificationMore.push_back(more);
     return ShowBalloon(title, text, icon, timeout);
   }
+  // Recorded as a balloon too; its title is kept in statusTitles.
+  bool ShowStatusNotification(const SjisString& title, const SjisString& text,
+                              int timeout) override {
+    statusTitles.push_back(title);
+    return ShowBalloon(title, text, BalloonIcon::Information, timeout);
+  }
+  std::vector<SjisString> statusTitles;
   // The tray's and the notifications' clicks: a window test sets an events object and emits
   // its signals as the desktop would.
   DesktopEvents* Events() override { return events_; }
@@ -110,6 +122,7 @@ class RecordingDesktop : public Desktop {
     soundPaths.clear();
     helpPaths.clear();
     notificationMore.clear();
+    statusTitles.clear();
   }
 
  private:
