@@ -7,7 +7,7 @@
 #       in a fresh 64-bit Wine prefix with no display (the program gets a virtual one): a
 #       silent install of an earlier version made from the same zip, with the start at sign-in;
 #       the program started from the Start menu entry's target, its files in
-#       %LOCALAPPDATA%\Tavolen; started as the Run value says (--autostart), it fetches and
+#       %LOCALAPPDATA%\Tavolen, and an install while it runs stopped; started as the Run value says (--autostart), it fetches and
 #       loads today by itself; SETUP installed over it keeps the user's files and the Run
 #       value; a silent uninstall leaves the per-user folder and removes the program, the Run
 #       value and the Start menu entry; an uninstall with /REMOVEUSERDATA removes everything.
@@ -72,17 +72,17 @@ tree_sums() {
   (cd "$1" && find . -type f ! -name ErrorLog.txt -print0 | sort -z | xargs -0 -r md5sum)
 }
 
-# run_program LABEL WINDOWS-PATH ARGS...: starts the installed program on a virtual display from
-# the per-user folder's point of view and waits until its error log in that folder shows what
-# the label asks for: "window" (its main window is up) or "signin" (today fetched and loaded,
-# no window).
+# run_program WHAT BUSY WINDOWS-PATH ARGS...: starts the installed program on a virtual display
+# and waits until its error log in the per-user folder shows what WHAT asks for: "window" (its
+# main window is up) or "signin" (today fetched and loaded, no window). BUSY, when not empty, is
+# an installer run silently while the program runs, which must end with code 3.
 run_program() {
-  local what=$1
-  shift
+  local what=$1 busy=$2
+  shift 2
   xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     set -u
-    what=$1 user=$2 run=$3
-    shift 3
+    what=$1 user=$2 run=$3 busy=$4
+    shift 4
     "$run" --display "$@" 2>"$user/../tavolen-output.txt" &
     for i in $(seq 1 60); do
       sleep 1
@@ -91,6 +91,11 @@ run_program() {
       xwininfo -root -tree | grep -q "Tavolen for JRA-VAN Data Lab." && shown=yes
       if [ "$what" = window ] && [ $shown = yes ]; then
         echo "installer check: the installed Tavolen.exe shows its main window after ${i} s"
+        [ -n "$busy" ] || exit 0
+        rc=0
+        "$run" "$busy" /S || rc=$?
+        [ $rc -eq 3 ] || { echo "installer check: an install while Tavolen runs ended with $rc, not 3" >&2; exit 1; }
+        echo "installer check: an install while Tavolen runs stops with code 3"
         exit 0
       fi
       if [ "$what" = signin ] &&
@@ -104,7 +109,7 @@ run_program() {
     iconv -f CP932 -t UTF-8 "$user/ErrorLog.txt" >&2 || true
     cat "$user/../tavolen-output.txt" >&2
     exit 1
-  ' check "$what" "$user" "$run" "$@"
+  ' check "$what" "$user" "$run" "$busy" "$@"
   "$run" --stop
 }
 
@@ -165,7 +170,7 @@ check_installer() {
     fail "the Start menu entry names no Tavolen.exe"
   [ "${target,,}" = "${win_local,,}\\programs\\tavolen\\tavolen.exe" ] ||
     fail "the Start menu entry starts $target"
-  run_program window "$target"
+  run_program window "$setup" "$target"
   [ -d "$user/Data" ] && [ -s "$user/ErrorLog.txt" ] || fail "no Data or ErrorLog.txt in %LOCALAPPDATA%\\Tavolen"
   for f in ErrorLog.txt Tavolen.ini Data; do
     [ ! -e "$install/$f" ] || fail "the installed program wrote $f beside itself"
@@ -177,7 +182,7 @@ check_installer() {
   rm -f "$user/ErrorLog.txt"
   # shellcheck disable=SC2086
   eval "set -- $(sed 's/\\/\\\\/g' <<<"$command")"
-  run_program signin "$@"
+  run_program signin "" "$@"
   grep -q "ログイン時の起動：タスクトレイで常駐します" "$local_unix/tavolen-output.txt" ||
     fail "started at sign-in, Tavolen.exe did not say it stays in the tray"
   [ -n "$(ls -A "$user/Data")" ] || fail "no race data in %LOCALAPPDATA%\\Tavolen\\Data"
