@@ -244,7 +244,7 @@ Section "un.Tavolen 本体" UnSecProgram
   DeleteRegKey HKCU "${UNINST_KEY}"
 SectionEnd
 
-Section /o "un.設定・お気に入り・レースデータも削除する（%LOCALAPPDATA%\Tavolen）" UnSecUserData
+Section /o "un.設定・お気に入り・レースデータも削除する" UnSecUserData
   RMDir /r "${USER_FOLDER}"
   RMDir /r "${STANDIN_FOLDER}"
 SectionEnd
