@@ -40,7 +40,8 @@ zip=$(scripts/package-windows.sh)
 scripts/package-windows.sh --check "$zip"
 # The installer made from the same files: installed, started, upgraded and uninstalled silently
 # in a fresh prefix.
-scripts/installer-windows.sh --check "$zip" "$(scripts/installer-windows.sh "$zip")"
+setup=$(scripts/installer-windows.sh "$zip")
+scripts/installer-windows.sh --check "$zip" "$setup"
 # The package built from it ships both bridges; the bridge tests run both under Wine.
 scripts/build.sh build -DTAVOLEN_WERROR=ON -DTAVOLEN_WIN64_BUILD="$root/build-win64" \
   -DTAVOLEN_WIN32_BUILD="$root/build-win32" \
