@@ -79,7 +79,9 @@ Var SignInWasOn  ; the Run value named this install before the installer ran
 !define MUI_FINISHPAGE_SHOWREADME ""
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "ログイン時に起動する"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
-!define MUI_FINISHPAGE_SHOWREADME_FUNCTION SignInOn
+; The box is read in FinishLeave, before the program is started, so that a program started
+; here already finds the automatic watch on; MUI's own call for the box does nothing more.
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION SignInChosen
 !define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishShow
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE FinishLeave
 !insertmacro MUI_PAGE_FINISH
@@ -156,9 +158,14 @@ FunctionEnd
 
 Function FinishLeave
   ${NSD_GetState} $mui.FinishPage.ShowReadme $0
-  ${If} $0 != ${BST_CHECKED}
+  ${If} $0 == ${BST_CHECKED}
+    Call SignInOn
+  ${Else}
     Call SignInOff
   ${EndIf}
+FunctionEnd
+
+Function SignInChosen
 FunctionEnd
 
 
