@@ -129,7 +129,7 @@ check_installer() {
 
   # The prefix's user folders, on both sides.
   local profile local_unix
-  profile=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -1)
+  profile=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | sed -n 1p)
   local_unix=$profile/AppData/Local
   local user_name win_local
   user_name=$(basename "$profile")
@@ -166,8 +166,11 @@ check_installer() {
 
   # 2. Started from the Start menu entry's target: the per-user folder, nothing beside itself.
   local target
-  target=$(strings -a "$startmenu" | grep -i -m1 '^[A-Z]:\\.*\\Tavolen\.exe$') ||
-    fail "the Start menu entry names no Tavolen.exe"
+  # The link's own path (LocalBasePath) is plain text in it; every line is read, so that the
+  # pipe never closes early under pipefail.
+  target=$(strings -a "$startmenu" | sed -n '/^[A-Za-z]:\\.*\\[Tt]avolen\.exe$/p')
+  target=${target%%$'\n'*}
+  [ -n "$target" ] || fail "the Start menu entry names no Tavolen.exe"
   [ "${target,,}" = "${win_local,,}\\programs\\tavolen\\tavolen.exe" ] ||
     fail "the Start menu entry starts $target"
   run_program window "$setup" "$target"
