@@ -4,19 +4,33 @@
 
 namespace tavolen {
 
+const char* UserFolderName(FolderRules rules) {
+  return rules == FolderRules::Windows ? "Tavolen" : "tavolen";
+}
+
 std::optional<AppFolders> ChooseAppFolders(const LayoutInputs& in) {
   if (in.exeFolderWritable && !in.installedMarker)
     return AppFolders{FolderLayout::Portable, in.exeFolder, in.exeFolder};
   fs::path dataHome;
-  // A relative $XDG_DATA_HOME is invalid and ignored, as the base directory rules say.
-  if (!in.xdgDataHome.empty() && Utf8Path(in.xdgDataHome).is_absolute())
-    dataHome = Utf8Path(in.xdgDataHome);
+  // A relative setting is invalid and ignored, as the base directory rules say; the home
+  // folder's default place is taken instead.
+  if (!in.dataHome.empty() && Utf8Path(in.dataHome).is_absolute())
+    dataHome = Utf8Path(in.dataHome);
   else if (!in.home.empty() && Utf8Path(in.home).is_absolute())
-    dataHome = Utf8Path(in.home) / ".local" / "share";
+    dataHome = in.rules == FolderRules::Windows ? Utf8Path(in.home) / "AppData" / "Local"
+                                                : Utf8Path(in.home) / ".local" / "share";
   else
     return std::nullopt;
-  return AppFolders{FolderLayout::Installed, (dataHome / kUserFolderName).lexically_normal(),
-                    in.shareFolder};
+  return AppFolders{FolderLayout::Installed,
+                    (dataHome / UserFolderName(in.rules)).lexically_normal(), in.shareFolder};
+}
+
+std::string NoUserFolderText(FolderRules rules) {
+  return rules == FolderRules::Windows
+             ? "データを置くフォルダが決められません。\n環境変数 LOCALAPPDATA か USERPROFILE "
+               "を設定してください。"
+             : "データを置くフォルダが決められません。\n環境変数 HOME か XDG_DATA_HOME "
+               "を設定してください。";
 }
 
 LayoutInputs ReadLayoutInputs(const fs::path& exeFolder, const fs::path& shareFromBin) {
@@ -26,7 +40,7 @@ LayoutInputs ReadLayoutInputs(const fs::path& exeFolder, const fs::path& shareFr
   in.exeFolderWritable = FolderWritable(exeFolder);
   std::error_code ec;
   in.installedMarker = fs::is_regular_file(in.shareFolder / kInstalledMarker, ec);
-  in.xdgDataHome = UserDataHomeSetting();
+  in.dataHome = UserDataHomeSetting();
   in.home = Utf8Text(HomeFolder());
   return in;
 }

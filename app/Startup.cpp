@@ -105,9 +105,7 @@ std::optional<AppFolders> SetUpAppFolders(const fs::path& exeFolder, const fs::p
   const std::optional<AppFolders> folders =
       ChooseAppFolders(ReadLayoutInputs(exeFolder, shareFromBin));
   if (!folders) {
-    const SjisString text =
-        Sj("データを置くフォルダが決められません。\n環境変数 HOME か XDG_DATA_HOME "
-           "を設定してください。");
+    const SjisString text = Sj(NoUserFolderText(kSystemFolderRules));
     Note(text);
     desktop.ErrorBox(text);
     return std::nullopt;

@@ -17,7 +17,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-ipafont-gothic xvfb x11-apps imagemagick
   file dpkg-dev desktop-file-utils appstream dbus
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 nsis
   ccache qt6-base-dev-tools locales xz-utils
 )
 # 32-bit Wine runs the 32-bit JV-Link bridge that users of JV-Link 4.x run. Its libraries must

@@ -36,7 +36,12 @@ scripts/build-windows.sh all
 (cd build-win64-qt && ctest -L qt --output-on-failure \
   -R 'tavolen_(acquire_ui|standin_ui|acquire_standin|changes_ui|changes_app|racecard_grid|mainracecard|app|raceday)_tests')
 # The zip users download: unpacked into a fresh prefix, it starts and runs the demo race day.
-scripts/package-windows.sh --check "$(scripts/package-windows.sh)"
+zip=$(scripts/package-windows.sh)
+scripts/package-windows.sh --check "$zip"
+# The installer made from the same files: installed, started, upgraded and uninstalled silently
+# in a fresh prefix.
+setup=$(scripts/installer-windows.sh "$zip")
+scripts/installer-windows.sh --check "$zip" "$setup"
 # The package built from it ships both bridges; the bridge tests run both under Wine.
 scripts/build.sh build -DTAVOLEN_WERROR=ON -DTAVOLEN_WIN64_BUILD="$root/build-win64" \
   -DTAVOLEN_WIN32_BUILD="$root/build-win32" \

@@ -9,6 +9,8 @@
 #   wine-run.sh --init                  make a fresh prefix (the first run takes ~15 s)
 #   wine-run.sh --japanese-fonts        map the Japanese Windows fonts ("ＭＳ ゴシック", "MS UI
 #                                       Gothic"...) to IPAGothic in the prefix
+#   wine-run.sh --wait                  wait until the prefix's programs have ended (an
+#                                       uninstaller that goes on in a copy of itself)
 #   wine-run.sh --stop                  stop the prefix's programs and wineserver
 #   wine-run.sh --done                  stop the prefix's wineserver and remove the prefix
 set -euo pipefail
@@ -22,7 +24,9 @@ if [ "${1:-}" = "--display" ]; then
   display=${DISPLAY:-}
   shift
 fi
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=$display
+# Without Mono, Gecko and the menu builder: a program's shortcuts stay inside the prefix instead
+# of becoming menu entries and icons in the real home folder.
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" DISPLAY=$display
 if [ -n "${TAVOLEN_WINE_DLLPATH:-}" ]; then
   winepath=""
   IFS=: read -ra dirs <<<"$TAVOLEN_WINE_DLLPATH"
@@ -37,6 +41,11 @@ case ${1:-} in
     "$wine" wineboot --init >/dev/null 2>&1
     "$server" -w  # the registry is written when the server ends
     [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-run.sh: wineboot made no prefix" >&2; exit 1; }
+    # Wine links the profile's Desktop, Documents... to the real home folder; a throwaway prefix
+    # gets folders of its own, so that what a program puts there stays in the prefix.
+    find "$WINEPREFIX/drive_c/users" -mindepth 2 -maxdepth 2 -type l | while IFS= read -r link; do
+      rm "$link" && mkdir "$link"
+    done
     ;;
   --japanese-fonts)
     [ -d "$WINEPREFIX" ] || { echo "wine-run.sh: no prefix at $WINEPREFIX (run --init)" >&2; exit 2; }
@@ -51,6 +60,9 @@ case ${1:-} in
     } | { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE; } >"$reg"  # UTF-16 with its mark
     "$wine" regedit /S 'C:\japanese-fonts.reg' >/dev/null 2>&1
     "$server" -w
+    ;;
+  --wait)
+    "$server" -w 2>/dev/null || true
     ;;
   --stop)
     "$server" -k 2>/dev/null || true

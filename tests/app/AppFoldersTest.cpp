@@ -24,11 +24,12 @@ using testsupport::WriteFileBytes;
 
 LayoutInputs Inputs(bool writable, bool marker, std::string xdg, std::string home) {
   LayoutInputs in;
+  in.rules = FolderRules::Xdg;
   in.exeFolder = "/opt/tavolen/bin";
   in.shareFolder = "/opt/tavolen/share/tavolen";
   in.exeFolderWritable = writable;
   in.installedMarker = marker;
-  in.xdgDataHome = std::move(xdg);
+  in.dataHome = std::move(xdg);
   in.home = std::move(home);
   return in;
 }
@@ -72,6 +73,45 @@ TEST(FolderLayoutChoice, WithoutAUsableXdgDataHomeTheHomeFolderDecides) {
   EXPECT_TRUE(ChooseAppFolders(Inputs(true, false, "", "")));
 }
 
+// The Windows rules, decided here with the paths of this system: the installer's marker lies
+// beside Tavolen.exe (its share folder is its own folder), the user's files go to
+// %LOCALAPPDATA%\Tavolen. The same decision runs in the Windows program (AppFoldersWin32Test).
+LayoutInputs WindowsInputs(bool writable, bool marker, std::string localAppData,
+                           std::string profile) {
+  LayoutInputs in;
+  in.rules = FolderRules::Windows;
+  in.exeFolder = "/Users/u/AppData/Local/Programs/Tavolen";
+  in.shareFolder = in.exeFolder;
+  in.exeFolderWritable = writable;
+  in.installedMarker = marker;
+  in.dataHome = std::move(localAppData);
+  in.home = std::move(profile);
+  return in;
+}
+
+TEST(FolderLayoutChoice, OnWindowsTheInstallersMarkerOrAFolderNotWritableMeansLocalAppData) {
+  const fs::path program = "/Users/u/AppData/Local/Programs/Tavolen";
+  // The zip unpacked anywhere the user may write: everything beside Tavolen.exe.
+  ExpectLayout(WindowsInputs(true, false, "/Users/u/AppData/Local", "/Users/u"),
+               FolderLayout::Portable, program, program);
+  // Installed by the installer (the folder is the user's own, so writable), or unpacked under
+  // Program Files: the per-user folder, and the program's own files from its folder.
+  for (auto [writable, marker] : {std::pair{true, true}, {false, false}, {false, true}}) {
+    SCOPED_TRACE(::testing::Message() << "writable " << writable << ", marker " << marker);
+    ExpectLayout(WindowsInputs(writable, marker, "/Users/u/AppData/Local", "/Users/u"),
+                 FolderLayout::Installed, "/Users/u/AppData/Local/Tavolen", program);
+  }
+  // Without %LOCALAPPDATA% the profile's own local folder; never the XDG places.
+  EXPECT_EQ(ChooseAppFolders(WindowsInputs(true, true, "", "/Users/u"))->appFolder,
+            "/Users/u/AppData/Local/Tavolen");
+  EXPECT_EQ(ChooseAppFolders(WindowsInputs(true, true, "relative", "/Users/u"))->appFolder,
+            "/Users/u/AppData/Local/Tavolen");
+  EXPECT_FALSE(ChooseAppFolders(WindowsInputs(true, true, "", "")));
+  // The message names the variables of the system that lacks them.
+  EXPECT_NE(NoUserFolderText(FolderRules::Windows).find("LOCALAPPDATA"), std::string::npos);
+  EXPECT_NE(NoUserFolderText(FolderRules::Xdg).find("XDG_DATA_HOME"), std::string::npos);
+}
+
 // Sets an environment variable for one test and puts the old value back.
 struct EnvVar {
   std::string name;
@@ -101,7 +141,7 @@ TEST(FolderLayoutInputs, AreReadFromTheInstallTreeAndTheEnvironment) {
   EXPECT_EQ(in.shareFolder, prefix / "share" / "tavolen");
   EXPECT_FALSE(in.installedMarker);
   EXPECT_TRUE(in.exeFolderWritable);
-  EXPECT_EQ(in.xdgDataHome, (prefix / "user").string());
+  EXPECT_EQ(in.dataHome, (prefix / "user").string());
   EXPECT_EQ(ChooseAppFolders(in)->layout, FolderLayout::Portable);
 
   WriteFileBytes(prefix / "share" / "tavolen" / kInstalledMarker, "installed\n");

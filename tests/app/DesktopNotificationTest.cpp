@@ -239,7 +239,8 @@ TEST_F(NotificationBus, ASlowServiceNeverBlocksTheWindow) {
   d.SetNotificationBus(QDBusConnection::connectToBus(address, QStringLiteral("client")));
   const auto started = std::chrono::steady_clock::now();
   EXPECT_TRUE(d.ShowBalloon(Sj("新着開催情報"), "x", BalloonIcon::Information, 10));
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
+  // Well below the service's 1.5 s, with room for a loaded machine under the sanitizers.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
   EXPECT_EQ(d.NotificationsPending(), 1);
   EXPECT_TRUE(WaitFor([&] { return d.NotificationsPending() == 0; }));
   std::lock_guard lock(server->mutex);

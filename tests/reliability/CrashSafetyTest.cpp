@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <random>
@@ -141,14 +142,15 @@ struct DriverRun {
   uint64_t completed = 0;  // the last count the driver reported
   bool killed = false;
   int exitCode = 0;
-  bool ready = false;  // the driver got as far as its first write
+  bool ready = false;           // the driver got as far as its first write
+  long long awaitedMicros = 0;  // from its first write to the last awaited report
 };
 
-// Starts the driver from index `first`, kills it after `delay` and returns what it reported.
-// A negative delay lets it run to its end.
+// Starts the driver from index `first`; once it is ready and has reported `reports` operations,
+// waits `delay`, kills it and returns what it reported. A negative delay lets it run to its end.
 // A limit above 0 ends the run after that many operations.
 DriverRun RunAndKill(const fs::path& app, const char* stream, uint64_t seed, uint64_t first,
-                     std::chrono::microseconds delay, uint64_t limit = 0) {
+                     std::chrono::microseconds delay, uint64_t limit = 0, int reports = 0) {
   int fds[2];
   if (pipe(fds) != 0) return {first, false, -1};
   const std::string seedText = std::to_string(seed), firstText = std::to_string(first);
@@ -167,15 +169,27 @@ DriverRun RunAndKill(const fs::path& app, const char* stream, uint64_t seed, uin
     _exit(127);
   }
   close(fds[1]);
-  // The delay counts from the driver's first write on.
+  // The delay counts from the driver's first write on, or from the last awaited report.
   std::string out;
   char buf[4096];
   ssize_t n;
-  while (out.find("ready\n") == std::string::npos) {
+  const auto reportsSeen = [&out] {
+    const size_t ready = out.find("ready\n");
+    if (ready == std::string::npos) return -1;
+    return static_cast<int>(
+        std::count(out.begin() + static_cast<long>(ready) + 6, out.end(), '\n'));
+  };
+  std::chrono::steady_clock::time_point readyAt;
+  while (reportsSeen() < reports) {
     pollfd p{fds[0], POLLIN, 0};
     if (poll(&p, 1, 10000) <= 0 || (n = read(fds[0], buf, sizeof buf)) <= 0) break;
+    const bool wasReady = reportsSeen() >= 0;
     out.append(buf, static_cast<size_t>(n));
+    if (!wasReady && reportsSeen() >= 0) readyAt = std::chrono::steady_clock::now();
   }
+  const long long awaited = std::chrono::duration_cast<std::chrono::microseconds>(
+                                std::chrono::steady_clock::now() - readyAt)
+                                .count();
   if (delay.count() >= 0) {
     std::this_thread::sleep_for(delay);
     kill(pid, SIGKILL);
@@ -187,6 +201,7 @@ DriverRun RunAndKill(const fs::path& app, const char* stream, uint64_t seed, uin
 
   DriverRun run{first, WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL,
                 WIFEXITED(status) ? WEXITSTATUS(status) : 0};
+  run.awaitedMicros = awaited;
   // The last whole line after "ready" is the last completed count.
   const size_t ready = out.find("ready\n");
   run.ready = ready != std::string::npos;
@@ -218,14 +233,26 @@ void KillAgainAndAgain(CrashStream stream, uint64_t defaultKills) {
   uint64_t next = 0;     // the first operation of the next run
   uint64_t modelAt = 0;  // operations applied to the model folder
   int tempKills = 0, removedTemps = 0, unreported = 0;
+  // How long an operation took so far, measured between the driver's reports.
+  long long measuredMicros = 0, measuredOps = 0;
   const auto started = std::chrono::steady_clock::now();
   for (uint64_t k = 0; k < kills; ++k) {
     SCOPED_TRACE("kill " + std::to_string(k) + " after operation " + std::to_string(next));
-    const auto delay = std::chrono::microseconds(random() % 30001);
-    const DriverRun run = RunAndKill(victim, streamName, seed, next, delay);
+    // The kill follows the driver's progress, so that it falls among the operations on a fast
+    // machine and a slow one alike: after 0 to 3 reported operations, at a random moment of
+    // the next one (up to twice the mean time an operation has taken here so far).
+    const int reports = static_cast<int>(random() % 4);
+    const long long mean = measuredOps ? measuredMicros / measuredOps : 1000;
+    const auto delay = std::chrono::microseconds(random() % static_cast<uint64_t>(2 * mean + 1));
+    const DriverRun run = RunAndKill(victim, streamName, seed, next, delay, 0, reports);
     ASSERT_TRUE(run.killed) << "the driver ended by itself, code " << run.exitCode;
     ASSERT_TRUE(run.ready) << "the driver did not start";
-    ASSERT_GE(run.completed, next);
+    ASSERT_GE(run.completed, next + static_cast<uint64_t>(reports))
+        << "the driver was killed before the operations it reported";
+    if (reports > 0) {
+      measuredMicros += run.awaitedMicros;
+      measuredOps += reports;
+    }
 
     const Snapshot killed = TakeSnapshot(victim);
     const std::vector<std::string> problems = ShapeProblems(victim, killed);
@@ -260,15 +287,12 @@ void KillAgainAndAgain(CrashStream stream, uint64_t defaultKills) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::printf(
-      "%llu kills in %.1f s, %llu operations completed; %d kills left a temporary file (%d "
-      "removed at restart), %d kills fell after a write and before its report; no file torn or "
-      "lost\n",
+      "%llu kills in %.1f s, %llu operations completed (%.2f ms each); %d kills left a "
+      "temporary file (%d removed at restart), %d kills fell after a write and before its "
+      "report; no file torn or lost\n",
       static_cast<unsigned long long>(kills), seconds, static_cast<unsigned long long>(next),
-      tempKills, removedTemps, unreported);
-  // The kills fell among the operations, not only before the first: on average at least one
-  // operation every other run (a sanitizer build on a loaded machine, whose mixed operations
-  // take longer than the 30 ms a kill waits at most, has done 0.8 a run).
-  EXPECT_GT(next, kills / 2) << "the driver hardly ran between kills";
+      measuredOps ? measuredMicros / 1000.0 / static_cast<double>(measuredOps) : 0.0, tempKills,
+      removedTemps, unreported);
 }
 
 // The files of the logic stream's application folder without the stand-in's own folder.

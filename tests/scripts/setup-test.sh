@@ -124,7 +124,7 @@ everything() {
     libbenchmark-dev qt6-base-dev qt6-multimedia-dev qt6-translations-l10n libgl-dev clang \
     libclang-rt-14-dev fonts-ipafont-gothic xvfb x11-apps imagemagick file dpkg-dev \
     desktop-file-utils appstream dbus g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine \
-    wine64 ccache qt6-base-dev-tools locales xz-utils "$@" >"$work/$1/installed"
+    wine64 nsis ccache qt6-base-dev-tools locales xz-utils "$@" >"$work/$1/installed"
 }
 everything done wine32:i386
 run done FAKE_UPDATE_FAILS=99
