@@ -115,7 +115,7 @@ void AcquisitionSession::Guarded(F&& handler) {
     try {
       CloseStep();
     } catch (const JVLinkFailure&) {
-      state_.sessionOpen = false;
+      MarkSession(false);
       view_.SetBusyCursor(false);
     }
   }
@@ -152,7 +152,7 @@ void AcquisitionSession::StartSession() {
   std::u16string stamp;
   const int r = jvlink_.JVOpen(u"RACE", Wide(fromTime), 2, readCount_, downloadCount_, stamp);
   lastFileTimestamp_ = Utf16ToSjis(stamp);
-  if (r == 0) state_.sessionOpen = true;
+  if (r == 0) MarkSession(true);
 
   if (r == -1) {
     Fail(noData);
@@ -183,9 +183,9 @@ void AcquisitionSession::StartSession() {
   const SjisString sessionStamp = lastFileTimestamp_;
   const ReadEnd end = ReadAndStore();
   CloseStep();
-  // After a failed store the records after it were not kept; moving the start time past them
-  // would hide them from the next session.
-  if (end != ReadEnd::StoreFailed) SaveLastTime(sessionStamp);
+  // After a failed store or a read that broke off, the records after it were not kept; moving
+  // the start time past them would hide them from the next session.
+  if (end != ReadEnd::StoreFailed && end != ReadEnd::ReadFailed) SaveLastTime(sessionStamp);
 }
 
 void AcquisitionSession::Tick() {
@@ -228,6 +228,19 @@ void AcquisitionSession::Cancel() {
   ShowProgress(cancelled);
 }
 
+void AcquisitionSession::Abandon() {
+  view_.StopStatusTimer();
+  if (!state_.sessionOpen) return;
+  state_.CancelFlag = 1;
+  try {
+    jvlink_.JVCancel();
+    if (!Reading()) CloseStep();
+  } catch (const JVLinkFailure&) {
+    MarkSession(false);
+    view_.SetBusyCursor(false);
+  }
+}
+
 void AcquisitionSession::JVLinkSettings() {
   static const SjisString uiError = Sj("JVSetUIPropertiesエラー：");
   int c = 0;
@@ -243,10 +256,19 @@ void AcquisitionSession::JVLinkSettings() {
 void AcquisitionSession::CloseStep() {
   static const SjisString closeError = Sj("JVCloseエラー:");
   const int c = jvlink_.JVClose();
-  state_.sessionOpen = false;
+  MarkSession(false);
   view_.SetBusyCursor(false);
   desktop_.Beep();
   if (c != 0) desktop_.InformationBox(closeError + JVResultMessage("JVClose", c));
+}
+
+void AcquisitionSession::MarkSession(bool open) {
+  state_.sessionOpen = open;
+  if (!state_.owner) return;
+  if (open)
+    state_.owner->Opened(user_);
+  else
+    state_.owner->Closed(user_);
 }
 
 void AcquisitionSession::SaveLastTime(const SjisString& stamp) {

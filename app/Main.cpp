@@ -707,7 +707,13 @@ int TMainForm::RunModal(QDialog& dialog) {
 void TMainForm::SetUpWatch() {
   watch_ = new ChangeWatch(JVLink1, DataFolder(), errorLog_, desktop_, clock_, this,
                            IniGT1.Read(Settings::ChangeEvents));
-  watch_->SetSessionHeldElsewhere([this] { return AcquisitionHoldsSession(); });
+  acquisition_.owner = &sessionOwner_;
+  watch_->SetSessionOwner(&sessionOwner_);
+  // While the automation runs, a JV-Link that needs its JVInit again (lost with its bridge)
+  // holds the checks back until the automation's JVInit step has made it.
+  watch_->SetSessionHeldElsewhere([this] {
+    return AcquisitionHoldsSession() || (autoWatch_ && autoWatch_->Enabled() && !jvInitDone_);
+  });
   watch_->SetNotifyChoice(ReadNotifyChoice(IniGT1));
   new DeferredJVInit(*this, *watch_);
   WatchLabel = new QLabel(this);
@@ -748,8 +754,14 @@ void TMainForm::SetUpWatch() {
     // The status line says it too, so a notification nobody could show loses nothing.
     desktop_.ShowBalloon(Sj("開催日が変わりました"), text, BalloonIcon::Information, 10);
   });
-  connect(DateCombo, &QComboBox::currentTextChanged, this,
-          [this](const QString& text) { watch_->SetShownDate(SjisOf(text)); });
+  connect(DateCombo, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+    if (WatchKeepsToday()) {
+      ShowWatchStatus(watch_->State(), watch_->Detail());
+      return;
+    }
+    watch_->SetShownDate(SjisOf(text));
+  });
+  connect(watch_, &ChangeWatch::jvLinkLost, this, [this] { jvInitDone_ = false; });
   // A click on a notification opens the change window; one that could not be shown after all
   // brings the change window forward instead.
   if (DesktopEvents* events = desktop_.Events()) {
@@ -761,9 +773,16 @@ void TMainForm::SetUpWatch() {
 }
 
 void TMainForm::ShowWatchStatus(const SjisString& state, const SjisString& detail) {
-  WatchLabel->setText(Qs(state));
+  SjisString date = SjisOf(DateCombo->currentText());
+  // The automation watches today also while another date is shown: the status line says so
+  // and the tray tip names the day watched.
+  if (WatchKeepsToday() && watch_->WatchedDate() != date) {
+    date = watch_->WatchedDate();
+    WatchLabel->setText(Qs(date + Sj("を監視中　") + state));
+  } else {
+    WatchLabel->setText(Qs(state));
+  }
   WatchDetailLabel->setText(Qs(detail));
-  const SjisString date = SjisOf(DateCombo->currentText());
   const SjisString automatic = autoWatch_ ? autoWatch_->Status() : SjisString();
   if (date.empty() && automatic.empty()) return;
   SjisString tip = date.empty() ? SjisString(kCaption) : MeetingTrayTip(date);
@@ -774,6 +793,12 @@ void TMainForm::ShowWatchStatus(const SjisString& state, const SjisString& detai
 }
 
 void TMainForm::TellWatchTheDay() {
+  if (WatchKeepsToday() && SjisOf(DateCombo->currentText()) != watch_->WatchedDate()) {
+    // Another date on the screen: the card shows it, the watch stays with today.
+    MarkFavourites();
+    ShowWatchStatus(watch_->State(), watch_->Detail());
+    return;
+  }
   WatchedDay day;
   day.dateKey = SjisOf(DateCombo->currentText());
   day.raceFile = meeting_.selectedRaceFile;
