@@ -183,9 +183,12 @@ void AcquisitionSession::StartSession() {
   const SjisString sessionStamp = lastFileTimestamp_;
   const ReadEnd end = ReadAndStore();
   CloseStep();
-  // After a failed store or a read that broke off, the records after it were not kept; moving
-  // the start time past them would hide them from the next session.
-  if (end != ReadEnd::StoreFailed && end != ReadEnd::ReadFailed) SaveLastTime(sessionStamp);
+  // After a failed store the records after it were not kept; moving the start time past them
+  // would hide them from the next session. The same holds after a read that broke off: the
+  // automation, which nobody watches, keeps the start time then and fetches again; the window
+  // keeps its behaviour, its user has seen the error.
+  const bool brokeOff = end == ReadEnd::ReadFailed && user_ == SessionUser::Automation;
+  if (end != ReadEnd::StoreFailed && !brokeOff) SaveLastTime(sessionStamp);
 }
 
 void AcquisitionSession::Tick() {

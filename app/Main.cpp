@@ -819,7 +819,9 @@ bool TMainForm::LoadDayByItself(const SjisString& dateKey) {
   }
   DateCombo->setCurrentIndex(at);
   loadingByItself_ = true;
+  view_->SetUnattended(autoWatch_ && autoWatch_->Enabled());
   DateComboChange();  // loads the day, restarts the check timer, shows its first race
+  view_->SetUnattended(false);
   loadingByItself_ = false;
   return meeting_.loadSucceeded;
 }

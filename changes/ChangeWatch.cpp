@@ -245,10 +245,17 @@ bool ChangeWatch::FollowDateChange() {
     watchedDay_ = today;
     return true;
   }
-  // The automation follows the date itself and gives the watch the new day.
-  if (daysByItself_) return !(!day_.dateKey.empty() && day_.dateKey == watchedDay_);
   // Only a day that was being watched as today moves on with the date.
   if (day_.dateKey.empty() || day_.dateKey != watchedDay_) return true;
+  if (daysByItself_) {
+    // The automation follows the date and gives the watch the new day (SetDay): the finished
+    // day is checked no more, and nothing is asked of the window.
+    if (missingDayTold_ != today) {
+      missingDayTold_ = today;
+      UpdateStatus();
+    }
+    return false;
+  }
   if (FileExists(dataFolder_ / SjisPath(DateFileName(today, kDayFileSuffix)))) {
     emit dayArrived(today);  // the window loads the day and calls SetDay
     if (day_.dateKey == today) {
