@@ -16,9 +16,9 @@
 #include <array>
 
 #include "app/About.h"
-#include "app/AutoWatch.h"
 #include "app/ProgramIcon.h"
-#include "app/SignInItems.h"
+#include "automation/AutoWatch.h"
+#include "automation/SignInItems.h"
 #include "base/DesktopEvents.h"
 #include "base/FailureText.h"
 #include "base/Widgets.h"

@@ -46,7 +46,7 @@
 
 #include "acquire/AcquisitionSession.h"
 #include "app/AppFolders.h"
-#include "app/Autostart.h"
+#include "automation/Autostart.h"
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
 #include "base/Favourites.h"
@@ -131,7 +131,7 @@ class TMainForm : public QMainWindow {
   // The acquisition's cancel flag and session state, shared with the acquisition window.
   AcquisitionState& acquisition() { return acquisition_; }
   // "開催日を自動で監視する" (File menu and tray menu): stores its check mark and switches the
-  // automation (app/AutoWatch.h) on or off.
+  // automation (automation/AutoWatch.h) on or off.
   void AutoWatchItemClick();
   void HelpContentsItemClick();
   void SpeedButton6Click();  // version box with the version text

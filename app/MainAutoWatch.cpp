@@ -1,7 +1,7 @@
 // The automation's wiring in the main window: what it may ask of the window, its status in the
 // status line and the tray tip, and its menu item.
-#include "app/AutoWatch.h"
 #include "app/Main.h"
+#include "automation/AutoWatch.h"
 #include "base/CheckInterval.h"
 #include "base/FailureText.h"
 #include "base/SettingsKeys.h"

@@ -10,7 +10,7 @@
 #include <map>
 #include <thread>
 
-#include "app/AutoWatch.h"
+#include "automation/AutoWatch.h"
 #include "base/IniFile.h"
 #include "jvlink/KeibaFunc.h"
 #include "tests/support/MainWindow.h"

@@ -23,9 +23,9 @@
 
 #include "acquire/GetDataUnit.h"
 #include "app/About.h"
-#include "app/AutoWatch.h"
 #include "app/Main.h"
 #include "app/Translations.h"
+#include "automation/AutoWatch.h"
 #include "base/SettingsKeys.h"
 #include "base/Widgets.h"
 #include "changes/ChangeWatch.h"

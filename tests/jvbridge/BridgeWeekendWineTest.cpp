@@ -17,8 +17,8 @@
 
 #include <signal.h>
 
-#include "app/AutoWatch.h"
 #include "app/Main.h"
+#include "automation/AutoWatch.h"
 #include "changes/AnnouncementMemory.h"
 #include "changes/ChangeEvaluation.h"
 #include "changes/henkoUnit.h"

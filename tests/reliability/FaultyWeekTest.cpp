@@ -14,8 +14,8 @@
 #include <cstdio>
 
 #include "acquire/GetDataUnit.h"
-#include "app/AutoWatch.h"
 #include "app/Main.h"
+#include "automation/AutoWatch.h"
 #include "base/SettingsKeys.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/DateFiles.h"

@@ -18,8 +18,8 @@
 #include <set>
 
 #include "acquire/GetDataUnit.h"
-#include "app/AutoWatch.h"
 #include "app/Main.h"
+#include "automation/AutoWatch.h"
 #include "base/Widgets.h"
 #include "changes/AnnouncementMemory.h"
 #include "changes/ChangeEvaluation.h"

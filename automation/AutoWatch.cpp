@@ -1,4 +1,4 @@
-#include "app/AutoWatch.h"
+#include "automation/AutoWatch.h"
 
 #include <QCoreApplication>
 #include <QTimer>
