@@ -115,7 +115,7 @@ void AcquisitionSession::Guarded(F&& handler) {
     try {
       CloseStep();
     } catch (const JVLinkFailure&) {
-      state_.sessionOpen = false;
+      MarkSession(false);
       view_.SetBusyCursor(false);
     }
   }
@@ -152,7 +152,7 @@ void AcquisitionSession::StartSession() {
   std::u16string stamp;
   const int r = jvlink_.JVOpen(u"RACE", Wide(fromTime), 2, readCount_, downloadCount_, stamp);
   lastFileTimestamp_ = Utf16ToSjis(stamp);
-  if (r == 0) state_.sessionOpen = true;
+  if (r == 0) MarkSession(true);
 
   if (r == -1) {
     Fail(noData);
@@ -184,8 +184,11 @@ void AcquisitionSession::StartSession() {
   const ReadEnd end = ReadAndStore();
   CloseStep();
   // After a failed store the records after it were not kept; moving the start time past them
-  // would hide them from the next session.
-  if (end != ReadEnd::StoreFailed) SaveLastTime(sessionStamp);
+  // would hide them from the next session. The same holds after a read that broke off: the
+  // automation, which nobody watches, keeps the start time then and fetches again; the window
+  // keeps its behaviour, its user has seen the error.
+  const bool brokeOff = end == ReadEnd::ReadFailed && user_ == SessionUser::Automation;
+  if (end != ReadEnd::StoreFailed && !brokeOff) SaveLastTime(sessionStamp);
 }
 
 void AcquisitionSession::Tick() {
@@ -228,6 +231,19 @@ void AcquisitionSession::Cancel() {
   ShowProgress(cancelled);
 }
 
+void AcquisitionSession::Abandon() {
+  view_.StopStatusTimer();
+  if (!state_.sessionOpen) return;
+  state_.CancelFlag = 1;
+  try {
+    jvlink_.JVCancel();
+    if (!Reading()) CloseStep();
+  } catch (const JVLinkFailure&) {
+    MarkSession(false);
+    view_.SetBusyCursor(false);
+  }
+}
+
 void AcquisitionSession::JVLinkSettings() {
   static const SjisString uiError = Sj("JVSetUIPropertiesエラー：");
   int c = 0;
@@ -243,10 +259,19 @@ void AcquisitionSession::JVLinkSettings() {
 void AcquisitionSession::CloseStep() {
   static const SjisString closeError = Sj("JVCloseエラー:");
   const int c = jvlink_.JVClose();
-  state_.sessionOpen = false;
+  MarkSession(false);
   view_.SetBusyCursor(false);
   desktop_.Beep();
   if (c != 0) desktop_.InformationBox(closeError + JVResultMessage("JVClose", c));
+}
+
+void AcquisitionSession::MarkSession(bool open) {
+  state_.sessionOpen = open;
+  if (!state_.owner) return;
+  if (open)
+    state_.owner->Opened(user_);
+  else
+    state_.owner->Closed(user_);
 }
 
 void AcquisitionSession::SaveLastTime(const SjisString& stamp) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "jvlink/Clock.h"
+#include "jvlink/JVSession.h"
 #include "jvlink/Sjis.h"
 
 namespace tavolen {
@@ -24,6 +25,8 @@ struct AcquisitionState {
   std::uint8_t CancelFlag = 0;
   // True from a successful JVOpen for "RACE" until the next close step of an acquisition.
   bool sessionOpen = false;
+  // The program's one owner of JV-Link's session, told of every open and close; may be null.
+  JVSessionOwner* owner = nullptr;
 };
 
 // What the session asks of its window.
@@ -76,10 +79,17 @@ class AcquisitionSession {
   void Cancel();
   // SpeedButton1: JV-Link's own settings dialog.
   void JVLinkSettings();
+  // Ends a session without asking (a download that stalled, the automation switched off, the
+  // acquisition window closed during a download): JVCancel, and JVClose unless a read loop
+  // runs, which ends at its next record and closes itself. A JV-Link that cannot be reached
+  // leaves the session marked closed. No box beyond the close step's.
+  void Abandon();
 
   // True while a record reading loop runs (the window then defers its closing).
   bool Reading() const { return readDepth_ > 0; }
   bool SessionOpen() const { return state_.sessionOpen; }
+  // Whose the session is, for the session owner: the acquisition window's unless told.
+  void SetUser(SessionUser user) { user_ = user; }
 
   int ReadCount() const { return readCount_; }
   int DownloadCount() const { return downloadCount_; }
@@ -97,6 +107,7 @@ class AcquisitionSession {
 
   ReadEnd ReadAndStore();
   void CloseStep();
+  void MarkSession(bool open);
   void SaveLastTime(const SjisString& stamp);
   // Beep, then the information box.
   void Fail(const SjisString& text);
@@ -111,6 +122,7 @@ class AcquisitionSession {
   std::filesystem::path dataDir_;
   AcquisitionState& state_;
 
+  SessionUser user_ = SessionUser::AcquisitionWindow;
   int readCount_ = 0;
   int downloadCount_ = 0;
   SjisString lastFileTimestamp_;

@@ -16,10 +16,10 @@
 #include <array>
 
 #include "app/About.h"
-#include "app/AutoWatch.h"
 #include "app/ProgramIcon.h"
-#include "app/SignInItems.h"
 #include "app/StartGuide.h"
+#include "automation/AutoWatch.h"
+#include "automation/SignInItems.h"
 #include "base/DesktopEvents.h"
 #include "base/FailureText.h"
 #include "base/Widgets.h"
@@ -682,7 +682,13 @@ int TMainForm::RunModal(QDialog& dialog) {
 void TMainForm::SetUpWatch() {
   watch_ = new ChangeWatch(JVLink1, DataFolder(), errorLog_, desktop_, clock_, this,
                            IniGT1.Read(Settings::ChangeEvents));
-  watch_->SetSessionHeldElsewhere([this] { return AcquisitionHoldsSession(); });
+  acquisition_.owner = &sessionOwner_;
+  watch_->SetSessionOwner(&sessionOwner_);
+  // While the automation runs, a JV-Link that needs its JVInit again (lost with its bridge)
+  // holds the checks back until the automation's JVInit step has made it.
+  watch_->SetSessionHeldElsewhere([this] {
+    return AcquisitionHoldsSession() || (autoWatch_ && autoWatch_->Enabled() && !jvInitDone_);
+  });
   watch_->SetNotifyChoice(ReadNotifyChoice(IniGT1));
   new DeferredJVInit(*this, *watch_);
   WatchLabel = new QLabel(this);
@@ -723,8 +729,14 @@ void TMainForm::SetUpWatch() {
     // The status line says it too, so a notification nobody could show loses nothing.
     desktop_.ShowStatusNotification(Sj("開催日が変わりました"), text, 10);
   });
-  connect(DateCombo, &QComboBox::currentTextChanged, this,
-          [this](const QString& text) { watch_->SetShownDate(SjisOf(text)); });
+  connect(DateCombo, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+    if (WatchKeepsToday()) {
+      ShowWatchStatus(watch_->State(), watch_->Detail());
+      return;
+    }
+    watch_->SetShownDate(SjisOf(text));
+  });
+  connect(watch_, &ChangeWatch::jvLinkLost, this, [this] { jvInitDone_ = false; });
   // A click on a notification of changes opens the change window; one that could not be shown
   // after all brings the change window forward instead. A click on a notification of the
   // program's state (a failure, a day without race data) brings this window, whose status line
@@ -739,12 +751,25 @@ void TMainForm::SetUpWatch() {
 }
 
 void TMainForm::ShowWatchStatus(const SjisString& state, const SjisString& detail) {
-  WatchLabel->setText(Qs(state));
+  const SjisString date = SjisOf(DateCombo->currentText());
+  // The automation watches today also while another date is shown: the status line says so
+  // and the tray tip names the day watched (DayTrayTip).
+  if (WatchKeepsToday() && watch_->WatchedDate() != date) {
+    WatchLabel->setText(Qs(watch_->WatchedDate() + Sj("を監視中　") + state));
+  } else {
+    WatchLabel->setText(Qs(state));
+  }
   WatchDetailLabel->setText(Qs(detail));
   ShowTrayState();
 }
 
 void TMainForm::TellWatchTheDay() {
+  if (WatchKeepsToday() && SjisOf(DateCombo->currentText()) != watch_->WatchedDate()) {
+    // Another date on the screen: the card shows it, the watch stays with today.
+    MarkFavourites();
+    ShowWatchStatus(watch_->State(), watch_->Detail());
+    return;
+  }
   WatchedDay day;
   day.dateKey = SjisOf(DateCombo->currentText());
   day.raceFile = meeting_.selectedRaceFile;
@@ -765,7 +790,9 @@ bool TMainForm::LoadDayByItself(const SjisString& dateKey) {
   }
   DateCombo->setCurrentIndex(at);
   loadingByItself_ = true;
+  view_->SetUnattended(autoWatch_ && autoWatch_->Enabled());
   DateComboChange();  // loads the day, restarts the check timer, shows its first race
+  view_->SetUnattended(false);
   loadingByItself_ = false;
   return meeting_.loadSucceeded;
 }

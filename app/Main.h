@@ -46,8 +46,8 @@
 
 #include "acquire/AcquisitionSession.h"
 #include "app/AppFolders.h"
-#include "app/Autostart.h"
 #include "app/TrayState.h"
+#include "automation/Autostart.h"
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
 #include "base/Favourites.h"
@@ -133,7 +133,7 @@ class TMainForm : public QMainWindow {
   // The acquisition's cancel flag and session state, shared with the acquisition window.
   AcquisitionState& acquisition() { return acquisition_; }
   // "開催日を自動で監視する" (File menu and tray menu): stores its check mark and switches the
-  // automation (app/AutoWatch.h) on or off.
+  // automation (automation/AutoWatch.h) on or off.
   void AutoWatchItemClick();
   // The guide's "自動で監視する（おすすめ）": "ログイン時に起動する" and "開催日を自動で監視する"
   // turned on, and today followed at once (MainGuide.cpp).
@@ -293,6 +293,15 @@ class TMainForm : public QMainWindow {
   void TellLoadProblem(const SjisString& text, bool errorBox);
   // The automation and its status beside the watch's (MainAutoWatch.cpp).
   void SetUpAutoWatch();
+  // The automation gives the watch a day's meeting without showing it (the user looks at
+  // another date); true when the day was loaded for the watch.
+  bool WatchDayBehindView(const SjisString& dateKey);
+  // True while the automation runs and the watch watches today: a date chosen in the date list
+  // is shown, and today stays watched.
+  bool WatchKeepsToday() const;
+  // Ends an acquisition window's session that its closed window left open, before the
+  // automation opens one of its own.
+  void EndLeftAcquisitionSession();
 
   Desktop& desktop_;
   const Clock& clock_;
@@ -318,6 +327,9 @@ class TMainForm : public QMainWindow {
   // The acquisition's cancel flag and session state outlive its window: a session left open
   // by a cancel during the download stays open until the next close step.
   AcquisitionState acquisition_;
+  // Whose JV-Link session is open: the acquisition's (window or automation) and the change
+  // fetch's tell it.
+  JVSessionOwner sessionOwner_;
   bool acquisitionWindowOpen_ = false;
   bool jvInitDone_ = false;       // a JVInit of a showing succeeded
   bool loadingByItself_ = false;  // LoadDayByItself runs: no box of the load

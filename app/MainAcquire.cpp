@@ -1,7 +1,7 @@
 // The acquisition command of the main window.
 #include "acquire/GetDataUnit.h"
-#include "app/AutoWatch.h"
 #include "app/Main.h"
+#include "automation/AutoWatch.h"
 
 namespace tavolen {
 

@@ -1,9 +1,12 @@
 // The automation's wiring in the main window: what it may ask of the window, its status in the
 // status line and the tray tip, and its menu item.
-#include "app/AutoWatch.h"
 #include "app/Main.h"
+#include "automation/AutoWatch.h"
+#include "base/CheckInterval.h"
 #include "base/FailureText.h"
+#include "base/SettingsKeys.h"
 #include "base/Widgets.h"
+#include "jvlink/DateFiles.h"
 
 namespace tavolen {
 
@@ -15,12 +18,20 @@ void TMainForm::SetUpAutoWatch() {
     return PathText(meeting_.selectedRaceFile.filename()).substr(0, 14);
   };
   hooks.jvLinkHeld = [this] {
-    return acquisitionWindowOpen_ || watch_->SessionOpen() || watch_->Fetcher().running();
+    if (acquisitionWindowOpen_) return true;
+    // Not overlapped: a session the acquisition window left open is ended first.
+    if (sessionOwner_.OpenBy(SessionUser::AcquisitionWindow)) EndLeftAcquisitionSession();
+    return sessionOwner_.Open() || watch_->SessionOpen() || watch_->Fetcher().running();
   };
   hooks.rebuildDateList = [this] {
     MakeDataListBtnClick();
     KeepLoadedDaySelected();
   };
+  hooks.initNeeded = [this] { return !jvInitDone_; };
+  hooks.checkIntervalMinutes = [this] {
+    return ClampCheckInterval(IniGT1.Read(Settings::CheckInterval));
+  };
+  hooks.watchDay = [this](const SjisString& day) { return WatchDayBehindView(day); };
   hooks.ensureInit = [this] {
     if (jvInitDone_) return 0;
     const int r = JVLink1.JVInit(Wide(std::string(kSoftwareIdPrefix) + kVersion));
@@ -40,6 +51,36 @@ void TMainForm::SetUpAutoWatch() {
     AutoWatchLabel->setVisible(!text.empty());
     ShowWatchStatus(watch_->State(), watch_->Detail());  // the tray tip
   });
+}
+
+bool TMainForm::WatchKeepsToday() const {
+  return autoWatch_ && autoWatch_->Enabled() && watch_->WatchedDate() == DateKey(clock_.Now());
+}
+
+bool TMainForm::WatchDayBehindView(const SjisString& dateKey) {
+  LoadedMeeting day;
+  if (!LoadMeeting(day, DataFolder(), dateKey).loaded()) return false;
+  WatchedDay watched;
+  watched.dateKey = dateKey;
+  watched.raceFile = day.selectedRaceFile;
+  watched.raceTable.assign(day.raceTable.begin(), day.raceTable.end());
+  watched.selectedRace = -1;  // no card of it is shown
+  watched.checkInterval = ClampCheckInterval(IniGT1.Read(Settings::CheckInterval));
+  watch_->SetDay(std::move(watched));
+  ShowWatchStatus(watch_->State(), watch_->Detail());
+  return true;
+}
+
+void TMainForm::EndLeftAcquisitionSession() {
+  // JVCancel ends a download still running in JV-Link; JVClose ends the session. A JV-Link
+  // that cannot be reached holds no session either.
+  try {
+    JVLink1.JVCancel();
+    [[maybe_unused]] const int rc = JVLink1.JVClose();
+  } catch (const JVLinkFailure&) {
+  }
+  acquisition_.sessionOpen = false;
+  sessionOwner_.Closed(SessionUser::AcquisitionWindow);
 }
 
 void TMainForm::AutoWatchItemClick() {

@@ -1,7 +1,7 @@
 // The guide in the empty main window (app/StartGuide.h) and its button for the automatic way.
-#include "app/AutoWatch.h"
+#include "automation/AutoWatch.h"
 #include "app/Main.h"
-#include "app/SignInItems.h"
+#include "automation/SignInItems.h"
 #include "app/StartGuide.h"
 
 namespace tavolen {

@@ -50,7 +50,9 @@ void TMainForm::ReadBtnClick() {
 
 // The user chose a date: load it, list its races, switch the check timer, show the first race.
 void TMainForm::DateComboChange() {
-  watch_->StopChecks();
+  // Another date shown while the automation watches today: today's checks go on.
+  if (!WatchKeepsToday() || SjisOf(DateCombo->currentText()) == watch_->WatchedDate())
+    watch_->StopChecks();
   meeting_.loadSucceeded = true;
   ReadBtnClick();
   if (!meeting_.loadSucceeded) return;

@@ -2,14 +2,16 @@
 // and the automation know (app/TrayState.h).
 #include <algorithm>
 
-#include "app/AutoWatch.h"
+#include "automation/AutoWatch.h"
 #include "app/Main.h"
 #include "base/Widgets.h"
 
 namespace tavolen {
 
 SjisString TMainForm::DayTrayTip() const {
-  const SjisString date = SjisOf(DateCombo->currentText());
+  SjisString date = SjisOf(DateCombo->currentText());
+  // The automation may watch today while another date is shown: the tip names the day watched.
+  if (WatchKeepsToday() && !watch_->WatchedDate().empty()) date = watch_->WatchedDate();
   const SjisString automatic = autoWatch_ ? autoWatch_->Status() : SjisString();
   SjisString tip = date.empty() ? SjisString(kCaption) : MeetingTrayTip(date);
   if (!automatic.empty()) tip += "\n" + automatic;

@@ -4,13 +4,13 @@
 #include <cstdio>
 
 #include "app/AppFolders.h"
-#include "app/Autostart.h"
 #include "app/InstanceActivation.h"
 #include "app/Main.h"
 #include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
 #include "app/Translations.h"
+#include "automation/Autostart.h"
 #include "base/QtDesktop.h"
 #include "base/SettingsKeys.h"
 #include "base/Widgets.h"

@@ -56,6 +56,10 @@ inline constexpr Setting<bool> NotifyCourse{"notify", "course", true};
 inline constexpr Setting<bool> NotifyFavouritesOnly{"notify", "favouritesonly", false};
 // Today's meeting loaded, watched and its race data fetched by the program itself.
 inline constexpr Setting<bool> AutoWatch{"Auto", "watch", false};
+// Set when an automatic race-data session opens, cleared when one completes (or finds nothing
+// new): while set, the race data on disk may lack what the broken session did not store, and
+// the automation fetches again from "LastTime" at its next scheduled check.
+inline constexpr Setting<bool> RaceDataIncomplete{"Auto", "incomplete", false};
 // Which JV-Link the program uses (jvbridge/BridgeSettings.h describes each value).
 inline constexpr Setting<SjisString> JVLinkUse{"JVLink", "use"};
 inline constexpr Setting<SjisString> JVLinkBridge{"JVLink", "bridge"};

@@ -70,6 +70,7 @@ ChangeFetchOutcome ChangeFetch::Fetch(const ChangeFetchRequest& request) {
   const std::string race(ErrorRace(request.raceTable, request.selectedRace));
   running_ = true;
   sessionOpen_ = true;
+  if (owner_) owner_->Opened(SessionUser::ChangeCheck);
   automaticRun_ = request.automaticRun;
   pendingError_.clear();
   loggedError_.clear();
@@ -104,7 +105,7 @@ ChangeFetchOutcome ChangeFetch::Fetch(const ChangeFetchRequest& request) {
   CloseChangeSession();
 
   if (!pendingError_.empty()) {
-    desktop_.ErrorBox(pendingError_);
+    if (!(unattended_ && request.automaticRun)) desktop_.ErrorBox(pendingError_);
     return ChangeFetchOutcome::Failed;
   }
   return ChangeFetchOutcome::Evaluate;
@@ -137,8 +138,19 @@ void ChangeFetch::ReadChangeRecords() {
 }
 
 void ChangeFetch::CloseChangeSession() {
-  const int rc = jvlink_.JVClose();
-  sessionOpen_ = false;
+  // Closed also when JVClose throws: the component that could not be reached holds nothing.
+  struct Closed {
+    ChangeFetch& f;
+    ~Closed() {
+      f.sessionOpen_ = false;
+      if (f.owner_) f.owner_->Closed(SessionUser::ChangeCheck);
+    }
+  };
+  int rc = 0;
+  {
+    Closed closed{*this};
+    rc = jvlink_.JVClose();
+  }
   if (rc != 0) {
     LogError(JVResultMessage("JVClose", rc));
     SetStatus({});

@@ -12,6 +12,7 @@
 #include "base/ErrorLog.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/JVLink.h"
+#include "jvlink/JVSession.h"
 #include "jvlink/Sjis.h"
 
 namespace tavolen {
@@ -47,6 +48,12 @@ class ChangeFetch {
 
   // The fetch (GetKaisaiBtnClick without the evaluation that follows it).
   ChangeFetchOutcome Fetch(const ChangeFetchRequest& request);
+
+  // Unattended (the automation is on): a fetch run by the schedule or an event shows no box; a
+  // change file that cannot be saved ends the fetch as before and is told by failureText.
+  void SetUnattended(bool on) { unattended_ = on; }
+  // The program's one owner of JV-Link's session, told of every open and close of a fetch.
+  void SetSessionOwner(JVSessionOwner* owner) { owner_ = owner; }
 
   // True from the start of a fetch to its end, message boxes included.
   bool running() const { return running_; }
@@ -99,6 +106,8 @@ class ChangeFetch {
   std::vector<std::function<void()>> afterClose_;
 
   bool running_ = false;
+  bool unattended_ = false;
+  JVSessionOwner* owner_ = nullptr;
   bool sessionOpen_ = false;
   bool automaticRun_ = false;
   bool failed_ = false;

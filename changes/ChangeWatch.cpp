@@ -56,6 +56,8 @@ ChangeWatch::ChangeWatch(JVLink& jvLink, fs::path dataFolder, ErrorLog& errorLog
       desktop_(desktop),
       clock_(clock) {
   setObjectName(QStringLiteral("ChangeWatch"));
+  checkStep_ = std::make_unique<AutomaticStep>(
+      Sj("変更情報の確認"), Sj("変更情報を確認できませんでした"), errorLog, desktop_);
   fetch_ = std::make_unique<ChangeFetch>(
       jvLink_, dataFolder_, errorLog, desktop_,
       [this](const SjisString& status) { emit fetchStatusChanged(status); },
@@ -78,7 +80,7 @@ ChangeWatch::ChangeWatch(JVLink& jvLink, fs::path dataFolder, ErrorLog& errorLog
                        },
                        [this] { return checking_ || (heldElsewhere_ && heldElsewhere_()); },
                        [this] {
-                         Evaluate();
+                         Evaluate(true);
                          emit checked();
                        },
                        [this] {
@@ -153,6 +155,8 @@ bool ChangeWatch::CheckNow(bool automatic) {
     bool& flag;
     ~Guard() { flag = false; }
   } guard{checking_};
+  // Nobody may be at the screen to answer a box of an automatic check of the automation.
+  const bool unattended = automatic && daysByItself_;
   // The day may be replaced while the fetch lets window messages run; this check keeps its own.
   const std::vector<std::string> table = day_.raceTable;
   const ChangeFetchRequest request{!day_.dateKey.empty(), table, day_.selectedRace, automatic};
@@ -161,8 +165,13 @@ bool ChangeWatch::CheckNow(bool automatic) {
     outcome = fetch_->Fetch(request);
   } catch (const JVLinkFailure& e) {
     // JV-Link could not be reached: the fetch has run its close step; no evaluation follows.
-    desktop_.ErrorBox(e.message());
     RecordCheck(false, e.message());
+    if (!unattended) {
+      desktop_.ErrorBox(e.message());
+      return true;
+    }
+    StepOutcome(false, e.message(), false);
+    emit jvLinkLost();
     return true;
   }
   switch (outcome) {
@@ -172,23 +181,44 @@ bool ChangeWatch::CheckNow(bool automatic) {
       return false;
     case ChangeFetchOutcome::Failed:
       RecordCheck(false, fetch_->failureText());
+      if (unattended) StepOutcome(false, fetch_->failureText(), false);
       return true;
     case ChangeFetchOutcome::Evaluate:
       break;
   }
-  if (!Evaluate()) {
+  if (!Evaluate(automatic)) {
     RecordCheck(false, evaluationError_);
+    if (unattended) StepOutcome(false, evaluationError_, false);
   } else {
     RecordCheck(!fetch_->failed(), fetch_->failureText());
+    if (unattended) {
+      if (fetch_->failed())
+        StepOutcome(false, fetch_->failureText(), true);
+      else if (!unsavedRenew_.empty())
+        StepOutcome(false, unsavedRenew_, false);
+      else
+        StepOutcome(true, {}, false);
+    }
   }
   return true;
 }
 
-bool ChangeWatch::Evaluate() {
+void ChangeWatch::StepOutcome(bool ok, const SjisString& reason, bool logged) {
+  if (ok) {
+    checkStep_->Succeeded();
+    return;
+  }
+  // Tried again by the check timer, one interval from now.
+  checkStep_->Failed(reason, clock_.Now().AddSeconds(day_.checkInterval * 60LL), {}, logged);
+}
+
+bool ChangeWatch::Evaluate(bool automatic) {
+  const bool unattended = automatic && daysByItself_;
+  unsavedRenew_.clear();
   const ChangeEvaluation ev = EvaluateChanges(day_.raceFile, &favourites_);
   if (!ev.status) {
     evaluationError_ = FailureText(ev.status);
-    desktop_.ErrorBox(evaluationError_);
+    if (!unattended) desktop_.ErrorBox(evaluationError_);
     return false;
   }
   emit listsChanged(ev.lists);
@@ -200,7 +230,12 @@ bool ChangeWatch::Evaluate() {
   const Announcement announcement = Announce(ev.newChanges, choice_);
   if (!announcement.empty())
     emit news(announcement.text, announcement.details, announcement.favourite);
-  if (!saved) desktop_.ErrorBox(FailureText(saved));
+  if (!saved) {
+    if (unattended)
+      unsavedRenew_ = FailureText(saved);
+    else
+      desktop_.ErrorBox(FailureText(saved));
+  }
   return true;
 }
 
@@ -212,6 +247,15 @@ bool ChangeWatch::FollowDateChange() {
   }
   // Only a day that was being watched as today moves on with the date.
   if (day_.dateKey.empty() || day_.dateKey != watchedDay_) return true;
+  if (daysByItself_) {
+    // The automation follows the date and gives the watch the new day (SetDay): the finished
+    // day is checked no more, and nothing is asked of the window.
+    if (missingDayTold_ != today) {
+      missingDayTold_ = today;
+      UpdateStatus();
+    }
+    return false;
+  }
   if (FileExists(dataFolder_ / SjisPath(DateFileName(today, kDayFileSuffix)))) {
     emit dayArrived(today);  // the window loads the day and calls SetDay
     if (day_.dateKey == today) {
@@ -230,6 +274,8 @@ bool ChangeWatch::FollowDateChange() {
 
 void ChangeWatch::SetDaysChosenByItself(bool on) {
   daysByItself_ = on;
+  fetch_->SetUnattended(on);
+  if (!on) checkStep_->Reset();
   UpdateStatus();
 }
 

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "base/AutomaticStep.h"
 #include "base/CheckInterval.h"
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
@@ -72,10 +73,16 @@ class ChangeWatch : public QObject {
   void SetNotifyChoice(const NotifyChoice& choice) { choice_ = choice; }
   const NotifyChoice& Choice() const { return choice_; }
   // The days are chosen and fetched by the program itself (the automation): the status says
-  // nothing of choosing a day or of fetching its race data by hand.
+  // nothing of choosing a day or of fetching its race data by hand, the automation alone
+  // follows the date, and the checks of the schedule and of the change events are an
+  // automatic step (base/AutomaticStep.h): a lost JV-Link, a change or renew file that cannot
+  // be saved and a failed evaluation show no box but an error line, the status and one
+  // notification per run of failures; the next check fetches again.
   void SetDaysChosenByItself(bool on);
   // Something else holds a JV-Link session (the acquisition window's download): ticks wait.
   void SetSessionHeldElsewhere(std::function<bool()> held) { heldElsewhere_ = std::move(held); }
+  // The program's one owner of JV-Link's session: the fetches tell it of their sessions.
+  void SetSessionOwner(JVSessionOwner* owner) { fetch_->SetSessionOwner(owner); }
 
   // One tick of the check timer: follows the date, then checks when the schedule says so.
   void Tick();
@@ -83,8 +90,9 @@ class ChangeWatch : public QObject {
   // beep after a good close). False when nothing ran: a check is running already, or there
   // is no day to fetch.
   bool CheckNow(bool automatic);
-  // The evaluation alone; false when a change file could not be read (the error box shown).
-  bool Evaluate();
+  // The evaluation alone; false when a change file could not be read (the error box shown,
+  // unless automatic while the days are chosen by the program).
+  bool Evaluate(bool automatic = false);
   // Every 30 seconds: after a sleep or a clock jump the check runs at once and the check
   // timer starts its period afresh.
   void WakeTick();
@@ -94,6 +102,11 @@ class ChangeWatch : public QObject {
   // Runs action now, or right after the open session's JVClose.
   void RunWhenSessionClosed(std::function<void()> action);
   const ChangeFetch& Fetcher() const { return *fetch_; }
+  // The automatic check as a step of the failure policy, for its figures.
+  const AutomaticStep& CheckStep() const { return *checkStep_; }
+  // The date key of the day watched ("" when none): today behind another date on the screen
+  // while the automation runs, else the date shown.
+  const SjisString& WatchedDate() const { return day_.dateKey; }
 
   // What the watch does now: the state ("最終確認 09:03", "変更情報の確認は 08:45 から…") and
   // its detail (the next check, a failure's reason); either may be empty.
@@ -126,10 +139,16 @@ class ChangeWatch : public QObject {
   void dayMissing(const tavolen::SjisString& dateKey);
   // A check ran (its changes may concern the race on the card).
   void checked();
+  // An automatic check could not reach JV-Link (the component or its bridge was lost): it
+  // needs its JVInit again before the next check.
+  void jvLinkLost();
 
  private:
   bool FollowDateChange();  // false when this tick must not check
   void RecordCheck(bool ok, const SjisString& reason = {});
+  // The outcome of an automatic check for the failure policy; logged: the fetch has written
+  // the error line already.
+  void StepOutcome(bool ok, const SjisString& reason, bool logged);
   void UpdateStatus();
   SjisString NextCheckText() const;
   bool IsToday() const;
@@ -151,6 +170,8 @@ class ChangeWatch : public QObject {
   // the failure's reason, the new day already told to have no race data.
   SjisString watchedDay_, lastCheckOk_, lastCheckFailed_, failureReason_, missingDayTold_;
   SjisString evaluationError_;
+  SjisString unsavedRenew_;  // why the last unattended evaluation could not save the renew file
+  std::unique_ptr<AutomaticStep> checkStep_;
   SjisString state_, detail_;
   LocalDateTime wakeWall_;
   long long wakeMonoMs_ = -1;

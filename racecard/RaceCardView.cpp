@@ -292,7 +292,7 @@ bool RaceCardView::ShowChosenRace(bool hideListAfterChoice) {
 
   if (card.complete)
     panel1_->setVisible(true);
-  else
+  else if (!unattended_)
     desktop_.InformationBox(card.incompleteMessage);
 
   grid_->selectionModel()->clear();

@@ -58,6 +58,9 @@ class RaceCardView : public QObject {
   // Shows the race card of the race list's selected item (DatListClick); false when no race is
   // chosen.
   bool ShowChosenRace(bool hideListAfterChoice);
+  // A load the program makes by itself: nobody answers the box of an incomplete card then;
+  // the card stays hidden as after the box.
+  void SetUnattended(bool on) { unattended_ = on; }
   // The up-down control moves to position and selects that race; false when nothing is to be
   // shown (fewer than two races, a position outside the list).
   bool StepTo(int position);
@@ -91,6 +94,7 @@ class RaceCardView : public QObject {
 
   LoadedMeeting& meeting_;
   Desktop& desktop_;
+  bool unattended_ = false;
   // Panel2 with the header labels, Panel1 with the grid, Panel5 with the race list.
   QFrame* panel2_ = nullptr;
   std::array<Label3D*, kHeaderLabels> labels_{};

@@ -4,6 +4,7 @@
 #   jvlink/   nothing of the project outside itself
 #   base/     jvlink/
 #   standin/, jvbridge/, acquire/, changes/, racecard/   base/ and jvlink/
+#   automation/   acquire/, changes/, racecard/, base/ and jvlink/
 #   app/      anything
 # tests/, bench/ and fuzz/ may include anything.
 set -euo pipefail
@@ -15,12 +16,13 @@ allowed() {  # allowed FOLDER -> the folders it may include besides itself
     jvlink) echo "" ;;
     base) echo "jvlink" ;;
     standin | jvbridge | acquire | changes | racecard) echo "base jvlink" ;;
+    automation) echo "acquire changes racecard base jvlink" ;;
     *) echo "*" ;;
   esac
 }
 
 status=0
-for folder in jvlink base standin jvbridge acquire changes racecard; do
+for folder in jvlink base standin jvbridge acquire changes racecard automation; do
   [ -d "$folder" ] || continue
   ok=" $folder $(allowed "$folder") "
   while IFS= read -r line; do

@@ -10,7 +10,7 @@
 #include <map>
 #include <thread>
 
-#include "app/AutoWatch.h"
+#include "automation/AutoWatch.h"
 #include "base/IniFile.h"
 #include "jvlink/KeibaFunc.h"
 #include "tests/support/MainWindow.h"
@@ -287,13 +287,17 @@ TEST_F(AutoWatchTest, MaintenanceIsLoggedAndToldOnceThenRetriedAtTheNextCheckUnt
   EXPECT_EQ(Shown(), today_);
   EXPECT_TRUE(AutoLabel().empty());
   EXPECT_EQ(Boxes(), 0);
+  // Told once more: it works again.
+  ASSERT_EQ(desktop_.Count("balloon"), 2);
+  EXPECT_EQ(desktop_.Of("balloon")[1].text, Sj("レースデータの自動取得は復旧しました"));
   const Lines log = LogLinesAfterStart();
-  ASSERT_EQ(log.size(), 4u);
+  ASSERT_EQ(log.size(), 5u);
   EXPECT_EQ(log[0], Sj("【エラー】06:50:00：レースデータの自動取得（2024年01月06日）：") + reason +
                         Sj("（次の確認 07:00）"));
   EXPECT_EQ(log[1], Sj("【エラー】07:00:00：レースデータの自動取得（2024年01月06日）：") + reason +
                         Sj("（次の確認 07:30）"));
   EXPECT_EQ(log[2], Sj("【記録】2024/01/06 07:30:00：レースデータを自動で取得しました"));
+  EXPECT_EQ(log[3], Sj("【記録】2024/01/06 07:30:00：レースデータの自動取得は復旧しました"));
 }
 
 TEST_F(AutoWatchTest, NeverWhileTheAcquisitionWindowIsOpenAndTheWindowWaitsForIt) {
@@ -341,6 +345,72 @@ TEST_F(AutoWatchTest, NeverWhileTheAcquisitionWindowIsOpenAndTheWindowWaitsForIt
   EXPECT_EQ(jv_.Count("JVClose"), 2);
   form_->J1Click();
   EXPECT_EQ(opened, 1);
+}
+
+// A download whose JVStatus stays put is ended ten minutes on and tried at the next check;
+// switching the option off ends a running one the same way. Neither shows a box.
+TEST_F(AutoWatchTest, AHungDownloadIsEndedAfterTenMinutesAndSoIsOneRunningWhenSwitchedOff) {
+  jv_.defaultOpen = -1;
+  TurnOnInSettings();
+  Build();
+  form_->show();
+  Settle();
+  jv_.defaultOpen = 0;
+  jv_.readCount = 1;
+  jv_.downloadCount = 2;
+  jv_.defaultStatus = 1;  // one file arrives, the second never does
+  const auto tickAt = [&](const LocalDateTime& t) {
+    clock_.Set(t);
+    Auto().Tick();
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+  };
+  tickAt({2024, 1, 6, 7, 0, 0});
+  ASSERT_TRUE(Auto().Acquiring());
+  tickAt({2024, 1, 6, 7, 9, 30});
+  EXPECT_TRUE(Auto().Acquiring());  // moved at 07:00: not hung yet
+  tickAt({2024, 1, 6, 7, 10, 0});
+  EXPECT_FALSE(Auto().Acquiring());
+  EXPECT_EQ(jv_.Count("JVCancel"), 1);
+  EXPECT_EQ(jv_.Count("JVClose"), 2);
+  EXPECT_FALSE(form_->acquisition().sessionOpen);
+  EXPECT_EQ(AutoLabel(), Sj("レースデータを取得できませんでした：ダウンロードが10分間進まないため中"
+                            "止しました（次の確認 07:30）"));
+  // Files may have come before it hung: what is stored does not count as complete.
+  EXPECT_EQ(IniValue(ReadFileBytes(IniPath()), "Auto", "incomplete"), "1");
+  tickAt({2024, 1, 6, 7, 20, 0});
+  EXPECT_EQ(jv_.Count("JVOpen"), 2);  // not before its next check
+  tickAt({2024, 1, 6, 7, 30, 0});
+  ASSERT_TRUE(Auto().Acquiring());
+  Part<QAction>(*form_, "AutoWatchItem")->trigger();  // off
+  EXPECT_FALSE(Auto().Acquiring());
+  EXPECT_EQ(jv_.Count("JVCancel"), 2);
+  EXPECT_EQ(jv_.Count("JVClose"), 3);
+  EXPECT_FALSE(form_->acquisition().sessionOpen);
+  EXPECT_TRUE(AutoLabel().empty());
+  EXPECT_EQ(Boxes(), 0);
+  EXPECT_EQ(desktop_.Count("balloon"), 1);  // the hung download, told once
+}
+
+// A session the acquisition window left open when it closed is ended before the automation
+// opens its own: never one on top of another.
+TEST_F(AutoWatchTest, ASessionLeftOpenByTheClosedWindowIsEndedBeforeTheAutomationsOwn) {
+  jv_.defaultOpen = -1;
+  Build();
+  form_->show();
+  QCoreApplication::processEvents();
+  form_->acquisition().sessionOpen = true;  // as after a cancel during the window's download
+  form_->acquisition().owner->Opened(SessionUser::AcquisitionWindow);
+  const size_t before = jv_.Ops().size();
+  Part<QAction>(*form_, "AutoWatchItem")->trigger();
+  Settle();
+  const std::vector<std::string> ops = jv_.Ops();
+  ASSERT_GE(ops.size(), before + 4);
+  EXPECT_EQ(std::vector<std::string>(ops.begin() + static_cast<std::ptrdiff_t>(before),
+                                     ops.begin() + static_cast<std::ptrdiff_t>(before) + 3),
+            (std::vector<std::string>{"JVCancel", "JVClose", "JVOpen"}));
+  EXPECT_FALSE(form_->acquisition().sessionOpen);
+  EXPECT_FALSE(form_->acquisition().owner->Open());
+  EXPECT_EQ(Boxes(), 0);
 }
 
 }  // namespace

@@ -11,9 +11,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "app/Autostart.h"
 #include "app/InstanceActivation.h"
 #include "app/SingleInstance.h"
+#include "automation/Autostart.h"
 #include "tests/support/MainWindow.h"
 
 namespace tavolen {

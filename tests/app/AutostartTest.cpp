@@ -1,6 +1,6 @@
 // Start at sign-in: the entries' texts and decisions, the menu items with an entry in memory,
 // and the start into the tray.
-#include "app/Autostart.h"
+#include "automation/Autostart.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Autostart.h"
+#include "automation/Autostart.h"
 
 namespace tavolen {
 namespace {

@@ -24,10 +24,10 @@
 
 #include "acquire/GetDataUnit.h"
 #include "app/About.h"
-#include "app/AutoWatch.h"
 #include "app/Main.h"
 #include "app/Translations.h"
 #include "app/TrayState.h"
+#include "automation/AutoWatch.h"
 #include "base/SettingsKeys.h"
 #include "base/Widgets.h"
 #include "changes/ChangeWatch.h"

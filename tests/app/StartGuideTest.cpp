@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/AutoWatch.h"
+#include "automation/AutoWatch.h"
 #include "tests/support/MainWindow.h"
 #include "tests/support/Records.h"
 

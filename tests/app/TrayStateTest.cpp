@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "acquire/AcquisitionSession.h"
-#include "app/AutoWatch.h"
+#include "automation/AutoWatch.h"
 #include "app/ProgramIcon.h"
 #include "jvlink/KeibaFunc.h"
 #include "tests/support/ForwardingJVLink.h"

@@ -15,8 +15,10 @@
 #include <set>
 #include <thread>
 
-#include "app/AutoWatch.h"
+#include <signal.h>
+
 #include "app/Main.h"
+#include "automation/AutoWatch.h"
 #include "changes/AnnouncementMemory.h"
 #include "changes/ChangeEvaluation.h"
 #include "changes/henkoUnit.h"
@@ -63,13 +65,36 @@ int BridgeProcesses() {
   return n;
 }
 
-// Counts the change fetches and passes JV-Link's change events on.
+// Ends every bridge process of the test prefix at once, as a crash would.
+int KillBridges() {
+  int n = 0;
+  const std::string prefixVar = "WINEPREFIX=" + TheWine().prefix.string();
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator("/proc", ec)) {
+    const std::string pid = e.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    if (ProcFile(e.path() / "cmdline").find("tavolen-jvlink-bridge") == std::string::npos) continue;
+    const std::string environ = ProcFile(e.path() / "environ");
+    if (std::string_view(environ).find(prefixVar + '\0') == std::string::npos) continue;
+    n += ::kill(static_cast<pid_t>(std::stol(pid)), SIGKILL) == 0;
+  }
+  return n;
+}
+
+// Counts the change fetches and passes JV-Link's change events on; killAtNextCheck ends the
+// bridge process as the next change fetch of the day is called.
 class CountingLink final : public testsupport::EventForwardingJVLink {
  public:
   using EventForwardingJVLink::EventForwardingJVLink;
-  int rtOpens = 0;
+  int rtOpens = 0, kills = 0;
+  bool killAtNextCheck = false;
   int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
     ++rtOpens;
+    if (killAtNextCheck && dataspec == u"0B14") {
+      killAtNextCheck = false;
+      kills += KillBridges() > 0;
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
     return inner_.JVRTOpen(dataspec, key);
   }
 };
@@ -124,6 +149,7 @@ TEST(BridgeWeekendUnderWine, ARaceWeekendRunsByItselfOverThe64BitBridge) {
   // update question (answered いいえ by the COM stand-in's stand-in user after two seconds).
   ASSERT_TRUE(testsupport::WriteFileBytes(feed / "faults.txt", "JVOpen -504 times 1\r\n"));
   const LocalDateTime updateBoxAt{2024, 1, 6, 0, 0, 0};
+  const LocalDateTime bridgeKilledAt{2024, 1, 6, 10, 30, 0};
 
   bridge::BridgeOptions o = testing::StandInBridgeOptions(standin, root / "clock.txt", 0);
   o.callTimeoutMs = 20000;
@@ -167,6 +193,8 @@ TEST(BridgeWeekendUnderWine, ARaceWeekendRunsByItselfOverThe64BitBridge) {
       if (t == updateBoxAt) {
         ASSERT_TRUE(testsupport::WriteFileBytes(standin / "traits.txt", "update box 2\n"));
       }
+      // The component lost in the middle of the race day: its bridge killed inside a check.
+      if (t == bridgeKilledAt) jv.killAtNextCheck = true;
       automation.Tick();
       settle();
       if (t == updateBoxAt) fs::remove(standin / "traits.txt");
@@ -193,13 +221,19 @@ TEST(BridgeWeekendUnderWine, ARaceWeekendRunsByItselfOverThe64BitBridge) {
     opens = automation.SessionsStarted();
     EXPECT_TRUE(desktop.Messages().empty()) << SjisToUtf8(desktop.Messages().front());
     EXPECT_EQ(modals, 0);
-    // The update question was waited on, the status line saying so; the maintenance told once.
+    // The update question was waited on, the status line saying so; the maintenance told once,
+    // and once that the acquisition works again.
     EXPECT_FALSE(duringWait.empty());
     for (const SjisString& w : duringWait) EXPECT_EQ(w, Sj(kWaitingOnJVLinkWindow));
     int told = 0;
     for (const auto& b : desktop.Of("balloon")) told += b.title == Sj("レースデータの自動取得");
-    EXPECT_EQ(told, 1);
+    EXPECT_EQ(told, 2);  // it failed, and it worked again
     const std::string log = testsupport::ReadFileBytes(app / "ErrorLog.txt");
+    // The bridge killed once, said once, started again, and the checks went on.
+    EXPECT_EQ(jv.kills, 1);
+    EXPECT_GE(link->starts(), 2);
+    EXPECT_NE(log.find(Sj("：変更情報の確認：")), std::string::npos);
+    EXPECT_NE(log.find(Sj("変更情報の確認は復旧しました")), std::string::npos);
     EXPECT_NE(
         log.find(Sj("【エラー】20:00:00：レースデータの自動取得（2024年01月05日）：JVOpenエラー:")),
         std::string::npos);

@@ -1,4 +1,4 @@
-#include "app/Autostart.h"
+#include "automation/Autostart.h"
 
 #include <algorithm>
 

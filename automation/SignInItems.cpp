@@ -1,4 +1,4 @@
-#include "app/SignInItems.h"
+#include "automation/SignInItems.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,5 +1,5 @@
 // The check items "ログイン時に起動する" of the main window's File menu and of the tray menu.
-// Their check mark is read from the system's autostart entry (app/Autostart.h) each time a
+// Their check mark is read from the system's autostart entry (automation/Autostart.h) each time a
 // menu opens: the entry is the truth, not the settings file, so an entry switched off in the
 // desktop's own start-up settings shows unchecked. Checking writes the entry and turns the
 // automatic watch of the meeting day on; unchecking removes the entry. The user has just
@@ -9,7 +9,7 @@
 #include <QObject>
 #include <vector>
 
-#include "app/Autostart.h"
+#include "automation/Autostart.h"
 #include "base/Desktop.h"
 #include "base/IniFile.h"
 

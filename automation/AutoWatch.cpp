@@ -1,4 +1,4 @@
-#include "app/AutoWatch.h"
+#include "automation/AutoWatch.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -6,6 +6,7 @@
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
 #include "base/IniFile.h"
+#include "base/SettingsKeys.h"
 #include "jvlink/DateFiles.h"
 #include "jvlink/JVLink.h"
 #include "jvlink/KeibaFunc.h"
@@ -22,12 +23,6 @@ constexpr int kCheckStepMinutes = 30;
 SjisString HourMinute(const LocalDateTime& t) {
   const std::string hhnn = FormatHhnn(t);
   return hhnn.substr(0, 2) + ":" + hhnn.substr(2, 2);
-}
-
-SjisString OneLine(SjisString text) {
-  for (char& c : text)
-    if (c == '\r' || c == '\n') c = ' ';
-  return SjisString(TrimBlanks(text));
 }
 
 }  // namespace
@@ -72,6 +67,7 @@ class AutoWatch::SilentView final : public AcquireView {
   }
   void SetDownloadPosition(int position) override {
     if (phase_ != Phase::Downloading) return;
+    if (position != position_) owner_.Progressed();
     position_ = position;
     Show();
   }
@@ -156,7 +152,7 @@ class AutoWatch::ReportingDesktop final : public Desktop {
     } else if (text == Sj(kNoNewRaceData)) {
       noData_ = true;
     } else if (!text.ends_with(Sj(kAcquisitionStartNotice)) && failure_.empty()) {
-      failure_ = OneLine(text);
+      failure_ = OneLineText(text);
     }
   }
 
@@ -178,7 +174,10 @@ AutoWatch::AutoWatch(JVLink& jvLink, Desktop& desktop, IniFile& ini, ErrorLog& e
       state_(state),
       hooks_(std::move(hooks)),
       view_(std::make_unique<SilentView>(*this)),
-      reports_(std::make_unique<ReportingDesktop>(desktop)) {
+      reports_(std::make_unique<ReportingDesktop>(desktop)),
+      acquireStep_(Sj("レースデータの自動取得"), Sj("レースデータを取得できませんでした"), errorLog,
+                   desktop),
+      initStep_(Sj("JV-Linkの初期化"), Sj("JV-Linkを初期化できませんでした"), errorLog, desktop) {
   setObjectName(QStringLiteral("AutoWatch"));
   timer_ = new QTimer(this);
   timer_->setObjectName(QStringLiteral("AutoWatchTimer"));
@@ -203,7 +202,13 @@ void AutoWatch::SetEnabled(bool on) {
     timer_->stop();
     nextCheck_.reset();
     waiting_ = false;
-    failure_.clear();
+    acquireStep_.Reset();
+    initStep_.Reset();
+    if (acquiring_ && session_) {
+      // Nobody will carry the session on: it ends now, as a hung one does.
+      session_->Abandon();
+      if (!session_->Reading()) SessionEnded();
+    }
     if (!acquiring_) SetStatus({});
     return;
   }
@@ -217,51 +222,95 @@ bool AutoWatch::TodayHasDayFile() const {
   return FileExists(dataFolder_ / SjisPath(DateFileName(DateKey(clock_.Now()), kDayFileSuffix)));
 }
 
+bool AutoWatch::Incomplete() const {
+  return ini_.Read(Settings::RaceDataIncomplete);
+}
+
+SjisString AutoWatch::DayContext() const {
+  return Sj("（") + DateKey(clock_.Now()) + Sj("）");
+}
+
 void AutoWatch::Tick() {
-  if (!enabled_ || acquiring_) return;
+  if (!enabled_) return;
   const LocalDateTime now = clock_.Now();
+  if (acquiring_) {
+    CheckStall(now);
+    return;
+  }
   const SjisString today = DateKey(now);
   if (today != day_) {
     // Start-up, or the date changed: a new day, whatever was chosen by hand before.
     day_ = today;
     userChose_ = false;
-    failureNotified_ = false;
-    failure_.clear();
     waiting_ = false;
     nextCheck_.reset();
     FollowToday();
     return;
   }
-  if (waiting_ || (nextCheck_ && now >= *nextCheck_)) FollowToday();
+  // Each step runs again only at its own time, whatever the timer's period.
+  const bool initDue =
+      hooks_.initNeeded && hooks_.initNeeded() && initStep_.Due(now) && TodayHasDayFile();
+  if (waiting_ || (nextCheck_ && now >= *nextCheck_) || initDue) FollowToday();
+}
+
+LocalDateTime AutoWatch::InitRetryAt(const LocalDateTime& now) const {
+  // With race data to fetch, at its next scheduled check; otherwise at the watch's next check.
+  if (!TodayHasDayFile() || Incomplete()) return NextRaceDataCheck(now);
+  const int minutes = hooks_.checkIntervalMinutes ? hooks_.checkIntervalMinutes() : 5;
+  return now.AddSeconds(std::max(1, minutes) * 60LL);
+}
+
+bool AutoWatch::InitJVLink(const LocalDateTime& now) {
+  if (!hooks_.ensureInit || jvLink_.Busy()) return true;
+  if (hooks_.initNeeded && !hooks_.initNeeded()) return true;
+  if (!initStep_.Due(now)) return false;
+  SjisString reason;
+  try {
+    if (const int r = hooks_.ensureInit(); r != 0)
+      reason = Sj("JVInitエラー：") + JVResultMessage("JVInit", r);
+  } catch (const JVLinkFailure& e) {
+    reason = e.message();
+  }
+  if (reason.empty()) {
+    initStep_.Succeeded();
+    return true;
+  }
+  initStep_.Failed(reason, InitRetryAt(now), DayContext());
+  return false;
 }
 
 void AutoWatch::FollowToday() {
-  if (TodayHasDayFile()) {
+  const LocalDateTime now = clock_.Now();
+  const bool hasDay = TodayHasDayFile();
+  // What is stored is loaded first, also when it is incomplete: the watch can start with it.
+  if (hasDay) LoadToday();
+  if (hasDay && !Incomplete()) {
     nextCheck_.reset();
     waiting_ = false;
-    // A program that went straight to the tray was never shown: the watch's checks need the
-    // JVInit of a showing. Its failure shows in the watch's own checks.
-    if (hooks_.ensureInit && !jvLink_.Busy()) {
-      try {
-        [[maybe_unused]] const int r = hooks_.ensureInit();
-      } catch (const JVLinkFailure&) {
-      }
-    }
-    LoadToday();
-    SetStatus({});
+    // A program that went straight to the tray was never shown, and a lost component needs
+    // it again: the watch's checks need JVInit.
+    SetStatus(InitJVLink(now) ? SjisString() : initStep_.StatusText());
     return;
   }
   Acquire();
 }
 
-void AutoWatch::LoadToday() {
-  if (userChose_ || !hooks_.loadDay) return;
+void AutoWatch::LoadToday(bool again) {
+  if (!hooks_.loadDay) return;
   const SjisString today = DateKey(clock_.Now());
-  if (hooks_.loadedDay && hooks_.loadedDay() == today) return;
-  if (hooks_.loadDay(today)) Note(today + Sj("の開催を読み込みました"));
+  const SjisString loaded = hooks_.loadedDay ? hooks_.loadedDay() : SjisString();
+  if (userChose_ && loaded != today) {
+    // The user looks at another date: it stays on the screen, today is watched behind it.
+    if (hooks_.watchDay) hooks_.watchDay(today);
+    return;
+  }
+  if (!again && loaded == today) return;
+  if (hooks_.loadDay(today))
+    Note(today + (loaded == today ? Sj("の開催を読み直しました") : Sj("の開催を読み込みました")));
 }
 
 void AutoWatch::Acquire() {
+  const LocalDateTime now = clock_.Now();
   if ((hooks_.jvLinkHeld && hooks_.jvLinkHeld()) || jvLink_.Busy()) {
     // Tried again at the next tick of the timer.
     waiting_ = true;
@@ -269,31 +318,29 @@ void AutoWatch::Acquire() {
     return;
   }
   waiting_ = false;
-  acquiring_ = true;
-  ++sessions_;
-  if (hooks_.ensureInit) {
-    int r = 0;
-    try {
-      r = hooks_.ensureInit();
-    } catch (const JVLinkFailure& e) {
-      acquiring_ = false;
-      Fail(OneLine(e.message()));
-      return;
-    }
-    if (r != 0) {
-      acquiring_ = false;
-      Fail(Sj("JVInitエラー：") + JVResultMessage("JVInit", r));
-      return;
-    }
+  if (!acquireStep_.Due(now)) return;
+  if (!InitJVLink(now)) {
+    nextCheck_ = initStep_.RetryAt();
+    SetStatus(initStep_.StatusText());
+    return;
   }
+  acquiring_ = true;
+  stalled_ = false;
+  ++sessions_;
+  lastProgressAt_ = now;
+  // Marked before the session, so that a session that never ends (the program killed inside
+  // it) leaves the day incomplete too; SessionEnded clears it when the session completes.
+  wasIncomplete_ = Incomplete();
+  [[maybe_unused]] const FileStatus marked = ini_.Write(Settings::RaceDataIncomplete, true);
   view_->Reset();
   reports_->Clear();
   session_ = std::make_unique<AcquisitionSession>(*view_, *reports_, jvLink_, ini_, clock_,
                                                   dataFolder_, state_);
+  session_->SetUser(SessionUser::Automation);
   session_->Create();
   SetStatus(view_->Progress());
   session_->Start();
-  if (!statusTimer_->isActive()) SessionEnded();
+  if (!statusTimer_->isActive() && !session_->Reading()) SessionEnded();
 }
 
 void AutoWatch::StatusTick() {
@@ -302,39 +349,70 @@ void AutoWatch::StatusTick() {
     return;
   }
   session_->StatusTick();
-  if (!statusTimer_->isActive() && !session_->Reading()) SessionEnded();
+  if (acquiring_ && !statusTimer_->isActive() && !session_->Reading()) SessionEnded();
+}
+
+void AutoWatch::Progressed() {
+  lastProgressAt_ = clock_.Now();
+}
+
+void AutoWatch::CheckStall(const LocalDateTime& now) {
+  // Only the download wait can hang here: the read loop returns with every JVRead.
+  if (!session_ || !statusTimer_->isActive() || session_->Reading()) return;
+  if (now < lastProgressAt_.AddSeconds(kStallMinutes * 60LL)) return;
+  stalled_ = true;
+  session_->Abandon();
+  if (acquiring_ && !session_->Reading()) SessionEnded();
 }
 
 void AutoWatch::SessionEnded() {
+  if (!acquiring_) return;
   acquiring_ = false;
-  const SjisString today = DateKey(clock_.Now());
-  const bool completed = reports_->Completed();
-  const SjisString failure = reports_->Failure();
+  const LocalDateTime now = clock_.Now();
+  const SjisString today = DateKey(now);
+  const bool completed = reports_->Completed() && !stalled_;
+  const bool noData = reports_->NoData() && !stalled_;
+  SjisString failure = reports_->Failure();
+  if (stalled_)
+    failure =
+        Sj("ダウンロードが") + std::to_string(kStallMinutes) + Sj("分間進まないため中止しました");
+  // Complete only when a session read to its end or found nothing new; a session that never
+  // opened leaves the mark as it was.
+  const bool incomplete =
+      (completed || noData) ? false : (session_->ReadCount() > 0 || wasIncomplete_);
+  [[maybe_unused]] const FileStatus marked = ini_.Write(Settings::RaceDataIncomplete, incomplete);
   if (completed && hooks_.rebuildDateList) hooks_.rebuildDateList();
   if (!enabled_) {
     SetStatus({});
     return;
   }
   const SjisString fetched = Sj("レースデータを自動で取得しました");
-  if (TodayHasDayFile()) {
-    nextCheck_.reset();
-    failureNotified_ = false;
-    failure_.clear();
-    if (completed) Note(fetched);
+  const bool hasDay = TodayHasDayFile();
+  if (completed && hasDay) Note(fetched);
+  if (completed || noData) {
+    acquireStep_.Succeeded();
+    // A failure after the reading (the start time not saved) costs no data: a line only.
     if (!failure.empty()) LogError(failure);
-    LoadToday();
-    SetStatus({});
+  } else {
+    if (failure.empty()) failure = Sj("取得が途中で終わりました");
+    if (hasDay) failure += Sj("。読み込んだレースデータは途中までです");
+    acquireStep_.Failed(failure, NextRaceDataCheck(now), DayContext());
+  }
+  if (hasDay) {
+    // The day as stored now: again after a session that completed it.
+    LoadToday(completed);
+    if (!incomplete) {
+      nextCheck_.reset();
+      SetStatus(InitJVLink(now) ? SjisString() : initStep_.StatusText());
+      return;
+    }
+  }
+  nextCheck_ = NextRaceDataCheck(now);
+  if (acquireStep_.Failing()) {
+    SetStatus(acquireStep_.StatusText());
     return;
   }
-  nextCheck_ = NextRaceDataCheck(clock_.Now());
-  if (!failure.empty()) {
-    if (completed) Note(fetched);
-    Fail(failure);
-    return;
-  }
-  failureNotified_ = false;
-  failure_.clear();
-  const SjisString next = Sj("（次の確認 ") + NextCheckText() + Sj("）");
+  const SjisString next = Sj("（次の確認 ") + HourMinute(*nextCheck_) + Sj("）");
   // Said once a day unless something was fetched: the morning's checks find the same.
   if (completed || noMeetingNoted_ != today)
     Note((completed ? fetched + Sj("。") : SjisString()) + today + Sj("の開催はありません") + next);
@@ -349,27 +427,8 @@ void AutoWatch::Note(const SjisString& text) {
 
 void AutoWatch::LogError(const SjisString& reason) {
   // Error lines carry the time only; the automation's can come on any day of a long run.
-  [[maybe_unused]] const FileStatus st = errorLog_.RecordError(
-      Sj("レースデータの自動取得（") + DateKey(clock_.Now()) + Sj("）：") + reason);
-}
-
-void AutoWatch::Fail(const SjisString& reason) {
-  failure_ = reason;
-  if (!nextCheck_) nextCheck_ = NextRaceDataCheck(clock_.Now());
-  const SjisString next = Sj("（次の確認 ") + NextCheckText() + Sj("）");
-  LogError(reason + next);
-  SetStatus(Sj("レースデータを取得できませんでした：") + reason + next);
-  // Once per run of failures: the next failures of the morning say it in the status line and
-  // the error log only.
-  if (failureNotified_) return;
-  failureNotified_ = true;
-  desktop_.ShowStatusNotification(Sj("レースデータの自動取得"),
-                                  Sj("レースデータを取得できませんでした。\r\n") + reason + next,
-                                  10);
-}
-
-SjisString AutoWatch::NextCheckText() const {
-  return nextCheck_ ? HourMinute(*nextCheck_) : SjisString();
+  [[maybe_unused]] const FileStatus st =
+      errorLog_.RecordError(acquireStep_.Name() + DayContext() + Sj("：") + reason);
 }
 
 void AutoWatch::SetStatus(const SjisString& text) {

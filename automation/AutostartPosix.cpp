@@ -4,7 +4,7 @@
 // X-GNOME-Autostart-enabled=false, which the check mark then shows.
 #include <cstdlib>
 
-#include "app/Autostart.h"
+#include "automation/Autostart.h"
 #include "base/FailureText.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/Platform.h"

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/Autostart.h"
+#include "automation/Autostart.h"
 
 namespace tavolen {
 namespace {

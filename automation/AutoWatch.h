@@ -3,12 +3,17 @@
 // the background with the acquisition window's own session (acquire/AcquisitionSession.h).
 //
 // At start-up (or when switched on) and at every date change, a today with a day file is loaded
-// as choosing it in the date list loads it; a date the user chooses by hand stays until the next
-// date change. A today without one starts an acquisition then, and again at the scheduled
-// checks (NextRaceDataCheck). Nothing on this path opens a window or a message box of ours: the
-// session's boxes become the status text (status line, tray tip), the error log and at most one
-// notification per run of failures; JV-Link's own windows are shown and waited on. It never
-// runs while the acquisition window is open or a change check holds JV-Link, and never twice.
+// as choosing it in the date list loads it; a date the user chooses by hand stays on the screen
+// while the change watch watches today behind it. A today without one, or whose last automatic
+// session broke off (Settings::RaceDataIncomplete), starts an acquisition then, and again at
+// the scheduled checks (NextRaceDataCheck) until a session completes; what was stored is loaded
+// meanwhile so the watch can start. Nothing on this path opens a window or a message box of
+// ours: JVInit and the acquisition are automatic steps (base/AutomaticStep.h) whose failures
+// become the status text (status line, tray tip), one error line per try and one notification
+// per run of failures and one when it works again; JV-Link's own windows are shown and waited
+// on. A download whose JVStatus does not move for kStallMinutes is ended (JVCancel, JVClose)
+// and tried again at the next check. It never runs while another JV-Link session is open, and
+// never twice. It is the one detector of the date change while it is on.
 #pragma once
 
 #include <QObject>
@@ -17,6 +22,7 @@
 #include <optional>
 
 #include "acquire/AcquisitionSession.h"
+#include "base/AutomaticStep.h"
 #include "jvlink/Clock.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/Sjis.h"
@@ -41,9 +47,18 @@ struct AutoWatchHooks {
   std::function<bool()> jvLinkHeld;
   // After a session that stored race data: the date list rebuilt, the loaded day kept selected.
   std::function<void()> rebuildDateList;
-  // JVInit, when the main window has not initialised JV-Link yet (a start into the tray); its
-  // result. Called before an automatic acquisition and before a day is loaded and watched.
+  // JVInit, when the main window has not initialised JV-Link yet (a start into the tray) or the
+  // component was lost since; its result. Called before an automatic acquisition and before a
+  // day is loaded and watched.
   std::function<int()> ensureInit;
+  // True while JV-Link needs that JVInit.
+  std::function<bool()> initNeeded;
+  // The change watch's check interval in minutes: when a failed JVInit of a day that has its
+  // race data is tried again.
+  std::function<int()> checkIntervalMinutes;
+  // Has the change watch watch a day's meeting without showing it (the user looks at another
+  // date); true when it does.
+  std::function<bool(const SjisString& dateKey)> watchDay;
 };
 
 // After the check at the date change, a day without race data is checked at 07:00 and every 30
@@ -58,6 +73,11 @@ class AutoWatch : public QObject {
  public:
   // The timer that looks at the date and the schedule, every this many milliseconds.
   static constexpr int kTickMs = 30000;
+  // A download whose JVStatus stays the same this long is taken as hung. A race day's data is
+  // a few megabytes that come within a minute or two even on a slow line, and JVStatus moves
+  // with every file; ten minutes leaves room for the service's busiest mornings and still lets
+  // the next scheduled check (30 minutes apart) start afresh.
+  static constexpr int kStallMinutes = 10;
 
   AutoWatch(JVLink& jvLink, Desktop& desktop, IniFile& ini, ErrorLog& errorLog, const Clock& clock,
             fs::path dataFolder, AcquisitionState& state, AutoWatchHooks hooks,
@@ -65,24 +85,31 @@ class AutoWatch : public QObject {
   ~AutoWatch() override;
 
   // On: follows today from the next turn of the message loop (as at start-up), then by its
-  // timer. Off: nothing more is started; a running acquisition ends as it would.
+  // timer. Off: nothing more is started; a running acquisition is ended (JVCancel, JVClose).
   void SetEnabled(bool on);
   bool Enabled() const { return enabled_; }
   // The timer "AutoWatchTimer": a date change, a due check, an acquisition that waited.
   void Tick();
-  // The user chose a date in the date list: it stays until the next date change.
+  // The user chose a date in the date list: it stays on the screen until the next date change,
+  // while today is watched behind it.
   void UserChoseDate() { userChose_ = true; }
 
   // True from the start of an automatic acquisition until its session has ended.
   bool Acquiring() const { return acquiring_; }
   // What the automation does, for the status line and the tray tip; empty when nothing.
   const SjisString& Status() const { return status_; }
-  // Why the last acquisition failed while its run of failures lasts (until one works, today
-  // turns out to have no meeting, the date changes or the option is switched off); else empty.
-  const SjisString& Failure() const { return failure_; }
+  // The reason of the automation's failing step (the race data, then JVInit), empty when none:
+  // the tray shows it.
+  SjisString Failure() const {
+    if (acquireStep_.Failing()) return acquireStep_.Reason();
+    return initStep_.Failing() ? initStep_.Reason() : SjisString();
+  }
   // The next scheduled check for race data, when today has none.
   std::optional<LocalDateTime> NextCheck() const { return nextCheck_; }
   int SessionsStarted() const { return sessions_; }
+  // The two automatic steps, for their figures.
+  const AutomaticStep& AcquisitionStep() const { return acquireStep_; }
+  const AutomaticStep& InitStep() const { return initStep_; }
 
  signals:
   void statusChanged(const tavolen::SjisString& text);
@@ -94,16 +121,21 @@ class AutoWatch : public QObject {
   class ReportingDesktop;
 
   void FollowToday();
+  // JVInit when it is needed and due; false when JV-Link is not initialised.
+  bool InitJVLink(const LocalDateTime& now);
+  LocalDateTime InitRetryAt(const LocalDateTime& now) const;
   void Acquire();
   void StatusTick();
+  void Progressed();
+  void CheckStall(const LocalDateTime& now);
   void SessionEnded();
-  void LoadToday();
-  void Fail(const SjisString& reason);
+  void LoadToday(bool again = false);
   void Note(const SjisString& text);
   void LogError(const SjisString& reason);
   void SetStatus(const SjisString& text);
   bool TodayHasDayFile() const;
-  SjisString NextCheckText() const;
+  bool Incomplete() const;
+  SjisString DayContext() const;
 
   JVLink& jvLink_;
   Desktop& desktop_;
@@ -122,13 +154,16 @@ class AutoWatch : public QObject {
   bool acquiring_ = false;
   bool waiting_ = false;  // an acquisition is due but JV-Link is held elsewhere
   bool userChose_ = false;
-  bool failureNotified_ = false;
+  bool stalled_ = false;
+  bool wasIncomplete_ = false;  // the mark before the running session began
   int sessions_ = 0;
-  SjisString day_;             // today's date key as last seen
-  SjisString noMeetingNoted_;  // the day the error log was told it has no meeting
+  LocalDateTime lastProgressAt_;  // when the running download last moved
+  SjisString day_;                // today's date key as last seen
+  SjisString noMeetingNoted_;     // the day the error log was told it has no meeting
   std::optional<LocalDateTime> nextCheck_;
   SjisString status_;
-  SjisString failure_;
+  AutomaticStep acquireStep_;
+  AutomaticStep initStep_;
 };
 
 }  // namespace tavolen
