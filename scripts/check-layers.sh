@@ -3,7 +3,8 @@
 # below it and itself:
 #   jvlink/   nothing of the project outside itself
 #   base/     jvlink/
-#   standin/, jvbridge/, acquire/, changes/, racecard/   base/ and jvlink/
+#   standin/, jvbridge/, acquire/, live/, racecard/   base/ and jvlink/
+#   changes/  live/, base/ and jvlink/ (the change watch also fetches the live items)
 #   app/      anything
 # tests/, bench/ and fuzz/ may include anything.
 set -euo pipefail
@@ -14,13 +15,14 @@ allowed() {  # allowed FOLDER -> the folders it may include besides itself
   case $1 in
     jvlink) echo "" ;;
     base) echo "jvlink" ;;
-    standin | jvbridge | acquire | changes | racecard) echo "base jvlink" ;;
+    standin | jvbridge | acquire | live | racecard) echo "base jvlink" ;;
+    changes) echo "live base jvlink" ;;
     *) echo "*" ;;
   esac
 }
 
 status=0
-for folder in jvlink base standin jvbridge acquire changes racecard; do
+for folder in jvlink base standin jvbridge acquire live changes racecard; do
   [ -d "$folder" ] || continue
   ok=" $folder $(allowed "$folder") "
   while IFS= read -r line; do
