@@ -85,6 +85,8 @@ LiveMemory ParseLiveMemory(std::string_view bytes) {
       memory[l.substr(0, 19)] = l.substr(19);
     else if (l.starts_with("R") && l.size() >= 17)
       memory[l.substr(0, 17)] = l.substr(17);
+    else if (l.starts_with("P") && l.size() >= 19)
+      memory[l.substr(0, 19)] = l.substr(19);
   }
   return memory;
 }
@@ -120,26 +122,30 @@ LiveAnnouncement EvaluateLive(const LiveDay& day, LiveMemory& memory,
       raceLines.push_back(RaceLabel(race) + Sj(" 馬体重発表"));
   }
   for (const auto& [race, line] : day.payouts) {
-    const std::string id = "R" + race;
-    if (memory.contains(id)) continue;
     const auto hr = ReadPayoutRecord(line);
     if (!hr) continue;
-    memory[id] = hr->kubun;
-    // A race cancelled is remembered without ringing: the change of the day tells it.
-    if (hr->kubun != "1" && hr->kubun != "2") continue;
-    if (choice.results == LiveRing::Off) continue;
-    for (auto it = day.results.lower_bound(race); it != day.results.end(); ++it) {
+    const bool confirmed = hr->kubun == "1" || hr->kubun == "2";
+    // The race's result rings once; a runner's place rings once, when it is first known (a
+    // favourite outside the first three is placed only by a later stage). A race cancelled is
+    // remembered without ringing: the day's changes tell it.
+    for (auto it = day.results.lower_bound(race); confirmed && it != day.results.end(); ++it) {
       if (!it->first.starts_with(race)) break;
       const auto r = ReadRunnerResult(it->second);
-      if (!r) continue;
+      if (!r || r->PlaceText().empty()) continue;
+      const std::string id = "P" + it->first;
+      if (memory.contains(id)) continue;
+      memory[id] = std::to_string(r->place);
       const FavouriteRunner* f = FavouriteOf(favourites, race, r->horseNumber);
+      if (!f || choice.results == LiveRing::Off) continue;
       SjisString place = r->PlaceText();
-      if (!f || place.empty()) continue;
       if (r->place > 0 && !(r->abnormal >= '1' && r->abnormal <= '5'))
         place = std::to_string(r->place) + Sj("着") + (r->deadHeat ? Sj("（同着）") : "");
       favouriteLines.push_back(Mark() + f->horseName + " " + RaceLabel(race) + " " + place);
     }
-    if (choice.results == LiveRing::All)
+    const std::string id = "R" + race;
+    if (memory.contains(id)) continue;
+    memory[id] = hr->kubun;
+    if (confirmed && choice.results == LiveRing::All)
       raceLines.push_back(RaceLabel(race) + Sj(" 確定 ") + Placings(day, race) +
                           FirstPayout(*hr, BetType::Win) + FirstPayout(*hr, BetType::Trifecta));
   }

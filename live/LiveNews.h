@@ -1,8 +1,9 @@
 // What is new among the day's live items and what rings: a race's weights ring once, and again
 // only for a weight that changes after it was announced; a race's result rings once, whatever
-// later stages bring. What was announced is remembered per day in "yyyy年mm月dd日.liveannounced"
-// beside the day file (code page 932, CR LF): a header line, then "W" + race key + horse number
-// + the weight's three fields per weight, and "R" + race key per result.
+// later stages bring, and a runner's place once, when a stage first gives it. What was announced
+// is remembered per day in "yyyy年mm月dd日.liveannounced" beside the day file (code page 932,
+// CR LF): a header line, then "W" + race key + horse number + the weight's three fields per
+// weight, "R" + race key + kubun per result and "P" + race key + horse number + place per place.
 #pragma once
 
 #include <map>
