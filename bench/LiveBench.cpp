@@ -117,6 +117,19 @@ BENCHMARK_DEFINE_F(Live, CheckWithTheTwoLiveFetches)(benchmark::State& state) {
 }
 BENCHMARK_REGISTER_F(Live, CheckWithTheTwoLiveFetches)->Unit(benchmark::kMillisecond);
 
+// The two answers read through the stand-in and dropped: what the JV-Link side of the two
+// fetches costs, apart from the program's storing and evaluation.
+BENCHMARK_DEFINE_F(Live, TheTwoAnswersReadOnly)(benchmark::State& state) {
+  for (auto _ : state)
+    for (const char16_t* spec : {u"0B11", u"0B12"}) {
+      if (jv_->JVRTOpen(spec, u"20240106") != 0) state.SkipWithError("nothing served");
+      std::u16string buff, name;
+      while (ReadNextRecord(*jv_, buff, name) != 0) benchmark::DoNotOptimize(buff);
+      jv_->JVClose();
+    }
+}
+BENCHMARK_REGISTER_F(Live, TheTwoAnswersReadOnly)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace tavolen
 
