@@ -52,7 +52,7 @@ std::string Stamp(std::string_view ymd, int minute) {
 }
 
 SjisString DemoWeights(std::string_view ra, const std::vector<Starter>& starters,
-                        std::string_view announced, Rng& rng) {
+                       std::string_view announced, Rng& rng) {
   RecordWriter w(WH::kLength);
   w.Put(Header::RecordType, "WH")
       .Put(Header::DataDivision, "1")
@@ -108,7 +108,7 @@ long long Yen(double v) {
 }
 
 SjisString DemoPayouts(std::string_view ra, const std::vector<Starter>& starters,
-                        const std::vector<const Starter*>& order) {
+                       const std::vector<const Starter*>& order) {
   RecordWriter w(HR::kLength);
   const int running = static_cast<int>(order.size());
   w.Put(Header::RecordType, "HR")
@@ -176,6 +176,12 @@ SjisString ResultRecord(const Starter& s, int stage, int place, int time, int od
 }
 
 }  // namespace
+
+bool IsDemoLiveFile(std::string_view name) {
+  return name.find("-WH-") != std::string_view::npos ||
+         (name.find("-SE") != std::string_view::npos &&
+          name.find("-SE-") == std::string_view::npos);
+}
 
 std::vector<DemoFile> DemoLiveFiles(const std::vector<SjisString>& raceRecords,
                                     const std::vector<SjisString>& runnerRecords,

@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jvlink/Sjis.h"
@@ -21,6 +22,9 @@ inline constexpr int kDemoResultDelays[4] = {5, 7, 9, 11};
 // raceRecords: the day's RA records; runnerRecords: its SE records (entry stage); scratched:
 // race key (16) + horse number (2) of every runner scratched or excluded during the day. One
 // weight file per race and one file per race and stage (its SE records and the HR record).
+// Whether a demo file's name is that of a weight or result file.
+bool IsDemoLiveFile(std::string_view name);
+
 std::vector<DemoFile> DemoLiveFiles(const std::vector<SjisString>& raceRecords,
                                     const std::vector<SjisString>& runnerRecords,
                                     const std::set<std::string>& scratched);
