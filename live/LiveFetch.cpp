@@ -11,6 +11,8 @@ LiveFetch::LiveFetch(JVLink& jvlink, ErrorLog& errorLog, std::function<void()> p
 
 void LiveFetch::Log(const SjisString& message, bool failure) {
   if (failure && failure_.empty()) failure_ = message;
+  // A record skipped is sent again with every answer of the day: said once.
+  if (!failure && !skipsTold_.insert(message).second) return;
   errorLog_.RecordError(message);  // a log that cannot be written loses only this line
 }
 

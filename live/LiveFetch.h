@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,7 @@ class LiveFetch {
   bool running_ = false, sessionOpen_ = false;
   int stored_ = 0;
   SjisString failure_;
+  std::set<SjisString> skipsTold_;
 };
 
 }  // namespace tavolen
