@@ -79,8 +79,8 @@ class Live : public benchmark::Fixture {
     for (const RaceListEntry& e : list)
       benchmark::DoNotOptimize(RaceStateMark(day, meeting->raceSlots[e.slot].raceKey));
     const RaceCard card = BuildRaceCard(*meeting, list.front().slot);
-    benchmark::DoNotOptimize(BuildCardLive(day, meeting->raceSlots[list.front().slot].raceKey,
-                                           card.grid));
+    benchmark::DoNotOptimize(
+        BuildCardLive(day, meeting->raceSlots[list.front().slot].raceKey, card.grid));
   }
 
   fs::path app_, dayFile_;
@@ -121,8 +121,8 @@ BENCHMARK_REGISTER_F(Live, CheckWithTheTwoLiveFetches)->Unit(benchmark::kMillise
 // fetches costs, apart from the program's storing and evaluation.
 BENCHMARK_DEFINE_F(Live, TheTwoAnswersReadOnly)(benchmark::State& state) {
   for (auto _ : state)
-    for (const char16_t* spec : {u"0B11", u"0B12"}) {
-      if (jv_->JVRTOpen(spec, u"20240106") != 0) state.SkipWithError("nothing served");
+    for (const char16_t* dataspec : {u"0B11", u"0B12"}) {
+      if (jv_->JVRTOpen(dataspec, u"20240106") != 0) state.SkipWithError("nothing served");
       std::u16string buff, name;
       while (ReadNextRecord(*jv_, buff, name) != 0) benchmark::DoNotOptimize(buff);
       jv_->JVClose();

@@ -30,7 +30,7 @@ void LiveFetch::Close() {
   for (auto& action : waiting) action();
 }
 
-bool LiveFetch::Fetch(std::string_view spec, const std::string& key, const fs::path& dayFile,
+bool LiveFetch::Fetch(std::string_view dataspec, const std::string& key, const fs::path& dayFile,
                       const std::vector<std::string>& raceTable) {
   if (running_) return false;
   running_ = true;
@@ -41,7 +41,7 @@ bool LiveFetch::Fetch(std::string_view spec, const std::string& key, const fs::p
   failure_.clear();
   stored_ = 0;
   const SjisString what =
-      spec == kWeightSpec ? Sj("R:速報馬体重取得エラー：") : Sj("R:速報成績取得エラー：");
+      dataspec == kWeightSpec ? Sj("R:速報馬体重取得エラー：") : Sj("R:速報成績取得エラー：");
   LiveStore store(dayFile, raceTable);
   if (FileStatus st = store.Load(); !st) {
     Log(what + FailureText(st));
@@ -49,7 +49,7 @@ bool LiveFetch::Fetch(std::string_view spec, const std::string& key, const fs::p
   }
   sessionOpen_ = true;
   try {
-    const int rc = jvlink_.JVRTOpen(Wide(spec), Wide(key));
+    const int rc = jvlink_.JVRTOpen(Wide(dataspec), Wide(key));
     // -1: nothing announced yet for the key.
     if (rc != 0 && rc != -1) Log(what + JVResultMessage("JVRTOpen", rc));
     std::u16string buffer, fileName;

@@ -30,13 +30,13 @@ std::string EventKey(std::string_view record) {
 
 }  // namespace
 
-int StandInJVLink::OpenLive(const SjisString& spec, const SjisString& key) {
+int StandInJVLink::OpenLive(const SjisString& dataspec, const SjisString& key) {
   if ((key.size() != 8 && key.size() != 12 && key.size() != 16) || !AllDigits(key)) return kBadKey;
   LocalDateTime day;
   if (!ParseCompactDateTime(key.substr(0, 8) + "000000", day)) return kBadKey;
   if (int st = CheckFeedFolder()) return st;
   const std::string now = FormatCompactDateTime(clock_.Now());
-  const bool weights = spec == "0B11";
+  const bool weights = dataspec == "0B11";
   Session s;
   s.kind = SessionKind::RealTime;
   for (FeedFile& f : ReadFeedOfKind(FeedKind::Live, {})) {
