@@ -23,9 +23,9 @@ class LiveFetch {
  public:
   LiveFetch(JVLink& jvlink, ErrorLog& errorLog, std::function<void()> processEvents);
 
-  // Fetches spec with key into the live files beside dayFile (the day of raceTable). False
+  // Fetches dataspec with key into the live files beside dayFile (the day of raceTable). False
   // when JV-Link answered an error or a file could not be written (the error log says why).
-  bool Fetch(std::string_view spec, const std::string& key, const fs::path& dayFile,
+  bool Fetch(std::string_view dataspec, const std::string& key, const fs::path& dayFile,
              const std::vector<std::string>& raceTable);
 
   bool running() const { return running_; }

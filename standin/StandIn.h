@@ -119,7 +119,7 @@ class StandInJVLink final : public JVLink {
   int OpenAnnouncement(const SjisString& key);  // JVRTOpen("0B16", key)
   // The live items (StandInLive.cpp): JVRTOpen("0B11" or "0B12", key), and the weight and
   // payout events of the live files published after since up to now.
-  int OpenLive(const SjisString& spec, const SjisString& key);
+  int OpenLive(const SjisString& dataspec, const SjisString& key);
   struct LiveEvent {
     std::string due;
     JVEvent event;
