@@ -2,8 +2,8 @@
 // and the automation know (app/TrayState.h).
 #include <algorithm>
 
-#include "automation/AutoWatch.h"
 #include "app/Main.h"
+#include "automation/AutoWatch.h"
 #include "base/Widgets.h"
 
 namespace tavolen {

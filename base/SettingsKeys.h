@@ -54,6 +54,9 @@ inline constexpr Setting<bool> NotifyJockey{"notify", "jockey", true};
 inline constexpr Setting<bool> NotifyPostTime{"notify", "posttime", true};
 inline constexpr Setting<bool> NotifyCourse{"notify", "course", true};
 inline constexpr Setting<bool> NotifyFavouritesOnly{"notify", "favouritesonly", false};
+// Which horse weights and results ring: 0 none, 1 only a favourite's, 2 every race's.
+inline constexpr Setting<int> NotifyWeights{"notify", "weights", 1};
+inline constexpr Setting<int> NotifyResults{"notify", "results", 1};
 // Today's meeting loaded, watched and its race data fetched by the program itself.
 inline constexpr Setting<bool> AutoWatch{"Auto", "watch", false};
 // Set when an automatic race-data session opens, cleared when one completes (or finds nothing

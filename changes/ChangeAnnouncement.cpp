@@ -24,13 +24,16 @@ NotifyChoice ReadNotifyChoice(const IniFile& settings) {
   for (size_t i = 0; i < choice.kinds.size(); ++i)
     choice.kinds[i] = settings.Read(KindSettings()[i]);
   choice.favouritesOnly = settings.Read(Settings::NotifyFavouritesOnly);
+  choice.live = ReadLiveNotifyChoice(settings);
   return choice;
 }
 
 FileStatus WriteNotifyChoice(IniFile& settings, const NotifyChoice& choice) {
   for (size_t i = 0; i < choice.kinds.size(); ++i)
     if (FileStatus st = settings.Write(KindSettings()[i], choice.kinds[i]); !st) return st;
-  return settings.Write(Settings::NotifyFavouritesOnly, choice.favouritesOnly);
+  if (FileStatus st = settings.Write(Settings::NotifyFavouritesOnly, choice.favouritesOnly); !st)
+    return st;
+  return WriteLiveNotifyChoice(settings, choice.live);
 }
 
 SjisString FavouriteLine(const NewChange& change) {

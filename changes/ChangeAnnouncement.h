@@ -11,12 +11,14 @@
 #include "changes/ChangeEvaluation.h"
 #include "jvlink/ChangeFiles.h"
 #include "jvlink/TextLines.h"
+#include "live/LiveNews.h"
 
 namespace tavolen {
 
 struct NotifyChoice {
   std::array<bool, kChangeTypes> kinds{true, true, true, true, true};  // WE, AV, JC, TC, CC
   bool favouritesOnly = false;
+  LiveNotifyChoice live;  // the horse weights and results
 
   bool Rings(ChangeType type, bool aboutFavourite) const;
   friend bool operator==(const NotifyChoice&, const NotifyChoice&) = default;

@@ -41,8 +41,16 @@ void ChangeEvents::LogOnce(bool& told, const SjisString& message) {
 }
 
 void ChangeEvents::JVLinkEvent(JVEvent event, const std::u16string& key) {
-  if (!IsChangeEvent(event) || day_.empty()) return;
+  if (day_.empty()) return;
   const SjisString k = Utf16ToSjis(key);
+  if (event == JVEvent::Weight || event == JVEvent::Pay) {
+    const std::pair<JVEvent, std::string> item{event, k};
+    if (k.size() == 12 && k.starts_with(day_) &&
+        std::find(liveQueue_.begin(), liveQueue_.end(), item) == liveQueue_.end())
+      liveQueue_.push_back(item);
+    return;
+  }
+  if (!IsChangeEvent(event)) return;
   // A key of another shape cannot tell its day: it is fetched, and its records go to the
   // files of their own day as a check's would.
   if (const auto parsed = ParseChangeEventKey(k); parsed && parsed->date != day_) return;
@@ -80,6 +88,7 @@ void ChangeEvents::Poll() {
     day_ = day;
     dayChecked_ = false;
     queue_.clear();  // what was queued for another day is not fetched
+    liveQueue_.clear();
   }
   const bool blocked = jvlink_.Busy() || fetch_.running() || (hooks_.blocked && hooks_.blocked());
   if (!started_) {
@@ -109,6 +118,18 @@ void ChangeEvents::Poll() {
     const std::string key = queue_.front();
     queue_.pop_front();
     FetchAnnouncement(key);
+    if (day_.empty()) break;
+  }
+  while (!liveQueue_.empty() && hooks_.live && !fetch_.running() &&
+         !(hooks_.blocked && hooks_.blocked())) {
+    const auto [event, key] = liveQueue_.front();
+    liveQueue_.pop_front();
+    running_ = true;
+    struct Done {
+      bool& flag;
+      ~Done() { flag = false; }
+    } done{running_};
+    hooks_.live(event, key);
     if (day_.empty()) break;
   }
 }

@@ -7,14 +7,16 @@
 // and close step, the same change files) and then has the owner run the evaluation and
 // announcement of a check (the first event of a day runs the owner's whole check instead), so what
 // the events and the ticks bring is told once. An event that comes while a fetch, an acquisition or
-// another JV-Link call runs waits for it. Events of other days, payouts and weights are ignored. A
-// JV-Link without events, a JVWatchEvent that fails, a key that cannot be fetched and a lost
-// connection are each written to the error log once; the timer's checks go on as before.
+// another JV-Link call runs waits for it. Weight and payout events (12-character key yyyymmddJJRR)
+// go to the live hook the same way. Events of other days are ignored. A JV-Link without events, a
+// JVWatchEvent that fails, a key that cannot be fetched and a lost connection are each written to
+// the error log once; the timer's checks go on as before.
 #pragma once
 
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "base/ErrorLog.h"
 #include "changes/ChangeFetch.h"
@@ -35,6 +37,9 @@ struct ChangeEventHooks {
   // of a watched day instead of its announcement: a weather change is shown against the
   // course's initial state, which only the day's records bring.
   std::function<void()> check;
+  // The fetch of one race's weights (JVEvtWeight) or payouts (JVEvtPay) with the event's key,
+  // and its evaluation; run like an announcement's fetch, never beside another session.
+  std::function<void(JVEvent event, const std::string& key)> live = {};
 };
 
 class ChangeEvents final : public JVEventListener {
@@ -60,7 +65,7 @@ class ChangeEvents final : public JVEventListener {
 
   bool watching() const { return started_; }
   // Announcements waiting for their fetch.
-  size_t queued() const { return queue_.size(); }
+  size_t queued() const { return queue_.size() + liveQueue_.size(); }
   // Announcements fetched and evaluated so far.
   int fetched() const { return fetched_; }
   bool running() const { return running_; }
@@ -79,6 +84,7 @@ class ChangeEvents final : public JVEventListener {
   std::string day_;                // the watched day while the watch runs
   bool dayChecked_ = false;        // the first event of day_ ran the whole check
   std::deque<std::string> queue_;  // keys of the watched day's announcements, in arrival order
+  std::deque<std::pair<JVEvent, std::string>> liveQueue_;  // weight and payout events
   bool started_ = false;
   bool running_ = false;
   int fetched_ = 0;

@@ -62,6 +62,7 @@ ChangeWatch::ChangeWatch(JVLink& jvLink, fs::path dataFolder, ErrorLog& errorLog
       jvLink_, dataFolder_, errorLog, desktop_,
       [this](const SjisString& status) { emit fetchStatusChanged(status); },
       [] { QCoreApplication::processEvents(); });
+  live_ = std::make_unique<LiveWatch>(jvLink_, errorLog, [] { QCoreApplication::processEvents(); });
   checkTimer_ = new QTimer(this);
   checkTimer_->setObjectName(QStringLiteral("Timer4"));
   connect(checkTimer_, &QTimer::timeout, this, &ChangeWatch::Tick);
@@ -85,6 +86,13 @@ ChangeWatch::ChangeWatch(JVLink& jvLink, fs::path dataFolder, ErrorLog& errorLog
                        },
                        [this] {
                          CheckNow(true);
+                         emit checked();
+                       },
+                       [this](JVEvent event, const std::string& key) {
+                         if (checking_) return;
+                         checking_ = true;
+                         FetchLive(event, key);
+                         checking_ = false;
                          emit checked();
                        }});
   eventTimer_ = new QTimer(this);
@@ -200,7 +208,26 @@ bool ChangeWatch::CheckNow(bool automatic) {
         StepOutcome(true, {}, false);
     }
   }
+  FetchLive(JVEvent::Weight, {});
   return true;
+}
+
+void ChangeWatch::FetchLive(JVEvent event, const std::string& eventKey) {
+  // The day may be replaced while the fetch lets window messages run.
+  const std::vector<std::string> table = day_.raceTable;
+  const fs::path dayFile = day_.raceFile;
+  const bool fetched = eventKey.empty() ? IsToday() && live_->CheckDay(dayFile, table, clock_.Now())
+                                        : live_->FetchEvent(event, eventKey, dayFile, table);
+  if (!fetched) return;
+  FileStatus saved;
+  const LiveAnnouncement a = live_->Evaluate(dayFile, &favourites_, choice_.live, saved);
+  if (!a.empty()) emit news(a.text, a.details, a.favourite);
+  if (saved) return;
+  // With nobody at the screen the memory that could not be saved is a failed step, no box.
+  if (daysByItself_)
+    StepOutcome(false, FailureText(saved), false);
+  else
+    desktop_.ErrorBox(FailureText(saved));
 }
 
 void ChangeWatch::StepOutcome(bool ok, const SjisString& reason, bool logged) {
@@ -361,7 +388,10 @@ void ChangeWatch::WakeTick() {
 }
 
 void ChangeWatch::RunWhenSessionClosed(std::function<void()> action) {
-  fetch_->RunWhenSessionClosed(std::move(action));
+  if (live_->Fetcher().sessionOpen())
+    live_->Fetcher().RunWhenSessionClosed(std::move(action));
+  else
+    fetch_->RunWhenSessionClosed(std::move(action));
 }
 
 }  // namespace tavolen

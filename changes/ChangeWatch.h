@@ -32,6 +32,7 @@
 #include "jvlink/Clock.h"
 #include "jvlink/JVLink.h"
 #include "jvlink/TextLines.h"
+#include "live/LiveWatch.h"
 
 class QTimer;
 
@@ -98,7 +99,7 @@ class ChangeWatch : public QObject {
   void WakeTick();
 
   // True while a fetch has its JV-Link session open: no other JV-Link call may run then.
-  bool SessionOpen() const { return fetch_->fetchSessionOpen(); }
+  bool SessionOpen() const { return fetch_->fetchSessionOpen() || live_->Fetcher().sessionOpen(); }
   // Runs action now, or right after the open session's JVClose.
   void RunWhenSessionClosed(std::function<void()> action);
   const ChangeFetch& Fetcher() const { return *fetch_; }
@@ -119,6 +120,8 @@ class ChangeWatch : public QObject {
   QTimer* CheckTimer() const { return checkTimer_; }
   // The change events, polled by the timer "ChangeEventTimer" every ChangeEvents::kPollMs.
   ChangeEvents& Events() const { return *events_; }
+  // The day's horse weights, results and payouts (live/).
+  const LiveWatch& Live() const { return *live_; }
 
  signals:
   // The evaluation's five lists, after every evaluation; then which of their lines concern a
@@ -152,12 +155,16 @@ class ChangeWatch : public QObject {
   void UpdateStatus();
   SjisString NextCheckText() const;
   bool IsToday() const;
+  // The live items: with an empty key the day's (when due, after a check's change fetch),
+  // otherwise the race of a weight or payout event; then their evaluation and news.
+  void FetchLive(JVEvent event, const std::string& eventKey);
 
   JVLink& jvLink_;
   fs::path dataFolder_;
   Desktop& desktop_;
   const Clock& clock_;
   std::unique_ptr<ChangeFetch> fetch_;
+  std::unique_ptr<LiveWatch> live_;
   QTimer* checkTimer_ = nullptr;
   bool daysByItself_ = false;
   QTimer* wakeTimer_ = nullptr;

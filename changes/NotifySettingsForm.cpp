@@ -1,10 +1,13 @@
 #include "changes/NotifySettingsForm.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/FailureText.h"
 #include "base/Widgets.h"
@@ -35,6 +38,23 @@ TNotifySettingsForm::TNotifySettingsForm(IniFile& ini, Desktop& desktop, QWidget
   FavouritesOnlyBox->setObjectName(QStringLiteral("FavouritesOnlyBox"));
   FavouritesOnlyBox->setChecked(choice.favouritesOnly);
   layout->addWidget(FavouritesOnlyBox);
+  // The horse weights and the results: each off, a favourite's only, or every race's.
+  layout->addSpacing(6);
+  auto* live = new QGridLayout;
+  const std::array<std::pair<const char*, LiveRing>, 2> kLive = {
+      {{"馬体重", choice.live.weights}, {"成績・払戻", choice.live.results}}};
+  static const char* const kLiveNames[2] = {"WeightRingBox", "ResultRingBox"};
+  for (size_t i = 0; i < LiveBoxes.size(); ++i) {
+    LiveBoxes[i] = new QComboBox(this);
+    LiveBoxes[i]->setObjectName(QString::fromLatin1(kLiveNames[i]));
+    for (const char* item : {"鳴らさない", "お気に入りだけ", "すべて"})
+      LiveBoxes[i]->addItem(Qs(Sj(item)));
+    LiveBoxes[i]->setCurrentIndex(static_cast<int>(kLive[i].second));
+    live->addWidget(new QLabel(Qs(Sj(kLive[i].first)), this), static_cast<int>(i), 0);
+    live->addWidget(LiveBoxes[i], static_cast<int>(i), 1);
+  }
+  live->setColumnStretch(2, 1);
+  layout->addLayout(live);
   auto* note = new QLabel(
       Qs(Sj("知らせない変更も変更情報ウィンドウには表示され、\n後から知らせることはありません。")),
       this);
@@ -58,6 +78,8 @@ NotifyChoice TNotifySettingsForm::Choice() const {
   NotifyChoice choice;
   for (size_t i = 0; i < KindBoxes.size(); ++i) choice.kinds[i] = KindBoxes[i]->isChecked();
   choice.favouritesOnly = FavouritesOnlyBox->isChecked();
+  choice.live.weights = static_cast<LiveRing>(std::max(LiveBoxes[0]->currentIndex(), 0));
+  choice.live.results = static_cast<LiveRing>(std::max(LiveBoxes[1]->currentIndex(), 0));
   return choice;
 }
 

@@ -3,7 +3,8 @@
 // the change window and remembered as announced.
 //
 // Controls: WeatherBox, ScratchBox, JockeyBox, PostTimeBox, CourseBox (one per kind of change),
-// FavouritesOnlyBox ("お気に入りに関する変更だけ知らせる"); OkButton stores them, CancelButton
+// FavouritesOnlyBox ("お気に入りに関する変更だけ知らせる"), WeightRingBox and ResultRingBox (which
+// horse weights and results ring); OkButton stores them, CancelButton
 // closes the window without storing.
 #pragma once
 
@@ -15,6 +16,7 @@
 #include "changes/ChangeAnnouncement.h"
 
 class QCheckBox;
+class QComboBox;
 class QPushButton;
 
 namespace tavolen {
@@ -31,6 +33,9 @@ class TNotifySettingsForm : public QDialog {
 
   std::array<QCheckBox*, kChangeTypes> KindBoxes{};  // WeatherBox .. CourseBox
   QCheckBox* FavouritesOnlyBox = nullptr;
+  // 馬体重 (WeightRingBox) and 成績・払戻 (ResultRingBox): "鳴らさない", "お気に入りだけ",
+  // "すべて".
+  std::array<QComboBox*, 2> LiveBoxes{};
   QPushButton* OkButton = nullptr;
   QPushButton* CancelButton = nullptr;
 

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -52,6 +53,8 @@ constexpr int kJockeyColumn = 5;
 constexpr QKeyCombination kFavouriteKey(Qt::ControlModifier, Qt::Key_D);
 // The race list's item text without its favourite mark.
 constexpr int kItemTextRole = Qt::UserRole + 1;
+// The race's live state after its text ("体", "確"), set by RefreshLive.
+constexpr int kItemStateRole = Qt::UserRole + 2;
 
 // Calls a handler when a mouse button is released over a widget, after the widget itself has
 // handled the release (so a selection the release makes is already there to be cleared).
@@ -164,9 +167,17 @@ RaceCardView::RaceCardView(LoadedMeeting& meeting, Desktop& desktop, const Clock
 
   grid_ = new QTableWidget(panel1_);
   grid_->setObjectName(QStringLiteral("StringGrid2"));
-  auto* cardLayout = new QHBoxLayout(panel1_);
+  auto* cardLayout = new QVBoxLayout(panel1_);
   cardLayout->setContentsMargins(0, 0, 0, 0);
   cardLayout->addWidget(grid_, 1);
+  // The race's payouts under the card, once confirmed.
+  payoutPanel_ = new QPlainTextEdit(panel1_);
+  payoutPanel_->setObjectName(QStringLiteral("PayoutPanel"));
+  payoutPanel_->setReadOnly(true);
+  payoutPanel_->setFont(GothicFont(12));
+  payoutPanel_->setFixedHeight(150);
+  payoutPanel_->setVisible(false);
+  cardLayout->addWidget(payoutPanel_);
   // Nothing loaded yet: neither a list nor a card.
   panel1_->setVisible(false);
   panel5_->setVisible(false);
@@ -263,6 +274,7 @@ void RaceCardView::ShowRaces(const std::vector<RaceListEntry>& races) {
     const QSignalBlocker block(datList_);
     datList_->setCurrentRow(datList_->count() > 0 ? 0 : -1);
   }
+  RefreshLive();
 }
 
 bool RaceCardView::ShowChosenRace(bool hideListAfterChoice) {
@@ -298,6 +310,7 @@ bool RaceCardView::ShowChosenRace(bool hideListAfterChoice) {
   grid_->selectionModel()->clear();
   upDown_.Position = datList_->currentRow();
   if (hideListAfterChoice) panel5_->setVisible(false);
+  RefreshLive();
   return true;
 }
 
@@ -331,6 +344,7 @@ void RaceCardView::RefreshChanges(bool markChanges) {
                             ReadDayChangeLines(meeting_.selectedRaceFile));
   delegate->SetChanges(changes);
   grid_->viewport()->update();
+  RefreshLive();
   if (!raceShown) return;
 
   // The header: the race as entered, with a new post time and a course change in red.
@@ -361,7 +375,8 @@ void RaceCardView::RefreshFavourites() {
     const int slot = item->data(Qt::UserRole).toInt(&isSlot);
     const bool marked = isSlot && slot >= 0 && slot < kMeetingRaces &&
                         RaceHasFavourite(meeting_.raceSlots[slot], favourites_);
-    const QString text = item->data(kItemTextRole).toString();
+    const QString text =
+        item->data(kItemTextRole).toString() + item->data(kItemStateRole).toString();
     item->setText(marked ? text + kMark : text);
     item->setForeground(marked ? QBrush(kFavouriteRace) : QBrush());
   }
@@ -398,8 +413,52 @@ void RaceCardView::ClearSelection() {
 // Copies the whole grid with the title line to the clipboard.
 void RaceCardView::CopyCard() {
   const CardGrid cells = CardGridOf(*grid_);
+  const SjisString title = CardCopyTitle(SjisOf(labels_[2]->text()), meeting_.SelectedSlot());
+  if (RaceShown() && !live_.empty()) {
+    desktop_.SetClipboardText(CardCopyText(cells, live_, title));
+    return;
+  }
   GridRangeToClipboard(desktop_, cells, 0, 0, grid_->columnCount() - 1, grid_->rowCount() - 1,
-                       CardCopyTitle(SjisOf(labels_[2]->text()), meeting_.SelectedSlot()));
+                       title);
+}
+
+}  // namespace tavolen
+
+namespace tavolen {
+
+void RaceCardView::RefreshLive() {
+  LiveDay day;
+  ReadLiveDay(meeting_.selectedRaceFile, day);  // an unreadable file shows nothing new
+  for (int i = 0; i < datList_->count(); ++i) {
+    QListWidgetItem* item = datList_->item(i);
+    bool isSlot = false;
+    const int slot = item->data(Qt::UserRole).toInt(&isSlot);
+    const SjisString mark = isSlot && slot >= 0 && slot < kMeetingRaces
+                                ? RaceStateMark(day, meeting_.raceSlots[slot].raceKey)
+                                : SjisString();
+    item->setData(kItemStateRole, mark.empty() ? QString() : Qs(" " + mark));
+  }
+  RefreshFavourites();
+  live_ = {};
+  if (RaceShown()) live_ = BuildCardLive(day, meeting_.SelectedSlot().raceKey, CardGridOf(*grid_));
+  const int columns = kCardColumns + (live_.rows.empty() ? 0 : kLiveColumns);
+  if (grid_->columnCount() != columns) {
+    grid_->setColumnCount(columns);
+    for (int c = kCardColumns; c < columns; ++c)
+      grid_->setColumnWidth(c, c == kCardColumns ? 60 : 45);
+  }
+  for (size_t r = 0; r < live_.rows.size() && static_cast<int>(r) < grid_->rowCount(); ++r)
+    for (int c = 0; c < kLiveColumns; ++c) {
+      QTableWidgetItem* item = grid_->item(static_cast<int>(r), kCardColumns + c);
+      if (!item) {
+        item = new QTableWidgetItem;
+        grid_->setItem(static_cast<int>(r), kCardColumns + c, item);
+      }
+      item->setText(Qs(live_.rows[r][static_cast<size_t>(c)]));
+      item->setFlags(r > 0 ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::ItemIsEnabled);
+    }
+  payoutPanel_->setPlainText(Qs(JoinLinesCrLf(live_.payouts)).trimmed());
+  payoutPanel_->setVisible(!live_.payouts.empty());
 }
 
 }  // namespace tavolen

@@ -16,6 +16,7 @@
 #include "base/Favourites.h"
 #include "jvlink/Clock.h"
 #include "racecard/CardChanges.h"
+#include "racecard/CardLive.h"
 #include "racecard/Meeting.h"
 #include "racecard/RaceCard.h"
 
@@ -24,6 +25,7 @@ class QFrame;
 class QListWidget;
 class QMenu;
 class QTableWidget;
+class QPlainTextEdit;
 class QWidget;
 
 namespace tavolen {
@@ -80,6 +82,11 @@ class RaceCardView : public QObject {
   // to or removed from the favourites. The menu item "お気に入りに追加/解除" does this for the
   // row under the mouse (the jockey in the jockey column), Ctrl+D for the current row.
   void ToggleFavourite(int row, bool jockey);
+  // The day's weights, results and payouts read afresh: each race's state in the race list,
+  // the card's three live columns (shown once the race has any) and the payouts panel
+  // "PayoutPanel" under the card.
+  void RefreshLive();
+  const CardLive& Live() const { return live_; }
 
  signals:
   // The user chose a race in the list (mouse or keyboard).
@@ -108,6 +115,8 @@ class RaceCardView : public QObject {
   int menuRow_ = -1, menuColumn_ = -1;  // the cell under the mouse when the menu opened
   int lastRow_ = -1, lastColumn_ = -1;  // the cell last pressed or made current
   TUpDown upDown_;
+  QPlainTextEdit* payoutPanel_ = nullptr;
+  CardLive live_;
 };
 
 }  // namespace tavolen

@@ -3,8 +3,9 @@
 # below it and itself:
 #   jvlink/   nothing of the project outside itself
 #   base/     jvlink/
-#   standin/, jvbridge/, acquire/, changes/, racecard/   base/ and jvlink/
-#   automation/   acquire/, changes/, racecard/, base/ and jvlink/
+#   standin/, jvbridge/, acquire/, live/, racecard/   base/ and jvlink/
+#   changes/  live/, base/ and jvlink/ (the change watch also fetches the live items)
+#   automation/   acquire/, changes/, live/, racecard/, base/ and jvlink/
 #   app/      anything
 # tests/, bench/ and fuzz/ may include anything.
 set -euo pipefail
@@ -15,14 +16,15 @@ allowed() {  # allowed FOLDER -> the folders it may include besides itself
   case $1 in
     jvlink) echo "" ;;
     base) echo "jvlink" ;;
-    standin | jvbridge | acquire | changes | racecard) echo "base jvlink" ;;
-    automation) echo "acquire changes racecard base jvlink" ;;
+    standin | jvbridge | acquire | live | racecard) echo "base jvlink" ;;
+    changes) echo "live base jvlink" ;;
+    automation) echo "acquire changes live racecard base jvlink" ;;
     *) echo "*" ;;
   esac
 }
 
 status=0
-for folder in jvlink base standin jvbridge acquire changes racecard automation; do
+for folder in jvlink base standin jvbridge acquire live changes racecard automation; do
   [ -d "$folder" ] || continue
   ok=" $folder $(allowed "$folder") "
   while IFS= read -r line; do

@@ -25,7 +25,8 @@ constexpr JVEvent kEvents[] = {JVEvent::Pay,          JVEvent::JockeyChange, JVE
                                JVEvent::Weight};
 DISPID IdOf(JVEvent e) {
   for (size_t i = 0; i < std::size(kEvents); ++i)
-    if (kEvents[i] == e) return static_cast<DISPID>(201 + i);
+    if (kEvents[i] == e)
+      return static_cast<DISPID>(1 + i);  // the component's own: JVEvtPay 1 ... JVEvtWeight 7
   return DISPID_UNKNOWN;
 }
 

@@ -10,6 +10,8 @@
 
 #include "jvlink/JVData_Structure.h"
 #include "jvlink/Sjis.h"
+#include "standin/DemoLive.h"
+#include "standin/Feed.h"
 #include "standin/RecordWriter.h"
 
 namespace tavolen {
@@ -714,6 +716,22 @@ std::vector<DemoFile> GenerateDemoDay(const LocalDateTime& date, const DemoDayOp
   for (const auto& [minute, bytes] : lateFiles)
     files.push_back(
         {day.ymd + Hhmm(minute) + "00-0B14-" + day.ymd + "-" + Hhmm(minute) + ".jvd", bytes});
+  // The weights and results of every race, made from the day's records; the scratched runners
+  // are the day's AV records.
+  std::vector<SjisString> raceRecords, runnerRecords;
+  for (const DemoFile& f : files)
+    for (SjisString& r : SplitRecords(f.bytes)) {
+      if (r.starts_with("RA"))
+        raceRecords.push_back(std::move(r));
+      else if (r.starts_with("SE"))
+        runnerRecords.push_back(std::move(r));
+    }
+  std::set<std::string> scratched;
+  for (const auto& recs : records)
+    for (const SjisString& r : recs)
+      if (r.starts_with("AV")) scratched.insert(Cut(r, Header::RaceKey) + Cut(r, AV::HorseNumber));
+  for (DemoFile& f : DemoLiveFiles(raceRecords, runnerRecords, scratched))
+    files.push_back(std::move(f));
   files.push_back(std::move(changes));
   return files;
 }

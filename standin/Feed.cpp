@@ -65,13 +65,19 @@ bool IsRaceRecord(std::string_view r) {
   return t == "RA" || t == "SE";
 }
 
+bool IsLiveRecord(std::string_view r) {
+  std::string_view t = r.substr(0, 2);
+  return t == "WH" || t == "HR";
+}
+
 FeedKind ClassifyRecords(const std::vector<SjisString>& records) {
-  bool race = false;
+  bool race = false, live = false;
   for (const auto& r : records) {
     if (IsChangeRecord(r)) return FeedKind::Change;
     race = race || IsRaceRecord(r);
+    live = live || IsLiveRecord(r);
   }
-  return race ? FeedKind::Race : FeedKind::Other;
+  return live ? FeedKind::Live : race ? FeedKind::Race : FeedKind::Other;
 }
 
 std::vector<FeedEntry> ListFeed(const fs::path& folder) {

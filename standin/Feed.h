@@ -12,8 +12,9 @@
 
 namespace tavolen {
 
-// What a feed file is served for: race data ("RACE") or change data ("0B14").
-enum class FeedKind { Other, Race, Change };
+// What a feed file is served for: race data ("RACE"), change data ("0B14") or the live items
+// ("0B11" its WH records, "0B12" the others).
+enum class FeedKind { Other, Race, Change, Live };
 
 // A feed file as listed, before it is read.
 struct FeedEntry {
@@ -51,8 +52,10 @@ std::vector<SjisString> SplitRecords(std::string_view bytes);
 
 bool IsChangeRecord(std::string_view record);  // WE, AV, JC, TC or CC
 bool IsRaceRecord(std::string_view record);    // RA or SE
+bool IsLiveRecord(std::string_view record);    // WH or HR
 
-// A file holding any change record serves "0B14"; otherwise one holding RA or SE serves "RACE".
+// A file holding any change record serves "0B14"; otherwise one holding WH or HR serves "0B11"
+// and "0B12"; otherwise one holding RA or SE serves "RACE".
 FeedKind ClassifyRecords(const std::vector<SjisString>& records);
 
 // Every "*.jvd" file of the folder, ordered by time stamp and then name. A file's stamp comes

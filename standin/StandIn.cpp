@@ -253,7 +253,10 @@ int StandInJVLink::JVOpen(const std::u16string& dataspec, const std::u16string& 
   s.kind = SessionKind::Race;
   std::string newest;
   if (race) {
+    // A file the service has not published yet by the stand-in's clock is not delivered.
+    const std::string now = FormatCompactDateTime(clock_.Now());
     for (FeedFile& f : ReadFeedOfKind(FeedKind::Race, from)) {
+      if (f.entry.stamp > now) continue;
       SessionFile sf{f.entry.name, std::move(f.bytes), std::move(f.records), false};
       sf.download = !InCache(sf);
       if (sf.download) s.pending.push_back(s.files.size());
@@ -321,6 +324,8 @@ int StandInJVLink::JVRTOpen(const std::u16string& dataspec, const std::u16string
   if (!initialised_) return kNotInitialised;
   if (session_.kind != SessionKind::None) return kSessionOpen;
   if (Utf16ToSjis(dataspec) == kAnnouncementSpec) return OpenAnnouncement(Utf16ToSjis(key));
+  if (Utf16ToSjis(dataspec) == "0B11" || Utf16ToSjis(dataspec) == "0B12")
+    return OpenLive(Utf16ToSjis(dataspec), Utf16ToSjis(key));
   if (Utf16ToSjis(dataspec) != "0B14") return kBadDataspec;
   const SjisString date = Utf16ToSjis(key);
   LocalDateTime day;

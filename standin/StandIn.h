@@ -117,6 +117,15 @@ class StandInJVLink final : public JVLink {
   EventPlan ReadEventPlan() const;
   const std::vector<StandInAnnouncement>& Announcements();
   int OpenAnnouncement(const SjisString& key);  // JVRTOpen("0B16", key)
+  // The live items (StandInLive.cpp): JVRTOpen("0B11" or "0B12", key), and the weight and
+  // payout events of the live files published after since up to now.
+  int OpenLive(const SjisString& dataspec, const SjisString& key);
+  struct LiveEvent {
+    std::string due;
+    JVEvent event;
+    std::string key;
+  };
+  std::vector<LiveEvent> LiveEventsDue(const std::string& since, const std::string& now);
 
   const Clock& clock_;
   StandInOptions options_;

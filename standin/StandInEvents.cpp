@@ -107,9 +107,10 @@ EventPlan StandInJVLink::ReadEventPlan() const {
 const std::vector<StandInAnnouncement>& StandInJVLink::Announcements() {
   // Listed at every delivery, read again only when a file of the feed changed.
   std::vector<FeedEntry> entries = ListFeed(FeedFolder());
-  const bool same = entries.size() == announcedFrom_.size() &&
-                    std::equal(entries.begin(), entries.end(), announcedFrom_.begin(),
-                               [](const FeedEntry& a, const FeedEntry& b) { return a.SameFile(b); });
+  const bool same =
+      entries.size() == announcedFrom_.size() &&
+      std::equal(entries.begin(), entries.end(), announcedFrom_.begin(),
+                 [](const FeedEntry& a, const FeedEntry& b) { return a.SameFile(b); });
   if (!same) {
     announcements_ = ListAnnouncements(ReadFeedOfKind(FeedKind::Change, {}));
     announcedFrom_ = std::move(entries);
@@ -153,6 +154,7 @@ void StandInJVLink::DeliverEvents() {
   std::vector<Due> due;
   for (const StandInAnnouncement& a : Announcements())
     if (a.due > since && a.due <= now) due.push_back({a.due, a.event, a.key});
+  for (LiveEvent& e : LiveEventsDue(since, now)) due.push_back({e.due, e.event, e.key});
   for (const EventPlan::Extra& e : plan.extra)
     if (e.due > since && e.due <= now) due.push_back({e.due, e.event, e.key});
   std::stable_sort(due.begin(), due.end(),

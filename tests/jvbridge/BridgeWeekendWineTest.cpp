@@ -89,7 +89,7 @@ class CountingLink final : public testsupport::EventForwardingJVLink {
   int rtOpens = 0, kills = 0;
   bool killAtNextCheck = false;
   int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
-    ++rtOpens;
+    if (dataspec != u"0B11" && dataspec != u"0B12") ++rtOpens;  // the change sessions
     if (killAtNextCheck && dataspec == u"0B14") {
       killAtNextCheck = false;
       kills += KillBridges() > 0;

@@ -138,7 +138,7 @@ TEST(RaceDay, AcquiredAnnouncedOnceAndOnTimeWithNothingLost) {
     const bool fetched = FormatHhnn(t) > start;
     fetches += fetched;
     EXPECT_EQ(jv.rtOpens - opensBefore, fetched ? 1 : 0) << FormatHhnn(t);
-    EXPECT_EQ(jv.closes, jv.opens + jv.rtOpens) << FormatHhnn(t);
+    EXPECT_EQ(jv.closes, jv.opens + jv.rtOpens + jv.liveOpens) << FormatHhnn(t);
     EXPECT_EQ(desktop.Count("error"), 0) << FormatHhnn(t);
     EXPECT_EQ(desktop.Count("info"), 0) << FormatHhnn(t);
     EXPECT_EQ(desktop.Count("beep"), 0) << FormatHhnn(t);

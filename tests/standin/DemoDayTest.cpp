@@ -5,6 +5,7 @@
 #include <set>
 
 #include "jvlink/JVData_Structure.h"
+#include "jvlink/LiveRecords.h"
 #include "standin/DemoDay.h"
 #include "standin/Feed.h"
 #include "tests/support/Files.h"
@@ -93,11 +94,20 @@ void CheckDay(const LocalDateTime& date, const DemoDayOptions& options) {
   const std::string ymd = Ymd(date), before = Ymd(date.AddDays(-1));
   const std::vector<DemoFile> files = GenerateDemoDay(date, options);
   // Race files per course, files of changes published late, the day's change file.
+  // The weights and results of the races, checked by LiveFilesAgree.
+  const auto live = [](const DemoFile& f) {
+    return f.name.find("-WH-") != std::string::npos ||
+           (f.name.find("-SE") != std::string::npos && f.name.find("-SE-") == std::string::npos);
+  };
   std::vector<const DemoFile*> lateFiles;
-  for (const DemoFile& f : files)
-    if (f.name.find("-0B14-") != std::string::npos && f.name != DemoChangeFileName(date))
+  size_t liveFiles = 0;
+  for (const DemoFile& f : files) {
+    if (live(f))
+      ++liveFiles;
+    else if (f.name.find("-0B14-") != std::string::npos && f.name != DemoChangeFileName(date))
       lateFiles.push_back(&f);
-  const size_t main = files.size() - lateFiles.size();
+  }
+  const size_t main = files.size() - lateFiles.size() - liveFiles;
   ASSERT_TRUE(main == 5 || main == 7) << files.size();
   const int courses = static_cast<int>(main - 1) / 2;
 
@@ -105,7 +115,7 @@ void CheckDay(const LocalDateTime& date, const DemoDayOptions& options) {
   std::map<std::string, std::map<int, std::string>> runners;  // race key -> horse -> SE
   std::set<std::string> courseCodes, courseDays, registrations;
   for (const DemoFile& f : files) {
-    if (f.name.find("-0B14-") != std::string::npos) continue;
+    if (f.name.find("-0B14-") != std::string::npos || live(f)) continue;
     EXPECT_EQ(FeedStampFromName(f.name), before + "170000");
     const std::vector<SjisString> records = SplitRecords(f.bytes);
     EXPECT_EQ(f.bytes.size(),
@@ -384,6 +394,64 @@ TEST(DemoDay, EveryMonthGivesAValidDay) {
   for (int month = 1; month <= 12; ++month) CheckDay({2024, month, 6 + month, 0, 0, 0}, {});
   CheckDay({2025, 1, 1, 0, 0, 0}, DemoOptionsFrom({2025, 1, 1, 22, 30, 0}));
   CheckDay({2024, 2, 29, 0, 0, 0}, DemoOptionsFrom({2024, 2, 29, 23, 58, 0}));
+}
+
+// Each race's weights come 70 minutes before its post time, scratched runners weighing "000";
+// its four result stages from 5 minutes after it, the order of the places agreeing with the
+// payouts' combinations. Read through the program's own readers.
+TEST(DemoDay, TheRacesWeightsAndResultsAgreeWithTheDay) {
+  const LocalDateTime date{2024, 3, 9, 0, 0, 0};
+  std::map<std::string, std::string> post;  // race key -> hhmm
+  std::set<std::string> scratched;          // race key + horse number
+  std::map<std::string, std::vector<std::string>> stamps;
+  std::map<std::string, std::map<int, int>> places;  // race key -> place -> horse
+  std::map<std::string, std::string> payouts;
+  const std::vector<DemoFile> files = GenerateDemoDay(date);
+  for (const DemoFile& f : files)
+    for (const SjisString& r : SplitRecords(f.bytes))
+      if (r.starts_with("AV")) scratched.insert(Cut(r, Header::RaceKey) + Cut(r, AV::HorseNumber));
+  for (const DemoFile& f : files)
+    for (const SjisString& r : SplitRecords(f.bytes)) {
+      const std::string race = Cut(r, Header::RaceKey);
+      if (r.starts_with("RA")) post[race] = Cut(r, RA::PostTime);
+      if (r.starts_with("WH") || r.starts_with("HR"))
+        stamps[race].push_back(FeedStampFromName(f.name));
+      if (r.starts_with("HR")) payouts[race] = r;
+      if (const auto se = ReadRunnerResult(r); se && se->stage == 6 && se->place > 0)
+        places[race][se->place] = se->horseNumber;
+      if (const auto wh = ReadWeightRecord(r)) {
+        ASSERT_EQ(r.size(), 847u);
+        for (const WeightEntry& e : wh->entries) {
+          const bool gone = scratched.contains(race + testsupport::TwoDigits(e.horseNumber));
+          EXPECT_EQ(e.weight.weight == "000", gone) << race << " " << e.horseNumber;
+        }
+      }
+    }
+  ASSERT_EQ(payouts.size(), post.size());
+  for (const auto& [race, hhmm] : post) {
+    SCOPED_TRACE(race);
+    const int minute = Number(hhmm.substr(0, 2)) * 60 + Number(hhmm.substr(2, 2));
+    const auto at = [&](int m) {
+      return Ymd(date) + testsupport::TwoDigits(m / 60) + testsupport::TwoDigits(m % 60) + "00";
+    };
+    ASSERT_EQ(stamps[race].size(), 5u);
+    EXPECT_EQ(stamps[race].front(), at(minute - 70));
+    EXPECT_EQ(stamps[race][1], at(minute + 5));
+    const auto hr = ReadPayoutRecord(payouts[race]);
+    ASSERT_TRUE(hr);
+    auto& order = places[race];
+    ASSERT_GE(order.size(), 3u);
+    EXPECT_EQ(hr->Bet(BetType::Win).payouts.at(0).combination, testsupport::TwoDigits(order[1]));
+    EXPECT_EQ(hr->Bet(BetType::Exacta).payouts.at(0).combination,
+              testsupport::TwoDigits(order[1]) + testsupport::TwoDigits(order[2]));
+    EXPECT_EQ(hr->Bet(BetType::Trifecta).payouts.at(0).combination,
+              testsupport::TwoDigits(order[1]) + testsupport::TwoDigits(order[2]) +
+                  testsupport::TwoDigits(order[3]));
+    EXPECT_GT(hr->Bet(BetType::Trifecta).payouts[0].yen, hr->Bet(BetType::Win).payouts[0].yen);
+    for (const auto& [p, horse] : order)
+      EXPECT_FALSE(scratched.contains(race + testsupport::TwoDigits(horse)))
+          << "a scratched runner placed";
+  }
 }
 
 TEST(DemoDay, SameDateSameRaceDataWhateverTheChangeTimes) {

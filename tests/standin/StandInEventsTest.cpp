@@ -79,12 +79,28 @@ TEST_F(StandInEvents, EachAnnouncementOfTheDayRaisesOneEventAsItFallsDueAnd0B16A
 
   std::multiset<SjisString> byEvents;
   std::vector<SjisString> futureKeys;
+  int weightEvents = 0, payEvents = 0;
   for (LocalDateTime t = kDay; t.hour < 24 && t.day == 6; t = t.AddSeconds(20)) {
     clock_.Set(t);
     const size_t before = events_.raised.size();
     link_->DeliverEvents();
     for (size_t i = before; i < events_.raised.size(); ++i) {
       const Raised& e = events_.raised[i];
+      if (e.event == JVEvent::Weight || e.event == JVEvent::Pay) {
+        // A race's weights or payouts: the race key yyyymmddJJRR, served by "0B11"/"0B12".
+        ASSERT_EQ(e.key.size(), 12u) << e.key;
+        EXPECT_TRUE(e.key.starts_with("20240106"));
+        const bool weight = e.event == JVEvent::Weight;
+        weight ? ++weightEvents : ++payEvents;
+        const std::vector<SjisString> records = Session(weight ? u"0B11" : u"0B12", e.key);
+        ASSERT_FALSE(records.empty()) << e.key;
+        for (const SjisString& r : records) {
+          EXPECT_EQ(Cut(r, Header::Date) + Cut(r, Header::CourseCode) + Cut(r, Header::RaceNumber),
+                    e.key);
+          EXPECT_EQ(r.starts_with("WH"), weight);
+        }
+        continue;
+      }
       const auto key = ParseChangeEventKey(e.key);
       ASSERT_TRUE(key) << e.key;
       EXPECT_EQ(key->date, "20240106");
@@ -110,6 +126,11 @@ TEST_F(StandInEvents, EachAnnouncementOfTheDayRaisesOneEventAsItFallsDueAnd0B16A
     }
   }
   ASSERT_GE(events_.raised.size(), 10u);
+  // Every race's weights once, its payouts with each of its four result stages.
+  const size_t races = Session(u"0B11", "20240106").size();
+  EXPECT_GE(races, 24u);
+  EXPECT_EQ(weightEvents, static_cast<int>(races));
+  EXPECT_EQ(payEvents, 4 * static_cast<int>(races));
   // Together the announcements are exactly what the day's "0B14" answer gained since the
   // start: every record once.
   std::multiset<SjisString> expected;

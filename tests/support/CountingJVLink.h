@@ -9,7 +9,8 @@ namespace tavolen::testsupport {
 class CountingJVLink final : public ForwardingJVLink {
  public:
   using ForwardingJVLink::ForwardingJVLink;
-  int inits = 0, opens = 0, rtOpens = 0, closes = 0;
+  // rtOpens: the change sessions; liveOpens: those of the weights and results ("0B11", "0B12").
+  int inits = 0, opens = 0, rtOpens = 0, liveOpens = 0, closes = 0;
 
   bool Busy() const override { return inner_.Busy(); }
   int JVInit(const std::u16string& sid) override {
@@ -26,7 +27,7 @@ class CountingJVLink final : public ForwardingJVLink {
     return inner_.JVOpen(dataspec, fromtime, option, readcount, downloadcount, lastfiletimestamp);
   }
   int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
-    ++rtOpens;
+    ++(dataspec == u"0B11" || dataspec == u"0B12" ? liveOpens : rtOpens);
     return inner_.JVRTOpen(dataspec, key);
   }
 };

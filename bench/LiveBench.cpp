@@ -1,0 +1,136 @@
+// The race day's live items against the same day without them, side by side: loading a day to
+// its first card (the meeting, the race list with each race's state, the first card with its
+// live columns and payouts) with the day's weights and results stored and without; and one
+// check of the afternoon (the change fetch and evaluation, then the day's "0B11" and "0B12"
+// with nothing new to store and their evaluation) against the check without the two fetches.
+// The stand-in serves its demo day at 14:00 from its feed folder.
+#include <benchmark/benchmark.h>
+
+#include "base/ErrorLog.h"
+#include "changes/ChangeEvaluation.h"
+#include "changes/ChangeFetch.h"
+#include "jvlink/Clock.h"
+#include "jvlink/DateFiles.h"
+#include "jvlink/LiveFiles.h"
+#include "jvlink/RaceFiles.h"
+#include "live/LiveWatch.h"
+#include "racecard/CardLive.h"
+#include "racecard/Meeting.h"
+#include "racecard/RaceCard.h"
+#include "standin/DemoDay.h"
+#include "standin/Feed.h"
+#include "standin/StandIn.h"
+#include "tests/support/Files.h"
+#include "tests/support/RecordingDesktop.h"
+
+namespace tavolen {
+namespace {
+
+using namespace tavolen::testsupport;
+
+const LocalDateTime kDay{2024, 1, 6, 14, 0, 0};
+
+class Live : public benchmark::Fixture {
+ public:
+  void SetUp(const benchmark::State&) override {
+    app_ = TempDir("bench-live");
+    fs::create_directories(app_ / "Data");
+    fs::create_directories(app_ / "feed");
+    WriteDemoDay(app_ / "feed", kDay);
+    for (const FeedEntry& e : ListFeed(app_ / "feed")) {
+      FeedFile f;
+      if (!ReadFeedFile(e, f) || f.kind != FeedKind::Race) continue;
+      for (const SjisString& r : f.records)
+        r.starts_with("RA") ? StoreRaRecord(app_ / "Data", r) : StoreSeRecord(app_ / "Data", r);
+    }
+    dayFile_ = app_ / "Data" / Utf8Path("2024年01月06日.jvRA");
+    ReadDayRecords(dayFile_, races_);
+    jv_ = std::make_unique<StandInJVLink>(clock_, StandInOptions{app_ / "standin", 0});
+    jv_->StoreSettings({"", app_ / "feed"});
+    jv_->JVInit(u"SA418207/SD530946/Tavolen/Ver.1.01");
+    log_ = std::make_unique<ErrorLog>(app_, clock_);
+    fetch_ = std::make_unique<ChangeFetch>(*jv_, app_ / "Data", *log_, desktop_, nullptr, [] {});
+    live_ = std::make_unique<LiveWatch>(*jv_, *log_, [] {});
+  }
+  void TearDown(const benchmark::State&) override { fs::remove_all(app_); }
+
+  void Check(benchmark::State& state, bool withLive) {
+    if (fetch_->Fetch({true, races_, 0, true}) != ChangeFetchOutcome::Evaluate)
+      state.SkipWithError("the change fetch failed");
+    ChangeEvaluation ev = EvaluateChanges(dayFile_);
+    if (ev.hasNews()) SaveRenewFile(dayFile_, ev);
+    benchmark::DoNotOptimize(ev);
+    if (!withLive) return;
+    if (!live_->CheckDay(dayFile_, races_, clock_.Now()) || live_->failed())
+      state.SkipWithError("the live fetch did not run");
+    FileStatus st;
+    benchmark::DoNotOptimize(live_->Evaluate(dayFile_, nullptr, {}, st));
+  }
+
+  // The meeting loaded, its race list with each race's state, the first race's card.
+  void LoadToFirstCard(benchmark::State& state) {
+    auto meeting = std::make_unique<LoadedMeeting>();
+    if (LoadMeeting(*meeting, app_ / "Data", DateKey(kDay)).outcome !=
+        MeetingLoadResult::Outcome::Loaded)
+      state.SkipWithError("the meeting did not load");
+    LiveDay day;
+    ReadLiveDay(meeting->selectedRaceFile, day);
+    const std::vector<RaceListEntry> list = RaceListItems(*meeting);
+    for (const RaceListEntry& e : list)
+      benchmark::DoNotOptimize(RaceStateMark(day, meeting->raceSlots[e.slot].raceKey));
+    const RaceCard card = BuildRaceCard(*meeting, list.front().slot);
+    benchmark::DoNotOptimize(
+        BuildCardLive(day, meeting->raceSlots[list.front().slot].raceKey, card.grid));
+  }
+
+  fs::path app_, dayFile_;
+  FakeClock clock_{kDay};
+  std::vector<std::string> races_;
+  std::unique_ptr<StandInJVLink> jv_;
+  RecordingDesktop desktop_;
+  std::unique_ptr<ErrorLog> log_;
+  std::unique_ptr<ChangeFetch> fetch_;
+  std::unique_ptr<LiveWatch> live_;
+};
+
+BENCHMARK_DEFINE_F(Live, FirstCardWithoutLiveItems)(benchmark::State& state) {
+  for (auto _ : state) LoadToFirstCard(state);
+}
+BENCHMARK_REGISTER_F(Live, FirstCardWithoutLiveItems)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_DEFINE_F(Live, FirstCardWithWeightsAndResults)(benchmark::State& state) {
+  Check(state, true);  // the day's weights and results so far stored
+  for (auto _ : state) LoadToFirstCard(state);
+}
+BENCHMARK_REGISTER_F(Live, FirstCardWithWeightsAndResults)->Unit(benchmark::kMillisecond);
+
+// A check with nothing new: the answers are those of the check before.
+BENCHMARK_DEFINE_F(Live, CheckWithoutLiveFetches)(benchmark::State& state) {
+  Check(state, false);
+  for (auto _ : state) Check(state, false);
+}
+BENCHMARK_REGISTER_F(Live, CheckWithoutLiveFetches)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_DEFINE_F(Live, CheckWithTheTwoLiveFetches)(benchmark::State& state) {
+  Check(state, true);
+  for (auto _ : state) Check(state, true);
+}
+BENCHMARK_REGISTER_F(Live, CheckWithTheTwoLiveFetches)->Unit(benchmark::kMillisecond);
+
+// The two answers read through the stand-in and dropped: what the JV-Link side of the two
+// fetches costs, apart from the program's storing and evaluation.
+BENCHMARK_DEFINE_F(Live, TheTwoAnswersReadOnly)(benchmark::State& state) {
+  for (auto _ : state)
+    for (const char16_t* dataspec : {u"0B11", u"0B12"}) {
+      if (jv_->JVRTOpen(dataspec, u"20240106") != 0) state.SkipWithError("nothing served");
+      std::u16string buff, name;
+      while (ReadNextRecord(*jv_, buff, name) != 0) benchmark::DoNotOptimize(buff);
+      jv_->JVClose();
+    }
+}
+BENCHMARK_REGISTER_F(Live, TheTwoAnswersReadOnly)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tavolen
+
+BENCHMARK_MAIN();

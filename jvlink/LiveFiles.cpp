@@ -1,0 +1,161 @@
+#include "jvlink/LiveFiles.h"
+
+#include <algorithm>
+
+#include "jvlink/DateFiles.h"
+#include "jvlink/JVData_Structure.h"
+#include "jvlink/LiveRecords.h"
+#include "jvlink/TextLines.h"
+
+namespace tavolen {
+namespace {
+
+using Files = std::map<std::string, std::string> LiveDay::*;
+
+struct LiveFile {
+  std::string_view suffix;
+  Files lines;
+  bool runner;  // keyed by race and horse number
+};
+constexpr LiveFile kFiles[] = {{kWeightFileSuffix, &LiveDay::weights, false},
+                               {kResultFileSuffix, &LiveDay::results, true},
+                               {kPayoutFileSuffix, &LiveDay::payouts, false}};
+
+std::string KeyOf(std::string_view line, bool runner) {
+  return Cut(line, Header::RaceKey) + (runner ? Cut(line, SE::HorseNumber) : std::string());
+}
+
+// The order of a result stage or payout kind: a later stage replaces an earlier one, never the
+// other way round; a race cancelled (9) stays cancelled.
+int Rank(std::string_view kubun) {
+  if (kubun == "9") return 10;
+  return AllDigits(kubun) ? kubun[0] - '0' : -1;
+}
+
+std::string Slot(std::string_view line, int i) {
+  return Cut(line, WH::kFirstSlot + WH::kSlotSize * i, WH::kSlotSize);
+}
+
+}  // namespace
+
+std::string MergeWeightLines(std::string_view stored, std::string_view incoming) {
+  if (stored.empty()) stored = incoming;
+  if (incoming.empty()) incoming = stored;
+  const bool newer = Cut(incoming, WH::Announced) >= Cut(stored, WH::Announced);
+  std::string_view later = newer ? incoming : stored, earlier = newer ? stored : incoming;
+  std::map<int, std::string> slots;
+  for (std::string_view line : {earlier, later})
+    for (int i = 0; i < WH::kSlots; ++i) {
+      std::string slot = Slot(line, i);
+      const std::string number = Cut(slot, WH::HorseNumber);
+      if (AllDigits(number) && ReadNumber(number) > 0) slots[ReadNumber(number)] = std::move(slot);
+    }
+  std::string merged = Cut(later, 1, WH::kFirstSlot - 1);
+  for (const auto& [number, slot] : slots) merged += slot;
+  merged.resize(WH::kLength - 2, ' ');
+  return merged;
+}
+
+FileStatus ReadLiveDay(const std::filesystem::path& dayFile, LiveDay& day) {
+  day = {};
+  for (const LiveFile& f : kFiles) {
+    const auto path = SiblingDateFile(dayFile, f.suffix);
+    if (path.empty() || !FileExists(path)) continue;
+    std::string text;
+    if (FileStatus st = ReadWholeFile(path, text); !st) return st;
+    for (std::string& line : SplitLines(text)) {
+      if (TrimBlanks(line).empty()) continue;
+      std::string key = KeyOf(line, f.runner);
+      (day.*f.lines)[std::move(key)] = std::move(line);
+    }
+  }
+  return FileStatus::Ok();
+}
+
+LiveStore::LiveStore(std::filesystem::path dayFile, const std::vector<std::string>& raceTable)
+    : dayFile_(std::move(dayFile)) {
+  for (const std::string& ra : raceTable) {
+    const std::string key = Cut(ra, Header::RaceKey);
+    if (AllDigits(key)) races_.insert(key);
+  }
+  if (!raceTable.empty()) date_ = Cut(raceTable.front(), Header::Date);
+}
+
+FileStatus LiveStore::Load() {
+  changed_ = 0;
+  FileStatus st = ReadLiveDay(dayFile_, day_);
+  loaded_ = day_;
+  return st;
+}
+
+LiveStore::Take LiveStore::Add(std::string_view record, SjisString& why) {
+  why.clear();
+  const std::string type = Cut(record, Header::RecordType);
+  const std::string kubun = Cut(record, Header::DataDivision);
+  size_t length = 0;
+  if (type == "WH") {
+    length = WH::kLength;
+  } else if (type == "HR") {
+    length = HR::kLength;
+  } else if (type == "SE") {
+    if (kubun == "1" || kubun == "2") return Take::Ignored;  // the runners before the race
+    length = SE::kLength;
+  } else {
+    return Take::Ignored;
+  }
+  const std::string raceKey = Cut(record, Header::RaceKey);
+  const SjisString what = type + Sj("レコード（") + raceKey + Sj("）");
+  if (record.size() != length || !record.ends_with("\r\n") ||
+      record.substr(0, length - 2).find_first_of("\r\n") != std::string_view::npos ||
+      !AllDigits(raceKey) || !AllDigits(kubun)) {
+    why = what + Sj("の形式が正しくないため保存しませんでした。");
+    return Take::Skipped;
+  }
+  if (Cut(record, Header::Date) != date_) {
+    why = what + Sj("は別の開催日のため保存しませんでした。");
+    return Take::Skipped;
+  }
+  if (!races_.contains(raceKey)) {
+    why = what + Sj("のレースはこの開催日にないため保存しませんでした。");
+    return Take::Skipped;
+  }
+  if (kubun == "0") {
+    // A deletion would take away what was shown: the stored record stays.
+    why = what + Sj("の削除は保存済みの内容を残すため反映しませんでした。");
+    return Take::Skipped;
+  }
+  const std::string line(record.substr(0, length - 2));
+  std::string* stored = nullptr;
+  std::string updated;
+  if (type == "WH") {
+    stored = &day_.weights[raceKey];
+    updated = MergeWeightLines(*stored, line);
+  } else {
+    stored = type == "HR" ? &day_.payouts[raceKey]
+                          : &day_.results[raceKey + Cut(record, SE::HorseNumber)];
+    const bool later = stored->empty() || Rank(kubun) >= Rank(Cut(*stored, Header::DataDivision));
+    updated = later ? line : *stored;
+  }
+  if (updated == *stored) return Take::Stored;
+  *stored = std::move(updated);
+  ++changed_;
+  return Take::Stored;
+}
+
+FileStatus LiveStore::Save() {
+  if (dayFile_.empty()) return FileStatus::Ok();
+  for (const LiveFile& f : kFiles) {
+    const auto& lines = day_.*f.lines;
+    if (lines == loaded_.*f.lines) continue;
+    Lines out;
+    out.reserve(lines.size());
+    for (const auto& [key, line] : lines) out.push_back(line);
+    if (FileStatus st = WriteFileAtomic(SiblingDateFile(dayFile_, f.suffix), JoinLinesCrLf(out));
+        !st)
+      return st;
+    loaded_.*f.lines = lines;
+  }
+  return FileStatus::Ok();
+}
+
+}  // namespace tavolen

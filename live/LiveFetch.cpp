@@ -1,0 +1,85 @@
+#include "live/LiveFetch.h"
+
+#include "base/FailureText.h"
+#include "jvlink/KeibaFunc.h"
+#include "jvlink/LiveFiles.h"
+
+namespace tavolen {
+
+LiveFetch::LiveFetch(JVLink& jvlink, ErrorLog& errorLog, std::function<void()> processEvents)
+    : jvlink_(jvlink), errorLog_(errorLog), processEvents_(std::move(processEvents)) {}
+
+void LiveFetch::Log(const SjisString& message, bool failure) {
+  if (failure && failure_.empty()) failure_ = message;
+  // A record skipped is sent again with every answer of the day: said once.
+  if (!failure && !skipsTold_.insert(message).second) return;
+  errorLog_.RecordError(message);  // a log that cannot be written loses only this line
+}
+
+void LiveFetch::Close() {
+  int rc = 0;
+  try {
+    rc = jvlink_.JVClose();
+  } catch (const JVLinkFailure& e) {
+    Log(e.message());
+  }
+  sessionOpen_ = false;
+  if (rc != 0) Log(JVResultMessage("JVClose", rc));
+  std::vector<std::function<void()>> waiting;
+  waiting.swap(afterClose_);
+  for (auto& action : waiting) action();
+}
+
+bool LiveFetch::Fetch(std::string_view dataspec, const std::string& key, const fs::path& dayFile,
+                      const std::vector<std::string>& raceTable) {
+  if (running_) return false;
+  running_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{running_};
+  failure_.clear();
+  stored_ = 0;
+  const SjisString what =
+      dataspec == kWeightSpec ? Sj("R:速報馬体重取得エラー：") : Sj("R:速報成績取得エラー：");
+  LiveStore store(dayFile, raceTable);
+  if (FileStatus st = store.Load(); !st) {
+    Log(what + FailureText(st));
+    return false;
+  }
+  sessionOpen_ = true;
+  try {
+    const int rc = jvlink_.JVRTOpen(Wide(dataspec), Wide(key));
+    // -1: nothing announced yet for the key.
+    if (rc != 0 && rc != -1) Log(what + JVResultMessage("JVRTOpen", rc));
+    std::u16string buffer, fileName;
+    while (rc == 0) {
+      if (processEvents_) processEvents_();
+      const int r = ReadNextRecord(jvlink_, buffer, fileName);
+      if (r == 0) break;
+      if (r >= -3 && r < 0) continue;  // next file, or nothing yet: read again
+      if (r < 0) {
+        Log(what + JVResultMessage("JVRead", r));
+        break;
+      }
+      SjisString why;
+      if (store.Add(RecordToSjis(buffer), why) == LiveStore::Take::Skipped) Log(why, false);
+    }
+  } catch (const JVLinkFailure& e) {
+    Log(what + e.message());
+  }
+  Close();
+  stored_ = store.changed();
+  if (FileStatus st = store.Save(); !st) Log(what + FailureText(st));
+  return failure_.empty();
+}
+
+void LiveFetch::RunWhenSessionClosed(std::function<void()> action) {
+  if (!action) return;
+  if (sessionOpen_)
+    afterClose_.push_back(std::move(action));
+  else
+    action();
+}
+
+}  // namespace tavolen
