@@ -37,6 +37,7 @@ class Watch : public ChangeDayTest {
   void SetUp() override {
     EnsureApplication("tavolen_changes_ui_tests");
     ChangeDayTest::SetUp();
+    jv_.scriptLive = true;  // these tests see the weights' and results' sessions too
     log_ = std::make_unique<ErrorLog>(data_.parent_path(), clock_);
     watch_ = std::make_unique<ChangeWatch>(jv_, data_, *log_, desktop_, clock_);
   }

@@ -42,6 +42,10 @@ class ScriptedJVLink : public JVLink {
   SjisString startNote;
   // JVRead writes the record's length back into size (the contract leaves it open).
   bool writeBackSize = false;
+  // The sessions of the day's weights and results ("0B11", "0B12") that a change check runs
+  // after the change fetch: by default answered "nothing announced yet" and left out of the
+  // calls, so a test of the change sessions sees only those; true records and scripts them too.
+  bool scriptLive = false;
   bool Busy() const override { return busy; }
   SjisString StartNote() const override { return startNote; }
 
@@ -65,6 +69,10 @@ class ScriptedJVLink : public JVLink {
     return Next(initResults, defaultInit);
   }
   int JVClose() override {
+    if (liveSession_) {
+      liveSession_ = false;
+      return 0;
+    }
     Record("JVClose", {});
     return Next(closeResults, defaultClose);
   }
@@ -99,12 +107,17 @@ class ScriptedJVLink : public JVLink {
     return r.code;
   }
   int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
+    if (!scriptLive && (dataspec == u"0B11" || dataspec == u"0B12")) {
+      liveSession_ = true;
+      return -1;
+    }
     Record("JVRTOpen", {Utf16ToSjis(dataspec), Utf16ToSjis(key)});
     return Next(rtOpenResults, defaultRtOpen);
   }
   void JVCancel() override { Record("JVCancel", {}); }
 
  private:
+  bool liveSession_ = false;
   void Record(const std::string& op, std::vector<std::string> args) {
     calls.push_back({op, std::move(args)});
     if (onCall) onCall(op);
