@@ -1,8 +1,8 @@
 // The guide in the empty main window (app/StartGuide.h) and its button for the automatic way.
-#include "automation/AutoWatch.h"
 #include "app/Main.h"
-#include "automation/SignInItems.h"
 #include "app/StartGuide.h"
+#include "automation/AutoWatch.h"
+#include "automation/SignInItems.h"
 
 namespace tavolen {
 

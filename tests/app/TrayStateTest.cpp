@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "acquire/AcquisitionSession.h"
-#include "automation/AutoWatch.h"
 #include "app/ProgramIcon.h"
+#include "automation/AutoWatch.h"
 #include "jvlink/KeibaFunc.h"
 #include "tests/support/ForwardingJVLink.h"
 #include "tests/support/MainWindow.h"

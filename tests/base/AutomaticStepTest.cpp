@@ -28,8 +28,7 @@ struct AutomaticStepTest : ::testing::Test {
 TEST_F(AutomaticStepTest, ARunOfFailuresIsLoggedPerRetryAndNotifiedOnceEachWay) {
   const LocalDateTime seven{2024, 1, 6, 7, 0, 0}, half{2024, 1, 6, 7, 30, 0};
   int runs = 0;
-  for (LocalDateTime t = clock.Now(); t <= half;
-       t = t.AddSeconds(30)) {
+  for (LocalDateTime t = clock.Now(); t <= half; t = t.AddSeconds(30)) {
     clock.Set(t);
     if (!step.Due(t)) continue;
     ++runs;
