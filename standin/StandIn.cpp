@@ -120,17 +120,32 @@ int StandInJVLink::CheckFeedFolder() {
   return fs::is_directory(settings_.feedFolder, ec) ? kOk : kBadRegistry;
 }
 
-std::vector<FeedFile> StandInJVLink::ReadFeedOfKind(FeedKind kind, const std::string& newerThan) {
+std::vector<FeedFile> StandInJVLink::ReadFeedOfKind(FeedKind kind, const std::string& newerThan,
+                                                   const std::string& notAfter,
+                                                   const std::vector<FeedEntry>* listed) {
   std::vector<FeedFile> out;
-  for (const FeedEntry& e : ListFeed(FeedFolder())) {
+  const std::vector<FeedEntry> entries = listed ? std::vector<FeedEntry>{} : ListFeed(FeedFolder());
+  for (const FeedEntry& e : listed ? *listed : entries) {
     if (!newerThan.empty() && e.stamp <= newerThan) continue;
+    if (!notAfter.empty() && e.stamp > notAfter) continue;
     const std::string key = Utf8Text(e.path);
     auto known = kinds_.find(key);
     if (known != kinds_.end() && known->second.first.SameFile(e) && known->second.second != kind)
       continue;
+    // Change and live files are served again and again through the day: kept as read while
+    // unchanged. Race files are served once per session and may be large: read each time.
+    auto kept = kept_.find(key);
+    if (kept != kept_.end() && kept->second.entry.SameFile(e)) {
+      out.push_back(kept->second);
+      continue;
+    }
     FeedFile f;
     if (!ReadFeedFile(e, f)) continue;
     kinds_[key] = {e, f.kind};
+    if (f.kind == FeedKind::Change || f.kind == FeedKind::Live)
+      kept_[key] = f;
+    else
+      kept_.erase(key);
     if (f.kind == kind) out.push_back(std::move(f));
   }
   return out;
@@ -255,8 +270,7 @@ int StandInJVLink::JVOpen(const std::u16string& dataspec, const std::u16string& 
   if (race) {
     // A file the service has not published yet by the stand-in's clock is not delivered.
     const std::string now = FormatCompactDateTime(clock_.Now());
-    for (FeedFile& f : ReadFeedOfKind(FeedKind::Race, from)) {
-      if (f.entry.stamp > now) continue;
+    for (FeedFile& f : ReadFeedOfKind(FeedKind::Race, from, now)) {
       SessionFile sf{f.entry.name, std::move(f.bytes), std::move(f.records), false};
       sf.download = !InCache(sf);
       if (sf.download) s.pending.push_back(s.files.size());
@@ -337,9 +351,8 @@ int StandInJVLink::JVRTOpen(const std::u16string& dataspec, const std::u16string
   const std::string nowStamp = FormatCompactDateTime(now);
   Session s;
   s.kind = SessionKind::RealTime;
-  for (FeedFile& f : ReadFeedOfKind(FeedKind::Change, {})) {
-    // A file the service has not made yet is not delivered.
-    if (f.entry.stamp > nowStamp) continue;
+  // A file the service has not made yet is not delivered.
+  for (FeedFile& f : ReadFeedOfKind(FeedKind::Change, {}, nowStamp)) {
     SessionFile sf{f.entry.name, {}, {}, false};
     bool previousServed = true;  // another record type rides with the change before it
     for (SjisString& r : f.records) {

@@ -108,14 +108,21 @@ class StandInJVLink final : public JVLink {
   void RefreshFaults();
   bool PrepareDemo();
   int CheckFeedFolder();
-  std::vector<FeedFile> ReadFeedOfKind(FeedKind kind, const std::string& newerThan);
+  // The feed files of kind stamped after newerThan and, when given, not after notAfter; from
+  // listed, or the folder listed now.
+  std::vector<FeedFile> ReadFeedOfKind(FeedKind kind, const std::string& newerThan,
+                                       const std::string& notAfter = {},
+                                       const std::vector<FeedEntry>* listed = nullptr);
   bool DownloadComplete() const;
   void AdvanceDownload();
   fs::path CachePath(const std::string& name) const;
   bool InCache(const SessionFile& file) const;
   // Events (StandInEvents.cpp).
   EventPlan ReadEventPlan() const;
-  const std::vector<StandInAnnouncement>& Announcements();
+  const std::vector<StandInAnnouncement>& Announcements(std::vector<FeedEntry> listed);
+  const std::vector<StandInAnnouncement>& Announcements() {
+    return Announcements(ListFeed(FeedFolder()));
+  }
   int OpenAnnouncement(const SjisString& key);  // JVRTOpen("0B16", key)
   // The live items (StandInLive.cpp): JVRTOpen("0B11" or "0B12", key), and the weight and
   // payout events of the live files published after since up to now.
@@ -125,7 +132,8 @@ class StandInJVLink final : public JVLink {
     JVEvent event;
     std::string key;
   };
-  std::vector<LiveEvent> LiveEventsDue(const std::string& since, const std::string& now);
+  std::vector<LiveEvent> LiveEventsDue(const std::string& since, const std::string& now,
+                                       const std::vector<FeedEntry>& listed);
 
   const Clock& clock_;
   StandInOptions options_;
@@ -137,6 +145,7 @@ class StandInJVLink final : public JVLink {
   bool initialised_ = false;
   Session session_;
   std::map<std::string, std::pair<FeedEntry, FeedKind>> kinds_;  // by path, while unchanged
+  std::map<std::string, FeedFile> kept_;  // change and live files as read, by path
   bool watching_ = false;
   std::string eventsUntil_;  // events are raised for what falls due after this time
   std::vector<StandInAnnouncement> announcements_;

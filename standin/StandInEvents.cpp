@@ -104,15 +104,15 @@ EventPlan StandInJVLink::ReadEventPlan() const {
   return ParseEventPlan(text);
 }
 
-const std::vector<StandInAnnouncement>& StandInJVLink::Announcements() {
+const std::vector<StandInAnnouncement>& StandInJVLink::Announcements(
+    std::vector<FeedEntry> entries) {
   // Listed at every delivery, read again only when a file of the feed changed.
-  std::vector<FeedEntry> entries = ListFeed(FeedFolder());
   const bool same =
       entries.size() == announcedFrom_.size() &&
       std::equal(entries.begin(), entries.end(), announcedFrom_.begin(),
                  [](const FeedEntry& a, const FeedEntry& b) { return a.SameFile(b); });
   if (!same) {
-    announcements_ = ListAnnouncements(ReadFeedOfKind(FeedKind::Change, {}));
+    announcements_ = ListAnnouncements(ReadFeedOfKind(FeedKind::Change, {}, {}, &entries));
     announcedFrom_ = std::move(entries);
   }
   return announcements_;
@@ -152,9 +152,11 @@ void StandInJVLink::DeliverEvents() {
     std::string key;
   };
   std::vector<Due> due;
-  for (const StandInAnnouncement& a : Announcements())
+  std::vector<FeedEntry> listed = ListFeed(FeedFolder());  // once for both kinds
+  std::vector<LiveEvent> live = LiveEventsDue(since, now, listed);
+  for (const StandInAnnouncement& a : Announcements(std::move(listed)))
     if (a.due > since && a.due <= now) due.push_back({a.due, a.event, a.key});
-  for (LiveEvent& e : LiveEventsDue(since, now)) due.push_back({e.due, e.event, e.key});
+  for (LiveEvent& e : live) due.push_back({e.due, e.event, e.key});
   for (const EventPlan::Extra& e : plan.extra)
     if (e.due > since && e.due <= now) due.push_back({e.due, e.event, e.key});
   std::stable_sort(due.begin(), due.end(),

@@ -39,8 +39,7 @@ int StandInJVLink::OpenLive(const SjisString& dataspec, const SjisString& key) {
   const bool weights = dataspec == "0B11";
   Session s;
   s.kind = SessionKind::RealTime;
-  for (FeedFile& f : ReadFeedOfKind(FeedKind::Live, {})) {
-    if (f.entry.stamp > now) continue;
+  for (FeedFile& f : ReadFeedOfKind(FeedKind::Live, {}, now)) {
     SessionFile sf{f.entry.name, {}, {}, false};
     for (SjisString& r : f.records)
       if (r.starts_with("WH") == weights && Matches(r, key)) sf.records.push_back(std::move(r));
@@ -52,11 +51,10 @@ int StandInJVLink::OpenLive(const SjisString& dataspec, const SjisString& key) {
   return 0;
 }
 
-std::vector<StandInJVLink::LiveEvent> StandInJVLink::LiveEventsDue(const std::string& since,
-                                                                   const std::string& now) {
+std::vector<StandInJVLink::LiveEvent> StandInJVLink::LiveEventsDue(
+    const std::string& since, const std::string& now, const std::vector<FeedEntry>& listed) {
   std::vector<LiveEvent> due;
-  for (const FeedFile& f : ReadFeedOfKind(FeedKind::Live, since)) {
-    if (f.entry.stamp > now) continue;
+  for (const FeedFile& f : ReadFeedOfKind(FeedKind::Live, since, now, &listed)) {
     std::set<std::pair<JVEvent, std::string>> raised;
     for (const SjisString& r : f.records) {
       const bool weight = r.starts_with("WH");
