@@ -121,8 +121,8 @@ int StandInJVLink::CheckFeedFolder() {
 }
 
 std::vector<FeedFile> StandInJVLink::ReadFeedOfKind(FeedKind kind, const std::string& newerThan,
-                                                   const std::string& notAfter,
-                                                   const std::vector<FeedEntry>* listed) {
+                                                    const std::string& notAfter,
+                                                    const std::vector<FeedEntry>* listed) {
   std::vector<FeedFile> out;
   const std::vector<FeedEntry> entries = listed ? std::vector<FeedEntry>{} : ListFeed(FeedFolder());
   for (const FeedEntry& e : listed ? *listed : entries) {
