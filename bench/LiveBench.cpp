@@ -3,8 +3,12 @@
 // live columns and payouts) with the day's weights and results stored and without; and one
 // check of the afternoon (the change fetch and evaluation, then the day's "0B11" and "0B12"
 // with nothing new to store and their evaluation) against the check without the two fetches.
-// The stand-in serves its demo day at 14:00 from its feed folder.
+// The stand-in serves its demo day at 14:00 from its feed folder; a second set of checks has
+// every answer replayed from memory, so that the program's own cost is seen apart from the
+// stand-in's (which lists its feed folder of some two hundred files for every JVRTOpen).
 #include <benchmark/benchmark.h>
+
+#include <map>
 
 #include "base/ErrorLog.h"
 #include "changes/ChangeEvaluation.h"
@@ -30,6 +34,59 @@ using namespace tavolen::testsupport;
 
 const LocalDateTime kDay{2024, 1, 6, 14, 0, 0};
 
+// The stand-in with its real-time answers read once and then, while replay is on, replayed
+// from memory, as fast as a JV-Link can answer at all.
+class ReplayJVLink : public JVLink {
+ public:
+  explicit ReplayJVLink(StandInJVLink& jv) : jv_(jv) {}
+  bool replay = false;
+
+  int JVRTOpen(const std::u16string& dataspec, const std::u16string& key) override {
+    if (!replay) return jv_.JVRTOpen(dataspec, key);
+    auto [it, added] = answers_.try_emplace(dataspec + u"/" + key);
+    if (added) {
+      it->second.rc = jv_.JVRTOpen(dataspec, key);
+      std::u16string buff, name;
+      int r = 0;
+      while (it->second.rc == 0 && (r = ReadNextRecord(jv_, buff, name)) != 0)
+        if (r > 0) it->second.records.push_back(buff);
+      jv_.JVClose();
+    }
+    replaying_ = &it->second;
+    next_ = 0;
+    return it->second.rc;
+  }
+  int JVRead(std::u16string& buff, int& size, std::u16string& filename) override {
+    if (!replaying_) return jv_.JVRead(buff, size, filename);
+    if (next_ >= replaying_->records.size()) return 0;
+    buff = replaying_->records[next_++];
+    return size = static_cast<int>(buff.size());
+  }
+  int JVClose() override {
+    if (!replaying_) return jv_.JVClose();
+    replaying_ = nullptr;
+    return 0;
+  }
+  int JVInit(const std::u16string& sid) override { return jv_.JVInit(sid); }
+  int JVSetUIProperties() override { return jv_.JVSetUIProperties(); }
+  int JVOpen(const std::u16string& dataspec, const std::u16string& fromtime, int option,
+             int& readcount, int& downloadcount, std::u16string& lastfiletimestamp) override {
+    return jv_.JVOpen(dataspec, fromtime, option, readcount, downloadcount, lastfiletimestamp);
+  }
+  int JVStatus() override { return jv_.JVStatus(); }
+  void JVCancel() override { jv_.JVCancel(); }
+
+ private:
+  struct Answer {
+    int rc = 0;
+    std::vector<std::u16string> records;
+  };
+  StandInJVLink& jv_;
+  std::map<std::u16string, Answer> answers_;
+  const Answer* replaying_ = nullptr;
+  size_t next_ = 0;
+};
+
 class Live : public benchmark::Fixture {
  public:
   void SetUp(const benchmark::State&) override {
@@ -45,8 +102,9 @@ class Live : public benchmark::Fixture {
     }
     dayFile_ = app_ / "Data" / Utf8Path("2024年01月06日.jvRA");
     ReadDayRecords(dayFile_, races_);
-    jv_ = std::make_unique<StandInJVLink>(clock_, StandInOptions{app_ / "standin", 0});
-    jv_->StoreSettings({"", app_ / "feed"});
+    standin_ = std::make_unique<StandInJVLink>(clock_, StandInOptions{app_ / "standin", 0});
+    jv_ = std::make_unique<ReplayJVLink>(*standin_);
+    standin_->StoreSettings({"", app_ / "feed"});
     jv_->JVInit(u"SA418207/SD530946/Tavolen/Ver.1.01");
     log_ = std::make_unique<ErrorLog>(app_, clock_);
     fetch_ = std::make_unique<ChangeFetch>(*jv_, app_ / "Data", *log_, desktop_, nullptr, [] {});
@@ -54,7 +112,8 @@ class Live : public benchmark::Fixture {
   }
   void TearDown(const benchmark::State&) override { fs::remove_all(app_); }
 
-  void Check(benchmark::State& state, bool withLive) {
+  void Check(benchmark::State& state, bool withLive, bool replay = false) {
+    jv_->replay = replay;
     if (fetch_->Fetch({true, races_, 0, true}) != ChangeFetchOutcome::Evaluate)
       state.SkipWithError("the change fetch failed");
     ChangeEvaluation ev = EvaluateChanges(dayFile_);
@@ -86,7 +145,8 @@ class Live : public benchmark::Fixture {
   fs::path app_, dayFile_;
   FakeClock clock_{kDay};
   std::vector<std::string> races_;
-  std::unique_ptr<StandInJVLink> jv_;
+  std::unique_ptr<StandInJVLink> standin_;
+  std::unique_ptr<ReplayJVLink> jv_;
   RecordingDesktop desktop_;
   std::unique_ptr<ErrorLog> log_;
   std::unique_ptr<ChangeFetch> fetch_;
@@ -116,6 +176,19 @@ BENCHMARK_DEFINE_F(Live, CheckWithTheTwoLiveFetches)(benchmark::State& state) {
   for (auto _ : state) Check(state, true);
 }
 BENCHMARK_REGISTER_F(Live, CheckWithTheTwoLiveFetches)->Unit(benchmark::kMillisecond);
+
+// The same two checks with every answer replayed from memory: the program's own cost.
+BENCHMARK_DEFINE_F(Live, CheckWithoutLiveFetchesReplayed)(benchmark::State& state) {
+  Check(state, false, true);
+  for (auto _ : state) Check(state, false, true);
+}
+BENCHMARK_REGISTER_F(Live, CheckWithoutLiveFetchesReplayed)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_DEFINE_F(Live, CheckWithTheTwoLiveFetchesReplayed)(benchmark::State& state) {
+  Check(state, true, true);
+  for (auto _ : state) Check(state, true, true);
+}
+BENCHMARK_REGISTER_F(Live, CheckWithTheTwoLiveFetchesReplayed)->Unit(benchmark::kMillisecond);
 
 // The two answers read through the stand-in and dropped: what the JV-Link side of the two
 // fetches costs, apart from the program's storing and evaluation.

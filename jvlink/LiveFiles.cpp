@@ -83,9 +83,14 @@ LiveStore::LiveStore(std::filesystem::path dayFile, const std::vector<std::strin
 
 FileStatus LiveStore::Load() {
   changed_ = 0;
-  FileStatus st = ReadLiveDay(dayFile_, day_);
-  loaded_ = day_;
-  return st;
+  dirty_ = {};
+  return ReadLiveDay(dayFile_, day_);
+}
+
+void LiveStore::Load(LiveDay stored) {
+  changed_ = 0;
+  dirty_ = {};
+  day_ = std::move(stored);
 }
 
 LiveStore::Take LiveStore::Add(std::string_view record, SjisString& why) {
@@ -139,21 +144,23 @@ LiveStore::Take LiveStore::Add(std::string_view record, SjisString& why) {
   if (updated == *stored) return Take::Stored;
   *stored = std::move(updated);
   ++changed_;
+  dirty_[type == "WH" ? 0 : type == "SE" ? 1 : 2] = true;
   return Take::Stored;
 }
 
 FileStatus LiveStore::Save() {
   if (dayFile_.empty()) return FileStatus::Ok();
-  for (const LiveFile& f : kFiles) {
+  for (size_t i = 0; i < std::size(kFiles); ++i) {
+    const LiveFile& f = kFiles[i];
+    if (!dirty_[i]) continue;
     const auto& lines = day_.*f.lines;
-    if (lines == loaded_.*f.lines) continue;
     Lines out;
     out.reserve(lines.size());
     for (const auto& [key, line] : lines) out.push_back(line);
     if (FileStatus st = WriteFileAtomic(SiblingDateFile(dayFile_, f.suffix), JoinLinesCrLf(out));
         !st)
       return st;
-    loaded_.*f.lines = lines;
+    dirty_[i] = false;
   }
   return FileStatus::Ok();
 }

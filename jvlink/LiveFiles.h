@@ -5,6 +5,7 @@
 // whole through WriteFileAtomic and only when it changes.
 #pragma once
 
+#include <array>
 #include <map>
 #include <set>
 #include <string>
@@ -42,6 +43,10 @@ class LiveStore {
 
   // Reads what is stored; false (with the status) when a file cannot be read.
   FileStatus Load();
+  // Takes stored as what the files hold (read a moment ago by the caller).
+  void Load(LiveDay stored);
+  // Gives the merged day away; the store is empty after it.
+  LiveDay Release() { return std::move(day_); }
   enum class Take { Stored, Ignored, Skipped };
   // Merges one delivered record (CR LF included). Ignored: a record this store does not keep
   // (another type, an entry-stage SE). Skipped: a record of another day, of a race the day
@@ -57,7 +62,8 @@ class LiveStore {
   std::filesystem::path dayFile_;
   std::string date_;             // yyyymmdd
   std::set<std::string> races_;  // race keys of the day
-  LiveDay day_, loaded_;
+  LiveDay day_;
+  std::array<bool, 3> dirty_{};  // weights, results, payouts changed since Load or Save
   int changed_ = 0;
 };
 

@@ -30,9 +30,22 @@ void LiveFetch::Close() {
   for (auto& action : waiting) action();
 }
 
+namespace {
+
+SjisString FailureHead(std::string_view dataspec) {
+  return dataspec == kWeightSpec ? Sj("R:速報馬体重取得エラー：") : Sj("R:速報成績取得エラー：");
+}
+
+}  // namespace
+
 bool LiveFetch::Fetch(std::string_view dataspec, const std::string& key, const fs::path& dayFile,
                       const std::vector<std::string>& raceTable) {
-  if (running_) return false;
+  return Fetch({{dataspec, key}}, dayFile, raceTable);
+}
+
+bool LiveFetch::Fetch(const std::vector<Ask>& asks, const fs::path& dayFile,
+                      const std::vector<std::string>& raceTable, LiveDay* known) {
+  if (running_ || asks.empty()) return false;
   running_ = true;
   struct Done {
     bool& flag;
@@ -40,16 +53,26 @@ bool LiveFetch::Fetch(std::string_view dataspec, const std::string& key, const f
   } done{running_};
   failure_.clear();
   stored_ = 0;
-  const SjisString what =
-      dataspec == kWeightSpec ? Sj("R:速報馬体重取得エラー：") : Sj("R:速報成績取得エラー：");
   LiveStore store(dayFile, raceTable);
-  if (FileStatus st = store.Load(); !st) {
-    Log(what + FailureText(st));
+  if (known) {
+    store.Load(std::move(*known));
+  } else if (FileStatus st = store.Load(); !st) {
+    Log(FailureHead(asks.front().dataspec) + FailureText(st));
     return false;
   }
+  for (const Ask& ask : asks)
+    if (!Read(ask, store)) break;
+  stored_ = store.changed();
+  if (FileStatus st = store.Save(); !st) Log(FailureHead(asks.back().dataspec) + FailureText(st));
+  if (known) *known = store.Release();
+  return failure_.empty();
+}
+
+bool LiveFetch::Read(const Ask& ask, LiveStore& store) {
+  const SjisString what = FailureHead(ask.dataspec);
   sessionOpen_ = true;
   try {
-    const int rc = jvlink_.JVRTOpen(Wide(dataspec), Wide(key));
+    const int rc = jvlink_.JVRTOpen(Wide(ask.dataspec), Wide(ask.key));
     // -1: nothing announced yet for the key.
     if (rc != 0 && rc != -1) Log(what + JVResultMessage("JVRTOpen", rc));
     std::u16string buffer, fileName;
@@ -67,11 +90,11 @@ bool LiveFetch::Fetch(std::string_view dataspec, const std::string& key, const f
     }
   } catch (const JVLinkFailure& e) {
     Log(what + e.message());
+    Close();
+    return false;  // the component is gone: the asks after this one would fail alike
   }
   Close();
-  stored_ = store.changed();
-  if (FileStatus st = store.Save(); !st) Log(what + FailureText(st));
-  return failure_.empty();
+  return true;
 }
 
 void LiveFetch::RunWhenSessionClosed(std::function<void()> action) {

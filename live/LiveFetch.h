@@ -13,6 +13,7 @@
 #include "base/ErrorLog.h"
 #include "jvlink/FileIO.h"
 #include "jvlink/JVLink.h"
+#include "jvlink/LiveFiles.h"
 
 namespace tavolen {
 
@@ -27,6 +28,16 @@ class LiveFetch {
   // when JV-Link answered an error or a file could not be written (the error log says why).
   bool Fetch(std::string_view dataspec, const std::string& key, const fs::path& dayFile,
              const std::vector<std::string>& raceTable);
+  // One session after the other for every dataspec and key, merged into the files once: read
+  // first unless known gives what they hold, written at the end if anything changed. known is
+  // taken and given back as merged (what the files hold once the fetch succeeded). An ask that
+  // fails does not stop the ones after it, unless the component itself failed.
+  struct Ask {
+    std::string_view dataspec;
+    std::string key;
+  };
+  bool Fetch(const std::vector<Ask>& asks, const fs::path& dayFile,
+             const std::vector<std::string>& raceTable, LiveDay* known = nullptr);
 
   bool running() const { return running_; }
   bool sessionOpen() const { return sessionOpen_; }
@@ -41,6 +52,9 @@ class LiveFetch {
   // Writes an error line; a failure makes the fetch's result false.
   void Log(const SjisString& message, bool failure = true);
   void Close();
+  // One session: JVRTOpen, the JVRead loop and JVClose, its records merged into store. False
+  // when the component itself failed.
+  bool Read(const Ask& ask, LiveStore& store);
 
   JVLink& jvlink_;
   ErrorLog& errorLog_;

@@ -5,21 +5,9 @@
 #include "jvlink/KeibaFunc.h"
 #include "jvlink/LiveRecords.h"
 #include "jvlink/TextLines.h"
+#include "live/LivePlan.h"
 
 namespace tavolen {
-
-bool LiveFetchDue(const std::vector<std::string>& raceTable, const LiveDay& day,
-                  const LocalDateTime& now) {
-  std::string first;
-  bool allPaid = true;
-  for (const std::string& ra : raceTable) {
-    const std::string post = Cut(ra, RA::PostTime);
-    if (AllDigits(post) && (first.empty() || post < first)) first = post;
-    if (!day.payouts.contains(Cut(ra, Header::RaceKey))) allPaid = false;
-  }
-  if (first.empty() || allPaid) return false;
-  return FormatHhnn(now) >= AddMinutesHHNN(first, -90);
-}
 
 std::string LiveEventDay(std::string_view key) {
   if (key.size() != 12 || !AllDigits(key)) return {};
@@ -29,15 +17,63 @@ std::string LiveEventDay(std::string_view key) {
 LiveWatch::LiveWatch(JVLink& jvlink, ErrorLog& errorLog, std::function<void()> processEvents)
     : fetch_(jvlink, errorLog, std::move(processEvents)) {}
 
+namespace {
+
+bool SameStamps(const FileStamp* a, const FileStamp* b, size_t count) {
+  for (size_t i = 0; i < count; ++i)
+    if (a[i].size != b[i].size || a[i].modifiedNs != b[i].modifiedNs) return false;
+  return true;
+}
+
+}  // namespace
+
+LiveWatch::Stamps LiveWatch::StampsOf(const fs::path& dayFile) {
+  Stamps stamps{};
+  const std::string_view suffixes[] = {kWeightFileSuffix, kResultFileSuffix, kPayoutFileSuffix,
+                                       kLiveAnnouncedSuffix};
+  for (size_t i = 0; i < stamps.size(); ++i)
+    StatRegularFile(SiblingDateFile(dayFile, suffixes[i]), stamps[i]);  // missing: zero
+  return stamps;
+}
+
+LiveDay* LiveWatch::Stored(const fs::path& dayFile, FileStatus& status) {
+  status = FileStatus::Ok();
+  const Stamps stamps = StampsOf(dayFile);
+  if (knownFile_ == dayFile && SameStamps(stamps.data(), knownStamps_.data(), 3)) return &known_;
+  knownFile_.clear();
+  if (!(status = ReadLiveDay(dayFile, known_))) return nullptr;
+  knownFile_ = dayFile;
+  knownStamps_ = stamps;
+  return &known_;
+}
+
 bool LiveWatch::CheckDay(const fs::path& dayFile, const std::vector<std::string>& raceTable,
                          const LocalDateTime& now) {
   if (raceTable.empty() || dayFile.empty()) return false;
-  LiveDay day;
-  ReadLiveDay(dayFile, day);  // unreadable: the fetch itself reports it
-  if (!LiveFetchDue(raceTable, day, now)) return false;
-  const std::string key = Cut(raceTable.front(), Header::Date);
-  failed_ = !fetch_.Fetch(kWeightSpec, key, dayFile, raceTable);
-  failed_ = !fetch_.Fetch(kResultSpec, key, dayFile, raceTable) || failed_;
+  FileStatus read;
+  LiveDay* stored = Stored(dayFile, read);  // unreadable: the fetch itself reports it
+  const bool sweep = failed_ || !stored || sweptFile_ != dayFile || now < sweptAt_ ||
+                     now >= sweptAt_.AddSeconds(kLiveSweepMinutes * 60LL);
+  const LivePlan plan = PlanLiveCheck(raceTable, stored ? *stored : LiveDay{}, now, sweep);
+  if (plan.empty()) return false;
+  if (sweep) {
+    sweptFile_ = dayFile;
+    sweptAt_ = now;
+  }
+  std::vector<LiveFetch::Ask> asks;
+  for (const std::string& key : plan.weightKeys) asks.push_back({kWeightSpec, key});
+  for (const std::string& key : plan.resultKeys) asks.push_back({kResultSpec, key});
+  if (!stored) {
+    failed_ = !fetch_.Fetch(asks, dayFile, raceTable);
+    return true;
+  }
+  // The known day goes into the fetch and comes back as the files now hold it.
+  failed_ = !fetch_.Fetch(asks, dayFile, raceTable, &known_);
+  knownFile_.clear();
+  if (!failed_) {
+    knownFile_ = dayFile;
+    knownStamps_ = StampsOf(dayFile);
+  }
   return true;
 }
 
@@ -52,8 +88,14 @@ bool LiveWatch::FetchEvent(JVEvent event, const std::string& key, const fs::path
 LiveAnnouncement LiveWatch::Evaluate(const fs::path& dayFile, const FavouriteDay* favourites,
                                      const LiveNotifyChoice& choice, FileStatus& status) {
   status = FileStatus::Ok();
-  LiveDay day;
-  if (dayFile.empty() || !(status = ReadLiveDay(dayFile, day)) || day.empty()) return {};
+  if (dayFile.empty()) return {};
+  // Nothing changed since the last evaluation: nothing new.
+  if (evaluatedFile_ == dayFile &&
+      SameStamps(StampsOf(dayFile).data(), evaluatedStamps_.data(), evaluatedStamps_.size()))
+    return {};
+  const LiveDay* stored = Stored(dayFile, status);
+  if (!stored || stored->empty()) return {};
+  const LiveDay& day = *stored;
   const fs::path memoryFile = SiblingDateFile(dayFile, kLiveAnnouncedSuffix);
   std::string bytes;
   if (FileExists(memoryFile) && !(status = ReadWholeFile(memoryFile, bytes))) return {};
@@ -61,6 +103,11 @@ LiveAnnouncement LiveWatch::Evaluate(const fs::path& dayFile, const FavouriteDay
   const LiveMemory before = memory;
   LiveAnnouncement a = EvaluateLive(day, memory, favourites, choice);
   if (memory != before) status = WriteFileAtomic(memoryFile, LiveMemoryBytes(memory));
+  evaluatedFile_.clear();
+  if (status) {
+    evaluatedFile_ = dayFile;
+    evaluatedStamps_ = StampsOf(dayFile);
+  }
   return a;
 }
 

@@ -1,8 +1,11 @@
-// The live items of the watched day: when the day's check also fetches them (from an hour and
-// a half before the first post time until every race has its payouts), the fetch of one race
-// for a JVEvtWeight or JVEvtPay event, and the evaluation of what is new with the day's memory.
+// The live items of the watched day: what the day's check also fetches of them (LivePlan.h), the
+// fetch of one race for a JVEvtWeight or JVEvtPay event, and the evaluation of what is new with
+// the day's memory. The day's live files are read again only when they changed, and a day whose
+// files are as at the last evaluation is not evaluated again: a check with nothing new costs
+// little more than one without the live items.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,15 +14,11 @@
 #include "base/Favourites.h"
 #include "jvlink/Clock.h"
 #include "jvlink/JVLink.h"
+#include "jvlink/Platform.h"
 #include "live/LiveFetch.h"
 #include "live/LiveNews.h"
 
 namespace tavolen {
-
-// Whether the day's check fetches the live items at now: from 90 minutes before the first post
-// time of raceTable until every race has payouts stored.
-bool LiveFetchDue(const std::vector<std::string>& raceTable, const LiveDay& day,
-                  const LocalDateTime& now);
 
 // The 12-character key of a weight or payout event (yyyymmddJJRR); "" for another shape.
 std::string LiveEventDay(std::string_view key);
@@ -28,7 +27,9 @@ class LiveWatch {
  public:
   LiveWatch(JVLink& jvlink, ErrorLog& errorLog, std::function<void()> processEvents);
 
-  // The day's fetch of both kinds when it is due; false when nothing was fetched.
+  // The check's fetch of what is due (LivePlan.h): the whole day at the first check, after a
+  // failed fetch, after the clock went back and every 30 minutes; otherwise the races whose
+  // items are due and missing. False when nothing was fetched.
   bool CheckDay(const fs::path& dayFile, const std::vector<std::string>& raceTable,
                 const LocalDateTime& now);
   // The race of an event: "0B11" for JVEvtWeight, "0B12" for JVEvtPay, with the event's key.
@@ -46,8 +47,22 @@ class LiveWatch {
   bool failed() const { return failed_; }
 
  private:
+  // The size and time of the live files and the memory file beside dayFile.
+  using Stamps = std::array<FileStamp, 4>;
+  static Stamps StampsOf(const fs::path& dayFile);
+  // What the live files beside dayFile hold, read again only when they changed; null (and
+  // status) when they cannot be read.
+  LiveDay* Stored(const fs::path& dayFile, FileStatus& status);
+
   LiveFetch fetch_;
   bool failed_ = false;
+  fs::path knownFile_;
+  Stamps knownStamps_{};
+  LiveDay known_;
+  fs::path sweptFile_;
+  LocalDateTime sweptAt_;
+  fs::path evaluatedFile_;
+  Stamps evaluatedStamps_{};
 };
 
 }  // namespace tavolen

@@ -120,10 +120,11 @@ int StandInJVLink::CheckFeedFolder() {
   return fs::is_directory(settings_.feedFolder, ec) ? kOk : kBadRegistry;
 }
 
-std::vector<FeedFile> StandInJVLink::ReadFeedOfKind(FeedKind kind, const std::string& newerThan,
-                                                    const std::string& notAfter,
-                                                    const std::vector<FeedEntry>* listed) {
-  std::vector<FeedFile> out;
+std::vector<const FeedFile*> StandInJVLink::FeedOfKind(FeedKind kind, const std::string& newerThan,
+                                                       const std::string& notAfter,
+                                                       const std::vector<FeedEntry>* listed) {
+  std::vector<const FeedFile*> out;
+  fresh_.clear();
   const std::vector<FeedEntry> entries = listed ? std::vector<FeedEntry>{} : ListFeed(FeedFolder());
   for (const FeedEntry& e : listed ? *listed : entries) {
     if (!newerThan.empty() && e.stamp <= newerThan) continue;
@@ -136,18 +137,32 @@ std::vector<FeedFile> StandInJVLink::ReadFeedOfKind(FeedKind kind, const std::st
     // unchanged. Race files are served once per session and may be large: read each time.
     auto kept = kept_.find(key);
     if (kept != kept_.end() && kept->second.entry.SameFile(e)) {
-      out.push_back(kept->second);
+      out.push_back(&kept->second);
       continue;
     }
     FeedFile f;
     if (!ReadFeedFile(e, f)) continue;
     kinds_[key] = {e, f.kind};
-    if (f.kind == FeedKind::Change || f.kind == FeedKind::Live)
-      kept_[key] = f;
-    else
+    const bool keep = f.kind == FeedKind::Change || f.kind == FeedKind::Live,
+               wanted = f.kind == kind;
+    const FeedFile* read = nullptr;
+    if (keep) {
+      read = &(kept_[key] = std::move(f));
+    } else {
       kept_.erase(key);
-    if (f.kind == kind) out.push_back(std::move(f));
+      if (wanted) read = &fresh_.emplace_back(std::move(f));
+    }
+    if (wanted) out.push_back(read);
   }
+  return out;
+}
+
+std::vector<FeedFile> StandInJVLink::ReadFeedOfKind(FeedKind kind, const std::string& newerThan,
+                                                    const std::string& notAfter,
+                                                    const std::vector<FeedEntry>* listed) {
+  std::vector<FeedFile> out;
+  for (const FeedFile* f : FeedOfKind(kind, newerThan, notAfter, listed)) out.push_back(*f);
+  fresh_.clear();
   return out;
 }
 

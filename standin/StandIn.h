@@ -3,6 +3,7 @@
 // settings and its download cache in its own folder, outside the program's folder.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -113,6 +114,10 @@ class StandInJVLink final : public JVLink {
   std::vector<FeedFile> ReadFeedOfKind(FeedKind kind, const std::string& newerThan,
                                        const std::string& notAfter = {},
                                        const std::vector<FeedEntry>* listed = nullptr);
+  // The same without copies, valid until the next call.
+  std::vector<const FeedFile*> FeedOfKind(FeedKind kind, const std::string& newerThan,
+                                          const std::string& notAfter = {},
+                                          const std::vector<FeedEntry>* listed = nullptr);
   bool DownloadComplete() const;
   void AdvanceDownload();
   fs::path CachePath(const std::string& name) const;
@@ -146,6 +151,7 @@ class StandInJVLink final : public JVLink {
   Session session_;
   std::map<std::string, std::pair<FeedEntry, FeedKind>> kinds_;  // by path, while unchanged
   std::map<std::string, FeedFile> kept_;  // change and live files as read, by path
+  std::deque<FeedFile> fresh_;            // other files of the last FeedOfKind
   bool watching_ = false;
   std::string eventsUntil_;  // events are raised for what falls due after this time
   std::vector<StandInAnnouncement> announcements_;

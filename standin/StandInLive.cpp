@@ -39,10 +39,10 @@ int StandInJVLink::OpenLive(const SjisString& dataspec, const SjisString& key) {
   const bool weights = dataspec == "0B11";
   Session s;
   s.kind = SessionKind::RealTime;
-  for (FeedFile& f : ReadFeedOfKind(FeedKind::Live, {}, now)) {
-    SessionFile sf{f.entry.name, {}, {}, false};
-    for (SjisString& r : f.records)
-      if (r.starts_with("WH") == weights && Matches(r, key)) sf.records.push_back(std::move(r));
+  for (const FeedFile* f : FeedOfKind(FeedKind::Live, {}, now)) {
+    SessionFile sf{f->entry.name, {}, {}, false};
+    for (const SjisString& r : f->records)
+      if (r.starts_with("WH") == weights && Matches(r, key)) sf.records.push_back(r);
     if (!sf.records.empty()) s.files.push_back(std::move(sf));
   }
   if (s.files.empty()) return -1;  // nothing of the key published yet
@@ -54,13 +54,13 @@ int StandInJVLink::OpenLive(const SjisString& dataspec, const SjisString& key) {
 std::vector<StandInJVLink::LiveEvent> StandInJVLink::LiveEventsDue(
     const std::string& since, const std::string& now, const std::vector<FeedEntry>& listed) {
   std::vector<LiveEvent> due;
-  for (const FeedFile& f : ReadFeedOfKind(FeedKind::Live, since, now, &listed)) {
+  for (const FeedFile* f : FeedOfKind(FeedKind::Live, since, now, &listed)) {
     std::set<std::pair<JVEvent, std::string>> raised;
-    for (const SjisString& r : f.records) {
+    for (const SjisString& r : f->records) {
       const bool weight = r.starts_with("WH");
       if (!weight && !r.starts_with("HR")) continue;
       const std::pair<JVEvent, std::string> e{weight ? JVEvent::Weight : JVEvent::Pay, EventKey(r)};
-      if (raised.insert(e).second) due.push_back({f.entry.stamp, e.first, e.second});
+      if (raised.insert(e).second) due.push_back({f->entry.stamp, e.first, e.second});
     }
   }
   return due;
