@@ -21,7 +21,11 @@
 #include "changes/henkoUnit.h"
 #include "jvbridge/BridgeJVLink.h"
 #include "jvlink/FileIO.h"
+#include "jvlink/JVData_Structure.h"
 #include "jvlink/JVEvents.h"
+#include "jvlink/LiveFiles.h"
+#include "jvlink/LiveRecords.h"
+#include "jvlink/TextLines.h"
 #include "standin/StandIn.h"
 #include "tests/jvbridge/StandInBridge.h"
 #include "tests/jvbridge/WineHarness.h"
@@ -203,6 +207,82 @@ TEST(BridgeEventsUnderWine, EveryChangeAnnouncedWithinTwoSecondsOnceAndTheFilesA
     b[e.path().filename().string()] = testsupport::ReadFileBytes(e.path());
   EXPECT_EQ(a.size(), b.size());
   for (const auto& [name, bytes] : a) EXPECT_TRUE(b.count(name) && b[name] == bytes) << name;
+  EXPECT_EQ(bridged.desktop.Count("error"), 0);
+}
+
+// The demo day's weights and results over the same bridge, by their events alone (the check
+// timer does not tick): at each publication of the live files the COM stand-in raises
+// JVEvtWeight or JVEvtPay, and the program fetches that race and stores it within a second.
+TEST(BridgeEventsUnderWine, EachWeightAndPayoutEventIsFetchedAndStoredWithinASecond) {
+  EventsApp();
+  TAVOLEN_REQUIRE_WINE();
+  ASSERT_NO_FATAL_FAILURE(RegisterComStandIn());
+  Side bridged;
+  bridged.root = EventScratch("events-live");
+  bridged.Set(bridged.clock.Now());
+  bridge::BridgeOptions o =
+      testing::StandInBridgeOptions(bridged.root / "standin", bridged.root / "clock.txt", 0);
+  o.callTimeoutMs = 20000;
+  SjisString why;
+  auto link = bridge::StartBridgeJVLink(o, why);
+  ASSERT_TRUE(link) << SjisToUtf8(why);
+  link->SetWaitPump([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  bridged.link = std::move(link);
+  bridged.Open();
+  const auto watchBy = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!testsupport::Events(*bridged.form).watching() &&
+         std::chrono::steady_clock::now() < watchBy)
+    RunEventLoopFor(20);
+  ASSERT_TRUE(testsupport::Events(*bridged.form).watching());
+
+  // Each publication: its moment and the items it brings (weights or payouts of a race, and a
+  // result stage of its runners).
+  struct Publication {
+    LocalDateTime at;
+    std::vector<SjisString> records;
+  };
+  std::vector<Publication> publications;
+  for (const FeedEntry& e :
+       ListFeed(bridged.root / "standin" / std::string(kStandInDemoFolderName))) {
+    FeedFile f;
+    // What was published before the watch began is the timer's to fetch.
+    if (e.stamp <= "20240106070000" || !ReadFeedFile(e, f) || f.kind != FeedKind::Live) continue;
+    Publication p;
+    ASSERT_TRUE(ParseCompactDateTime(e.stamp, p.at));
+    p.records = f.records;
+    publications.push_back(std::move(p));
+  }
+  ASSERT_GE(publications.size(), 100u);  // two courses of twelve races, five each
+  auto stored = [&](const Publication& p) {
+    LiveDay day;
+    if (!ReadLiveDay(bridged.form->meeting().selectedRaceFile, day)) return false;
+    for (const SjisString& r : p.records) {
+      const std::string race = Cut(r, Header::RaceKey);
+      if (r.starts_with("WH") && !day.weights.contains(race)) return false;
+      if (r.starts_with("HR") && !day.payouts.contains(race)) return false;
+      if (const auto se = ReadRunnerResult(r)) {
+        const auto it = day.results.find(race + Cut(r, SE::HorseNumber));
+        if (it == day.results.end() || ReadRunnerResult(it->second)->stage < se->stage)
+          return false;
+      }
+    }
+    return true;
+  };
+  std::vector<double> ms;
+  for (const Publication& p : publications) {
+    const auto start = std::chrono::steady_clock::now();
+    bridged.Set(p.at);
+    while (!stored(p) && std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count());
+    EXPECT_LT(ms.back(), 1000.0) << FormatCompactDateTime(p.at);
+  }
+  std::sort(ms.begin(), ms.end());
+  std::printf(
+      "weight and payout events to stored files through the bridge under Wine: %zu "
+      "publications, min %.0f ms, median %.0f ms, max %.0f ms\n",
+      ms.size(), ms.front(), ms[ms.size() / 2], ms.back());
   EXPECT_EQ(bridged.desktop.Count("error"), 0);
 }
 
