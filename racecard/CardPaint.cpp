@@ -72,6 +72,13 @@ void MarkChange(CellPaint& paint, int column, const RunnerChange& change) {
 void MarkFavourite(CellPaint& paint, int column, RunnerFavourite favourite) {
   if (!favourite.any() || column < 2) return;  // the frame and horse number keep their colours
   paint.fill = kFavouriteFill;
+  if (paint.texts.empty() && !paint.defaultText.empty()) {
+    // A cell the grid draws alone (the live columns): its text goes over the fill, which
+    // would hide it otherwise.
+    PaintText text{paint.defaultText, 2, 2};
+    text.colour = paint.defaultTextColour;
+    paint.texts.push_back(std::move(text));
+  }
   if (column == 2 && !paint.texts.empty()) {
     // The mark in the name's place, the name moved right by one full-width character.
     PaintText mark = paint.texts.front();

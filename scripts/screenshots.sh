@@ -5,7 +5,8 @@
 # marked, the interval dialog, the version box, the File menu with "start at sign-in" and the status line during an automatic
 # acquisition ("開催日を自動で監視する"); the race list, card and change window with favourites
 # marked, the favourites window and the notification settings window; the tray icon's four
-# states on a light and a dark panel. Everything shown comes from the JV-Link
+# states on a light and a dark panel; the card of a race with its weights, result and payouts
+# and the text of a favourite horse's notification of them. Everything shown comes from the JV-Link
 # stand-in's demo race day, run through the real windows. Runs on a virtual X display, so it
 # works on a machine without a screen. With the 32-bit cross build (build-win32, from
 # scripts/build-windows.sh) also JV-Link's update question as the 32-bit bridge shows it inside
@@ -38,6 +39,7 @@ if ! command -v xvfb-run >/dev/null; then
 fi
 pictures=(main-start acquisition main changes main-changes interval about main-auto signin-menu)
 pictures+=(main-favourites changes-favourites notify-settings favourites tray-states)
+pictures+=(main-live notification-live)
 for p in "${pictures[@]}"; do rm -f "$out/$p.png"; done
 status=0
 

@@ -13,13 +13,16 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "acquire/GetDataUnit.h"
@@ -28,6 +31,7 @@
 #include "app/Translations.h"
 #include "app/TrayState.h"
 #include "automation/AutoWatch.h"
+#include "base/Favourites.h"
 #include "base/SettingsKeys.h"
 #include "base/Widgets.h"
 #include "changes/ChangeWatch.h"
@@ -35,9 +39,12 @@
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/JVData_Structure.h"
+#include "jvlink/LiveRecords.h"
+#include "jvlink/TextLines.h"
 #include "racecard/FavouritesForm.h"
 #include "racecard/RaceCardDelegate.h"
 #include "standin/DemoDay.h"
+#include "standin/Feed.h"
 #include "standin/StandIn.h"
 #include "tests/support/MainParts.h"
 #include "tests/support/RecordingDesktop.h"
@@ -218,6 +225,7 @@ bool MarkFavourites(TMainForm& form) {
     }
   }
   const int jockeyRow = horseRow == 1 ? 2 : 1;
+  const size_t before = form.Favourites().items().size();
   for (auto [row, column] : {std::pair{horseRow, 2}, std::pair{jockeyRow, 5}}) {
     grid->setCurrentCell(row, column);
     QKeyEvent press(QEvent::KeyPress, Qt::Key_D, Qt::ControlModifier);
@@ -225,7 +233,8 @@ bool MarkFavourites(TMainForm& form) {
   }
   grid->clearSelection();
   grid->setCurrentIndex({});
-  if (form.Favourites().items().size() != 2) return Fail("main-favourites.png: nothing marked");
+  if (form.Favourites().items().size() != before + 2)
+    return Fail("main-favourites.png: nothing marked");
   return true;
 }
 
@@ -265,6 +274,76 @@ void GrabTrayStates() {
     grid->addWidget(text, row++, column);
   }
   Show(sheet, "tray-states.png");
+}
+
+// The favourite horse of the live pictures: the winner of the day's first race, whose weight
+// and result are out by the clock of the pictures. Written as the user's favourites file.
+struct LiveFavourite {
+  std::string race;
+  SjisString line;  // the favourites file's line
+};
+LiveFavourite PickLiveFavourite(const LocalDateTime& day, const DemoDayOptions& demo) {
+  std::vector<std::pair<std::string, std::string>> posts;  // post time, race key
+  std::map<std::string, SjisString> entries;               // race key + horse number -> SE
+  std::map<std::string, int> winners;
+  for (const DemoFile& f : GenerateDemoDay(day, demo))
+    for (const SjisString& r : SplitRecords(f.bytes)) {
+      if (r.starts_with("RA")) posts.push_back({Cut(r, RA::PostTime), Cut(r, Header::RaceKey)});
+      if (r.starts_with("SE") && Cut(r, Header::DataDivision) == "2")
+        entries[Cut(r, Header::RaceKey) + Cut(r, SE::HorseNumber)] = r;
+      if (const auto se = ReadRunnerResult(r); se && se->place == 1)
+        winners[se->raceKey] = se->horseNumber;
+    }
+  std::sort(posts.begin(), posts.end());
+  LiveFavourite f;
+  if (posts.empty() || !winners.count(posts.front().second)) return f;
+  f.race = posts.front().second;
+  const int horse = winners[f.race];
+  const auto se = entries.find(f.race + char('0' + horse / 10 % 10) + char('0' + horse % 10));
+  if (se == entries.end()) return f;
+  f.line = "H\t" + Cut(se->second, SE::RegistrationNumber) + "\t" +
+           UnpaddedName(Cut(se->second, SE::HorseName));
+  return f;
+}
+
+// The favourite's race on the card: its weights, places and times, the payouts under it.
+bool ChooseRace(TMainForm& form, const std::string& raceKey) {
+  QListWidget* list = Parts(form).DatList;
+  for (int i = 0; i < list->count(); ++i)
+    if (form.meeting().raceSlots[list->item(i)->data(Qt::UserRole).toInt()].raceKey.str() ==
+        raceKey) {
+      list->setCurrentRow(i);
+      auto* payouts = form.findChild<QPlainTextEdit*>(QStringLiteral("PayoutPanel"));
+      if (!payouts || !payouts->isVisible()) return Fail("main-live.png: no payouts shown");
+      return true;
+    }
+  return Fail("main-live.png: the favourite's race is not in the list");
+}
+
+// A notification as the desktop shows it, drawn from what the program handed to it: its title
+// and text (the notification itself is the desktop's and cannot be pictured on this display).
+void GrabNotification(const RecordingDesktop& desktop, const SjisString& mark, const char* name) {
+  const RecordingDesktop::Event* shown = nullptr;
+  for (const auto& e : desktop.events)
+    if (e.kind == "balloon" && e.text.find(mark) != std::string::npos) shown = &e;
+  if (!shown) {
+    Fail(name);
+    return;
+  }
+  QWidget sheet;
+  sheet.setWindowTitle(QStringLiteral("Tavolen"));
+  sheet.setStyleSheet(QStringLiteral("QWidget { background: #fbfbfb; }"));
+  auto* grid = new QGridLayout(&sheet);
+  grid->setContentsMargins(14, 12, 18, 14);
+  grid->setHorizontalSpacing(12);
+  auto* icon = new QLabel(&sheet);
+  icon->setPixmap(TrayIcon(TrayState::Watching).pixmap(QSize(32, 32), 1.0));
+  icon->setAlignment(Qt::AlignTop);
+  grid->addWidget(icon, 0, 0, 2, 1);
+  auto* title = new QLabel(QStringLiteral("<b>%1</b>").arg(Qs(shown->title).toHtmlEscaped()));
+  grid->addWidget(title, 0, 1);
+  grid->addWidget(new QLabel(Qs(shown->text), &sheet), 1, 1);
+  Show(sheet, name);
 }
 
 // Every message box the program showed, so a run that went wrong says why.
@@ -311,6 +390,12 @@ int main(int argc, char** argv) {
     std::printf("FAILED cannot write the demo day\n");
     return 1;
   }
+  // A favourite horse whose weight and result the day's fetch announces.
+  const LiveFavourite favourite = PickLiveFavourite(kDemoDate, demo);
+  if (favourite.line.empty() ||
+      !WriteFileAtomic(appFolder / kFavouritesFileName,
+                       std::string(kFavouritesHeader) + "\r\n" + favourite.line + "\r\n"))
+    Fail("main-live.png: no favourite for the live pictures");
   StandInJVLink jv(clock, StandInOptions{standInFolder});
   RecordingDesktop desktop;
   MainFormDeps deps{appFolder, "Tavolen", desktop, clock, jv, RunModal, [] {}};
@@ -344,6 +429,17 @@ int main(int argc, char** argv) {
       if (henko.Lines(list).empty()) Fail("changes.png: a change list is empty");
     Grab(henko, "changes.png");
     henko.hide();
+    // The same fetch brought the day's weights and results: the favourite's notification and
+    // its race's card with the payouts.
+    GrabNotification(desktop, Sj("馬体重"), "notification-live.png");
+    if (ChooseRace(form, favourite.race)) {
+      // Wide enough for the card's three live columns.
+      const QSize size = form.size();
+      form.resize(size.width() + 160, size.height() + 60);
+      Grab(form, "main-live.png");
+      form.resize(size);
+      Parts(form).StringGrid2->scrollToTop();
+    }
 
     // The day's changes on the race card (the option of the ｵﾌﾟｼｮﾝ menu).
     Parts(form).CardChangesItem->trigger();

@@ -404,6 +404,17 @@ TEST_F(RaceCardTest, MarksFavouriteRowsInThePaintingAndTheCopy) {
   EXPECT_EQ(paint(0, 4).fill, Paint(0, 4, asEntered).fill);  // the frame keeps its colours
   EXPECT_EQ(paint(1, 4).fill, Paint(1, 4, asEntered).fill);
   EXPECT_EQ(paint(4, 5).fill, kWhite);
+  // A cell the grid draws alone (a live column's weight): its text stays over the fill.
+  CellToPaint weight;
+  weight.column = kCardColumns;
+  weight.row = 4;
+  weight.text = "512(+8)";
+  weight.horseNumberText = card.grid[4][1];
+  weight.favourites = &favourites;
+  const CellPaint live = DecideCellPaint(meeting_, weight);
+  EXPECT_EQ(live.fill, kFavouriteFill);
+  ASSERT_EQ(live.texts.size(), 1u);
+  EXPECT_EQ(live.texts[0].text, "512(+8)");
 
   // A favourite jockey: every ride marked with "☆" and the jockey in bold.
   favourites.Add(FavouriteKind::Jockey, "05001", "Jockey");
