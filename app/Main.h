@@ -286,6 +286,8 @@ class TMainForm : public QMainWindow {
   // After the list changed or a day was loaded: saves nothing, marks the race list and card
   // anew and tells the watch which runners of the day are favourites.
   void MarkFavourites();
+  // The favourites the watch's announcements mark, from the runners of the day it watches.
+  void MarkWatchedFavourites(const LoadedMeeting& day);
   // Loads a date as choosing it in the date list does, the list rebuilt first (a new day, the
   // automation); true when it was loaded.
   bool LoadDayByItself(const SjisString& dateKey);

@@ -67,6 +67,7 @@ bool TMainForm::WatchDayBehindView(const SjisString& dateKey) {
   watched.selectedRace = -1;  // no card of it is shown
   watched.checkInterval = ClampCheckInterval(IniGT1.Read(Settings::CheckInterval));
   watch_->SetDay(std::move(watched));
+  MarkWatchedFavourites(day);
   ShowWatchStatus(watch_->State(), watch_->Detail());
   return true;
 }

@@ -38,13 +38,35 @@ void TMainForm::LoadFavourites() {
   MarkFavourites();
 }
 
+namespace {
+
+std::vector<std::string> RunnersOf(const LoadedMeeting& meeting) {
+  std::vector<std::string> runners;
+  for (int r = 0; r < meeting.loadedRaceCount && r < kMeetingRaces; ++r)
+    for (const std::string& se : meeting.runnerTable[static_cast<size_t>(r)])
+      if (!TrimBlanks(se).empty()) runners.push_back(se);
+  return runners;
+}
+
+}  // namespace
+
 void TMainForm::MarkFavourites() {
   view_->RefreshFavourites();
-  std::vector<std::string> runners;
-  for (int r = 0; r < meeting_.loadedRaceCount && r < kMeetingRaces; ++r)
-    for (const std::string& se : meeting_.runnerTable[static_cast<size_t>(r)])
-      if (!TrimBlanks(se).empty()) runners.push_back(se);
-  watch_->SetFavourites(FavouriteDay(favourites_.list(), runners));
+  // The announcements mark the favourites of the watched day, which the automation keeps on
+  // today while another date is shown.
+  const SjisString watched = watch_->WatchedDate();
+  if (WatchKeepsToday() && SjisOf(DateCombo->currentText()) != watched) {
+    LoadedMeeting day;
+    if (LoadMeeting(day, DataFolder(), watched).loaded()) {
+      MarkWatchedFavourites(day);
+      return;
+    }
+  }
+  MarkWatchedFavourites(meeting_);
+}
+
+void TMainForm::MarkWatchedFavourites(const LoadedMeeting& day) {
+  watch_->SetFavourites(FavouriteDay(favourites_.list(), RunnersOf(day)));
 }
 
 void TMainForm::ToggleFavourite(FavouriteKind kind, const SjisString& code,

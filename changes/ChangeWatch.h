@@ -71,6 +71,7 @@ class ChangeWatch : public QObject {
   // What the favourites are on the watched day (the main window tells it after every load and
   // every change of the list), and which changes ring.
   void SetFavourites(FavouriteDay favourites) { favourites_ = std::move(favourites); }
+  const FavouriteDay& Favourites() const { return favourites_; }
   void SetNotifyChoice(const NotifyChoice& choice) { choice_ = choice; }
   const NotifyChoice& Choice() const { return choice_; }
   // The days are chosen and fetched by the program itself (the automation): the status says

@@ -12,6 +12,7 @@
 
 #include "automation/AutoWatch.h"
 #include "base/IniFile.h"
+#include "changes/ChangeWatch.h"
 #include "jvlink/KeibaFunc.h"
 #include "tests/support/MainWindow.h"
 #include "tests/support/Records.h"
@@ -217,6 +218,11 @@ TEST_F(AutoWatchTest, RaceDataFetchedLaterInTheDayLeavesAHandChosenDateShown) {
   testsupport::WriteMeeting(Data(), "20231224", {{"06", "中山"}}, 8);
   jv_.openResults = {-1};
   TurnOnInSettings();
+  // A favourite horse runs today: the watch's announcements mark it, whatever date is shown.
+  SjisString runner = SeRecord("20240106", "06", "01", "03");
+  Put(runner, 31, "2021101234");
+  ASSERT_TRUE(WriteFileBytes(AppDir() / "Favourites.txt",
+                             Sj("Tavolen favourites 1\r\nH\t2021101234\tウマ\r\n")));
   Build();
   form_->show();
   Settle();
@@ -224,12 +230,16 @@ TEST_F(AutoWatchTest, RaceDataFetchedLaterInTheDayLeavesAHandChosenDateShown) {
   Parts(*form_).DateCombo->setCurrentIndex(0);
   emit Parts(*form_).DateCombo->activated(0);
   ServeToday();
+  Put(jv_.reads.front().record, 882, "03");  // the first race's runner count
+  jv_.reads.insert(jv_.reads.end() - 1, {1, runner});
   TickAt({2024, 1, 6, 7, 0, 0});
   EXPECT_EQ(jv_.Count("JVOpen"), 2);
   EXPECT_TRUE(FileExists(Data() / SjisPath(today_ + ".jvRA")));
   EXPECT_EQ(Shown(), Sj("2023年12月24日"));
   EXPECT_EQ(Parts(*form_).DateCombo->count(), 2);
   EXPECT_TRUE(AutoLabel().empty());
+  EXPECT_TRUE(
+      form_->findChild<ChangeWatch*>()->Favourites().RaceHasFavourite(runner.substr(11, 16)));
 }
 
 TEST_F(AutoWatchTest, ADayWithoutMeetingIsCheckedOnlyAtTheScheduledTimesAndSaysWhenNext) {
