@@ -495,7 +495,14 @@ void TMainForm::TellShowFailure(const SjisString& text, bool error) {
       desktop_.PlainBox(text);
     return;
   }
-  // Nobody answers a box at sign-in: the program goes on, and the reason is kept.
+  // Nobody answers a box at sign-in: the program goes on, and the reason is kept. With the
+  // automation on it is a failed run of its JVInit step: one error line and one notification,
+  // tried again at its time.
+  if (autoWatch_ && autoWatch_->Enabled()) {
+    autoWatch_->InitFailedAtStart(text);
+    StatusLine->showMessage(Qs(text));
+    return;
+  }
   [[maybe_unused]] const FileStatus logged = errorLog_.RecordError(text);
   StatusLine->showMessage(Qs(text));
   desktop_.ShowStatusNotification(Sj(kCaption), text, 10);

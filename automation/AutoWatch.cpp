@@ -279,6 +279,12 @@ bool AutoWatch::InitJVLink(const LocalDateTime& now) {
   return false;
 }
 
+void AutoWatch::InitFailedAtStart(const SjisString& reason) {
+  const LocalDateTime now = clock_.Now();
+  initStep_.Failed(reason, InitRetryAt(now), DayContext());
+  SetStatus(initStep_.StatusText());
+}
+
 void AutoWatch::FollowToday() {
   const LocalDateTime now = clock_.Now();
   const bool hasDay = TodayHasDayFile();

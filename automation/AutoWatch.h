@@ -93,6 +93,9 @@ class AutoWatch : public QObject {
   // The user chose a date in the date list: it stays on the screen until the next date change,
   // while today is watched behind it.
   void UserChoseDate() { userChose_ = true; }
+  // JVInit failed where the program started by itself (at sign-in): a failed run of the
+  // automation's own JVInit step, tried again at its time, not at once.
+  void InitFailedAtStart(const SjisString& reason);
 
   // True from the start of an automatic acquisition until its session has ended.
   bool Acquiring() const { return acquiring_; }

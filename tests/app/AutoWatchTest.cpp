@@ -272,6 +272,29 @@ TEST_F(AutoWatchTest, ADayWithoutMeetingIsCheckedOnlyAtTheScheduledTimesAndSaysW
                        "07:00）"));
 }
 
+// At sign-in the window's own JVInit fails: that is the automation's JVInit step failing once,
+// not a line of the window's and another of the automation's tried at once.
+TEST_F(AutoWatchTest, AFailingJVInitAtSignInIsOneFailedStepTriedAgainAtItsTime) {
+  jv_.initResults = {-301, -301};
+  clock_.Set({2024, 1, 6, 6, 50, 0});
+  TurnOnInSettings();
+  Build();
+  form_->StartInTray();
+  Settle();
+  TickAt({2024, 1, 6, 6, 55, 0});
+  EXPECT_EQ(jv_.Count("JVInit"), 1);
+  EXPECT_EQ(Boxes(), 0);
+  const Lines log = LogLinesAfterStart();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find(JVResultMessage("JVInit", -301) + Sj("（次の確認 07:00）")),
+            std::string::npos);
+  EXPECT_EQ(desktop_.Count("balloon"), 1);
+  TickAt({2024, 1, 6, 7, 0, 0});
+  EXPECT_EQ(jv_.Count("JVInit"), 2);
+  EXPECT_EQ(LogLinesAfterStart().size(), 2u);
+  EXPECT_EQ(desktop_.Count("balloon"), 1);  // the same run of failures
+}
+
 TEST_F(AutoWatchTest, MaintenanceIsLoggedAndToldOnceThenRetriedAtTheNextCheckUntilItWorks) {
   jv_.openResults = {-504, -504};
   clock_.Set({2024, 1, 6, 6, 50, 0});
