@@ -25,14 +25,18 @@ SjisString TMainForm::DayTrayTip() const {
 
 void TMainForm::ShowTrayState() {
   if (!watch_) return;
-  // The failing steps known today: the change watch's last check and the automation's
-  // acquisition of race data.
+  // The failing steps known today: the change watch's last check, the automation's acquisition
+  // of race data and its JVInit, each on its own, the latest to fail shown.
   SjisString checkFailure;
   if (watch_->LastCheckFailed())
     checkFailure = watch_->CheckFailure().empty() ? Sj("変更情報の確認に失敗しました")
                                                   : watch_->CheckFailure();
   trayFailures_.Set("changes", checkFailure);
-  trayFailures_.Set("racedata", autoWatch_ ? autoWatch_->Failure() : SjisString());
+  auto reason = [](const AutomaticStep& step) {
+    return step.Failing() ? step.Reason() : SjisString();
+  };
+  trayFailures_.Set("racedata", autoWatch_ ? reason(autoWatch_->AcquisitionStep()) : SjisString());
+  trayFailures_.Set("jvinit", autoWatch_ ? reason(autoWatch_->InitStep()) : SjisString());
 
   TrayInputs in;
   in.todayWatched = watch_->CheckTimer()->isActive();

@@ -101,12 +101,6 @@ class AutoWatch : public QObject {
   bool Acquiring() const { return acquiring_; }
   // What the automation does, for the status line and the tray tip; empty when nothing.
   const SjisString& Status() const { return status_; }
-  // The reason of the automation's failing step (the race data, then JVInit), empty when none:
-  // the tray shows it.
-  SjisString Failure() const {
-    if (acquireStep_.Failing()) return acquireStep_.Reason();
-    return initStep_.Failing() ? initStep_.Reason() : SjisString();
-  }
   // The next scheduled check for race data, when today has none.
   std::optional<LocalDateTime> NextCheck() const { return nextCheck_; }
   int SessionsStarted() const { return sessions_; }
