@@ -19,10 +19,8 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <string>
 
 #include "acquire/GetDataUnit.h"
@@ -39,13 +37,11 @@
 #include "changes/OzGetTimeUnit.h"
 #include "changes/henkoUnit.h"
 #include "jvlink/JVData_Structure.h"
-#include "jvlink/LiveRecords.h"
-#include "jvlink/TextLines.h"
 #include "racecard/FavouritesForm.h"
 #include "racecard/RaceCardDelegate.h"
 #include "standin/DemoDay.h"
-#include "standin/Feed.h"
 #include "standin/StandIn.h"
+#include "tests/support/DemoFavourite.h"
 #include "tests/support/MainParts.h"
 #include "tests/support/RecordingDesktop.h"
 
@@ -276,36 +272,6 @@ void GrabTrayStates() {
   Show(sheet, "tray-states.png");
 }
 
-// The favourite horse of the live pictures: the winner of the day's first race, whose weight
-// and result are out by the clock of the pictures. Written as the user's favourites file.
-struct LiveFavourite {
-  std::string race;
-  SjisString line;  // the favourites file's line
-};
-LiveFavourite PickLiveFavourite(const LocalDateTime& day, const DemoDayOptions& demo) {
-  std::vector<std::pair<std::string, std::string>> posts;  // post time, race key
-  std::map<std::string, SjisString> entries;               // race key + horse number -> SE
-  std::map<std::string, int> winners;
-  for (const DemoFile& f : GenerateDemoDay(day, demo))
-    for (const SjisString& r : SplitRecords(f.bytes)) {
-      if (r.starts_with("RA")) posts.push_back({Cut(r, RA::PostTime), Cut(r, Header::RaceKey)});
-      if (r.starts_with("SE") && Cut(r, Header::DataDivision) == "2")
-        entries[Cut(r, Header::RaceKey) + Cut(r, SE::HorseNumber)] = r;
-      if (const auto se = ReadRunnerResult(r); se && se->place == 1)
-        winners[se->raceKey] = se->horseNumber;
-    }
-  std::sort(posts.begin(), posts.end());
-  LiveFavourite f;
-  if (posts.empty() || !winners.count(posts.front().second)) return f;
-  f.race = posts.front().second;
-  const int horse = winners[f.race];
-  const auto se = entries.find(f.race + char('0' + horse / 10 % 10) + char('0' + horse % 10));
-  if (se == entries.end()) return f;
-  f.line = "H\t" + Cut(se->second, SE::RegistrationNumber) + "\t" +
-           UnpaddedName(Cut(se->second, SE::HorseName));
-  return f;
-}
-
 // The favourite's race on the card: its weights, places and times, the payouts under it.
 bool ChooseRace(TMainForm& form, const std::string& raceKey) {
   QListWidget* list = Parts(form).DatList;
@@ -391,10 +357,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   // A favourite horse whose weight and result the day's fetch announces.
-  const LiveFavourite favourite = PickLiveFavourite(kDemoDate, demo);
-  if (favourite.line.empty() ||
-      !WriteFileAtomic(appFolder / kFavouritesFileName,
-                       std::string(kFavouritesHeader) + "\r\n" + favourite.line + "\r\n"))
+  // The winner of the day's first race: its weight and result are out by the pictures' clock.
+  const testsupport::DemoFavourite favourite =
+      testsupport::DemoRaceWinner(GenerateDemoDay(kDemoDate, demo), 0);
+  if (!WriteFileAtomic(appFolder / kFavouritesFileName, std::string(kFavouritesHeader) + "\r\n" +
+                                                            favourite.FavouritesLine() + "\r\n"))
     Fail("main-live.png: no favourite for the live pictures");
   StandInJVLink jv(clock, StandInOptions{standInFolder});
   RecordingDesktop desktop;

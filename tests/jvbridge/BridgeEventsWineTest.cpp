@@ -98,6 +98,22 @@ struct Side {
     henko.reset();
     form.reset();
   }
+  // The side over the 64-bit bridge with the COM stand-in, its scratch folder named name.
+  void StartBridged(const std::string& name) {
+    root = EventScratch(name);
+    Set(clock.Now());
+    bridge::BridgeOptions o =
+        testing::StandInBridgeOptions(root / "standin", root / "clock.txt", 0);
+    o.callTimeoutMs = 20000;
+    SjisString why;
+    auto started = bridge::StartBridgeJVLink(o, why);
+    ASSERT_TRUE(started) << SjisToUtf8(why);
+    EXPECT_TRUE(started->EventsAvailable()) << SjisToUtf8(Utf16ToSjis(started->hello().eventsText));
+    EXPECT_EQ(started->hello().eventsText.substr(0, 14), u"_IJVLinkEvents");
+    started->SetWaitPump(
+        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    link = std::move(started);
+  }
   std::set<std::string> Announced() const {
     const auto ids = ParseAnnouncedFile(
         testsupport::ReadFileBytes(AnnouncedFilePath(form->meeting().selectedRaceFile)));
@@ -111,18 +127,7 @@ TEST(BridgeEventsUnderWine, EveryChangeAnnouncedWithinTwoSecondsOnceAndTheFilesA
   ASSERT_NO_FATAL_FAILURE(RegisterComStandIn());
 
   Side bridged;
-  bridged.root = EventScratch("events-bridge");
-  bridged.Set(bridged.clock.Now());
-  bridge::BridgeOptions o =
-      testing::StandInBridgeOptions(bridged.root / "standin", bridged.root / "clock.txt", 0);
-  o.callTimeoutMs = 20000;
-  SjisString why;
-  auto link = bridge::StartBridgeJVLink(o, why);
-  ASSERT_TRUE(link) << SjisToUtf8(why);
-  EXPECT_TRUE(link->EventsAvailable()) << SjisToUtf8(Utf16ToSjis(link->hello().eventsText));
-  EXPECT_EQ(link->hello().eventsText.substr(0, 14), u"_IJVLinkEvents");
-  link->SetWaitPump([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
-  bridged.link = std::move(link);
+  ASSERT_NO_FATAL_FAILURE(bridged.StartBridged("events-bridge"));
   bridged.Open();
 
   Side local;  // the in-process stand-in, events off
@@ -218,16 +223,7 @@ TEST(BridgeEventsUnderWine, EachWeightAndPayoutEventIsFetchedAndStoredWithinASec
   TAVOLEN_REQUIRE_WINE();
   ASSERT_NO_FATAL_FAILURE(RegisterComStandIn());
   Side bridged;
-  bridged.root = EventScratch("events-live");
-  bridged.Set(bridged.clock.Now());
-  bridge::BridgeOptions o =
-      testing::StandInBridgeOptions(bridged.root / "standin", bridged.root / "clock.txt", 0);
-  o.callTimeoutMs = 20000;
-  SjisString why;
-  auto link = bridge::StartBridgeJVLink(o, why);
-  ASSERT_TRUE(link) << SjisToUtf8(why);
-  link->SetWaitPump([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
-  bridged.link = std::move(link);
+  ASSERT_NO_FATAL_FAILURE(bridged.StartBridged("events-live"));
   bridged.Open();
   const auto watchBy = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!testsupport::Events(*bridged.form).watching() &&

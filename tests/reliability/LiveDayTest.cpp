@@ -24,6 +24,7 @@
 #include "standin/Feed.h"
 #include "standin/StandIn.h"
 #include "tests/reliability/ReliabilityFiles.h"
+#include "tests/support/DemoFavourite.h"
 #include "tests/support/MainParts.h"
 #include "tests/support/MainWindow.h"
 #include "tests/support/QtApp.h"
@@ -38,34 +39,7 @@ using testsupport::WriteFileBytes;
 
 const LocalDateTime kDay{2024, 1, 6, 7, 0, 0};
 
-struct FavouriteHorse {
-  std::string race, registration;
-  SjisString name;
-  int horse = 0;
-};
-
-// The winner of the day's seventh race, whose weights come well after the first check.
-FavouriteHorse PickFavourite(const std::vector<DemoFile>& files) {
-  std::vector<std::pair<std::string, std::string>> posts;  // post time, race key
-  std::map<std::string, SjisString> entries;               // race key + horse -> SE
-  std::map<std::string, int> winners;
-  for (const DemoFile& f : files)
-    for (const SjisString& r : SplitRecords(f.bytes)) {
-      if (r.starts_with("RA")) posts.push_back({Cut(r, RA::PostTime), Cut(r, Header::RaceKey)});
-      if (r.starts_with("SE") && Cut(r, Header::DataDivision) == "2")
-        entries[Cut(r, Header::RaceKey) + Cut(r, SE::HorseNumber)] = r;
-      if (const auto se = ReadRunnerResult(r); se && se->place == 1)
-        winners[se->raceKey] = se->horseNumber;
-    }
-  std::sort(posts.begin(), posts.end());
-  FavouriteHorse f;
-  f.race = posts.at(6).second;
-  f.horse = winners.at(f.race);
-  const SjisString& se = entries.at(f.race + testsupport::TwoDigits(f.horse));
-  f.registration = Cut(se, SE::RegistrationNumber);
-  f.name = UnpaddedName(Cut(se, SE::HorseName));
-  return f;
-}
+using FavouriteHorse = testsupport::DemoFavourite;
 
 class WindowDay {
  public:
@@ -76,9 +50,9 @@ class WindowDay {
     if (!events) {
       EXPECT_TRUE(WriteFileBytes(app_ / "Tavolen.ini", "[Time]\r\nChangeEvents=0\r\n"));
     }
-    EXPECT_TRUE(WriteFileBytes(app_ / kFavouritesFileName, std::string(kFavouritesHeader) +
-                                                               "\r\nH\t" + favourite.registration +
-                                                               "\t" + favourite.name + "\r\n"));
+    EXPECT_TRUE(WriteFileBytes(
+        app_ / kFavouritesFileName,
+        std::string(kFavouritesHeader) + "\r\n" + favourite.FavouritesLine() + "\r\n"));
     auto runModal = [this](QDialog& dialog) {
       auto* form = qobject_cast<TGetDataForm*>(&dialog);
       if (!form) return 0;
@@ -128,7 +102,8 @@ class WindowDay {
 TEST(LiveDay, WeightsAndResultsStoredShownAndAnnouncedOnceByEventsAndByTheTimerAlike) {
   testsupport::EnsureApplication("tavolen_raceday_tests");
   const std::vector<DemoFile> files = GenerateDemoDay(kDay);
-  const FavouriteHorse favourite = PickFavourite(files);
+  // The winner of the day's seventh race, whose weights come well after the first check.
+  const FavouriteHorse favourite = testsupport::DemoRaceWinner(files, 6);
   // When each race's weights and result stages are published (the live files' stamps).
   std::map<std::string, std::vector<std::pair<std::string, bool>>> due;  // stamp -> race, weights
   std::set<std::string> races;
