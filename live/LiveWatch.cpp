@@ -67,7 +67,9 @@ bool LiveWatch::CheckDay(const fs::path& dayFile, const std::vector<std::string>
     failed_ = !fetch_.Fetch(asks, dayFile, raceTable);
     return true;
   }
-  // The known day goes into the fetch and comes back as the files now hold it.
+  // The known day goes into the fetch and comes back as the files now hold it; meanwhile (an
+  // evaluation while the fetch lets window messages run) the files are read afresh.
+  knownFile_.clear();
   failed_ = !fetch_.Fetch(asks, dayFile, raceTable, &known_);
   knownFile_.clear();
   if (!failed_) {
