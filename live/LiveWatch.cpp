@@ -65,6 +65,7 @@ bool LiveWatch::CheckDay(const fs::path& dayFile, const std::vector<std::string>
   for (const std::string& key : plan.resultKeys) asks.push_back({kResultSpec, key});
   if (!stored) {
     failed_ = !fetch_.Fetch(asks, dayFile, raceTable);
+    evaluatedFile_.clear();
     return true;
   }
   // The known day goes into the fetch and comes back as the files now hold it; meanwhile (an
@@ -76,6 +77,7 @@ bool LiveWatch::CheckDay(const fs::path& dayFile, const std::vector<std::string>
     knownFile_ = dayFile;
     knownStamps_ = StampsOf(dayFile);
   }
+  if (fetch_.stored() > 0) evaluatedFile_.clear();  // evaluated anew, whatever the times say
   return true;
 }
 
@@ -84,6 +86,12 @@ bool LiveWatch::FetchEvent(JVEvent event, const std::string& key, const fs::path
   if (dayFile.empty()) return false;
   failed_ =
       !fetch_.Fetch(event == JVEvent::Weight ? kWeightSpec : kResultSpec, key, dayFile, raceTable);
+  // What this fetch wrote is read and evaluated anew, whatever the files' times say (a file
+  // system with coarse times may show two writes of one size as one).
+  if (fetch_.stored() > 0) {
+    knownFile_.clear();
+    evaluatedFile_.clear();
+  }
   return true;
 }
 
