@@ -109,40 +109,41 @@ LiveStore::Take LiveStore::Add(std::string_view record, SjisString& why) {
     return Take::Ignored;
   }
   const std::string raceKey = Cut(record, Header::RaceKey);
-  const SjisString what = type + Sj("レコード（") + raceKey + Sj("）");
+  // Named only in the log line of a record skipped.
+  const auto what = [&] { return type + Sj("レコード（") + raceKey + Sj("）"); };
   if (record.size() != length || !record.ends_with("\r\n") ||
-      record.substr(0, length - 2).find_first_of("\r\n") != std::string_view::npos ||
-      !AllDigits(raceKey) || !AllDigits(kubun)) {
-    why = what + Sj("の形式が正しくないため保存しませんでした。");
+      record.substr(0, length - 2).find('\r') != std::string_view::npos ||
+      record.substr(0, length - 2).find('\n') != std::string_view::npos || !AllDigits(raceKey) ||
+      !AllDigits(kubun)) {
+    why = what() + Sj("の形式が正しくないため保存しませんでした。");
     return Take::Skipped;
   }
   if (Cut(record, Header::Date) != date_) {
-    why = what + Sj("は別の開催日のため保存しませんでした。");
+    why = what() + Sj("は別の開催日のため保存しませんでした。");
     return Take::Skipped;
   }
   if (!races_.contains(raceKey)) {
-    why = what + Sj("のレースはこの開催日にないため保存しませんでした。");
+    why = what() + Sj("のレースはこの開催日にないため保存しませんでした。");
     return Take::Skipped;
   }
   if (kubun == "0") {
     // A deletion would take away what was shown: the stored record stays.
-    why = what + Sj("の削除は保存済みの内容を残すため反映しませんでした。");
+    why = what() + Sj("の削除は保存済みの内容を残すため反映しませんでした。");
     return Take::Skipped;
   }
-  const std::string line(record.substr(0, length - 2));
-  std::string* stored = nullptr;
-  std::string updated;
+  const std::string_view line = record.substr(0, length - 2);
   if (type == "WH") {
-    stored = &day_.weights[raceKey];
-    updated = MergeWeightLines(*stored, line);
+    std::string& stored = day_.weights[raceKey];
+    std::string merged = MergeWeightLines(stored, line);
+    if (merged == stored) return Take::Stored;
+    stored = std::move(merged);
   } else {
-    stored = type == "HR" ? &day_.payouts[raceKey]
-                          : &day_.results[raceKey + Cut(record, SE::HorseNumber)];
-    const bool later = stored->empty() || Rank(kubun) >= Rank(Cut(*stored, Header::DataDivision));
-    updated = later ? line : *stored;
+    std::string& stored =
+        type == "HR" ? day_.payouts[raceKey] : day_.results[raceKey + Cut(record, SE::HorseNumber)];
+    const bool later = stored.empty() || Rank(kubun) >= Rank(Cut(stored, Header::DataDivision));
+    if (!later || stored == line) return Take::Stored;  // an earlier stage, or the same again
+    stored.assign(line);
   }
-  if (updated == *stored) return Take::Stored;
-  *stored = std::move(updated);
   ++changed_;
   dirty_[type == "WH" ? 0 : type == "SE" ? 1 : 2] = true;
   return Take::Stored;

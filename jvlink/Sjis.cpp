@@ -109,20 +109,32 @@ std::string SjisToUtf8(std::string_view sjis) {
 }
 
 SjisString Utf16ToSjis(std::u16string_view s) {
-  SjisString out;
-  out.reserve(s.size() * 2);
+  // Written straight into a buffer of the longest possible length: records of several hundred
+  // characters are converted at every read, so no per-character growth checks.
+  const std::array<uint16_t, 65536>& encode = T().encode;
+  SjisString out(s.size() * 2, '\0');
+  char* p = out.data();
   for (size_t i = 0; i < s.size(); ++i) {
-    char16_t u = s[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-        s[i + 1] <= 0xDFFF) {
-      ++i;  // a character beyond the BMP: never in code page 932
-      out.push_back('?');
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      out.push_back('?');
+    const char16_t u = s[i];
+    if (u >= 0xD800 && u <= 0xDFFF) {
+      // A character beyond the BMP (never in code page 932) or a lone surrogate.
+      if (u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) ++i;
+      *p++ = '?';
+      continue;
+    }
+    const uint16_t code = encode[u];
+    if (u == 0) {
+      *p++ = '\0';
+    } else if (code == 0) {
+      *p++ = '?';
+    } else if (code < 0x100) {
+      *p++ = static_cast<char>(code);
     } else {
-      AppendEncoded(out, u);
+      *p++ = static_cast<char>(code >> 8);
+      *p++ = static_cast<char>(code & 0xFF);
     }
   }
+  out.resize(static_cast<size_t>(p - out.data()));
   return out;
 }
 

@@ -32,6 +32,12 @@ void LiveFetch::Close() {
 
 namespace {
 
+// WH, SE or HR: the records the live files keep.
+bool LiveRecordType(std::u16string_view record) {
+  const std::u16string_view type = record.substr(0, 2);
+  return type == u"WH" || type == u"SE" || type == u"HR";
+}
+
 SjisString FailureHead(std::string_view dataspec) {
   return dataspec == kWeightSpec ? Sj("R:速報馬体重取得エラー：") : Sj("R:速報成績取得エラー：");
 }
@@ -85,6 +91,7 @@ bool LiveFetch::Read(const Ask& ask, LiveStore& store) {
         Log(what + JVResultMessage("JVRead", r));
         break;
       }
+      if (!LiveRecordType(buffer)) continue;  // the race's RA: not converted for nothing
       SjisString why;
       if (store.Add(RecordToSjis(buffer), why) == LiveStore::Take::Skipped) Log(why, false);
     }

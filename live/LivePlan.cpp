@@ -21,9 +21,12 @@ bool LiveRaceFinal(const LiveDay& day, const std::string& raceKey) {
   if (paid == day.payouts.end()) return false;
   if (Cut(paid->second, Header::DataDivision) == "9") return true;
   // Runners of a race are keyed by race key and horse number: they follow each other.
+  // A stage of 6 or later: 全馬着順＋コーナー通過順, Monday's result, or the race cancelled.
   for (auto it = day.results.lower_bound(raceKey);
        it != day.results.end() && it->first.starts_with(raceKey); ++it)
-    if (const auto r = ReadRunnerResult(it->second); r && r->stage >= 6) return true;
+    if (const std::string k = Cut(it->second, Header::DataDivision);
+        k == "6" || k == "7" || k == "9")
+      return true;
   return false;
 }
 
@@ -32,6 +35,7 @@ LivePlan PlanLiveCheck(const std::vector<std::string>& raceTable, const LiveDay&
   struct Race {
     std::string key;
     int sincePost;
+    bool final;
   };
   std::vector<Race> races;
   int earliest = 0, latest = 0;  // minutes since the first and the last post time
@@ -42,8 +46,8 @@ LivePlan PlanLiveCheck(const std::vector<std::string>& raceTable, const LiveDay&
     const int since = MinutesSince(now, post);
     if (races.empty() || since > earliest) earliest = since;
     if (races.empty() || since < latest) latest = since;
-    races.push_back({key, since});
-    if (!LiveRaceFinal(day, key)) open = true;
+    races.push_back({key, since, LiveRaceFinal(day, key)});
+    if (!races.back().final) open = true;
   }
   LivePlan plan;
   if (races.empty() || !open || earliest < -kLiveLeadMinutes || latest >= kResultGiveUpMinutes)
@@ -57,7 +61,7 @@ LivePlan PlanLiveCheck(const std::vector<std::string>& raceTable, const LiveDay&
     if (r.sincePost >= -kWeightsDueMinutes && r.sincePost < kWeightsGiveUpMinutes &&
         !day.weights.contains(r.key))
       plan.weightKeys.push_back(r.key);
-    if (r.sincePost >= 0 && r.sincePost < kResultGiveUpMinutes && !LiveRaceFinal(day, r.key))
+    if (r.sincePost >= 0 && r.sincePost < kResultGiveUpMinutes && !r.final)
       plan.resultKeys.push_back(r.key);
   }
   for (std::vector<std::string>* keys : {&plan.weightKeys, &plan.resultKeys})

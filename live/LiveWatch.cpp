@@ -36,9 +36,9 @@ LiveWatch::Stamps LiveWatch::StampsOf(const fs::path& dayFile) {
   return stamps;
 }
 
-LiveDay* LiveWatch::Stored(const fs::path& dayFile, FileStatus& status) {
+LiveDay* LiveWatch::Stored(const fs::path& dayFile, FileStatus& status, const Stamps* given) {
   status = FileStatus::Ok();
-  const Stamps stamps = StampsOf(dayFile);
+  const Stamps stamps = given ? *given : StampsOf(dayFile);
   if (knownFile_ == dayFile && SameStamps(stamps.data(), knownStamps_.data(), 3)) return &known_;
   knownFile_.clear();
   if (!(status = ReadLiveDay(dayFile, known_))) return nullptr;
@@ -47,15 +47,28 @@ LiveDay* LiveWatch::Stored(const fs::path& dayFile, FileStatus& status) {
   return &known_;
 }
 
+LiveWatch::Stamps LiveWatch::TakeCheckStamps(const fs::path& dayFile) {
+  const bool fresh = !checkStampsFile_.empty() && checkStampsFile_ == dayFile;
+  checkStampsFile_.clear();
+  return fresh ? checkStamps_ : StampsOf(dayFile);
+}
+
 bool LiveWatch::CheckDay(const fs::path& dayFile, const std::vector<std::string>& raceTable,
                          const LocalDateTime& now) {
   if (raceTable.empty() || dayFile.empty()) return false;
+  const Stamps stamps = StampsOf(dayFile);
+  checkStampsFile_ = dayFile;
+  checkStamps_ = stamps;
   FileStatus read;
-  LiveDay* stored = Stored(dayFile, read);  // unreadable: the fetch itself reports it
+  LiveDay* stored = Stored(dayFile, read, &stamps);  // unreadable: the fetch itself reports it
   const bool sweep = failed_ || !stored || sweptFile_ != dayFile || now < sweptAt_ ||
                      now >= sweptAt_.AddSeconds(kLiveSweepMinutes * 60LL);
-  const LivePlan plan = PlanLiveCheck(raceTable, stored ? *stored : LiveDay{}, now, sweep);
-  if (plan.empty()) return false;
+  static const LiveDay kNothingStored;
+  const LivePlan plan = PlanLiveCheck(raceTable, stored ? *stored : kNothingStored, now, sweep);
+  if (plan.empty()) {
+    checkStampsFile_.clear();
+    return false;
+  }
   if (sweep) {
     sweptFile_ = dayFile;
     sweptAt_ = now;
@@ -65,6 +78,7 @@ bool LiveWatch::CheckDay(const fs::path& dayFile, const std::vector<std::string>
   for (const std::string& key : plan.resultKeys) asks.push_back({kResultSpec, key});
   if (!stored) {
     failed_ = !fetch_.Fetch(asks, dayFile, raceTable);
+    checkStampsFile_.clear();
     evaluatedFile_.clear();
     return true;
   }
@@ -73,11 +87,15 @@ bool LiveWatch::CheckDay(const fs::path& dayFile, const std::vector<std::string>
   knownFile_.clear();
   failed_ = !fetch_.Fetch(asks, dayFile, raceTable, &known_);
   knownFile_.clear();
+  const bool wrote = fetch_.stored() > 0;
+  if (wrote) {
+    checkStampsFile_.clear();
+    evaluatedFile_.clear();  // evaluated anew, whatever the times say
+  }
   if (!failed_) {
     knownFile_ = dayFile;
-    knownStamps_ = StampsOf(dayFile);
+    knownStamps_ = wrote ? StampsOf(dayFile) : stamps;
   }
-  if (fetch_.stored() > 0) evaluatedFile_.clear();  // evaluated anew, whatever the times say
   return true;
 }
 
@@ -88,6 +106,7 @@ bool LiveWatch::FetchEvent(JVEvent event, const std::string& key, const fs::path
       !fetch_.Fetch(event == JVEvent::Weight ? kWeightSpec : kResultSpec, key, dayFile, raceTable);
   // What this fetch wrote is read and evaluated anew, whatever the files' times say (a file
   // system with coarse times may show two writes of one size as one).
+  checkStampsFile_.clear();
   if (fetch_.stored() > 0) {
     knownFile_.clear();
     evaluatedFile_.clear();
@@ -100,10 +119,11 @@ LiveAnnouncement LiveWatch::Evaluate(const fs::path& dayFile, const FavouriteDay
   status = FileStatus::Ok();
   if (dayFile.empty()) return {};
   // Nothing changed since the last evaluation: nothing new.
+  const Stamps stamps = TakeCheckStamps(dayFile);
   if (evaluatedFile_ == dayFile &&
-      SameStamps(StampsOf(dayFile).data(), evaluatedStamps_.data(), evaluatedStamps_.size()))
+      SameStamps(stamps.data(), evaluatedStamps_.data(), evaluatedStamps_.size()))
     return {};
-  const LiveDay* stored = Stored(dayFile, status);
+  const LiveDay* stored = Stored(dayFile, status, &stamps);
   if (!stored || stored->empty()) return {};
   const LiveDay& day = *stored;
   const fs::path memoryFile = SiblingDateFile(dayFile, kLiveAnnouncedSuffix);
@@ -112,11 +132,12 @@ LiveAnnouncement LiveWatch::Evaluate(const fs::path& dayFile, const FavouriteDay
   LiveMemory memory = ParseLiveMemory(bytes);
   const LiveMemory before = memory;
   LiveAnnouncement a = EvaluateLive(day, memory, favourites, choice);
-  if (memory != before) status = WriteFileAtomic(memoryFile, LiveMemoryBytes(memory));
+  const bool write = memory != before;
+  if (write) status = WriteFileAtomic(memoryFile, LiveMemoryBytes(memory));
   evaluatedFile_.clear();
   if (status) {
     evaluatedFile_ = dayFile;
-    evaluatedStamps_ = StampsOf(dayFile);
+    evaluatedStamps_ = write ? StampsOf(dayFile) : stamps;
   }
   return a;
 }

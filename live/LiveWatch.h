@@ -50,9 +50,12 @@ class LiveWatch {
   // The size and time of the live files and the memory file beside dayFile.
   using Stamps = std::array<FileStamp, 4>;
   static Stamps StampsOf(const fs::path& dayFile);
-  // What the live files beside dayFile hold, read again only when they changed; null (and
-  // status) when they cannot be read.
-  LiveDay* Stored(const fs::path& dayFile, FileStatus& status);
+  // What the live files beside dayFile hold, read again only when they changed (by stamps, taken
+  // now unless given); null (and status) when they cannot be read.
+  LiveDay* Stored(const fs::path& dayFile, FileStatus& status, const Stamps* stamps = nullptr);
+  // The stamps the check took of dayFile when nothing was written since, else taken now. Used
+  // once: a check with nothing new looks at the files once, not three times.
+  Stamps TakeCheckStamps(const fs::path& dayFile);
 
   LiveFetch fetch_;
   bool failed_ = false;
@@ -63,6 +66,8 @@ class LiveWatch {
   LocalDateTime sweptAt_;
   fs::path evaluatedFile_;
   Stamps evaluatedStamps_{};
+  fs::path checkStampsFile_;
+  Stamps checkStamps_{};
 };
 
 }  // namespace tavolen
