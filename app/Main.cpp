@@ -725,17 +725,6 @@ void TMainForm::SetUpWatch() {
           });
   // A tick may have brought new changes of the race on the card.
   connect(watch_, &ChangeWatch::checked, this, [this] { RefreshCardChanges(); });
-  connect(watch_, &ChangeWatch::dayArrived, this,
-          [this](const SjisString& day) { LoadDayByItself(day); });
-  connect(watch_, &ChangeWatch::dayMissing, this, [this](const SjisString& day) {
-    // The automation fetches the day's race data itself and says so.
-    if (autoWatch_ && autoWatch_->Enabled()) return;
-    const SjisString text =
-        day + Sj("のレースデータがありません。\r\n「JVデータ取得」でデータを取得すると、"
-                 "その日の変更情報の確認を始めます。");
-    // The status line says it too, so a notification nobody could show loses nothing.
-    desktop_.ShowStatusNotification(Sj("開催日が変わりました"), text, 10);
-  });
   connect(DateCombo, &QComboBox::currentTextChanged, this, [this](const QString& text) {
     if (WatchKeepsToday()) {
       ShowWatchStatus(watch_->State(), watch_->Detail());

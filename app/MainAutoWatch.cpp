@@ -32,6 +32,7 @@ void TMainForm::SetUpAutoWatch() {
     return ClampCheckInterval(IniGT1.Read(Settings::CheckInterval));
   };
   hooks.watchDay = [this](const SjisString& day) { return WatchDayBehindView(day); };
+  hooks.watchedAsToday = [this](const SjisString& day) { return watch_->WatchedAsToday(day); };
   hooks.ensureInit = [this] {
     if (jvInitDone_) return 0;
     const int r = JVLink1.JVInit(Wide(std::string(kSoftwareIdPrefix) + kVersion));
@@ -46,6 +47,18 @@ void TMainForm::SetUpAutoWatch() {
   StatusLine->addPermanentWidget(AutoWatchLabel);
   // The watch's own hints to choose or fetch a day by hand give way to the automation's text.
   connect(autoWatch_, &AutoWatch::enabledChanged, watch_, &ChangeWatch::SetDaysChosenByItself);
+  // Off, the date is looked at by the watch's ticks; on, by the automation's own timer.
+  connect(watch_, &ChangeWatch::tickStarted, autoWatch_, [this] {
+    if (!autoWatch_->Enabled()) autoWatch_->FollowDate();
+  });
+  connect(autoWatch_, &AutoWatch::dayMissing, this, [this](const SjisString& day) {
+    watch_->SetDayMissing(day);
+    const SjisString text =
+        day + Sj("のレースデータがありません。\r\n「JVデータ取得」でデータを取得すると、"
+                 "その日の変更情報の確認を始めます。");
+    // The status line says it too, so a notification nobody could show loses nothing.
+    desktop_.ShowStatusNotification(Sj("開催日が変わりました"), text, 10);
+  });
   connect(autoWatch_, &AutoWatch::statusChanged, this, [this](const SjisString& text) {
     AutoWatchLabel->setText(Qs(text));
     AutoWatchLabel->setVisible(!text.empty());

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <utility>
 
 #include "base/Desktop.h"
 #include "base/ErrorLog.h"
@@ -231,26 +232,59 @@ SjisString AutoWatch::DayContext() const {
 }
 
 void AutoWatch::Tick() {
-  if (!enabled_) return;
   const LocalDateTime now = clock_.Now();
   if (acquiring_) {
     CheckStall(now);
     return;
   }
-  const SjisString today = DateKey(now);
-  if (today != day_) {
-    // Start-up, or the date changed: a new day, whatever was chosen by hand before.
-    day_ = today;
-    userChose_ = false;
-    waiting_ = false;
-    nextCheck_.reset();
-    FollowToday();
-    return;
-  }
+  if (FollowDate() || !enabled_) return;
   // Each step runs again only at its own time, whatever the timer's period.
   const bool initDue =
       hooks_.initNeeded && hooks_.initNeeded() && initStep_.Due(now) && TodayHasDayFile();
   if (waiting_ || (nextCheck_ && now >= *nextCheck_) || initDue) FollowToday();
+}
+
+bool AutoWatch::FollowDate() {
+  if (acquiring_) return false;  // the date is looked at again once the session has ended
+  const SjisString today = DateKey(clock_.Now());
+  if (today == day_) {
+    if (!enabled_) AwaitDayByHand(today);
+    return false;
+  }
+  const SjisString ended = std::exchange(day_, today);
+  if (!enabled_) {
+    // Only a day that was watched as today moves on with the date.
+    const bool watched = hooks_.watchedAsToday && hooks_.watchedAsToday(ended);
+    followed_ = watched ? ended : SjisString();
+    missingSaid_ = false;
+    AwaitDayByHand(today);
+    return true;
+  }
+  // Start-up, or the date changed: a new day, whatever was chosen by hand before.
+  followed_.clear();
+  userChose_ = false;
+  waiting_ = false;
+  nextCheck_.reset();
+  FollowToday();
+  return true;
+}
+
+void AutoWatch::AwaitDayByHand(const SjisString& today) {
+  if (followed_.empty()) return;
+  // Another day chosen meanwhile is left as it is.
+  if (!hooks_.watchedAsToday || !hooks_.watchedAsToday(followed_)) {
+    followed_.clear();
+    return;
+  }
+  // Loaded as choosing it in the date list loads it; the watch starts on it.
+  if (TodayHasDayFile() && hooks_.loadDay && hooks_.loadDay(today)) {
+    followed_.clear();
+    return;
+  }
+  if (!missingSaid_) {
+    missingSaid_ = true;
+    emit dayMissing(today);
+  }
 }
 
 LocalDateTime AutoWatch::InitRetryAt(const LocalDateTime& now) const {

@@ -13,7 +13,11 @@
 // per run of failures and one when it works again; JV-Link's own windows are shown and waited
 // on. A download whose JVStatus does not move for kStallMinutes is ended (JVCancel, JVClose)
 // and tried again at the next check. It never runs while another JV-Link session is open, and
-// never twice. It is the one detector of the date change while it is on.
+// never twice.
+//
+// It is the one detector of the date change (FollowDate), on and off: on, by its own timer;
+// off, at each tick of the change watch, where a day that was watched as today moves on to the
+// new day once that day's race data is there, and the user is told once while it is missing.
 #pragma once
 
 #include <QObject>
@@ -59,6 +63,8 @@ struct AutoWatchHooks {
   // Has the change watch watch a day's meeting without showing it (the user looks at another
   // date); true when it does.
   std::function<bool(const SjisString& dateKey)> watchDay;
+  // True when the change watch watches dateKey and watched it as today.
+  std::function<bool(const SjisString& dateKey)> watchedAsToday;
 };
 
 // After the check at the date change, a day without race data is checked at 07:00 and every 30
@@ -90,6 +96,10 @@ class AutoWatch : public QObject {
   bool Enabled() const { return enabled_; }
   // The timer "AutoWatchTimer": a date change, a due check, an acquisition that waited.
   void Tick();
+  // Looks at the date; true when it changed since the last look (or this is the first look) and
+  // the new day was taken up. Off, it also loads the new day of a watched day that ended once
+  // its race data has come. Not while an acquisition runs.
+  bool FollowDate();
   // The user chose a date in the date list: it stays on the screen until the next date change,
   // while today is watched behind it.
   void UserChoseDate() { userChose_ = true; }
@@ -110,6 +120,8 @@ class AutoWatch : public QObject {
 
  signals:
   void statusChanged(const tavolen::SjisString& text);
+  // Off: the watched day has ended and the new day has no race data; said once per day.
+  void dayMissing(const tavolen::SjisString& dateKey);
   // Switched on or off.
   void enabledChanged(bool on);
 
@@ -118,6 +130,7 @@ class AutoWatch : public QObject {
   class ReportingDesktop;
 
   void FollowToday();
+  void AwaitDayByHand(const SjisString& today);
   // JVInit when it is needed and due; false when JV-Link is not initialised.
   bool InitJVLink(const LocalDateTime& now);
   LocalDateTime InitRetryAt(const LocalDateTime& now) const;
@@ -157,6 +170,8 @@ class AutoWatch : public QObject {
   LocalDateTime lastProgressAt_;  // when the running download last moved
   SjisString day_;                // today's date key as last seen
   SjisString noMeetingNoted_;     // the day the error log was told it has no meeting
+  SjisString followed_;           // off: the watched day that ended, until the new one is loaded
+  bool missingSaid_ = false;      // off: the new day was said to have no race data
   std::optional<LocalDateTime> nextCheck_;
   SjisString status_;
   AutomaticStep acquireStep_;

@@ -119,7 +119,10 @@ void ChangeWatch::SetDay(WatchedDay day) {
   missingDayTold_.clear();
   day_ = std::move(day);
   checkTimer_->setInterval(CheckTimerMilliseconds(day_.checkInterval));
-  if (IsToday()) checkTimer_->start();
+  if (IsToday()) {
+    watchedDay_ = day_.dateKey;
+    checkTimer_->start();
+  }
   UpdateStatus();
 }
 
@@ -144,14 +147,21 @@ bool ChangeWatch::IsToday() const {
 
 void ChangeWatch::Tick() {
   // A tick that comes while a JV-Link call waits for its answer is skipped.
-  if (!jvLink_.Busy() && FollowDateChange()) {
-    const TickAction action =
-        DecideTick(FormatHhnn(clock_.Now()), FirstPostTime(day_.raceTable), day_.checkInterval,
-                   checking_ || fetch_->running(), heldElsewhere_ && heldElsewhere_());
-    if (action == TickAction::Fetch)
-      CheckNow(true);
-    else
-      UpdateStatus();
+  if (!jvLink_.Busy()) {
+    emit tickStarted();
+    if (IsToday()) {
+      watchedDay_ = day_.dateKey;
+      const TickAction action =
+          DecideTick(FormatHhnn(clock_.Now()), FirstPostTime(day_.raceTable), day_.checkInterval,
+                     checking_ || fetch_->running(), heldElsewhere_ && heldElsewhere_());
+      if (action == TickAction::Fetch) {
+        CheckNow(true);
+      } else {
+        UpdateStatus();
+      }
+    } else {
+      UpdateStatus();  // a day that has ended is checked no more
+    }
   }
   emit checked();
 }
@@ -266,37 +276,9 @@ bool ChangeWatch::Evaluate(bool automatic) {
   return true;
 }
 
-bool ChangeWatch::FollowDateChange() {
-  const SjisString today = DateKey(clock_.Now());
-  if (day_.dateKey == today) {
-    watchedDay_ = today;
-    return true;
-  }
-  // Only a day that was being watched as today moves on with the date.
-  if (day_.dateKey.empty() || day_.dateKey != watchedDay_) return true;
-  if (daysByItself_) {
-    // The automation follows the date and gives the watch the new day (SetDay): the finished
-    // day is checked no more, and nothing is asked of the window.
-    if (missingDayTold_ != today) {
-      missingDayTold_ = today;
-      UpdateStatus();
-    }
-    return false;
-  }
-  if (FileExists(dataFolder_ / SjisPath(DateFileName(today, kDayFileSuffix)))) {
-    emit dayArrived(today);  // the window loads the day and calls SetDay
-    if (day_.dateKey == today) {
-      watchedDay_ = today;
-      return false;
-    }
-  }
-  // The new day has no race data: said once, and the finished day is checked no more.
-  if (missingDayTold_ != today) {
-    missingDayTold_ = today;
-    UpdateStatus();
-    emit dayMissing(today);
-  }
-  return false;
+void ChangeWatch::SetDayMissing(const SjisString& dateKey) {
+  missingDayTold_ = dateKey;
+  UpdateStatus();
 }
 
 void ChangeWatch::SetDaysChosenByItself(bool on) {
@@ -318,7 +300,7 @@ void ChangeWatch::RecordCheck(bool ok, const SjisString& reason) {
 }
 
 SjisString ChangeWatch::NextCheckText() const {
-  if (!checkTimer_->isActive()) return {};
+  if (!checkTimer_->isActive() || !IsToday()) return {};
   // To the nearest minute: a coarse timer may report a little more than its period.
   const int remaining = checkTimer_->remainingTime();
   const long long seconds =
@@ -337,6 +319,8 @@ void ChangeWatch::UpdateStatus() {
     if (!daysByItself_) state = Sj("本日の開催日を選ぶと変更情報の確認を始めます");
   } else if (!IsToday() && day_.dateKey != watchedDay_) {
     state = day_.dateKey + Sj("は本日ではないため、変更情報は確認しません");
+  } else if (!IsToday() && daysByItself_) {
+    // The watched day has ended: the automation moves the watch to the new day.
   } else if (ReadNumber(ChangeFetch::RequestKey(day_.raceTable)) <= 0) {
     state = Sj("この開催日にはレースがないため、変更情報は確認しません");
   } else if (!lastCheckOk_.empty() || !lastCheckFailed_.empty()) {

@@ -109,6 +109,13 @@ class ChangeWatch : public QObject {
   // The date key of the day watched ("" when none): today behind another date on the screen
   // while the automation runs, else the date shown.
   const SjisString& WatchedDate() const { return day_.dateKey; }
+  // True when dateKey is the day watched and it was watched as today (it may have ended since).
+  bool WatchedAsToday(const SjisString& dateKey) const {
+    return !dateKey.empty() && day_.dateKey == dateKey && watchedDay_ == dateKey;
+  }
+  // The watched day has ended and the new day (dateKey) has no race data: the status says so
+  // until another day is set.
+  void SetDayMissing(const SjisString& dateKey);
 
   // What the watch does now: the state ("最終確認 09:03", "変更情報の確認は 08:45 から…") and
   // its detail (the next check, a failure's reason); either may be empty.
@@ -136,11 +143,9 @@ class ChangeWatch : public QObject {
   void statusChanged(const tavolen::SjisString& state, const tavolen::SjisString& detail);
   // The fetch's own status text (the hidden DLlabel; error-log lines quote it).
   void fetchStatusChanged(const tavolen::SjisString& text);
-  // Midnight passed while today was watched and the new day has a day file: the window loads
-  // it (and calls SetDay).
-  void dayArrived(const tavolen::SjisString& dateKey);
-  // Midnight passed and the new day has no race data; said once per day.
-  void dayMissing(const tavolen::SjisString& dateKey);
+  // A tick of the check timer begins (JV-Link not busy): the date follow (automation/) may move
+  // the watch to a new day before the tick decides whether to check.
+  void tickStarted();
   // A check ran (its changes may concern the race on the card).
   void checked();
   // An automatic check could not reach JV-Link (the component or its bridge was lost): it
@@ -148,7 +153,6 @@ class ChangeWatch : public QObject {
   void jvLinkLost();
 
  private:
-  bool FollowDateChange();  // false when this tick must not check
   void RecordCheck(bool ok, const SjisString& reason = {});
   // The outcome of an automatic check for the failure policy; logged: the fetch has written
   // the error line already.

@@ -169,27 +169,35 @@ TEST_F(Watch, AFailedCheckSaysWhenAndWhy) {
   EXPECT_TRUE(watch_->Detail().ends_with(Sj("　次回 09:43")));
 }
 
-TEST_F(Watch, MidnightMovesToTheNewDayOrSaysOnceThatItHasNoData) {
+// The date change itself is followed elsewhere (automation/), at the start of the tick; the
+// watch only leaves a day that has ended alone.
+TEST_F(Watch, AnEndedDayIsCheckedNoMoreAndTheDateFollowGoesFirst) {
   watch_->SetDay(Today());
   At(5, 23, 55);
   watch_->Tick();
-  QSignalSpy missing(watch_.get(), &ChangeWatch::dayMissing);
-  QSignalSpy arrived(watch_.get(), &ChangeWatch::dayArrived);
-  At(6, 0, 5);
+  EXPECT_TRUE(watch_->WatchedAsToday(Sj("2024年01月05日")));
+  At(6, 9, 30);
   watch_->Tick();
   watch_->Tick();
-  EXPECT_EQ(missing.count(), 1);
-  EXPECT_EQ(arrived.count(), 0);
-  EXPECT_TRUE(watch_->State().starts_with(Sj("2024年01月06日のレースデータがありません。")));
   EXPECT_EQ(ChangeOpens(jv_), 1);  // the finished day is not fetched
+  EXPECT_EQ(watch_->Detail().find(Sj("次回")), std::string::npos);
+  watch_->SetDayMissing(Sj("2024年01月06日"));
+  EXPECT_TRUE(watch_->State().starts_with(Sj("2024年01月06日のレースデータがありません。")));
 
-  // The new day's file arrives: the window is asked to load it.
+  // A day set by the follow at the start of the tick is the one the tick checks.
   ASSERT_TRUE(
       StoreRaRecord(data_, RaRecord(Day{"20240106", "06", "01", "02"}, "01", "0950")).stored());
-  At(6, 0, 10);
+  QObject::connect(watch_.get(), &ChangeWatch::tickStarted, watch_.get(), [this] {
+    if (watch_->WatchedDate() == Sj("2024年01月06日")) return;
+    WatchedDay next = Today();
+    next.dateKey = Sj("2024年01月06日");
+    next.raceFile = data_ / Utf8Path("2024年01月06日.jvRA");
+    next.raceTable = {RaRecord(Day{"20240106", "06", "01", "02"}, "01", "0950")};
+    watch_->SetDay(next);
+  });
   watch_->Tick();
-  ASSERT_EQ(arrived.count(), 1);
-  EXPECT_EQ(arrived[0][0].value<SjisString>(), Sj("2024年01月06日"));
+  EXPECT_EQ(ChangeOpens(jv_), 2);
+  EXPECT_FALSE(watch_->State().starts_with(Sj("2024年01月06日のレースデータがありません。")));
 }
 
 // With the automation choosing and fetching the days, the watch never asks the user to.
@@ -202,8 +210,9 @@ TEST_F(Watch, DaysChosenByItselfLeaveOutTheHintsToActByHand) {
   At(6, 0, 5);
   watch_->Tick();
   EXPECT_TRUE(watch_->State().empty()) << SjisToUtf8(watch_->State());
-  // Switched off, the hint to fetch the day by hand comes back.
+  // Switched off, the hint to fetch the new day by hand is shown once the day is said missing.
   watch_->SetDaysChosenByItself(false);
+  watch_->SetDayMissing(Sj("2024年01月06日"));
   EXPECT_TRUE(watch_->State().starts_with(Sj("2024年01月06日のレースデータがありません。")));
 }
 
