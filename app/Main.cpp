@@ -694,6 +694,7 @@ void TMainForm::SetUpWatch() {
   // While the automation runs, a JV-Link that needs its JVInit again (lost with its bridge)
   // holds the checks back until the automation's JVInit step has made it.
   watch_->SetSessionHeldElsewhere([this] {
+    EndLeftAcquisitionSession();  // a check never opens its session on top of that one
     return AcquisitionHoldsSession() || (autoWatch_ && autoWatch_->Enabled() && !jvInitDone_);
   });
   watch_->SetNotifyChoice(ReadNotifyChoice(IniGT1));
@@ -801,6 +802,7 @@ void TMainForm::KeepLoadedDaySelected() {
 }
 
 void TMainForm::GetKaisaiBtnClick() {
+  EndLeftAcquisitionSession();
   watch_->CheckNow(false);
 }
 

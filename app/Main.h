@@ -301,8 +301,8 @@ class TMainForm : public QMainWindow {
   // True while the automation runs and the watch watches today: a date chosen in the date list
   // is shown, and today stays watched.
   bool WatchKeepsToday() const;
-  // Ends an acquisition window's session that its closed window left open, before the
-  // automation opens one of its own.
+  // Ends the session a closed acquisition window left open (JVCancel, JVClose), if any, before
+  // a change check or the automation opens one of its own: never one on top of the other.
   void EndLeftAcquisitionSession();
 
   Desktop& desktop_;

@@ -19,8 +19,7 @@ void TMainForm::SetUpAutoWatch() {
   };
   hooks.jvLinkHeld = [this] {
     if (acquisitionWindowOpen_) return true;
-    // Not overlapped: a session the acquisition window left open is ended first.
-    if (sessionOwner_.OpenBy(SessionUser::AcquisitionWindow)) EndLeftAcquisitionSession();
+    EndLeftAcquisitionSession();  // not overlapped: ended first
     return sessionOwner_.Open() || watch_->SessionOpen() || watch_->Fetcher().running();
   };
   hooks.rebuildDateList = [this] {
@@ -86,6 +85,11 @@ bool TMainForm::WatchDayBehindView(const SjisString& dateKey) {
 }
 
 void TMainForm::EndLeftAcquisitionSession() {
+  // The session state is shared with the automation's acquisition, which is never ended here.
+  const bool automation = autoWatch_ && autoWatch_->Acquiring();
+  const bool left = sessionOwner_.OpenBy(SessionUser::AcquisitionWindow) ||
+                    (acquisition_.sessionOpen && !automation);
+  if (acquisitionWindowOpen_ || !left) return;
   // JVCancel ends a download still running in JV-Link; JVClose ends the session. A JV-Link
   // that cannot be reached holds no session either.
   try {

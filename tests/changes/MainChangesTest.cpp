@@ -170,12 +170,18 @@ TEST_F(MainChanges, ATickWhileTheAcquisitionHasItsSessionWaitsForTheNextOne) {
   };
   form_->J1Click();
   onModal_ = nullptr;
-  // The window closed with the session left open (a cancelled download): the next tick
-  // fetches, and its close step ends that session.
+  // The window closed with the session left open (a cancelled download): the next tick ends
+  // that session first and then fetches in a session of its own, never one on top of it.
   At(9, 35);
   form_->Timer4Timer();
   EXPECT_EQ(jv_.Count("JVRTOpen"), 1);
-  EXPECT_EQ(jv_.Count("JVClose"), 1);
+  std::vector<std::string> ops;
+  for (const auto& c : jv_.calls) ops.push_back(c.op);
+  ASSERT_GE(ops.size(), 3u);
+  EXPECT_EQ((std::vector<std::string>{ops[0], ops[1], ops[2]}),
+            (std::vector<std::string>{"JVCancel", "JVClose", "JVRTOpen"}));
+  EXPECT_EQ(ops.back(), "JVClose");
+  EXPECT_FALSE(form_->acquisition().sessionOpen);
 }
 
 TEST_F(MainChanges, ACancelledDownloadDoesNotSilenceTheMonitoring) {
