@@ -147,6 +147,7 @@ std::vector<const FeedFile*> StandInJVLink::FeedOfKind(FeedKind kind, const std:
                wanted = f.kind == kind;
     const FeedFile* read = nullptr;
     if (keep) {
+      f.bytes = std::string();  // served from its records: not kept twice
       read = &(kept_[key] = std::move(f));
     } else {
       kept_.erase(key);
