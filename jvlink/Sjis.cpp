@@ -112,10 +112,20 @@ SjisString Utf16ToSjis(std::u16string_view s) {
   // Written straight into a buffer of the longest possible length: records of several hundred
   // characters are converted at every read, so no per-character growth checks.
   const std::array<uint16_t, 65536>& encode = T().encode;
+  // Records are mostly ASCII digits and blanks, which code page 932 keeps as they are.
+  static const bool asciiKept = [&encode] {
+    for (char16_t u = 1; u < 0x80; ++u)
+      if (encode[u] != u) return false;
+    return true;
+  }();
   SjisString out(s.size() * 2, '\0');
   char* p = out.data();
   for (size_t i = 0; i < s.size(); ++i) {
     const char16_t u = s[i];
+    if (u < 0x80 && u != 0 && asciiKept) {
+      *p++ = static_cast<char>(u);
+      continue;
+    }
     if (u >= 0xD800 && u <= 0xDFFF) {
       // A character beyond the BMP (never in code page 932) or a lone surrogate.
       if (u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) ++i;
