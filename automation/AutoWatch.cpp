@@ -232,12 +232,13 @@ SjisString AutoWatch::DayContext() const {
 }
 
 void AutoWatch::Tick() {
+  if (!enabled_) return;  // off, the watch's ticks look at the date (FollowDate)
   const LocalDateTime now = clock_.Now();
   if (acquiring_) {
     CheckStall(now);
     return;
   }
-  if (FollowDate() || !enabled_) return;
+  if (FollowDate()) return;
   // Each step runs again only at its own time, whatever the timer's period.
   const bool initDue =
       hooks_.initNeeded && hooks_.initNeeded() && initStep_.Due(now) && TodayHasDayFile();
