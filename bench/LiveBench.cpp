@@ -190,6 +190,19 @@ BENCHMARK_DEFINE_F(Live, CheckWithTheTwoLiveFetchesReplayed)(benchmark::State& s
 }
 BENCHMARK_REGISTER_F(Live, CheckWithTheTwoLiveFetchesReplayed)->Unit(benchmark::kMillisecond);
 
+// The live part of the replayed check alone: the plan, the race's answer converted and compared
+// with the stored day, the look at the live files, the evaluation skipped.
+BENCHMARK_DEFINE_F(Live, TheLivePartAloneReplayed)(benchmark::State& state) {
+  Check(state, true, true);
+  for (auto _ : state) {
+    if (!live_->CheckDay(dayFile_, races_, clock_.Now()) || live_->failed())
+      state.SkipWithError("the live fetch did not run");
+    FileStatus st;
+    benchmark::DoNotOptimize(live_->Evaluate(dayFile_, nullptr, {}, st));
+  }
+}
+BENCHMARK_REGISTER_F(Live, TheLivePartAloneReplayed)->Unit(benchmark::kMicrosecond);
+
 // The two answers read through the stand-in and dropped: what the JV-Link side of the two
 // fetches costs, apart from the program's storing and evaluation.
 BENCHMARK_DEFINE_F(Live, TheTwoAnswersReadOnly)(benchmark::State& state) {

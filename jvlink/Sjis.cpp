@@ -2,6 +2,7 @@
 
 #include "jvlink/SjisTables.h"
 
+#include <cstring>
 #include <utility>
 
 namespace tavolen {
@@ -121,8 +122,21 @@ SjisString Utf16ToSjis(std::u16string_view s) {
   SjisString out(s.size() * 2, '\0');
   char* p = out.data();
   for (size_t i = 0; i < s.size(); ++i) {
+    // Eight ASCII characters at a time while they last (NUL is kept as it is as well).
+    if (asciiKept) {
+      while (i + 8 <= s.size()) {
+        uint64_t a, b;
+        std::memcpy(&a, s.data() + i, 8);
+        std::memcpy(&b, s.data() + i + 4, 8);
+        if ((a | b) & 0xFF80FF80FF80FF80ULL) break;
+        for (int k = 0; k < 8; ++k) p[k] = static_cast<char>(s[i + k]);
+        p += 8;
+        i += 8;
+      }
+      if (i >= s.size()) break;
+    }
     const char16_t u = s[i];
-    if (u < 0x80 && u != 0 && asciiKept) {
+    if (u < 0x80 && asciiKept) {
       *p++ = static_cast<char>(u);
       continue;
     }

@@ -22,10 +22,11 @@ bool LiveRaceFinal(const LiveDay& day, const std::string& raceKey) {
   if (Cut(paid->second, Header::DataDivision) == "9") return true;
   // Runners of a race are keyed by race key and horse number: they follow each other.
   // A stage of 6 or later: 全馬着順＋コーナー通過順, Monday's result, or the race cancelled.
+  constexpr size_t kAt = Header::DataDivision.pos - 1;
   for (auto it = day.results.lower_bound(raceKey);
        it != day.results.end() && it->first.starts_with(raceKey); ++it)
-    if (const std::string k = Cut(it->second, Header::DataDivision);
-        k == "6" || k == "7" || k == "9")
+    if (const std::string& r = it->second;
+        r.size() > kAt && (r[kAt] == '6' || r[kAt] == '7' || r[kAt] == '9'))
       return true;
   return false;
 }
