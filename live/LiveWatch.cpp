@@ -29,8 +29,7 @@ bool SameStamps(const FileStamp* a, const FileStamp* b, size_t count) {
 
 LiveWatch::Stamps LiveWatch::StampsOf(const fs::path& dayFile) {
   Stamps stamps{};
-  const std::string_view suffixes[] = {kWeightFileSuffix, kResultFileSuffix, kPayoutFileSuffix,
-                                       kLiveAnnouncedSuffix};
+  const std::string_view suffixes[] = {kWeightFileSuffix, kResultFileSuffix, kPayoutFileSuffix};
   for (size_t i = 0; i < stamps.size(); ++i)
     StatRegularFile(SiblingDateFile(dayFile, suffixes[i]), stamps[i]);  // missing: zero
   return stamps;
@@ -39,7 +38,8 @@ LiveWatch::Stamps LiveWatch::StampsOf(const fs::path& dayFile) {
 LiveDay* LiveWatch::Stored(const fs::path& dayFile, FileStatus& status, const Stamps* given) {
   status = FileStatus::Ok();
   const Stamps stamps = given ? *given : StampsOf(dayFile);
-  if (knownFile_ == dayFile && SameStamps(stamps.data(), knownStamps_.data(), 3)) return &known_;
+  if (knownFile_ == dayFile && SameStamps(stamps.data(), knownStamps_.data(), stamps.size()))
+    return &known_;
   knownFile_.clear();
   if (!(status = ReadLiveDay(dayFile, known_))) return nullptr;
   knownFile_ = dayFile;
@@ -137,7 +137,7 @@ LiveAnnouncement LiveWatch::Evaluate(const fs::path& dayFile, const FavouriteDay
   evaluatedFile_.clear();
   if (status) {
     evaluatedFile_ = dayFile;
-    evaluatedStamps_ = write ? StampsOf(dayFile) : stamps;
+    evaluatedStamps_ = stamps;  // the memory file is this evaluation's own
   }
   return a;
 }

@@ -47,8 +47,9 @@ class LiveWatch {
   bool failed() const { return failed_; }
 
  private:
-  // The size and time of the live files and the memory file beside dayFile.
-  using Stamps = std::array<FileStamp, 4>;
+  // The size and time of the live files beside dayFile. The memory file is left out: only the
+  // evaluation writes it, and one that could not be written is evaluated again anyway.
+  using Stamps = std::array<FileStamp, 3>;
   static Stamps StampsOf(const fs::path& dayFile);
   // What the live files beside dayFile hold, read again only when they changed (by stamps, taken
   // now unless given); null (and status) when they cannot be read.
