@@ -43,6 +43,39 @@ TEST(Sjis, BadInputBecomesStatedReplacement) {
   EXPECT_EQ(Utf8ToSjis(std::string(1, '\0')), std::string(1, '\0'));
 }
 
+// Records are converted eight ASCII characters at a time: whatever else stands at whatever place
+// (a full-width character, a pair beyond the code page, a lone surrogate, NUL, DEL) converts
+// as it does alone, and so does every ASCII character around it.
+TEST(Sjis, RecordConversionAroundEveryKindOfCharacterAtEveryPlace) {
+  const struct {
+    std::u16string unit;
+    std::string bytes;
+  } odd[] = {{u"年", Utf8ToSjis("年")},
+             {u"ｾ", Utf8ToSjis("ｾ")},
+             {u"😀", "?"},
+             {std::u16string(1, u'\xDC00'), "?"},
+             {std::u16string(1, u'\0'), std::string(1, '\0')},
+             {u"\x7F", "\x7F"}};
+  for (const auto& o : odd)
+    for (size_t length = 0; length <= 20; ++length)
+      for (size_t at = 0; at <= length; ++at) {
+        std::u16string text;
+        std::string expected;
+        for (size_t i = 0; i <= length; ++i) {
+          if (i == at) {
+            text += o.unit;
+            expected += o.bytes;
+          } else {
+            const char c = static_cast<char>('0' + i % 75);
+            text += static_cast<char16_t>(c);
+            expected += c;
+          }
+        }
+        ASSERT_EQ(Utf16ToSjis(text), expected) << SjisToUtf8(o.bytes) << " " << length << " " << at;
+      }
+  EXPECT_EQ(Utf16ToSjis(u""), "");
+}
+
 TEST(Sjis, DropCutLeadByteKnowsLeadFromTrail) {
   std::string name = Utf8ToSjis("ソ");  // 0x83 0x5C: its trail byte is not a lead byte
   EXPECT_EQ(DropCutLeadByte(name + B({0x83})), name);
