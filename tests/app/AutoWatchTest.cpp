@@ -446,5 +446,28 @@ TEST_F(AutoWatchTest, ASessionLeftOpenByTheClosedWindowIsEndedBeforeTheAutomatio
   EXPECT_EQ(Boxes(), 0);
 }
 
+// The watch's checks end a session the closed acquisition window left, but never the
+// automation's own: a check that comes during an automatic download waits for it.
+TEST_F(AutoWatchTest, TheWatchsChecksDuringAnAutomaticDownloadLeaveItsSessionAlone) {
+  testsupport::WriteMeeting(Data(), "20240106", {{"06", "中山"}}, 8);
+  ASSERT_TRUE(WriteFileBytes(IniPath(), "[Auto]\r\nwatch=1\r\nincomplete=1\r\n"));
+  jv_.readCount = 1;
+  jv_.downloadCount = 2;
+  jv_.defaultStatus = 1;  // the download stays under way
+  Build();
+  form_->show();
+  for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+  ASSERT_TRUE(Auto().Acquiring());
+  ASSERT_EQ(form_->meeting().selectedRaceFile.filename(), Utf8Path("2024年01月06日.jvRA"));
+  clock_.Set({2024, 1, 6, 9, 30, 0});
+  form_->Timer4Timer();
+  EXPECT_TRUE(Auto().Acquiring());
+  EXPECT_TRUE(form_->acquisition().sessionOpen);
+  EXPECT_EQ(jv_.Count("JVCancel"), 0);
+  EXPECT_EQ(jv_.Count("JVRTOpen"), 0);
+  Part<QAction>(*form_, "AutoWatchItem")->trigger();  // off: the download is ended
+  EXPECT_EQ(jv_.Count("JVCancel"), 1);
+}
+
 }  // namespace
 }  // namespace tavolen
