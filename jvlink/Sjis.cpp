@@ -56,20 +56,28 @@ void DecodeSjis(std::string_view s, Sink&& sink) {
   }
 }
 
-void AppendEncoded(SjisString& out, uint32_t cp) {
+// Writes the bytes of a character (cp: its code point) at p and returns the end: NUL as itself,
+// a character the code page lacks as '?'.
+char* PutEncoded(char* p, uint32_t cp, const std::array<uint16_t, 65536>& encode) {
   if (cp == 0) {
-    out.push_back('\0');
-    return;
+    *p++ = '\0';
+    return p;
   }
-  uint16_t code = cp < 0x10000 ? T().encode[cp] : 0;
-  if (code == 0)
-    out.push_back('?');
-  else if (code < 0x100)
-    out.push_back(static_cast<char>(code));
-  else {
-    out.push_back(static_cast<char>(code >> 8));
-    out.push_back(static_cast<char>(code & 0xFF));
+  const uint16_t code = cp < 0x10000 ? encode[cp] : 0;
+  if (code == 0) {
+    *p++ = '?';
+  } else if (code < 0x100) {
+    *p++ = static_cast<char>(code);
+  } else {
+    *p++ = static_cast<char>(code >> 8);
+    *p++ = static_cast<char>(code & 0xFF);
   }
+  return p;
+}
+
+void AppendEncoded(SjisString& out, uint32_t cp) {
+  char bytes[2];
+  out.append(bytes, static_cast<size_t>(PutEncoded(bytes, cp, T().encode) - bytes));
 }
 
 void AppendUtf8(std::string& out, char16_t u) {
@@ -136,27 +144,13 @@ SjisString Utf16ToSjis(std::u16string_view s) {
       if (i >= s.size()) break;
     }
     const char16_t u = s[i];
-    if (u < 0x80 && asciiKept) {
-      *p++ = static_cast<char>(u);
-      continue;
-    }
     if (u >= 0xD800 && u <= 0xDFFF) {
       // A character beyond the BMP (never in code page 932) or a lone surrogate.
       if (u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) ++i;
       *p++ = '?';
       continue;
     }
-    const uint16_t code = encode[u];
-    if (u == 0) {
-      *p++ = '\0';
-    } else if (code == 0) {
-      *p++ = '?';
-    } else if (code < 0x100) {
-      *p++ = static_cast<char>(code);
-    } else {
-      *p++ = static_cast<char>(code >> 8);
-      *p++ = static_cast<char>(code & 0xFF);
-    }
+    p = PutEncoded(p, u, encode);
   }
   out.resize(static_cast<size_t>(p - out.data()));
   return out;
