@@ -10,7 +10,7 @@
 namespace tavolen {
 namespace {
 
-using Files = std::map<std::string, std::string> LiveDay::*;
+using Files = LiveLines LiveDay::*;
 
 struct LiveFile {
   std::string_view suffix;
@@ -74,10 +74,13 @@ FileStatus ReadLiveDay(const std::filesystem::path& dayFile, LiveDay& day) {
 
 LiveStore::LiveStore(std::filesystem::path dayFile, const std::vector<std::string>& raceTable)
     : dayFile_(std::move(dayFile)) {
+  races_.reserve(raceTable.size());
   for (const std::string& ra : raceTable) {
-    const std::string key = Cut(ra, Header::RaceKey);
-    if (AllDigits(key)) races_.insert(key);
+    const std::string_view key = CutView(ra, Header::RaceKey);
+    if (key.size() != RaceKeyBytes{}.size() || !AllDigits(key)) continue;
+    std::copy(key.begin(), key.end(), races_.emplace_back().begin());
   }
+  std::sort(races_.begin(), races_.end());
   if (!raceTable.empty()) date_ = Cut(raceTable.front(), Header::Date);
 }
 
@@ -95,8 +98,9 @@ void LiveStore::Load(LiveDay stored) {
 
 LiveStore::Take LiveStore::Add(std::string_view record, SjisString& why) {
   why.clear();
-  const std::string type = Cut(record, Header::RecordType);
-  const std::string kubun = Cut(record, Header::DataDivision);
+  // Read in place: every check brings the same records again, and most are kept as they are.
+  const std::string_view type = CutView(record, Header::RecordType);
+  const std::string_view kubun = CutView(record, Header::DataDivision);
   size_t length = 0;
   if (type == "WH") {
     length = WH::kLength;
@@ -108,9 +112,11 @@ LiveStore::Take LiveStore::Add(std::string_view record, SjisString& why) {
   } else {
     return Take::Ignored;
   }
-  const std::string raceKey = Cut(record, Header::RaceKey);
+  const std::string_view raceKey = CutView(record, Header::RaceKey);
   // Named only in the log line of a record skipped.
-  const auto what = [&] { return type + Sj("レコード（") + raceKey + Sj("）"); };
+  const auto what = [&] {
+    return std::string(type) + Sj("レコード（") + Cut(record, Header::RaceKey) + Sj("）");
+  };
   if (record.size() != length || !record.ends_with("\r\n") ||
       record.substr(0, length - 2).find('\r') != std::string_view::npos ||
       record.substr(0, length - 2).find('\n') != std::string_view::npos || !AllDigits(raceKey) ||
@@ -118,11 +124,11 @@ LiveStore::Take LiveStore::Add(std::string_view record, SjisString& why) {
     why = what() + Sj("の形式が正しくないため保存しませんでした。");
     return Take::Skipped;
   }
-  if (Cut(record, Header::Date) != date_) {
+  if (CutView(record, Header::Date) != date_) {
     why = what() + Sj("は別の開催日のため保存しませんでした。");
     return Take::Skipped;
   }
-  if (!races_.contains(raceKey)) {
+  if (!HasRace(raceKey)) {
     why = what() + Sj("のレースはこの開催日にないため保存しませんでした。");
     return Take::Skipped;
   }
@@ -133,20 +139,40 @@ LiveStore::Take LiveStore::Add(std::string_view record, SjisString& why) {
   }
   const std::string_view line = record.substr(0, length - 2);
   if (type == "WH") {
-    std::string& stored = day_.weights[raceKey];
-    std::string merged = MergeWeightLines(stored, line);
-    if (merged == stored) return Take::Stored;
-    stored = std::move(merged);
+    auto it = day_.weights.find(raceKey);
+    std::string merged = MergeWeightLines(it == day_.weights.end() ? "" : it->second, line);
+    if (it != day_.weights.end() && merged == it->second) return Take::Stored;
+    day_.weights.insert_or_assign(std::string(raceKey), std::move(merged));
   } else {
-    std::string& stored =
-        type == "HR" ? day_.payouts[raceKey] : day_.results[raceKey + Cut(record, SE::HorseNumber)];
-    const bool later = stored.empty() || Rank(kubun) >= Rank(Cut(stored, Header::DataDivision));
-    if (!later || stored == line) return Take::Stored;  // an earlier stage, or the same again
-    stored.assign(line);
+    // A runner's key: the race key and its horse number, side by side.
+    char runner[Header::RaceKey.len + SE::HorseNumber.len];
+    const std::string_view horse = CutView(record, SE::HorseNumber);
+    std::copy(raceKey.begin(), raceKey.end(), runner);
+    std::copy(horse.begin(), horse.end(), runner + raceKey.size());
+    const bool paid = type == "HR";
+    const std::string_view key = paid ? raceKey : std::string_view(runner, sizeof runner);
+    LiveLines& lines = paid ? day_.payouts : day_.results;
+    auto it = lines.find(key);
+    if (it != lines.end()) {
+      const std::string& stored = it->second;
+      // An earlier stage, or the same again.
+      if (Rank(kubun) < Rank(CutView(stored, Header::DataDivision)) || stored == line)
+        return Take::Stored;
+      it->second.assign(line);
+    } else {
+      lines.emplace(std::string(key), std::string(line));
+    }
   }
   ++changed_;
   dirty_[type == "WH" ? 0 : type == "SE" ? 1 : 2] = true;
   return Take::Stored;
+}
+
+bool LiveStore::HasRace(std::string_view raceKey) const {
+  RaceKeyBytes key;
+  if (raceKey.size() != key.size()) return false;
+  std::copy(raceKey.begin(), raceKey.end(), key.begin());
+  return std::binary_search(races_.begin(), races_.end(), key);
 }
 
 FileStatus LiveStore::Save() {

@@ -7,7 +7,6 @@
 
 #include <array>
 #include <map>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,10 +22,12 @@ inline constexpr std::string_view kPayoutFileSuffix = ".jvHR";
 
 // The stored live items of a day: lines without CR LF, by race key (16 bytes, positions
 // 12-27) and, for results, race key and horse number (2 digits).
+// Found by a key in place (std::less<>): a check looks up hundreds of keys it never keeps.
+using LiveLines = std::map<std::string, std::string, std::less<>>;
 struct LiveDay {
-  std::map<std::string, std::string> weights;
-  std::map<std::string, std::string> results;
-  std::map<std::string, std::string> payouts;
+  LiveLines weights;
+  LiveLines results;
+  LiveLines payouts;
   bool empty() const { return weights.empty() && results.empty() && payouts.empty(); }
 };
 
@@ -60,8 +61,11 @@ class LiveStore {
 
  private:
   std::filesystem::path dayFile_;
-  std::string date_;             // yyyymmdd
-  std::set<std::string> races_;  // race keys of the day
+  using RaceKeyBytes = std::array<char, 16>;
+  bool HasRace(std::string_view raceKey) const;
+
+  std::string date_;                 // yyyymmdd
+  std::vector<RaceKeyBytes> races_;  // race keys of the day, sorted
   LiveDay day_;
   std::array<bool, 3> dirty_{};  // weights, results, payouts changed since Load or Save
   int changed_ = 0;

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tavolen {
 namespace {
 
@@ -130,8 +134,20 @@ SjisString Utf16ToSjis(std::u16string_view s) {
   SjisString out(s.size() * 2, '\0');
   char* p = out.data();
   for (size_t i = 0; i < s.size(); ++i) {
-    // Eight ASCII characters at a time while they last (NUL is kept as it is as well).
+    // ASCII characters sixteen or eight at a time while they last (NUL is kept as it is too).
     if (asciiKept) {
+#if defined(__SSE2__)
+      const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80)), zero = _mm_setzero_si128();
+      while (i + 16 <= s.size()) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i + 8));
+        const __m128i over = _mm_and_si128(_mm_or_si128(a, b), high);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(over, zero)) != 0xFFFF) break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(a, b));
+        p += 16;
+        i += 16;
+      }
+#endif
       while (i + 8 <= s.size()) {
         uint64_t a, b;
         std::memcpy(&a, s.data() + i, 8);

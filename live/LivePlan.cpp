@@ -9,17 +9,17 @@ namespace tavolen {
 namespace {
 
 // now - hhnn in minutes, on the race day's clock.
-int MinutesSince(const LocalDateTime& now, const std::string& hhnn) {
+int MinutesSince(const LocalDateTime& now, std::string_view hhnn) {
   const int at = ReadNumber(hhnn.substr(0, 2)) * 60 + ReadNumber(hhnn.substr(2));
   return now.hour * 60 + now.minute - at;
 }
 
 }  // namespace
 
-bool LiveRaceFinal(const LiveDay& day, const std::string& raceKey) {
+bool LiveRaceFinal(const LiveDay& day, std::string_view raceKey) {
   const auto paid = day.payouts.find(raceKey);
   if (paid == day.payouts.end()) return false;
-  if (Cut(paid->second, Header::DataDivision) == "9") return true;
+  if (CutView(paid->second, Header::DataDivision) == "9") return true;
   // Runners of a race are keyed by race key and horse number: they follow each other.
   // A stage of 6 or later: 全馬着順＋コーナー通過順, Monday's result, or the race cancelled.
   constexpr size_t kAt = Header::DataDivision.pos - 1;
@@ -34,7 +34,7 @@ bool LiveRaceFinal(const LiveDay& day, const std::string& raceKey) {
 LivePlan PlanLiveCheck(const std::vector<std::string>& raceTable, const LiveDay& day,
                        const LocalDateTime& now, bool sweep) {
   struct Race {
-    std::string key;
+    std::string_view key;  // in place in the race table
     int sincePost;
     bool final;
   };
@@ -42,12 +42,13 @@ LivePlan PlanLiveCheck(const std::vector<std::string>& raceTable, const LiveDay&
   int earliest = 0, latest = 0;  // minutes since the first and the last post time
   bool open = false;
   for (const std::string& ra : raceTable) {
-    const std::string post = Cut(ra, RA::PostTime), key = Cut(ra, Header::RaceKey);
-    if (!AllDigits(post) || post.size() != 4 || !AllDigits(key)) continue;
+    const std::string_view post = CutView(ra, RA::PostTime), key = CutView(ra, Header::RaceKey);
+    if (!AllDigits(post) || !AllDigits(key)) continue;
     const int since = MinutesSince(now, post);
     if (races.empty() || since > earliest) earliest = since;
     if (races.empty() || since < latest) latest = since;
-    races.push_back({key, since, LiveRaceFinal(day, key)});
+    // A race not yet run is open whatever is stored for it.
+    races.push_back({key, since, since >= 0 && LiveRaceFinal(day, key)});
     if (!races.back().final) open = true;
   }
   LivePlan plan;
@@ -61,9 +62,9 @@ LivePlan PlanLiveCheck(const std::vector<std::string>& raceTable, const LiveDay&
   for (const Race& r : races) {
     if (r.sincePost >= -kWeightsDueMinutes && r.sincePost < kWeightsGiveUpMinutes &&
         !day.weights.contains(r.key))
-      plan.weightKeys.push_back(r.key);
+      plan.weightKeys.emplace_back(r.key);
     if (r.sincePost >= 0 && r.sincePost < kResultGiveUpMinutes && !r.final)
-      plan.resultKeys.push_back(r.key);
+      plan.resultKeys.emplace_back(r.key);
   }
   for (std::vector<std::string>* keys : {&plan.weightKeys, &plan.resultKeys})
     if (keys->size() > kLiveMostRaceKeys) *keys = {dayKey};

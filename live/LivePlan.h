@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jvlink/Clock.h"
@@ -34,7 +35,7 @@ struct LivePlan {
 
 // Whether the race has its last flash stage (every runner's place and corner order) and its
 // payouts, or was cancelled: nothing more comes on the day.
-bool LiveRaceFinal(const LiveDay& day, const std::string& raceKey);
+bool LiveRaceFinal(const LiveDay& day, std::string_view raceKey);
 
 // What the check at now fetches for the day of raceTable (its RA records) with day stored.
 // sweep: the whole day is asked for both kinds while the window is open. Outside the window

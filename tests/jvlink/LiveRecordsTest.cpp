@@ -190,6 +190,9 @@ TEST_F(LiveStoreTest, SkipsOtherDaysUnknownRacesMalformedAndDeletionsAndKeepsThe
   EXPECT_EQ(store.Add(SeResult(11, 5, "3", "01").substr(0, 300) + "\r\n", why),
             LiveStore::Take::Skipped);
   EXPECT_EQ(store.Add(Hr(11, "0"), why), LiveStore::Take::Skipped);
+  // Cut short anywhere: never stored, never read past the end.
+  for (size_t n : {0, 2, 3, 20, 29})
+    EXPECT_NE(store.Add(SeResult(11, 5, "3", "01").substr(0, n), why), LiveStore::Take::Stored);
   EXPECT_EQ(store.Add(SeResult(11, 5, "1", "00"), why), LiveStore::Take::Ignored);
   EXPECT_EQ(store.Add(SeResult(11, 5, "5", "02"), why), LiveStore::Take::Stored);
   EXPECT_EQ(store.Add(SeResult(11, 5, "3", "01"), why), LiveStore::Take::Stored);  // earlier

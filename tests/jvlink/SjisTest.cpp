@@ -55,9 +55,10 @@ TEST(Sjis, RecordConversionAroundEveryKindOfCharacterAtEveryPlace) {
              {u"😀", "?"},
              {std::u16string(1, u'\xDC00'), "?"},
              {std::u16string(1, u'\0'), std::string(1, '\0')},
-             {u"\x7F", "\x7F"}};
+             {u"\x7F", "\x7F"},
+             {u"\x80", "?"}};
   for (const auto& o : odd)
-    for (size_t length = 0; length <= 20; ++length)
+    for (size_t length = 0; length <= 40; ++length)
       for (size_t at = 0; at <= length; ++at) {
         std::u16string text;
         std::string expected;
