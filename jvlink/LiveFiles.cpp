@@ -1,6 +1,7 @@
 #include "jvlink/LiveFiles.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "jvlink/DateFiles.h"
 #include "jvlink/JVData_Structure.h"
@@ -30,6 +31,11 @@ std::string KeyOf(std::string_view line, bool runner) {
 int Rank(std::string_view kubun) {
   if (kubun == "9") return 10;
   return AllDigits(kubun) ? kubun[0] - '0' : -1;
+}
+
+// Race keys in byte order, compared whole rather than character by character.
+bool KeyBefore(const std::array<char, 16>& a, const std::array<char, 16>& b) {
+  return std::memcmp(a.data(), b.data(), a.size()) < 0;
 }
 
 std::string Slot(std::string_view line, int i) {
@@ -80,7 +86,7 @@ LiveStore::LiveStore(std::filesystem::path dayFile, const std::vector<std::strin
     if (key.size() != RaceKeyBytes{}.size() || !AllDigits(key)) continue;
     std::copy(key.begin(), key.end(), races_.emplace_back().begin());
   }
-  std::sort(races_.begin(), races_.end());
+  std::sort(races_.begin(), races_.end(), KeyBefore);
   if (!raceTable.empty()) date_ = Cut(raceTable.front(), Header::Date);
 }
 
@@ -172,7 +178,7 @@ bool LiveStore::HasRace(std::string_view raceKey) const {
   RaceKeyBytes key;
   if (raceKey.size() != key.size()) return false;
   std::copy(raceKey.begin(), raceKey.end(), key.begin());
-  return std::binary_search(races_.begin(), races_.end(), key);
+  return std::binary_search(races_.begin(), races_.end(), key, KeyBefore);
 }
 
 FileStatus LiveStore::Save() {

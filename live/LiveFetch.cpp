@@ -75,12 +75,12 @@ bool LiveFetch::Fetch(const std::vector<Ask>& asks, const fs::path& dayFile,
 }
 
 bool LiveFetch::Read(const Ask& ask, LiveStore& store) {
-  const SjisString what = FailureHead(ask.dataspec);
+  const auto what = [&ask] { return FailureHead(ask.dataspec); };  // made only for a failure
   sessionOpen_ = true;
   try {
     const int rc = jvlink_.JVRTOpen(Wide(ask.dataspec), Wide(ask.key));
     // -1: nothing announced yet for the key.
-    if (rc != 0 && rc != -1) Log(what + JVResultMessage("JVRTOpen", rc));
+    if (rc != 0 && rc != -1) Log(what() + JVResultMessage("JVRTOpen", rc));
     std::u16string buffer, fileName;
     while (rc == 0) {
       if (processEvents_) processEvents_();
@@ -88,7 +88,7 @@ bool LiveFetch::Read(const Ask& ask, LiveStore& store) {
       if (r == 0) break;
       if (r >= -3 && r < 0) continue;  // next file, or nothing yet: read again
       if (r < 0) {
-        Log(what + JVResultMessage("JVRead", r));
+        Log(what() + JVResultMessage("JVRead", r));
         break;
       }
       if (!LiveRecordType(buffer)) continue;  // the race's RA: not converted for nothing
@@ -96,7 +96,7 @@ bool LiveFetch::Read(const Ask& ask, LiveStore& store) {
       if (store.Add(RecordToSjis(buffer), why) == LiveStore::Take::Skipped) Log(why, false);
     }
   } catch (const JVLinkFailure& e) {
-    Log(what + e.message());
+    Log(what() + e.message());
     Close();
     return false;  // the component is gone: the asks after this one would fail alike
   }

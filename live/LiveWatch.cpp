@@ -28,10 +28,16 @@ bool SameStamps(const FileStamp* a, const FileStamp* b, size_t count) {
 }  // namespace
 
 LiveWatch::Stamps LiveWatch::StampsOf(const fs::path& dayFile) {
+  // The three paths are made once per day: every check looks at them.
+  if (stampedFile_ != dayFile) {
+    const std::string_view suffixes[] = {kWeightFileSuffix, kResultFileSuffix, kPayoutFileSuffix};
+    for (size_t i = 0; i < stampedPaths_.size(); ++i)
+      stampedPaths_[i] = SiblingDateFile(dayFile, suffixes[i]);
+    stampedFile_ = dayFile;
+  }
   Stamps stamps{};
-  const std::string_view suffixes[] = {kWeightFileSuffix, kResultFileSuffix, kPayoutFileSuffix};
   for (size_t i = 0; i < stamps.size(); ++i)
-    StatRegularFile(SiblingDateFile(dayFile, suffixes[i]), stamps[i]);  // missing: zero
+    StatRegularFile(stampedPaths_[i], stamps[i]);  // missing: zero
   return stamps;
 }
 

@@ -50,7 +50,7 @@ class LiveWatch {
   // The size and time of the live files beside dayFile. The memory file is left out: only the
   // evaluation writes it, and one that could not be written is evaluated again anyway.
   using Stamps = std::array<FileStamp, 3>;
-  static Stamps StampsOf(const fs::path& dayFile);
+  Stamps StampsOf(const fs::path& dayFile);
   // What the live files beside dayFile hold, read again only when they changed (by stamps, taken
   // now unless given); null (and status) when they cannot be read.
   LiveDay* Stored(const fs::path& dayFile, FileStatus& status, const Stamps* stamps = nullptr);
@@ -69,6 +69,8 @@ class LiveWatch {
   Stamps evaluatedStamps_{};
   fs::path checkStampsFile_;
   Stamps checkStamps_{};
+  fs::path stampedFile_;  // the day whose live files' paths these are
+  std::array<fs::path, 3> stampedPaths_;
 };
 
 }  // namespace tavolen
