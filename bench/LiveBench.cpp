@@ -18,6 +18,7 @@
 #include "jvlink/DateFiles.h"
 #include "jvlink/LiveFiles.h"
 #include "jvlink/RaceFiles.h"
+#include "live/LiveNews.h"
 #include "live/LiveWatch.h"
 #include "racecard/CardLive.h"
 #include "racecard/Meeting.h"
@@ -130,9 +131,9 @@ class Live : public benchmark::Fixture {
   }
 
   // The meeting loaded, its race list with each race's state, the first race's card.
-  void LoadToFirstCard(benchmark::State& state) {
+  void LoadToFirstCard(benchmark::State& state, const fs::path& dataFolder) {
     auto meeting = std::make_unique<LoadedMeeting>();
-    if (LoadMeeting(*meeting, app_ / "Data", DateKey(kDay)).outcome !=
+    if (LoadMeeting(*meeting, dataFolder, DateKey(kDay)).outcome !=
         MeetingLoadResult::Outcome::Loaded)
       state.SkipWithError("the meeting did not load");
     LiveDay day;
@@ -143,6 +144,30 @@ class Live : public benchmark::Fixture {
     const RaceCard card = BuildRaceCard(*meeting, list.front().slot);
     benchmark::DoNotOptimize(
         BuildCardLive(day, meeting->raceSlots[list.front().slot].raceKey, card.grid));
+  }
+
+  // Runs without and with the live items in turns, which of them first changing every round,
+  // and reports each one's time and the extra of the second as counters.
+  template <typename Run>
+  static void InTurns(benchmark::State& state, Run run) {
+    using Clock = std::chrono::steady_clock;
+    Clock::duration spent[2] = {};  // without, with
+    bool withFirst = false;
+    for (auto _ : state) {
+      for (bool with : {withFirst, !withFirst}) {
+        const Clock::time_point start = Clock::now();
+        run(with);
+        spent[with] += Clock::now() - start;
+      }
+      withFirst = !withFirst;
+    }
+    const auto each = [&](bool with) {
+      return std::chrono::duration<double, std::micro>(spent[with]).count() /
+             static_cast<double>(state.iterations());
+    };
+    state.counters["without_us"] = each(false);
+    state.counters["with_us"] = each(true);
+    state.counters["extra_pct"] = 100.0 * (each(true) / each(false) - 1.0);
   }
 
   fs::path app_, dayFile_;
@@ -157,15 +182,28 @@ class Live : public benchmark::Fixture {
 };
 
 BENCHMARK_DEFINE_F(Live, FirstCardWithoutLiveItems)(benchmark::State& state) {
-  for (auto _ : state) LoadToFirstCard(state);
+  for (auto _ : state) LoadToFirstCard(state, app_ / "Data");
 }
 BENCHMARK_REGISTER_F(Live, FirstCardWithoutLiveItems)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_DEFINE_F(Live, FirstCardWithWeightsAndResults)(benchmark::State& state) {
   Check(state, true);  // the day's weights and results so far stored
-  for (auto _ : state) LoadToFirstCard(state);
+  for (auto _ : state) LoadToFirstCard(state, app_ / "Data");
 }
 BENCHMARK_REGISTER_F(Live, FirstCardWithWeightsAndResults)->Unit(benchmark::kMillisecond);
+
+// Both in turns within one run, as the two checks below: the day with its weights and results
+// and a copy of its Data folder without them.
+BENCHMARK_DEFINE_F(Live, TheTwoFirstCardsInTurns)(benchmark::State& state) {
+  Check(state, true);
+  const fs::path bare = app_ / "bare";
+  fs::copy(app_ / "Data", bare, fs::copy_options::recursive);
+  for (std::string_view suffix :
+       {kWeightFileSuffix, kResultFileSuffix, kPayoutFileSuffix, kLiveAnnouncedSuffix})
+    fs::remove(SiblingDateFile(bare / dayFile_.filename(), suffix));
+  InTurns(state, [&](bool with) { LoadToFirstCard(state, with ? app_ / "Data" : bare); });
+}
+BENCHMARK_REGISTER_F(Live, TheTwoFirstCardsInTurns)->Unit(benchmark::kMillisecond);
 
 // A check with nothing new: the answers are those of the check before.
 BENCHMARK_DEFINE_F(Live, CheckWithoutLiveFetches)(benchmark::State& state) {
@@ -193,28 +231,17 @@ BENCHMARK_DEFINE_F(Live, CheckWithTheTwoLiveFetchesReplayed)(benchmark::State& s
 }
 BENCHMARK_REGISTER_F(Live, CheckWithTheTwoLiveFetchesReplayed)->Unit(benchmark::kMillisecond);
 
-// The two replayed checks taken in turns within one run, so that the machine's drift between
-// benchmarks does not enter their ratio; which of the two goes first changes every round.
+// The two checks taken in turns within one run, so that the machine's drift between benchmarks
+// does not enter their ratio: through the stand-in, and replayed.
+BENCHMARK_DEFINE_F(Live, TheTwoChecksInTurns)(benchmark::State& state) {
+  Check(state, true);
+  InTurns(state, [&](bool with) { Check(state, with); });
+}
+BENCHMARK_REGISTER_F(Live, TheTwoChecksInTurns)->Unit(benchmark::kMillisecond);
+
 BENCHMARK_DEFINE_F(Live, TheTwoChecksInTurnsReplayed)(benchmark::State& state) {
-  using Clock = std::chrono::steady_clock;
   Check(state, true, true);
-  Clock::duration spent[2] = {};  // without, with the live fetches
-  bool withFirst = false;
-  for (auto _ : state) {
-    for (bool with : {withFirst, !withFirst}) {
-      const Clock::time_point start = Clock::now();
-      Check(state, with, true);
-      spent[with] += Clock::now() - start;
-    }
-    withFirst = !withFirst;
-  }
-  const auto perCheck = [&](bool with) {
-    return std::chrono::duration<double, std::micro>(spent[with]).count() /
-           static_cast<double>(state.iterations());
-  };
-  state.counters["without_us"] = perCheck(false);
-  state.counters["with_us"] = perCheck(true);
-  state.counters["extra_pct"] = 100.0 * (perCheck(true) / perCheck(false) - 1.0);
+  InTurns(state, [&](bool with) { Check(state, with, true); });
 }
 BENCHMARK_REGISTER_F(Live, TheTwoChecksInTurnsReplayed)->Unit(benchmark::kMillisecond);
 

@@ -22,8 +22,18 @@ constexpr LiveFile kFiles[] = {{kWeightFileSuffix, &LiveDay::weights, false},
                                {kResultFileSuffix, &LiveDay::results, true},
                                {kPayoutFileSuffix, &LiveDay::payouts, false}};
 
+// The race key and, for a runner, its horse number; a line too short reads as blanks there.
 std::string KeyOf(std::string_view line, bool runner) {
-  return Cut(line, Header::RaceKey) + (runner ? Cut(line, SE::HorseNumber) : std::string());
+  std::string key;
+  key.reserve(Header::RaceKey.len + SE::HorseNumber.len);
+  const auto put = [&](FieldDef f) {
+    const std::string_view there =
+        line.substr(std::min(line.size(), static_cast<size_t>(f.pos - 1)), f.len);
+    key.append(there).append(f.len - there.size(), ' ');
+  };
+  put(Header::RaceKey);
+  if (runner) put(SE::HorseNumber);
+  return key;
 }
 
 // The order of a result stage or payout kind: a later stage replaces an earlier one, never the
@@ -69,11 +79,13 @@ FileStatus ReadLiveDay(const std::filesystem::path& dayFile, LiveDay& day) {
     if (path.empty() || !FileExists(path)) continue;
     std::string text;
     if (FileStatus st = ReadWholeFile(path, text); !st) return st;
-    for (std::string& line : SplitLines(text)) {
-      if (TrimBlanks(line).empty()) continue;
-      std::string key = KeyOf(line, f.runner);
-      (day.*f.lines)[std::move(key)] = std::move(line);
-    }
+    // The files are written in key order: each line goes in at the end, a repeated key's later
+    // line replaces the earlier one.
+    LiveLines& lines = day.*f.lines;
+    ForEachLine(text, [&](std::string_view line) {
+      if (!TrimBlanks(line).empty())
+        lines.insert_or_assign(lines.end(), KeyOf(line, f.runner), std::string(line));
+    });
   }
   return FileStatus::Ok();
 }

@@ -38,6 +38,28 @@ TEST(TextLines, SplitsEveryLineEndAndJoinsCrLf) {
   EXPECT_EQ(SplitLines("a\r\n\r\n"), (Lines{"a", ""}));
   EXPECT_TRUE(SplitLines("").empty());
   EXPECT_EQ(JoinLinesCrLf({"a", ""}), "a\r\n\r\n");
+
+  // Every text of up to seven characters of "a", CR and LF, against a byte-by-byte split.
+  const auto byteByByte = [](std::string_view text) {
+    Lines lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+      if (text[i] == '\r' || text[i] == '\n') {
+        lines.emplace_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+      }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+  };
+  std::vector<std::string> texts{""};
+  for (size_t n = 0; n < 7; ++n) {
+    const std::vector<std::string> shorter = texts;
+    for (const std::string& t : shorter)
+      if (t.size() == n)
+        for (char c : {'a', '\r', '\n'}) texts.push_back(t + c);
+  }
+  for (const std::string& t : texts) ASSERT_EQ(SplitLines(t), byteByByte(t)) << t.size();
 }
 
 TEST(Clock, DateArithmeticAndFormats) {
