@@ -1,17 +1,26 @@
 #include "jvlink/JVData_Structure.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace tavolen {
 
+void AppendCut(std::string& out, std::string_view record, FieldDef f) {
+  if (f.len <= 0) return;
+  const auto len = static_cast<size_t>(f.len);
+  size_t n = 0;
+  if (f.pos >= 1 && static_cast<size_t>(f.pos - 1) < record.size()) {
+    const auto start = static_cast<size_t>(f.pos - 1);
+    n = std::min(record.size() - start, len);
+    out.append(record.substr(start, n));
+  }
+  out.append(len - n, ' ');
+}
+
 std::string Cut(std::string_view record, int pos, int len) {
-  if (len <= 0) return {};
-  std::string out(static_cast<size_t>(len), ' ');
-  if (pos < 1) return out;
-  size_t start = static_cast<size_t>(pos - 1);
-  if (start >= record.size()) return out;
-  size_t n = std::min(record.size() - start, static_cast<size_t>(len));
-  out.replace(0, n, record.substr(start, n));
+  std::string out;
+  out.reserve(static_cast<size_t>(std::max(len, 0)));
+  AppendCut(out, record, {pos, len});
   return out;
 }
 

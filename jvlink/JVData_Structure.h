@@ -18,6 +18,8 @@ std::string Cut(std::string_view record, int pos, int len);
 inline std::string Cut(std::string_view record, FieldDef f) {
   return Cut(record, f.pos, f.len);
 }
+// Cut's bytes appended to out, for a key made of several fields.
+void AppendCut(std::string& out, std::string_view record, FieldDef f);
 // The bytes of a field in place, for readers of many records that keep nothing of them; empty
 // when the record is too short to hold the whole field.
 inline std::string_view CutView(std::string_view record, FieldDef f) {

@@ -26,13 +26,8 @@ constexpr LiveFile kFiles[] = {{kWeightFileSuffix, &LiveDay::weights, false},
 std::string KeyOf(std::string_view line, bool runner) {
   std::string key;
   key.reserve(Header::RaceKey.len + SE::HorseNumber.len);
-  const auto put = [&](FieldDef f) {
-    const std::string_view there =
-        line.substr(std::min(line.size(), static_cast<size_t>(f.pos - 1)), f.len);
-    key.append(there).append(f.len - there.size(), ' ');
-  };
-  put(Header::RaceKey);
-  if (runner) put(SE::HorseNumber);
+  AppendCut(key, line, Header::RaceKey);
+  if (runner) AppendCut(key, line, SE::HorseNumber);
   return key;
 }
 
